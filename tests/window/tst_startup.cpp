@@ -1,0 +1,181 @@
+#include "twips.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void stateAfterStartUp();
+    void selectorButtonsAreLaidOutInRowsOfFive();
+    void namesAreRead_data();
+    void namesAreRead();
+    void namesProblemIsToldOnceAfterTheWindowOpens_data();
+    void namesProblemIsToldOnceAfterTheWindowOpens();
+    void dialogKeepsItsValuesBetweenUses();
+    void dialogFilterInToolkitForm();
+};
+
+void StartupTest::stateAfterStartUp()
+{
+    WindowFixture f;
+    BiForm &w = *f.window;
+    QVERIFY(w.readyFlag());
+    QCOMPARE(w.startLocation(), 0);
+    QCOMPARE(w.fileName(), QString());
+    QCOMPARE(w.currentByte(), quint8(0));
+    QCOMPARE(w.CD1().InitDir(), QDir(f.dir.path()).absolutePath());
+    QCOMPARE(w.CD1().Filter(), QString());
+    QCOMPARE(w.CD1().FileName(), QString());
+    QCOMPARE(w.GF1().toBytes(), QByteArray(1488, '\0'));
+    QCOMPARE(f.control<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("0"));
+    for (int n = 0; n < 15; ++n)
+        QCOMPARE(f.box(n)->text(), QString());
+    for (QRadioButton *button : w.findChildren<QRadioButton *>())
+        QVERIFY2(!button->isChecked(), qPrintable(button->objectName()));
+    for (QCheckBox *box : w.findChildren<QCheckBox *>())
+        QVERIFY2(box->checkState() == Qt::Unchecked, qPrintable(box->objectName()));
+    QCOMPARE(w.findChildren<QRadioButton *>().size(), 31 + 24);
+
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(QApplication::focusWidget(), f.control(QStringLiteral("Command1")));
+    for (const char *name : {"Label1", "Label4", "Label12"}) {
+        auto *label = f.control<QLabel>(QString::fromLatin1(name));
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), QString());
+        QCOMPARE(label->frameShape(), QFrame::Box);
+        QVERIFY(label->width() > 0 && label->width() <= 12);
+    }
+    QVERIFY(f.prompter.told.isEmpty());
+}
+
+void StartupTest::selectorButtonsAreLaidOutInRowsOfFive()
+{
+    WindowFixture f;
+    QWidget *first = f.control(QStringLiteral("Option2(0)"));
+    for (int n = 0; n <= 30; ++n) {
+        auto *button = f.control<QRadioButton>(QStringLiteral("Option2(%1)").arg(n));
+        QCOMPARE(button->text(), n == 0 ? QStringLiteral("0") : QStringLiteral(" %1").arg(n));
+        QCOMPARE(button->parentWidget(), first->parentWidget());
+        QCOMPARE(button->size(), first->size());
+        QCOMPARE(button->pos(), QPoint(twipsToPixels(330 + (n % 5) * 1000),
+                                       twipsToPixels(2370 + (n / 5) * 400)));
+        QCOMPARE(button->palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(!button->isHidden());
+    }
+}
+
+void StartupTest::namesAreRead_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expected"); // elements 0 to 31
+    QTest::addColumn<bool>("complete");
+
+    auto names = [](int count, const char *end) {
+        QByteArray bytes;
+        for (int i = 0; i < count; ++i)
+            bytes += "Name " + QByteArray::number(i) + end;
+        return bytes;
+    };
+    auto expected = [](int count) {
+        QStringList list(32);
+        for (int i = 0; i < qMin(count, 31); ++i)
+            list[i] = QStringLiteral("Name %1").arg(i);
+        return list;
+    };
+    QTest::newRow("CR LF") << names(31, "\r\n") << expected(31) << true;
+    QTest::newRow("LF") << names(31, "\n") << expected(31) << true;
+    QTest::newRow("CR") << names(31, "\r") << expected(31) << true;
+    QTest::newRow("40 lines") << names(40, "\r\n") << expected(40) << true;
+    QTest::newRow("5 lines") << names(5, "\r\n") << expected(5) << false;
+
+    QStringList blanks = expected(31);
+    blanks[1] = QStringLiteral("   ");
+    blanks[2] = QString();
+    QByteArray blankFile = names(31, "\r\n");
+    blankFile.replace("Name 1\r\n", "   \r\n").replace("Name 2\r\n", "\r\n");
+    QTest::newRow("blank and empty names") << blankFile << blanks << true;
+}
+
+void StartupTest::namesAreRead()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, complete);
+    WindowFixture f(file);
+    QCOMPARE(f.window->formationNames(), expected);
+    QCOMPARE(f.window->startupProblem().isEmpty(), complete);
+    QVERIFY(f.window->readyFlag());
+}
+
+void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens_data()
+{
+    QTest::addColumn<bool>("writeFile");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("missing") << false << QByteArray() << "was not found";
+    QTest::newRow("5 lines") << true << QByteArray("a\nb\nc\nd\ne\n") << "only 5 of 31";
+    QTest::newRow("empty") << true << QByteArray() << "only 0 of 31";
+}
+
+void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens()
+{
+    QFETCH(bool, writeFile);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, mentions);
+    WindowFixture f(file, writeFile);
+    QVERIFY(f.prompter.told.isEmpty()); // not before the window is up
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QTRY_COMPARE(f.prompter.told.size(), 1);
+    const QString message = f.prompter.told.first();
+    QVERIFY2(message.contains(QStringLiteral("readorder.txt")), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(f.dir.path())), qPrintable(message));
+    QVERIFY2(message.contains(mentions), qPrintable(message));
+    f.window->hide();
+    f.window->show();
+    QTest::qWait(20);
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY(f.window->readyFlag());
+}
+
+void StartupTest::dialogKeepsItsValuesBetweenUses()
+{
+    WindowFixture f;
+    CommonDialog &dialog = f.window->CD1();
+    dialog.setFilter(QStringLiteral("A|*.a"));
+    dialog.setFileName(QString());
+    f.answers.push_back(f.path(QStringLiteral("sub/x.a")));
+    dialog.ShowOpen();
+    QCOMPARE(dialog.FileName(), f.path(QStringLiteral("sub/x.a")));
+    QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
+    QCOMPARE(f.requests.last().directory, dialog.InitDir());
+    QCOMPARE(f.requests.last().filter, QStringLiteral("A (*.a)"));
+
+    // Cancel leaves FileName as the caller set it; the dialog now opens
+    // where the last file was picked, and the filter stays.
+    dialog.setFileName(QString());
+    dialog.ShowSave();
+    QCOMPARE(dialog.FileName(), QString());
+    QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Save);
+    QCOMPARE(f.requests.last().directory, f.path(QStringLiteral("sub")));
+    QCOMPARE(f.requests.last().filter, QStringLiteral("A (*.a)"));
+    QCOMPARE(dialog.InitDir(), QDir(f.dir.path()).absolutePath());
+}
+
+void StartupTest::dialogFilterInToolkitForm()
+{
+    QCOMPARE(CommonDialog::toQtFilter(
+                 QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe")),
+             QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe)"));
+    QCOMPARE(CommonDialog::toQtFilter(QString()), QString());
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"

@@ -1,0 +1,364 @@
+#include "controls.h"
+#include "twips.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+class WindowLayoutTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void windowTitleAndFixedSize();
+    void geometry_data();
+    void geometry();
+    void containers();
+    void captions_data();
+    void captions();
+    void fonts();
+    void noCaptionIsClipped();
+    void longNamesAreNotClipped();
+    void labelsAndFramesNeverTakeFocus();
+    void focusChainFollowsTabIndex();
+    void tabFromCommand1WalksTheLineEditors();
+    void optionGroupsAreIndependent();
+    void hiddenStoreIsNeverShown();
+};
+
+void WindowLayoutTest::windowTitleAndFixedSize()
+{
+    WindowFixture f;
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Orvin's 4.16R Formation table utility"));
+    QCOMPARE(f.window->size(), QSize(873, 459));
+    QCOMPARE(f.window->minimumSize(), QSize(873, 459));
+    QCOMPARE(f.window->maximumSize(), QSize(873, 459));
+}
+
+void WindowLayoutTest::geometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips"); // left, top, width, height
+    auto row = [](const char *name, int l, int t, int w, int h) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h);
+    };
+    row("Command1", 270, 120, 2805, 465);
+    row("Text2", 11640, 180, 1005, 285);
+    row("Label3", 10050, 180, 1455, 315);
+    row("Frame1", 90, 780, 12975, 5985);
+    row("Label5", 60, 390, 465, 255);
+    row("Label7(2)", 3990, 390, 705, 255);
+    row("Text3(0)", 120, 690, 585, 345);
+    row("Text3(6)", 780, 1050, 345, 345);
+    row("Text3(14)", 3750, 1440, 1155, 345);
+    row("Label10", 330, 1920, 1875, 225);
+    row("Option2(0)", 330, 2370, 555, 345);
+    row("Option2(4)", 4330, 2370, 555, 345);
+    row("Option2(7)", 2330, 2770, 555, 345);
+    row("Option2(29)", 4330, 4370, 555, 345);
+    row("Option2(30)", 330, 4770, 555, 345);
+    row("Command2", 90, 5250, 1095, 555);
+    row("Command3", 3360, 5070, 1455, 705);
+    row("Frame2(0)", 5010, 450, 2445, 5445);
+    row("Frame2(2)", 10050, 450, 2445, 5445);
+    row("Option3(0)", 330, 360, 1485, 255);
+    row("Option3(4)", 360, 2025, 1845, 255);
+    row("Option4(4)", 330, 2025, 1845, 255);
+    row("Option3(7)", 330, 3270, 1665, 255);
+    row("Option4(7)", 330, 3270, 1845, 255);
+    row("Option5(7)", 330, 3240, 1845, 315);
+    row("Option5(5)", 330, 2430, 1245, 255);
+    row("Check2(0)", 450, 3780, 1245, 315);
+    row("Check4(2)", 450, 4485, 885, 315);
+    row("Check3(3)", 450, 4860, 1065, 315);
+}
+
+void WindowLayoutTest::geometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    WindowFixture f;
+    const QRect expected = twipsRect(twips.left(), twips.top(), twips.width(), twips.height());
+    QCOMPARE(f.control(name)->geometry(), expected);
+    // Spot-check the conversion itself: 4330 twips is 288.7 pixels.
+    QCOMPARE(twipsToPixels(4330), 289);
+    QCOMPARE(twipsToPixels(13095), 873);
+}
+
+void WindowLayoutTest::containers()
+{
+    WindowFixture f;
+    auto parentName = [&](const QString &name) {
+        return f.control(name)->parentWidget()->objectName();
+    };
+    QCOMPARE(parentName(QStringLiteral("Command1")), QStringLiteral("BiForm"));
+    QCOMPARE(parentName(QStringLiteral("Frame1")), QStringLiteral("BiForm"));
+    QCOMPARE(parentName(QStringLiteral("Command3")), QStringLiteral("Frame1"));
+    QCOMPARE(parentName(QStringLiteral("Option2(30)")), QStringLiteral("Frame1"));
+    QCOMPARE(parentName(QStringLiteral("Text3(9)")), QStringLiteral("Frame1"));
+    QCOMPARE(parentName(QStringLiteral("Label12")), QStringLiteral("Frame1"));
+    for (int k = 0; k < 8; ++k) {
+        QCOMPARE(parentName(QStringLiteral("Option3(%1)").arg(k)), QStringLiteral("Frame2(0)"));
+        QCOMPARE(parentName(QStringLiteral("Option4(%1)").arg(k)), QStringLiteral("Frame2(1)"));
+        QCOMPARE(parentName(QStringLiteral("Option5(%1)").arg(k)), QStringLiteral("Frame2(2)"));
+    }
+    for (int k = 0; k < 4; ++k) {
+        QCOMPARE(parentName(QStringLiteral("Check2(%1)").arg(k)), QStringLiteral("Frame2(0)"));
+        QCOMPARE(parentName(QStringLiteral("Check3(%1)").arg(k)), QStringLiteral("Frame2(1)"));
+        QCOMPARE(parentName(QStringLiteral("Check4(%1)").arg(k)), QStringLiteral("Frame2(2)"));
+    }
+}
+
+void WindowLayoutTest::captions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    auto row = [](const char *name, const char *caption) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
+    };
+    row("Command1", "Load frmation.dat or KGF");
+    row("Command2", "Edit this one");
+    row("Command3", "Save Formation file");
+    row("Label3", "Start  location");
+    row("Frame1", "Formation editing:  Distances in feet to match the source code");
+    row("Label5", "Type");
+    row("Label6", "Number");
+    row("Label7(0)", "X Offset");
+    row("Label7(1)", "Y Offset");
+    row("Label7(2)", "Z Offset");
+    row("Label10", "The mouse is over");
+    row("Option2(0)", "0");
+    row("Option2(1)", " 1");
+    row("Option2(30)", " 30");
+    row("Frame2(0)", "Calculator line 1");
+    row("Frame2(1)", "Calculator line 2");
+    row("Frame2(2)", "Calculator line 3");
+    const char *types[8] = {"Line Astern",       "Line abreast right", "Line abreast left",
+                            "Line echelon right", "Line echelon left", "Inverted V",
+                            "Diamond",            "Bomber stream"};
+    const char *boxes[4] = {"One lead", "Staggered", "Step", "Alternate"};
+    for (int line = 0; line < 3; ++line) {
+        for (int k = 0; k < 8; ++k) {
+            const QString name = QStringLiteral("Option%1(%2)").arg(3 + line).arg(k);
+            QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(types[k]);
+        }
+        for (int k = 0; k < 4; ++k) {
+            const QString name = QStringLiteral("Check%1(%2)").arg(2 + line).arg(k);
+            QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(boxes[k]);
+        }
+    }
+}
+
+static QString captionOf(QWidget *widget)
+{
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        return button->text();
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        return label->text();
+    if (auto *frame = qobject_cast<QGroupBox *>(widget))
+        return frame->title();
+    return {};
+}
+
+void WindowLayoutTest::captions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    WindowFixture f;
+    QCOMPARE(captionOf(f.control(name)), caption);
+}
+
+void WindowLayoutTest::fonts()
+{
+    WindowFixture f;
+    const QStringList acceptable = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                                    "Arimo", "Nimbus Sans", "Arial"};
+    for (const char *name : {"Command1", "Label3", "Text3(0)", "Option2(30)", "Check4(3)"}) {
+        QWidget *widget = f.control(QString::fromLatin1(name));
+        const QFontInfo info(widget->font());
+        QVERIFY2(acceptable.contains(info.family()), qPrintable(info.family()));
+        QCOMPARE(widget->font().pixelSize(), 11); // 8.25 pt at 96 dpi
+        QVERIFY(!widget->font().bold());
+    }
+    for (const char *name : {"Label4", "Label12"}) {
+        QWidget *widget = f.control(QString::fromLatin1(name));
+        QCOMPARE(widget->font().pixelSize(), 13); // 9.75 pt at 96 dpi
+        QVERIFY(widget->font().bold());
+        QVERIFY(acceptable.contains(QFontInfo(widget->font()).family()));
+    }
+}
+
+// Where each kind of control draws its caption, and whether the caption fits.
+static bool captionFits(QWidget *widget, QString *why)
+{
+    const QString caption = captionOf(widget);
+    const QFontMetrics metrics(widget->font());
+    const int textWidth = metrics.horizontalAdvance(caption);
+    if (auto *wrapping = qobject_cast<WrappingButton *>(widget)) {
+        const QRect area = wrapping->captionRect();
+        const QRect needed = metrics.boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap,
+                                                  caption);
+        *why = QStringLiteral("needs %1x%2 in %3x%4")
+                   .arg(needed.width())
+                   .arg(needed.height())
+                   .arg(area.width())
+                   .arg(area.height());
+        return area.contains(needed);
+    }
+    if (auto *button = qobject_cast<QAbstractButton *>(widget);
+        qobject_cast<QRadioButton *>(widget) || qobject_cast<QCheckBox *>(widget)) {
+        // The caption is drawn right of the indicator, in the style's contents area.
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = caption;
+        const bool radio = qobject_cast<QRadioButton *>(widget) != nullptr;
+        const QRect area = button->style()->subElementRect(
+            radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, button);
+        *why = QStringLiteral("needs %1 of %2").arg(textWidth).arg(area.width());
+        return area.left() >= 0 && area.right() < button->width() && textWidth <= area.width() &&
+               metrics.height() <= button->height();
+    }
+    if (auto *frame = qobject_cast<QGroupBox *>(widget)) {
+        const int needed = textWidth + 2 * metrics.averageCharWidth();
+        *why = QStringLiteral("needs %1 of %2").arg(needed).arg(frame->width());
+        return needed <= frame->width();
+    }
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        const int needed = textWidth + 2 * label->frameWidth();
+        *why = QStringLiteral("needs %1 of %2").arg(needed).arg(label->width());
+        return needed <= label->width() && metrics.height() <= label->height();
+    }
+    return true;
+}
+
+void WindowLayoutTest::noCaptionIsClipped()
+{
+    WindowFixture f;
+    int checked = 0;
+    for (QWidget *widget : f.window->findChildren<QWidget *>()) {
+        if (captionOf(widget).isEmpty())
+            continue;
+        QString why;
+        QVERIFY2(captionFits(widget, &why), qPrintable(widget->objectName() + ": " + why));
+        ++checked;
+    }
+    // 3 commands, 7 fixed labels, 4 frames, 31 selectors, 24 type buttons, 12 boxes.
+    QCOMPARE(checked, 81);
+}
+
+void WindowLayoutTest::longNamesAreNotClipped()
+{
+    QByteArray names = "A rather long formation name for the bold label\r\n";
+    names += WindowFixture::defaultNames();
+    WindowFixture f(names);
+    f.window->show();
+    f.click(QStringLiteral("Option2(0)"));
+    auto *label4 = f.control<QLabel>(QStringLiteral("Label4"));
+    QCOMPARE(label4->text(), QStringLiteral(" A rather long formation name for the bold label "));
+    QString why;
+    QVERIFY2(captionFits(label4, &why), qPrintable(why));
+    QVERIFY(label4->width() > twipsToPixels(135));
+}
+
+void WindowLayoutTest::labelsAndFramesNeverTakeFocus()
+{
+    WindowFixture f;
+    for (QWidget *widget : f.window->findChildren<QWidget *>()) {
+        if (qobject_cast<QLabel *>(widget) || qobject_cast<QGroupBox *>(widget))
+            QVERIFY2(widget->focusPolicy() == Qt::NoFocus, qPrintable(widget->objectName()));
+    }
+}
+
+// The expected focus order, by the controls' tab indices.
+static QStringList expectedTabOrder()
+{
+    QStringList order = {"Command1", "Text2"};
+    for (int n = 0; n < 15; ++n)
+        order << QStringLiteral("Text3(%1)").arg(n);
+    for (int n = 0; n <= 30; ++n)
+        order << QStringLiteral("Option2(%1)").arg(n);
+    order << "Command2";
+    for (int k = 0; k < 7; ++k)
+        order << QStringLiteral("Option3(%1)").arg(k);
+    for (int k = 0; k < 4; ++k)
+        order << QStringLiteral("Check2(%1)").arg(k);
+    for (int k = 3; k >= 0; --k)
+        order << QStringLiteral("Check3(%1)").arg(k);
+    for (int k = 6; k >= 0; --k)
+        order << QStringLiteral("Option4(%1)").arg(k);
+    for (int k = 3; k >= 0; --k)
+        order << QStringLiteral("Check4(%1)").arg(k);
+    for (int k = 6; k >= 0; --k)
+        order << QStringLiteral("Option5(%1)").arg(k);
+    order << "Command3" << "Option4(7)" << "Option5(7)" << "Option3(7)";
+    return order;
+}
+
+void WindowLayoutTest::focusChainFollowsTabIndex()
+{
+    WindowFixture f;
+    QStringList chain;
+    QWidget *start = f.control(QStringLiteral("Command1"));
+    QWidget *widget = start;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            chain << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != start && chain.size() < 200);
+    QCOMPARE(chain, expectedTabOrder());
+}
+
+void WindowLayoutTest::tabFromCommand1WalksTheLineEditors()
+{
+    WindowFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QCOMPARE(QApplication::focusWidget(), f.control(QStringLiteral("Command1")));
+    QStringList visited;
+    for (int i = 0; i < 16; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expectedTabOrder().mid(1, 16));
+}
+
+void WindowLayoutTest::optionGroupsAreIndependent()
+{
+    WindowFixture f;
+    f.window->show();
+    f.click(QStringLiteral("Option3(2)"));
+    f.click(QStringLiteral("Option4(5)"));
+    f.click(QStringLiteral("Option5(7)"));
+    f.click(QStringLiteral("Option2(3)"));
+    for (const char *name : {"Option3(2)", "Option4(5)", "Option5(7)", "Option2(3)"})
+        QVERIFY2(f.button(QString::fromLatin1(name))->isChecked(), name);
+    f.click(QStringLiteral("Option3(4)"));
+    QVERIFY(!f.button(QStringLiteral("Option3(2)"))->isChecked());
+    QVERIFY(f.button(QStringLiteral("Option4(5)"))->isChecked());
+    QVERIFY(f.button(QStringLiteral("Option5(7)"))->isChecked());
+    QVERIFY(f.button(QStringLiteral("Option2(3)"))->isChecked());
+    f.click(QStringLiteral("Option2(30)"));
+    QVERIFY(!f.button(QStringLiteral("Option2(3)"))->isChecked());
+    QVERIFY(f.button(QStringLiteral("Option3(4)"))->isChecked());
+}
+
+void WindowLayoutTest::hiddenStoreIsNeverShown()
+{
+    WindowFixture f;
+    f.window->show();
+    for (const char *name : {"GF1", "Label8", "Label9(0)", "Label9(3)"}) {
+        auto *widget = f.window->findChild<QWidget *>(QString::fromLatin1(name));
+        QVERIFY2(!widget || !widget->isVisible(), name);
+    }
+    QCOMPARE(f.window->GF1().Rows(), 94);
+    QCOMPARE(f.window->GF1().Cols(), 17);
+}
+
+QTEST_MAIN(WindowLayoutTest)
+#include "tst_window_layout.moc"

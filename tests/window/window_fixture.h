@@ -1,0 +1,100 @@
+#pragma once
+
+// Shared helpers for the window suites: a names file in a scratch working
+// directory, a prompter that records instead of showing boxes, and lookups
+// of controls by their object names.
+
+#include "biform.h"
+#include "prompter.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+#include <memory>
+
+class RecordingPrompter : public Prompter
+{
+public:
+    void tell(QWidget *, const QString &text) override { told.append(text); }
+    bool confirm(QWidget *, const QString &text) override
+    {
+        asked.append(text);
+        return confirmAnswer;
+    }
+    SaveChoice askToSave(QWidget *, const QString &text) override
+    {
+        asked.append(text);
+        return saveAnswer;
+    }
+
+    QStringList told;
+    QStringList asked;
+    bool confirmAnswer = false;
+    SaveChoice saveAnswer = SaveChoice::Cancel;
+};
+
+// A window started in a scratch directory holding `names` as readorder.txt
+// (no file at all when `names` is null).
+class WindowFixture
+{
+public:
+    explicit WindowFixture(const QByteArray &names = defaultNames(), bool writeNames = true)
+    {
+        if (writeNames)
+            writeFile(QStringLiteral("readorder.txt"), names);
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        window = std::make_unique<BiForm>(&prompter);
+        QDir::setCurrent(previous);
+        // Every dialog answer comes from the queue; an empty queue cancels.
+        window->CD1().setAsker([this](const CommonDialog::Request &request) {
+            requests.push_back(request);
+            if (answers.empty())
+                return QString();
+            const QString answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+    }
+
+    static QByteArray defaultNames()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 31; ++i)
+            bytes += "Formation " + QByteArray::number(i) + "\r\n";
+        return bytes;
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QString writeFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(name));
+        return file.fileName();
+    }
+
+    template <typename T = QWidget>
+    T *control(const QString &name) const
+    {
+        T *found = window->findChild<T *>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    QAbstractButton *button(const QString &name) const { return control<QAbstractButton>(name); }
+    QLineEdit *box(int n) const { return control<QLineEdit>(QStringLiteral("Text3(%1)").arg(n)); }
+    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    QTemporaryDir dir;
+    RecordingPrompter prompter;
+    std::unique_ptr<BiForm> window;
+    std::deque<QString> answers;
+    QList<CommonDialog::Request> requests;
+};

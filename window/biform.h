@@ -1,0 +1,98 @@
+#pragma once
+
+#include "common_dialog.h"
+#include "formation_table.h"
+#include "prompter.h"
+
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <utility>
+
+class AutoSizeLabel;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The editor's one window: the editing panel, the hidden formation table and
+// the handlers of the buttons.
+class BiForm : public QWidget
+{
+    Q_OBJECT
+public:
+    // The prompter answers the window's questions; null means message boxes.
+    explicit BiForm(Prompter *prompter = nullptr, QWidget *parent = nullptr);
+    ~BiForm() override;
+
+    const FormationTable &GF1() const { return m_table; }
+    CommonDialog &CD1() { return m_dialog; }
+
+    bool readyFlag() const { return m_readyFlag; }
+    qint32 startLocation() const { return m_startLocation; }
+    QString fileName() const { return m_fileName; }
+    quint8 currentByte() const { return m_currentByte; }
+    const QStringList &formationNames() const { return m_formationNames; }
+    // What was wrong with the names file at start-up; empty when nothing was.
+    QString startupProblem() const { return m_startupProblem; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // Building the controls.
+    void createControls();
+    void createLineEditors(QWidget *frame1);
+    void createCalculatorFrame(int line, QWidget *frame1);
+    void addToTabOrder(int tabIndex, int subIndex, QWidget *widget);
+    void applyTabOrder();
+
+    // Start-up, run once before the window is shown.
+    void startUp();
+    void createSelectorButtons();
+    void readNames();
+
+    // Handlers.
+    void selectFormation(int formation);
+
+    Prompter &prompter() { return *m_prompter; }
+
+    std::unique_ptr<Prompter> m_ownPrompter;
+    Prompter *m_prompter;
+
+    // Form-level state.
+    bool m_readyFlag = false;
+    qint32 m_startLocation = 0;
+    QString m_fileName;
+    quint8 m_currentByte = 0;
+    QStringList m_formationNames;
+    QString m_startupProblem;
+    bool m_shownOnce = false;
+
+    FormationTable m_table; // the hidden grid
+    CommonDialog m_dialog;
+
+    // Controls.
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QPushButton *m_command3 = nullptr;
+    AutoSizeLabel *m_label1 = nullptr;
+    AutoSizeLabel *m_label4 = nullptr;
+    AutoSizeLabel *m_label12 = nullptr;
+    QLineEdit *m_text2 = nullptr;
+    QGroupBox *m_frame1 = nullptr;
+    QList<QLineEdit *> m_text3;              // 0..14
+    QList<QRadioButton *> m_option2;         // 0..30
+    // Qt's automatic exclusivity would reach into the calculator frames
+    // nested in Frame1, so each option group is an explicit button group.
+    QButtonGroup *m_selectorGroup = nullptr;
+    QList<QGroupBox *> m_frame2;             // 0..2
+    QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
+    QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
+
+    QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
+};

@@ -1,0 +1,251 @@
+// Builds every control of the window at its fixed place.
+#include "biform.h"
+#include "controls.h"
+#include "twips.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <algorithm>
+
+namespace {
+
+constexpr const char *WindowTitle = "Orvin's 4.16R Formation table utility";
+constexpr int ClientWidthTwips = 13095;
+constexpr int ClientHeightTwips = 6885;
+
+template <typename T>
+T *makeControl(QWidget *parent, const QString &name, const QRect &rect)
+{
+    auto *widget = new T(parent);
+    widget->setObjectName(name);
+    widget->setGeometry(rect);
+    return widget;
+}
+
+QString indexed(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption,
+                  const QRect &rect)
+{
+    auto *label = makeControl<QLabel>(parent, name, rect);
+    label->setText(caption);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+AutoSizeLabel *makeAutoSizeLabel(QWidget *parent, const QString &name, const QRect &rect,
+                                 const QFont &font)
+{
+    auto *label = new AutoSizeLabel(parent);
+    label->setObjectName(name);
+    label->setFont(font);
+    label->setEmptyGeometry(rect);
+    return label;
+}
+
+// One row of the calculator frames' layout, in twips inside the frame.
+struct CalculatorItem
+{
+    const char *caption;
+    int left, top, width, height;
+};
+
+constexpr CalculatorItem TypeButtons[8] = {
+    {"Line Astern", 330, 360, 1485, 255},        {"Line abreast right", 330, 780, 1845, 255},
+    {"Line abreast left", 330, 1185, 1845, 255}, {"Line echelon right", 330, 1605, 1845, 255},
+    {"Line echelon left", 330, 2025, 1845, 255}, {"Inverted V", 330, 2430, 1245, 255},
+    {"Diamond", 330, 2850, 1245, 255},           {"Bomber stream", 330, 3270, 1845, 255},
+};
+
+constexpr CalculatorItem ModifierBoxes[4] = {
+    {"One lead", 450, 3780, 1245, 315},
+    {"Staggered", 450, 4125, 1245, 315},
+    {"Step", 450, 4485, 885, 315},
+    {"Alternate", 450, 4860, 1065, 315},
+};
+
+// Per line: the frame's arrays, its left edge and the tab indices of its
+// controls. Line 1 counts up through its buttons, lines 2 and 3 count down,
+// and button 7 of every frame comes at the very end of the window's order.
+struct CalculatorFrame
+{
+    const char *typeArray;
+    const char *boxArray;
+    int left;
+    int frameTab;
+    int lastTypeTab;
+    bool ascending;
+
+    int typeTab(int k) const
+    {
+        if (k == 7)
+            return lastTypeTab;
+        return ascending ? frameTab + 1 + k : frameTab + 11 - k;
+    }
+    int boxTab(int k) const { return ascending ? frameTab + 8 + k : frameTab + 4 - k; }
+};
+
+constexpr CalculatorFrame Calculators[3] = {
+    {"Option3", "Check2", 5010, 34, 75, true},
+    {"Option4", "Check3", 7530, 46, 73, false},
+    {"Option5", "Check4", 10050, 58, 74, false},
+};
+
+} // namespace
+
+void BiForm::addToTabOrder(int tabIndex, int subIndex, QWidget *widget)
+{
+    m_tabOrder.append({{tabIndex, subIndex}, widget});
+}
+
+void BiForm::applyTabOrder()
+{
+    std::sort(m_tabOrder.begin(), m_tabOrder.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 0; i + 1 < m_tabOrder.size(); ++i)
+        setTabOrder(m_tabOrder[i].second, m_tabOrder[i + 1].second);
+}
+
+void BiForm::createControls()
+{
+    setObjectName(QStringLiteral("BiForm"));
+    setWindowTitle(QString::fromLatin1(WindowTitle));
+    setFont(formFont());
+    setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+
+    m_command1 = makeControl<WrappingButton>(this, QStringLiteral("Command1"),
+                                             twipsRect(270, 120, 2805, 465));
+    m_command1->setText(QStringLiteral("Load frmation.dat or KGF"));
+    addToTabOrder(1, 0, m_command1);
+
+    m_label1 = makeAutoSizeLabel(this, QStringLiteral("Label1"), twipsRect(3990, 150, 105, 255),
+                                 formFont());
+
+    m_text2 = makeControl<QLineEdit>(this, QStringLiteral("Text2"),
+                                     twipsRect(11640, 180, 1005, 285));
+    m_text2->setText(QStringLiteral("0"));
+    addToTabOrder(4, 0, m_text2);
+
+    makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Start  location"),
+              twipsRect(10050, 180, 1455, 315));
+
+    m_frame1 = makeControl<QGroupBox>(this, QStringLiteral("Frame1"),
+                                      twipsRect(90, 780, 12975, 5985));
+    m_frame1->setTitle(
+        QStringLiteral("Formation editing:  Distances in feet to match the source code"));
+
+    makeLabel(m_frame1, QStringLiteral("Label5"), QStringLiteral("Type"),
+              twipsRect(60, 390, 465, 255));
+    makeLabel(m_frame1, QStringLiteral("Label6"), QStringLiteral("Number"),
+              twipsRect(600, 390, 585, 255));
+    const int offsetLabelLeft[3] = {1590, 2820, 3990};
+    const char *offsetCaption[3] = {"X Offset", "Y Offset", "Z Offset"};
+    for (int i = 0; i < 3; ++i)
+        makeLabel(m_frame1, indexed("Label7", i), QString::fromLatin1(offsetCaption[i]),
+                  twipsRect(offsetLabelLeft[i], 390, 705, 255));
+
+    createLineEditors(m_frame1);
+
+    makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
+              twipsRect(330, 1920, 1875, 225));
+    m_label12 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label12"),
+                                  twipsRect(1710, 1860, 165, 300), formBoldFont());
+
+    auto *option2 = makeControl<QRadioButton>(m_frame1, indexed("Option2", 0),
+                                              twipsRect(SelectorLeftTwips, SelectorTopTwips,
+                                                        555, 345));
+    option2->setText(QStringLiteral("0"));
+    option2->setAutoFillBackground(true);
+    QPalette white = option2->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    option2->setPalette(white);
+    m_option2.append(option2);
+    m_selectorGroup = new QButtonGroup(this);
+    m_selectorGroup->addButton(option2);
+    addToTabOrder(22, 0, option2);
+
+    m_command2 = makeControl<WrappingButton>(m_frame1, QStringLiteral("Command2"),
+                                             twipsRect(90, 5250, 1095, 555));
+    m_command2->setText(QStringLiteral("Edit this one"));
+    addToTabOrder(28, 0, m_command2);
+
+    m_command3 = makeControl<WrappingButton>(m_frame1, QStringLiteral("Command3"),
+                                             twipsRect(3360, 5070, 1455, 705));
+    m_command3->setText(QStringLiteral("Save Formation file"));
+    addToTabOrder(72, 0, m_command3);
+
+    m_label4 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label4"),
+                                 twipsRect(1260, 5400, 135, 300), formBoldFont());
+
+    for (int line = 0; line < 3; ++line)
+        createCalculatorFrame(line, m_frame1);
+
+    m_label12->raise();
+}
+
+void BiForm::createLineEditors(QWidget *frame1)
+{
+    const int fieldLeft[5] = {120, 780, 1380, 2580, 3750};
+    const int fieldWidth[5] = {585, 345, 1155, 1155, 1155};
+    const int lineTop[3] = {690, 1050, 1440};
+    for (int n = 0; n < 15; ++n) {
+        const int line = n / 5;
+        const int field = n % 5;
+        auto *box = makeControl<QLineEdit>(
+            frame1, indexed("Text3", n),
+            twipsRect(fieldLeft[field], lineTop[line], fieldWidth[field], 345));
+        box->setText(QStringLiteral("Text3"));
+        m_text3.append(box);
+        addToTabOrder(7 + n, 0, box);
+    }
+}
+
+void BiForm::createCalculatorFrame(int line, QWidget *frame1)
+{
+    const CalculatorFrame &spec = Calculators[line];
+    auto *frame = makeControl<QGroupBox>(frame1, indexed("Frame2", line),
+                                         twipsRect(spec.left, 450, 2445, 5445));
+    frame->setTitle(QStringLiteral("Calculator line %1").arg(line + 1));
+    m_frame2.append(frame);
+
+    QList<QRadioButton *> types;
+    auto *typeGroup = new QButtonGroup(frame);
+    for (int k = 0; k < 8; ++k) {
+        CalculatorItem item = TypeButtons[k];
+        // Three buttons sit slightly off the common pattern.
+        if (line == 0 && k == 4)
+            item.left = 360;
+        if (line == 0 && k == 7)
+            item.width = 1665;
+        if (line == 2 && k == 7) {
+            item.top = 3240;
+            item.height = 315;
+        }
+        auto *button = makeControl<QRadioButton>(
+            frame, indexed(spec.typeArray, k),
+            twipsRect(item.left, item.top, item.width, item.height));
+        button->setText(QString::fromLatin1(item.caption));
+        types.append(button);
+        typeGroup->addButton(button);
+        addToTabOrder(spec.typeTab(k), 0, button);
+    }
+    m_typeButtons.append(types);
+
+    QList<QCheckBox *> boxes;
+    for (int k = 0; k < 4; ++k) {
+        const CalculatorItem &item = ModifierBoxes[k];
+        auto *box = makeControl<QCheckBox>(frame, indexed(spec.boxArray, k),
+                                           twipsRect(item.left, item.top, item.width, item.height));
+        box->setText(QString::fromLatin1(item.caption));
+        boxes.append(box);
+        addToTabOrder(spec.boxTab(k), 0, box);
+    }
+    m_modifierBoxes.append(boxes);
+}

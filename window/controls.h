@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+
+// The form's fonts: MS Sans Serif where the system has it, else a face with
+// the same metrics as Arial. Sizes are pixel sizes so that text and the
+// pixel-exact layout scale together (8.25 pt and 9.75 pt at 96 dpi).
+QFont formFont();
+QFont formBoldFont();
+
+// A label with a single-line border that widens or narrows to its caption.
+// With no caption it is an empty bordered box of its initial width.
+class AutoSizeLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit AutoSizeLabel(QWidget *parent = nullptr);
+    // Sets the caption and fits the width to it, keeping the left edge.
+    void setCaption(const QString &caption);
+    void setEmptyGeometry(const QRect &rect);
+
+private:
+    int m_emptyWidth = 0;
+};
+
+// A command button whose caption wraps onto more lines when it does not fit
+// on one, as the captions of this form's tall buttons are meant to.
+class WrappingButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+    // The area the caption is drawn in.
+    QRect captionRect() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+class QRadioButton;
+// Turns on button `index` of an option group and every other one off; -1
+// leaves the whole group off, which a user cannot do with the mouse.
+void checkOnly(const QList<QRadioButton *> &group, int index);
