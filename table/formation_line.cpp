@@ -3,7 +3,8 @@
 #include "cell_text.h"
 #include "formation_table.h"
 
-namespace {
+namespace
+{
 
 qint32 readLittleEndian32(const QByteArray &bytes, int at)
 {

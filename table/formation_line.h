@@ -13,8 +13,7 @@ class FormationTable;
 //   4 xOffset   signed 32-bit little-endian, 1/21 foot
 //   8 yOffset
 //  12 zOffset
-struct FormationLine
-{
+struct FormationLine {
     static constexpr int Size = 16;
     static constexpr int TypeCount = 8;     // type indices with a button
     static constexpr int ModifierCount = 4; // flags in bits 4..7

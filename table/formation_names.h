@@ -5,8 +5,7 @@
 
 // Formation names come from readorder.txt, one line per formation in
 // formation order. Lines end at CR, CR LF or LF; only the first 31 are used.
-struct FormationNames
-{
+struct FormationNames {
     static constexpr int Count = 32; // element 31 is never filled
 
     enum class Status { Complete, Missing, Unreadable, Short };

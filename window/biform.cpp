@@ -21,6 +21,8 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
         m_prompter = m_ownPrompter.get();
     }
     createControls();
+    connect(m_command1, &QPushButton::clicked, this, &BiForm::load);
+    connect(m_command3, &QPushButton::clicked, this, &BiForm::save);
     startUp();
     applyTabOrder();
     m_command1->setFocus();

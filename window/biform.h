@@ -3,6 +3,7 @@
 #include "common_dialog.h"
 #include "formation_table.h"
 #include "prompter.h"
+#include "table_saver.h"
 
 #include <QList>
 #include <QStringList>
@@ -39,9 +40,14 @@ public:
     const QStringList &formationNames() const { return m_formationNames; }
     // What was wrong with the names file at start-up; empty when nothing was.
     QString startupProblem() const { return m_startupProblem; }
+    // Whether "Edit this one" changed the table since it was last loaded or saved.
+    bool hasUnsavedChanges() const { return m_unsaved; }
+    // Tests hand in a writer that fails part-way.
+    void setSaveFileFactory(SaveFileFactory factory) { m_saveFileFactory = std::move(factory); }
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // Building the controls.
@@ -57,7 +63,11 @@ private:
     void readNames();
 
     // Handlers.
+    void load();
+    bool save(); // true when the table was written
     void selectFormation(int formation);
+    // Before unsaved changes are dropped: true to go on (saved or discarded).
+    bool settleUnsavedChanges(const QString &question);
 
     Prompter &prompter() { return *m_prompter; }
 
@@ -72,6 +82,9 @@ private:
     QStringList m_formationNames;
     QString m_startupProblem;
     bool m_shownOnce = false;
+    bool m_unsaved = false;
+    bool m_loading = false;
+    SaveFileFactory m_saveFileFactory;
 
     FormationTable m_table; // the hidden grid
     CommonDialog m_dialog;
@@ -85,12 +98,12 @@ private:
     AutoSizeLabel *m_label12 = nullptr;
     QLineEdit *m_text2 = nullptr;
     QGroupBox *m_frame1 = nullptr;
-    QList<QLineEdit *> m_text3;              // 0..14
-    QList<QRadioButton *> m_option2;         // 0..30
+    QList<QLineEdit *> m_text3;      // 0..14
+    QList<QRadioButton *> m_option2; // 0..30
     // Qt's automatic exclusivity would reach into the calculator frames
     // nested in Frame1, so each option group is an explicit button group.
     QButtonGroup *m_selectorGroup = nullptr;
-    QList<QGroupBox *> m_frame2;             // 0..2
+    QList<QGroupBox *> m_frame2;                // 0..2
     QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
     QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
 

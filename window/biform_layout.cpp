@@ -11,14 +11,14 @@
 #include <QRadioButton>
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr const char *WindowTitle = "Orvin's 4.16R Formation table utility";
 constexpr int ClientWidthTwips = 13095;
 constexpr int ClientHeightTwips = 6885;
 
-template <typename T>
-T *makeControl(QWidget *parent, const QString &name, const QRect &rect)
+template <typename T> T *makeControl(QWidget *parent, const QString &name, const QRect &rect)
 {
     auto *widget = new T(parent);
     widget->setObjectName(name);
@@ -31,8 +31,7 @@ QString indexed(const char *name, int index)
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption,
-                  const QRect &rect)
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
 {
     auto *label = makeControl<QLabel>(parent, name, rect);
     label->setText(caption);
@@ -51,8 +50,7 @@ AutoSizeLabel *makeAutoSizeLabel(QWidget *parent, const QString &name, const QRe
 }
 
 // One row of the calculator frames' layout, in twips inside the frame.
-struct CalculatorItem
-{
+struct CalculatorItem {
     const char *caption;
     int left, top, width, height;
 };
@@ -74,8 +72,7 @@ constexpr CalculatorItem ModifierBoxes[4] = {
 // Per line: the frame's arrays, its left edge and the tab indices of its
 // controls. Line 1 counts up through its buttons, lines 2 and 3 count down,
 // and button 7 of every frame comes at the very end of the window's order.
-struct CalculatorFrame
-{
+struct CalculatorFrame {
     const char *typeArray;
     const char *boxArray;
     int left;
@@ -128,16 +125,16 @@ void BiForm::createControls()
     m_label1 = makeAutoSizeLabel(this, QStringLiteral("Label1"), twipsRect(3990, 150, 105, 255),
                                  formFont());
 
-    m_text2 = makeControl<QLineEdit>(this, QStringLiteral("Text2"),
-                                     twipsRect(11640, 180, 1005, 285));
+    m_text2 =
+        makeControl<QLineEdit>(this, QStringLiteral("Text2"), twipsRect(11640, 180, 1005, 285));
     m_text2->setText(QStringLiteral("0"));
     addToTabOrder(4, 0, m_text2);
 
     makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Start  location"),
               twipsRect(10050, 180, 1455, 315));
 
-    m_frame1 = makeControl<QGroupBox>(this, QStringLiteral("Frame1"),
-                                      twipsRect(90, 780, 12975, 5985));
+    m_frame1 =
+        makeControl<QGroupBox>(this, QStringLiteral("Frame1"), twipsRect(90, 780, 12975, 5985));
     m_frame1->setTitle(
         QStringLiteral("Formation editing:  Distances in feet to match the source code"));
 
@@ -158,9 +155,8 @@ void BiForm::createControls()
     m_label12 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label12"),
                                   twipsRect(1710, 1860, 165, 300), formBoldFont());
 
-    auto *option2 = makeControl<QRadioButton>(m_frame1, indexed("Option2", 0),
-                                              twipsRect(SelectorLeftTwips, SelectorTopTwips,
-                                                        555, 345));
+    auto *option2 = makeControl<QRadioButton>(
+        m_frame1, indexed("Option2", 0), twipsRect(SelectorLeftTwips, SelectorTopTwips, 555, 345));
     option2->setText(QStringLiteral("0"));
     option2->setAutoFillBackground(true);
     QPalette white = option2->palette();
@@ -228,9 +224,9 @@ void BiForm::createCalculatorFrame(int line, QWidget *frame1)
             item.top = 3240;
             item.height = 315;
         }
-        auto *button = makeControl<QRadioButton>(
-            frame, indexed(spec.typeArray, k),
-            twipsRect(item.left, item.top, item.width, item.height));
+        auto *button =
+            makeControl<QRadioButton>(frame, indexed(spec.typeArray, k),
+                                      twipsRect(item.left, item.top, item.width, item.height));
         button->setText(QString::fromLatin1(item.caption));
         types.append(button);
         typeGroup->addButton(button);

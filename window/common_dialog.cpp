@@ -10,8 +10,7 @@ CommonDialog::CommonDialog(QWidget *parent) : m_parent(parent)
         if (request.mode == Mode::Open)
             return QFileDialog::getOpenFileName(m_parent, QString(), request.directory,
                                                 request.filter);
-        return QFileDialog::getSaveFileName(m_parent, QString(), request.directory,
-                                            request.filter);
+        return QFileDialog::getSaveFileName(m_parent, QString(), request.directory, request.filter);
     };
 }
 

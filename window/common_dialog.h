@@ -13,8 +13,7 @@ class CommonDialog
 {
 public:
     enum class Mode { Open, Save };
-    struct Request
-    {
+    struct Request {
         Mode mode;
         QString directory; // where the dialog opens
         QString filter;    // in the dialog toolkit's own form

@@ -1,8 +1,8 @@
 #include "controls.h"
 
-#include <QStyleOptionButton>
 #include <QButtonGroup>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QStylePainter>
 
 static QFont makeFont(int pixelSize, bool bold)
@@ -63,8 +63,8 @@ void WrappingButton::paintEvent(QPaintEvent *)
     initStyleOption(&option);
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(captionRect(), Qt::AlignCenter | Qt::TextWordWrap, text());
 }
 

@@ -9,16 +9,15 @@ static QString boxTitle(QWidget *parent)
 
 void MessageBoxPrompter::tell(QWidget *parent, const QString &text)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, boxTitle(parent), text, QMessageBox::Ok,
-                                parent);
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, boxTitle(parent), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 
 bool MessageBoxPrompter::confirm(QWidget *parent, const QString &text)
 {
-    return QMessageBox::question(parent, boxTitle(parent), text,
-                                 QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(parent, boxTitle(parent), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -64,8 +64,8 @@ void StartupTest::selectorButtonsAreLaidOutInRowsOfFive()
         QCOMPARE(button->text(), n == 0 ? QStringLiteral("0") : QStringLiteral(" %1").arg(n));
         QCOMPARE(button->parentWidget(), first->parentWidget());
         QCOMPARE(button->size(), first->size());
-        QCOMPARE(button->pos(), QPoint(twipsToPixels(330 + (n % 5) * 1000),
-                                       twipsToPixels(2370 + (n / 5) * 400)));
+        QCOMPARE(button->pos(),
+                 QPoint(twipsToPixels(330 + (n % 5) * 1000), twipsToPixels(2370 + (n / 5) * 400)));
         QCOMPARE(button->palette().color(QPalette::Window), QColor(Qt::white));
         QVERIFY(!button->isHidden());
     }

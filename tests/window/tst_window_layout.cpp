@@ -139,9 +139,9 @@ void WindowLayoutTest::captions_data()
     row("Frame2(0)", "Calculator line 1");
     row("Frame2(1)", "Calculator line 2");
     row("Frame2(2)", "Calculator line 3");
-    const char *types[8] = {"Line Astern",       "Line abreast right", "Line abreast left",
-                            "Line echelon right", "Line echelon left", "Inverted V",
-                            "Diamond",            "Bomber stream"};
+    const char *types[8] = {
+        "Line Astern",       "Line abreast right", "Line abreast left", "Line echelon right",
+        "Line echelon left", "Inverted V",         "Diamond",           "Bomber stream"};
     const char *boxes[4] = {"One lead", "Staggered", "Step", "Alternate"};
     for (int line = 0; line < 3; ++line) {
         for (int k = 0; k < 8; ++k) {
@@ -178,7 +178,7 @@ void WindowLayoutTest::fonts()
 {
     WindowFixture f;
     const QStringList acceptable = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                    "Arimo", "Nimbus Sans", "Arial"};
+                                    "Arimo",         "Nimbus Sans",          "Arial"};
     for (const char *name : {"Command1", "Label3", "Text3(0)", "Option2(30)", "Check4(3)"}) {
         QWidget *widget = f.control(QString::fromLatin1(name));
         const QFontInfo info(widget->font());
@@ -202,8 +202,8 @@ static bool captionFits(QWidget *widget, QString *why)
     const int textWidth = metrics.horizontalAdvance(caption);
     if (auto *wrapping = qobject_cast<WrappingButton *>(widget)) {
         const QRect area = wrapping->captionRect();
-        const QRect needed = metrics.boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap,
-                                                  caption);
+        const QRect needed =
+            metrics.boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
         *why = QStringLiteral("needs %1x%2 in %3x%4")
                    .arg(needed.width())
                    .arg(needed.height())
@@ -296,7 +296,10 @@ static QStringList expectedTabOrder()
         order << QStringLiteral("Check4(%1)").arg(k);
     for (int k = 6; k >= 0; --k)
         order << QStringLiteral("Option5(%1)").arg(k);
-    order << "Command3" << "Option4(7)" << "Option5(7)" << "Option3(7)";
+    order << "Command3"
+          << "Option4(7)"
+          << "Option5(7)"
+          << "Option3(7)";
     return order;
 }
 

@@ -80,8 +80,7 @@ public:
         return file.fileName();
     }
 
-    template <typename T = QWidget>
-    T *control(const QString &name) const
+    template <typename T = QWidget> T *control(const QString &name) const
     {
         T *found = window->findChild<T *>(name);
         if (!found)

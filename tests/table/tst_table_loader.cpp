@@ -1,0 +1,307 @@
+#include "formation_table.h"
+#include "number_text.h"
+#include "table_loader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+class TableLoaderTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void executablePath_data();
+    void executablePath();
+    void leadingNumber_data();
+    void leadingNumber();
+    void roundHalfEven_data();
+    void roundHalfEven();
+    void startLocation_data();
+    void startLocation();
+    void findSignature_data();
+    void findSignature();
+    void searchReportsProgress();
+    void executableLoad_data();
+    void executableLoad();
+    void dataFileLoad_data();
+    void dataFileLoad();
+    void unopenableFile();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    QTemporaryDir m_dir;
+};
+
+QString TableLoaderTest::write(const QString &name, const QByteArray &bytes)
+{
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(name));
+    return file.fileName();
+}
+
+// Bytes 0, 1, 2, ... mod 251: no signature anywhere by themselves.
+static QByteArray filler(qint64 size)
+{
+    QByteArray bytes(size, '\0');
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+static QByteArray withSignatures(qint64 size, const QList<qint64> &offsets)
+{
+    QByteArray bytes = filler(size);
+    for (qint64 offset : offsets)
+        bytes.replace(offset, tableSignature().size(), tableSignature());
+    return bytes;
+}
+
+void TableLoaderTest::executablePath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("executable");
+    QTest::newRow("upper") << "C:/Games/KGF/KGF.EXE" << true;
+    QTest::newRow("lower") << "/games/kgf/kgf.exe" << true;
+    QTest::newRow("mixed") << "KgF.ExE" << true;
+    QTest::newRow("self.exe") << "/tmp/self.exe" << true;
+    QTest::newRow("just the suffix") << "f.exe" << true;
+    QTest::newRow("data file") << "/games/kgf/frmation.dat" << false;
+    QTest::newRow("other program") << "/games/setup.exe" << false;
+    QTest::newRow("short") << "F.EX" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TableLoaderTest::executablePath()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, executable);
+    QCOMPARE(isExecutablePath(path), executable);
+}
+
+void TableLoaderTest::leadingNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("whole") << "16" << 16.0;
+    QTest::newRow("trailing letters") << "12abc" << 12.0;
+    QTest::newRow("no number") << "abc" << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("half") << "2.5" << 2.5;
+    QTest::newRow("blanks anywhere") << " - 1 6 " << -16.0;
+    QTest::newRow("plus") << "+7" << 7.0;
+    QTest::newRow("second point stops") << "1.2.3" << 1.2;
+    QTest::newRow("point only") << "." << 0.0;
+    QTest::newRow("leading point") << ".5" << 0.5;
+    QTest::newRow("double sign") << "--1" << 0.0;
+    QTest::newRow("comma stops") << "1,5" << 1.0;
+    QTest::newRow("exponent") << "1e3" << 1000.0;
+    QTest::newRow("exponent upper") << "2.5E-1" << 0.25;
+    QTest::newRow("bare exponent") << "1e" << 1.0;
+    QTest::newRow("exponent sign only") << "1e+x" << 1.0;
+    QTest::newRow("huge") << "1e400" << inf;
+    QTest::newRow("huge negative") << "-1e400" << -inf;
+    QTest::newRow("huge by digits") << QString(400, u'9') << inf;
+    QTest::newRow("tiny") << "1e-400" << 0.0;
+    QTest::newRow("tiny by digits") << "0." + QString(400, u'0') + "1" << 0.0;
+}
+
+void TableLoaderTest::leadingNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(::leadingNumber(text), value);
+}
+
+void TableLoaderTest::roundHalfEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("rounded");
+    QTest::newRow("2.5") << 2.5 << 2.0;
+    QTest::newRow("3.5") << 3.5 << 4.0;
+    QTest::newRow("10.5") << 10.5 << 10.0;
+    QTest::newRow("31.5") << 31.5 << 32.0;
+    QTest::newRow("-10.5") << -10.5 << -10.0;
+    QTest::newRow("-11.5") << -11.5 << -12.0;
+    QTest::newRow("-0.5") << -0.5 << 0.0;
+    QTest::newRow("just below half") << 0.49999999999999994 << 0.0;
+    QTest::newRow("1.4") << 1.4 << 1.0;
+    QTest::newRow("-1.6") << -1.6 << -2.0;
+    QTest::newRow("large whole") << 2147483647.0 << 2147483647.0;
+}
+
+void TableLoaderTest::roundHalfEven()
+{
+    QFETCH(double, value);
+    QFETCH(double, rounded);
+    QCOMPARE(::roundHalfEven(value), rounded);
+}
+
+void TableLoaderTest::startLocation_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value"); // -1: refused
+    QTest::addColumn<QString>("why");
+    QTest::newRow("16") << "16" << 16 << "";
+    QTest::newRow("12abc") << "12abc" << 12 << "";
+    QTest::newRow("abc") << "abc" << 0 << "";
+    QTest::newRow("2.5") << "2.5" << 2 << "";
+    QTest::newRow("3.5") << "3.5" << 4 << "";
+    QTest::newRow("small negative rounds to 0") << "-0.4" << 0 << "";
+    QTest::newRow("largest") << "2147483647" << 2147483647 << "";
+    QTest::newRow("negative") << "-1" << -1 << "negative";
+    QTest::newRow("too large") << "2147483648" << -1 << "too large";
+    QTest::newRow("exponent too large") << "1e10" << -1 << "too large";
+    QTest::newRow("huge negative") << "-1e400" << -1 << "negative";
+}
+
+void TableLoaderTest::startLocation()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QFETCH(QString, why);
+    const StartLocation start = startLocationFromText(text);
+    QCOMPARE(start.ok, value >= 0);
+    if (value >= 0) {
+        QCOMPARE(start.value, value);
+    } else {
+        QVERIFY2(start.error.contains(why), qPrintable(start.error));
+        QVERIFY(start.error.contains(QStringLiteral("\"%1\"").arg(text)));
+    }
+}
+
+void TableLoaderTest::findSignature_data()
+{
+    QTest::addColumn<QList<qint64>>("offsets");
+    QTest::addColumn<qint64>("found");
+    const qint64 size = 1'400'000;
+    QTest::newRow("exactly at 1,350,000") << QList<qint64>{1'349'999} << qint64(1'349'999);
+    QTest::newRow("later") << QList<qint64>{1'390'001} << qint64(1'390'001);
+    QTest::newRow("only before") << QList<qint64>{1'000} << qint64(-1);
+    QTest::newRow("one byte before") << QList<qint64>{1'349'998} << qint64(-1);
+    QTest::newRow("before and after") << QList<qint64>{1'349'998, 1'360'000} << qint64(1'360'000);
+    QTest::newRow("twice after") << QList<qint64>{1'355'555, 1'366'666} << qint64(1'355'555);
+    QTest::newRow("at the very end") << QList<qint64>{size - 5} << size - 5;
+    QTest::newRow("none") << QList<qint64>{} << qint64(-1);
+}
+
+void TableLoaderTest::findSignature()
+{
+    QFETCH(QList<qint64>, offsets);
+    QFETCH(qint64, found);
+    const QByteArray data = withSignatures(1'400'000, offsets);
+    QCOMPARE(::findSignature(data, SignatureScanStart), found);
+    // A truncated signature at the end is no signature.
+    QCOMPARE(::findSignature(data.left(data.size() - 1), SignatureScanStart),
+             found == data.size() - 5 ? -1 : found);
+}
+
+void TableLoaderTest::searchReportsProgress()
+{
+    const QByteArray data = withSignatures(6'000'000, {5'000'000});
+    QList<qint64> positions;
+    const qint64 found = ::findSignature(
+        data, SignatureScanStart, [&](qint64 position) { positions.append(position); }, 0);
+    QCOMPARE(found, qint64(5'000'000));
+    QVERIFY(positions.size() >= 3);
+    QCOMPARE(positions.first(), qint64(1'350'000));
+    for (qsizetype i = 1; i < positions.size(); ++i) {
+        QVERIFY(positions[i] > positions[i - 1]);
+        QVERIFY(positions[i] <= found + 1);
+    }
+
+    // With the usual interval a fast search reports only where it starts.
+    positions.clear();
+    ::findSignature(data, SignatureScanStart, [&](qint64 position) { positions.append(position); });
+    QVERIFY(!positions.isEmpty());
+    QCOMPARE(positions.first(), qint64(1'350'000));
+}
+
+void TableLoaderTest::executableLoad_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QList<qint64>>("offsets");
+    QTest::addColumn<int>("start"); // -1: refused
+    QTest::addColumn<QString>("why");
+    QTest::newRow("exactly at 1,350,000")
+        << qint64(1'400'000) << QList<qint64>{1'349'999} << 1'349'999 << "";
+    QTest::newRow("later") << qint64(1'400'000) << QList<qint64>{1'380'000} << 1'380'000 << "";
+    QTest::newRow("only before") << qint64(1'400'000) << QList<qint64>{500} << -1 << "not found";
+    QTest::newRow("none") << qint64(1'400'000) << QList<qint64>{} << -1 << "not found";
+    QTest::newRow("shorter than the scan start")
+        << qint64(1'000'000) << QList<qint64>{500} << -1 << "holds 1000000 bytes";
+    QTest::newRow("table cut off")
+        << qint64(1'400'000) << QList<qint64>{1'399'000} << -1
+        << "holds 1400000 bytes, but a table at start location 1399000 needs 1400488 bytes";
+}
+
+void TableLoaderTest::executableLoad()
+{
+    QFETCH(qint64, size);
+    QFETCH(QList<qint64>, offsets);
+    QFETCH(int, start);
+    QFETCH(QString, why);
+    const QByteArray data = withSignatures(size, offsets);
+    const QString path = write(QStringLiteral("KGF.EXE"), data);
+    const LoadResult result = loadFromExecutable(path);
+    QCOMPARE(result.ok, start >= 0);
+    if (start >= 0) {
+        QCOMPARE(result.startLocation, start);
+        QCOMPARE(result.table, data.mid(start, 1488));
+        QCOMPARE(result.table.left(5), tableSignature());
+    } else {
+        QVERIFY2(result.error.contains(why), qPrintable(result.error));
+        QVERIFY(result.error.contains(QStringLiteral("KGF.EXE")));
+        QVERIFY(result.table.isEmpty());
+    }
+}
+
+void TableLoaderTest::dataFileLoad_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("why"); // empty: loads
+    QTest::newRow("at 0") << 1488 << 0 << "";
+    QTest::newRow("at 16") << 2000 << 16 << "";
+    QTest::newRow("exactly long enough") << 1504 << 16 << "";
+    QTest::newRow("one byte short") << 1503 << 16
+                                    << "holds 1503 bytes, but a table at start location 16 "
+                                       "needs 1504 bytes";
+    QTest::newRow("empty file") << 0 << 0 << "holds 0 bytes";
+    QTest::newRow("start past the end") << 1488 << 5000 << "needs 6488 bytes";
+}
+
+void TableLoaderTest::dataFileLoad()
+{
+    QFETCH(int, size);
+    QFETCH(int, start);
+    QFETCH(QString, why);
+    const QByteArray data = filler(size);
+    const QString path = write(QStringLiteral("frmation.dat"), data);
+    const LoadResult result = loadFromDataFile(path, start);
+    QCOMPARE(result.ok, why.isEmpty());
+    if (result.ok) {
+        QCOMPARE(result.startLocation, start);
+        QCOMPARE(result.table, data.mid(start, 1488));
+    } else {
+        QVERIFY2(result.error.contains(why), qPrintable(result.error));
+        QVERIFY(result.error.contains(QStringLiteral("frmation.dat")));
+    }
+}
+
+void TableLoaderTest::unopenableFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("missing/frmation.dat"));
+    for (const LoadResult &result : {loadFromDataFile(path, 0), loadFromExecutable(path)}) {
+        QVERIFY(!result.ok);
+        QVERIFY2(result.error.startsWith(QStringLiteral("Could not open")),
+                 qPrintable(result.error));
+        QVERIFY(result.error.contains(QStringLiteral("frmation.dat")));
+    }
+}
+
+QTEST_APPLESS_MAIN(TableLoaderTest)
+#include "tst_table_loader.moc"

@@ -1,0 +1,298 @@
+#include "../table/save_faults.h"
+#include "table_loader.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QLabel>
+
+class LoadSaveTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void cancelledLoadChangesNothing();
+    void loadsDataFileAtStartLocation_data();
+    void loadsDataFileAtStartLocation();
+    void loadsExecutableBySignature();
+    void dataFileAfterExecutableReadsFromItsOffset();
+    void loadFaultsChangeNothing_data();
+    void loadFaultsChangeNothing();
+    void cancelledSaveTouchesNoFile();
+    void saveRoundTripAndTail();
+    void saveAfterExecutableLoadWritesFromFirstByte();
+    void saveToProgramAsksFirst();
+    void failedSaveIsReportedAndKeepsOldFile();
+
+private:
+    static QByteArray pattern(qint64 size, int seed);
+};
+
+QByteArray LoadSaveTest::pattern(qint64 size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 13 + seed) % 251);
+    return bytes;
+}
+
+static QString text2(const WindowFixture &f)
+{
+    return f.control<QLineEdit>(QStringLiteral("Text2"))->text();
+}
+
+static QString label1(const WindowFixture &f)
+{
+    return f.control<QLabel>(QStringLiteral("Label1"))->text();
+}
+
+void LoadSaveTest::cancelledLoadChangesNothing()
+{
+    WindowFixture f;
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.requests.size(), 1);
+    QCOMPARE(f.requests[0].mode, CommonDialog::Mode::Open);
+    QCOMPARE(f.window->CD1().Filter(),
+             QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe"));
+    QCOMPARE(f.requests[0].filter,
+             QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe)"));
+    QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
+    QCOMPARE(text2(f), QStringLiteral("0"));
+    QCOMPARE(label1(f), QString());
+    QCOMPARE(f.window->fileName(), QString());
+    QVERIFY(f.prompter.told.isEmpty());
+}
+
+void LoadSaveTest::loadsDataFileAtStartLocation_data()
+{
+    QTest::addColumn<QString>("startText");
+    QTest::addColumn<int>("start");
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("16") << "16" << 16;
+    QTest::newRow("12abc") << "12abc" << 12;
+    QTest::newRow("abc") << "abc" << 0;
+    QTest::newRow("2.5") << "2.5" << 2;
+    QTest::newRow("3.5") << "3.5" << 4;
+}
+
+void LoadSaveTest::loadsDataFileAtStartLocation()
+{
+    QFETCH(QString, startText);
+    QFETCH(int, start);
+    WindowFixture f;
+    const QByteArray data = pattern(2000, 1);
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), data);
+    f.control<QLineEdit>(QStringLiteral("Text2"))->setText(startText);
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QCOMPARE(f.window->GF1().toBytes(), data.mid(start, 1488));
+    QCOMPARE(f.window->startLocation(), start);
+    QCOMPARE(f.window->fileName(), path);
+    QCOMPARE(label1(f), QDir::toNativeSeparators(path));
+    QCOMPARE(text2(f), startText); // the box keeps what was typed
+    QCOMPARE(f.window->currentByte(), static_cast<quint8>(data[start + 1487]));
+    // Byte 5 shows as "05", 171 as "AB": every cell is two upper-case digits.
+    for (int r = 1; r <= 93; ++r)
+        for (int c = 1; c <= 16; ++c)
+            QCOMPARE(f.window->GF1().TextMatrix(r, c),
+                     QStringLiteral("%1")
+                         .arg(static_cast<quint8>(data[start + 16 * (r - 1) + c - 1]), 2, 16,
+                              QChar(u'0'))
+                         .toUpper());
+}
+
+void LoadSaveTest::loadsExecutableBySignature()
+{
+    WindowFixture f;
+    QByteArray exe = pattern(1'400'000, 3);
+    exe.replace(1'349'999, 5, tableSignature());
+    const QString path = f.writeFile(QStringLiteral("kgf.exe"), exe);
+    QStringList shown;
+    connect(f.control<QLineEdit>(QStringLiteral("Text2")), &QLineEdit::textChanged,
+            [&](const QString &text) { shown << text; });
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QCOMPARE(shown.first(), QStringLiteral("1350000"));
+    QCOMPARE(shown.last(), QStringLiteral("1349999"));
+    QCOMPARE(text2(f), QStringLiteral("1349999"));
+    QCOMPARE(f.window->startLocation(), 1'349'999);
+    const QStringList expected = {"00", "25", "03", "00", "AA"};
+    for (int c = 1; c <= 5; ++c)
+        QCOMPARE(f.window->GF1().TextMatrix(1, c), expected[c - 1]);
+    QCOMPARE(f.window->GF1().toBytes(), exe.mid(1'349'999, 1488));
+}
+
+void LoadSaveTest::dataFileAfterExecutableReadsFromItsOffset()
+{
+    WindowFixture f;
+    QByteArray exe = pattern(1'400'000, 3);
+    exe.replace(1'360'000, 5, tableSignature());
+    const QByteArray data = pattern(1'362'000, 9);
+    f.answers.push_back(f.writeFile(QStringLiteral("KGF.EXE"), exe));
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), data));
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Command1"));
+    QVERIFY(f.prompter.told.isEmpty());
+    QCOMPARE(text2(f), QStringLiteral("1360000"));
+    QCOMPARE(f.window->GF1().toBytes(), data.mid(1'360'000, 1488));
+}
+
+void LoadSaveTest::loadFaultsChangeNothing_data()
+{
+    QTest::addColumn<QString>("name");     // file the dialog returns
+    QTest::addColumn<QByteArray>("bytes"); // its content; null: no such file
+    QTest::addColumn<QString>("startText");
+    QTest::addColumn<QString>("why");
+    QByteArray noSignature(1'400'000, 'x');
+    noSignature.replace(1'000, 5, tableSignature());
+    QTest::newRow("cannot open") << "frmation.dat" << QByteArray() << "0"
+                                 << "Could not open";
+    QTest::newRow("no signature") << "kgf.exe" << noSignature << "0"
+                                  << "was not found";
+    QTest::newRow("executable too short") << "KGF.EXE" << QByteArray(5000, 'x') << "0"
+                                          << "holds 5000 bytes";
+    QTest::newRow("negative start") << "frmation.dat" << QByteArray(2000, 'x') << "-5"
+                                    << "is negative";
+    QTest::newRow("start too large") << "frmation.dat" << QByteArray(2000, 'x') << "3000000000"
+                                     << "is too large";
+    QTest::newRow("data file too short")
+        << "frmation.dat" << QByteArray(1000, 'x') << "0"
+        << "holds 1000 bytes, but a table at start location 0 needs 1488 bytes";
+}
+
+void LoadSaveTest::loadFaultsChangeNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, startText);
+    QFETCH(QString, why);
+    WindowFixture f;
+    // A first, good load sets the state that the failing one must keep.
+    const QByteArray good = pattern(1488, 5);
+    const QString goodPath = f.writeFile(QStringLiteral("good_frmation.dat"), good);
+    f.answers.push_back(goodPath);
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Option2(0)"));
+    const QString shownType = f.box(0)->text();
+    f.control<QLineEdit>(QStringLiteral("Text2"))->setText(startText);
+
+    const QString path =
+        bytes.isNull() ? f.path(QStringLiteral("missing/") + name) : f.writeFile(name, bytes);
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
+    QVERIFY2(f.prompter.told[0].contains(name), qPrintable(f.prompter.told[0]));
+    QCOMPARE(f.window->GF1().toBytes(), good);
+    QCOMPARE(text2(f), startText);
+    QCOMPARE(label1(f), QDir::toNativeSeparators(goodPath));
+    QCOMPARE(f.window->fileName(), goodPath);
+    QCOMPARE(f.window->startLocation(), 0);
+    QVERIFY(f.button(QStringLiteral("Option2(0)"))->isChecked());
+    QCOMPARE(f.box(0)->text(), shownType);
+}
+
+void LoadSaveTest::cancelledSaveTouchesNoFile()
+{
+    WindowFixture f;
+    const QStringList before = QDir(f.dir.path()).entryList(QDir::Files);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.requests.size(), 1);
+    QCOMPARE(f.requests[0].mode, CommonDialog::Mode::Save);
+    QCOMPARE(f.requests[0].filter, QString()); // no load yet, so no filter
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), before);
+    QVERIFY(f.prompter.told.isEmpty());
+}
+
+void LoadSaveTest::saveRoundTripAndTail()
+{
+    WindowFixture f;
+    const QByteArray data = pattern(1488, 7);
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), data));
+    f.click(QStringLiteral("Command1"));
+
+    // A new file, a longer one and a shorter one.
+    const QByteArray longer = pattern(4000, 11);
+    const QString copy = f.path(QStringLiteral("copy_frmation.dat"));
+    const QString longPath = f.writeFile(QStringLiteral("long.dat"), longer);
+    const QString shortPath = f.writeFile(QStringLiteral("short.dat"), pattern(10, 1));
+    for (const QString &target : {copy, longPath, shortPath}) {
+        f.answers.push_back(target);
+        f.click(QStringLiteral("Command3"));
+    }
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    auto read = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QCOMPARE(read(copy), data);
+    QCOMPARE(read(longPath), data + longer.mid(1488));
+    QCOMPARE(read(shortPath), data);
+    // The save dialog shows the last load's filter; the save path is not kept.
+    QCOMPARE(f.requests.last().filter,
+             QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe)"));
+    QCOMPARE(f.window->fileName(), f.path(QStringLiteral("frmation.dat")));
+    QCOMPARE(label1(f), QDir::toNativeSeparators(f.path(QStringLiteral("frmation.dat"))));
+}
+
+void LoadSaveTest::saveAfterExecutableLoadWritesFromFirstByte()
+{
+    WindowFixture f;
+    QByteArray exe = pattern(1'400'000, 3);
+    exe.replace(1'370'000, 5, tableSignature());
+    f.answers.push_back(f.writeFile(QStringLiteral("kgf.exe"), exe));
+    f.click(QStringLiteral("Command1"));
+    const QString target = f.path(QStringLiteral("frmation.dat"));
+    f.answers.push_back(target);
+    f.click(QStringLiteral("Command3"));
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), exe.mid(1'370'000, 1488));
+}
+
+void LoadSaveTest::saveToProgramAsksFirst()
+{
+    WindowFixture f;
+    const QByteArray program = pattern(3000, 2);
+    const QString path = f.writeFile(QStringLiteral("KGF.EXE"), program);
+    f.answers.push_back(path);
+    f.prompter.confirmAnswer = false;
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QVERIFY(f.prompter.asked[0].contains(QStringLiteral("first 1,488 bytes")));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), program);
+    file.close();
+
+    f.answers.push_back(path);
+    f.prompter.confirmAnswer = true;
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(1488, '\0') + program.mid(1488));
+}
+
+void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
+{
+    WindowFixture f;
+    const QByteArray old = pattern(2000, 4);
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), old);
+    f.window->setSaveFileFactory(
+        [](const QString &target) { return std::make_unique<FullDiskSaveFile>(target, 100); });
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
+             qPrintable(f.prompter.told[0]));
+    QVERIFY(f.prompter.told[0].contains(QDir::toNativeSeparators(path)));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+}
+
+QTEST_MAIN(LoadSaveTest)
+#include "tst_load_save.moc"

@@ -1,0 +1,117 @@
+// Load, save and the unsaved-changes question.
+#include "biform.h"
+
+#include "controls.h"
+#include "table_loader.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace
+{
+const QString LoadFilter = QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe");
+}
+
+void BiForm::load()
+{
+    if (!m_readyFlag || m_loading)
+        return;
+    if (!settleUnsavedChanges(
+            QStringLiteral("The table has changes that are not saved. Save them before loading "
+                           "another table?")))
+        return;
+
+    m_dialog.setFilter(LoadFilter);
+    m_dialog.setFileName(QString());
+    m_dialog.ShowOpen();
+    const QString previousFileName = m_fileName;
+    m_fileName = m_dialog.FileName();
+    if (m_fileName.isEmpty())
+        return;
+
+    // A load that fails changes nothing, so remember what it may touch.
+    const QString previousLabel1 = m_label1->text();
+    const QString previousText2 = m_text2->text();
+    m_label1->setCaption(QDir::toNativeSeparators(m_fileName));
+    m_label1->repaint();
+
+    m_loading = true;
+    const LoadResult result = loadTable(m_fileName, m_text2->text(), [this](qint64 position) {
+        m_text2->setText(QString::number(position));
+        m_text2->repaint();
+        // Let the window repaint while a long search runs; the user's clicks
+        // and keys wait until it is over.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    m_loading = false;
+
+    if (!result.ok) {
+        m_fileName = previousFileName;
+        m_label1->setCaption(previousLabel1);
+        m_text2->setText(previousText2);
+        prompter().tell(this, result.error);
+        return;
+    }
+    if (result.foundBySignature) {
+        m_text2->setText(QString::number(result.startLocation));
+        m_text2->repaint();
+    }
+    m_startLocation = result.startLocation;
+    m_table.setBytes(result.table);
+    m_currentByte = static_cast<quint8>(result.table.back());
+    m_unsaved = false;
+}
+
+bool BiForm::save()
+{
+    m_dialog.setFileName(QString());
+    m_dialog.ShowSave();
+    const QString target = m_dialog.FileName();
+    if (target.isEmpty())
+        return false;
+    if (isProgramPath(target) &&
+        !prompter().confirm(this, QStringLiteral("%1 is a program. Saving there overwrites the "
+                                                 "first 1,488 bytes of the program, not its "
+                                                 "formation table, and the program will no "
+                                                 "longer run. Overwrite it anyway?")
+                                      .arg(QDir::toNativeSeparators(target))))
+        return false;
+
+    const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileFactory);
+    if (!result.ok) {
+        prompter().tell(this, result.error);
+        return false;
+    }
+    m_unsaved = false;
+    return true;
+}
+
+bool BiForm::settleUnsavedChanges(const QString &question)
+{
+    if (!m_unsaved)
+        return true;
+    switch (prompter().askToSave(this, question)) {
+    case Prompter::SaveChoice::Save:
+        return save();
+    case Prompter::SaveChoice::Discard:
+        return true;
+    case Prompter::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void BiForm::closeEvent(QCloseEvent *event)
+{
+    const bool close =
+        !m_loading &&
+        settleUnsavedChanges(QStringLiteral("The table has changes that are not saved. Save "
+                                            "them before closing?"));
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}
