@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <cstring>
+#include <limits>
 
 namespace
 {
@@ -45,41 +46,76 @@ bool isExecutablePath(const QString &path)
     return path.right(5).toUpper() == QStringLiteral("F.EXE");
 }
 
-qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress,
-                     int intervalMs)
+namespace
+{
+
+// The first signature starting in [from, end - 5] of base, or -1. Looks for
+// the signature's last byte, which is rare, and then compares the rest.
+qint64 scanRange(const char *base, qint64 from, qint64 end)
 {
     const QByteArray &signature = tableSignature();
     const qint64 last = qint64(signature.size()) - 1;
-    const char lastByte = signature[last];
-    if (progress)
-        progress(from + 1);
-
-    // Search for the signature's last byte, which is rare, then compare the
-    // rest; in blocks, so that progress can be reported while it runs.
-    constexpr qint64 BlockSize = 1 << 20;
-    QElapsedTimer sinceReport;
-    sinceReport.start();
-    const char *base = data.data();
     qint64 at = from + last; // where the last byte of a match may stand
-    while (at < data.size()) {
-        const qint64 blockEnd = std::min<qint64>(data.size(), at + BlockSize);
-        while (at < blockEnd) {
-            const void *hit = std::memchr(base + at, lastByte, size_t(blockEnd - at));
-            if (!hit)
-                break;
-            at = static_cast<const char *>(hit) - base;
-            const qint64 start = at - last;
-            if (std::memcmp(base + start, signature.constData(), size_t(last)) == 0)
-                return start;
-            ++at;
-        }
-        at = blockEnd;
-        if (progress && sinceReport.elapsed() >= intervalMs) {
-            progress(at - last + 1);
-            sinceReport.restart();
-        }
+    while (at < end) {
+        const void *hit = std::memchr(base + at, signature[last], size_t(end - at));
+        if (!hit)
+            return -1;
+        at = static_cast<const char *>(hit) - base;
+        if (std::memcmp(base + at - last, signature.constData(), size_t(last)) == 0)
+            return at - last;
+        ++at;
     }
     return -1;
+}
+
+// A search over bytes that arrive in pieces: each feed() searches what has
+// arrived since the last one. Progress is reported as 1-based file
+// positions; `origin` is the file offset of the first byte fed.
+class SignatureScan
+{
+public:
+    SignatureScan(qint64 from, qint64 origin, const SearchProgress &progress, int intervalMs)
+        : m_next(from), m_origin(origin), m_progress(progress), m_intervalMs(intervalMs)
+    {
+        if (m_progress)
+            m_progress(m_origin + m_next + 1);
+        m_sinceReport.start();
+    }
+
+    // Searches base[0, available); the signature's offset there, or -1.
+    qint64 feed(const char *base, qint64 available)
+    {
+        constexpr qint64 BlockSize = 1 << 20;
+        const qint64 overlap = tableSignature().size() - 1;
+        while (m_next + overlap < available) {
+            const qint64 end = std::min(available, m_next + BlockSize + overlap);
+            const qint64 found = scanRange(base, m_next, end);
+            if (found >= 0)
+                return found;
+            m_next = end - overlap;
+            if (m_progress && m_sinceReport.elapsed() >= m_intervalMs) {
+                m_progress(m_origin + m_next + 1);
+                m_sinceReport.restart();
+            }
+        }
+        return -1;
+    }
+
+private:
+    qint64 m_next; // the first start position not yet examined
+    qint64 m_origin;
+    const SearchProgress &m_progress;
+    int m_intervalMs;
+    QElapsedTimer m_sinceReport;
+};
+
+} // namespace
+
+qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress,
+                     int intervalMs)
+{
+    SignatureScan scan(from, 0, progress, intervalMs);
+    return scan.feed(data.data(), data.size());
 }
 
 StartLocation startLocationFromText(const QString &text)
@@ -127,29 +163,45 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failure(
             QStringLiteral("Could not open %1: %2.").arg(shown(path), file.errorString()));
-    // One read of the whole file; the search and the table both use it.
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError || data.size() != file.size())
-        return failure(
-            QStringLiteral("Could not read %1: %2.").arg(shown(path), file.errorString()));
-    file.close();
-
-    if (data.size() <= SignatureScanStart)
+    const qint64 size = file.size();
+    if (size <= SignatureScanStart)
         return failure(QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
                                       "formation table is searched for from byte 1,350,000 on.")
-                           .arg(shown(path), QString::number(data.size())));
-    const qint64 found = findSignature(data, SignatureScanStart, progress);
+                           .arg(shown(path), QString::number(size)));
+
+    // Only the part from the scan start is needed. Mapping it lets the
+    // search read the system's cached copy of the file directly; where the
+    // system cannot map a file, it is read in one go instead.
+    const qint64 length = size - SignatureScanStart;
+    const auto readError = [&] {
+        return failure(
+            QStringLiteral("Could not read %1: %2.").arg(shown(path), file.errorString()));
+    };
+    QByteArray data;
+    if (const uchar *mapped = file.map(SignatureScanStart, length)) {
+        data = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), length);
+    } else {
+        if (!file.seek(SignatureScanStart))
+            return readError();
+        data = file.read(length);
+        if (data.size() != length)
+            return readError();
+    }
+    SignatureScan scan(0, SignatureScanStart, progress, 50);
+    const qint64 found = scan.feed(data.constData(), length);
     if (found < 0)
         return failure(QStringLiteral("The formation table was not found in %1: no signature "
                                       "00 25 03 00 AA at or after byte 1,350,000.")
                            .arg(shown(path)));
-    if (found > std::numeric_limits<qint32>::max())
+    const qint64 offset = SignatureScanStart + found;
+    if (offset > std::numeric_limits<qint32>::max())
         return failure(QStringLiteral("The formation table in %1 starts beyond the largest start "
                                       "location, 2147483647.")
                            .arg(shown(path)));
-    const auto start = static_cast<qint32>(found);
-    LoadResult result =
-        tableAt(path, data.mid(found, FormationTable::ByteCount), data.size(), start);
+    // A deep copy: the mapping goes when the file closes.
+    const QByteArray table(data.constData() + found,
+                           std::min<qint64>(FormationTable::ByteCount, length - found));
+    LoadResult result = tableAt(path, table, size, static_cast<qint32>(offset));
     result.foundBySignature = result.ok;
     return result;
 }

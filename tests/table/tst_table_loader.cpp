@@ -229,6 +229,8 @@ void TableLoaderTest::executableLoad_data()
     QTest::newRow("exactly at 1,350,000")
         << qint64(1'400'000) << QList<qint64>{1'349'999} << 1'349'999 << "";
     QTest::newRow("later") << qint64(1'400'000) << QList<qint64>{1'380'000} << 1'380'000 << "";
+    QTest::newRow("nothing but the table after the scan start")
+        << qint64(1'349'999 + 1488) << QList<qint64>{1'349'999} << 1'349'999 << "";
     QTest::newRow("only before") << qint64(1'400'000) << QList<qint64>{500} << -1 << "not found";
     QTest::newRow("none") << qint64(1'400'000) << QList<qint64>{} << -1 << "not found";
     QTest::newRow("shorter than the scan start")
