@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -99,4 +100,80 @@ std::optional<qint32> toInt32(double wholeValue)
         wholeValue > double(std::numeric_limits<qint32>::max()))
         return std::nullopt;
     return static_cast<qint32>(wholeValue);
+}
+
+QString formatFeet(qint32 stored)
+{
+    const double feet = double(stored) / 21.0;
+    if (feet == 0.0)
+        return QStringLiteral("0");
+    // Round to 15 significant digits once; both forms are cut from this.
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, feet, std::chars_format::scientific, 14);
+    std::string scientific(buffer, result.ptr); // "-9.52380952380952e-02"
+    const auto e = scientific.find('e');
+    const int exponent = std::stoi(scientific.substr(e + 1));
+    const bool negative = scientific.front() == '-';
+    std::string digits = scientific.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
+    digits.erase(1, 1); // the point after the first digit
+    digits.erase(digits.find_last_not_of('0') + 1);
+
+    // Digits after the point in the plain form.
+    const int decimals = int(digits.size()) - 1 - exponent;
+    std::string text;
+    if (decimals > 15 || exponent >= 15) {
+        text = digits.substr(0, 1);
+        if (digits.size() > 1)
+            text += '.' + digits.substr(1);
+        std::string power = std::to_string(std::abs(exponent));
+        if (power.size() < 2)
+            power.insert(0, 1, '0');
+        text += (exponent < 0 ? "E-" : "E+") + power;
+    } else if (exponent < 0) {
+        text = "0." + std::string(size_t(-exponent - 1), '0') + digits;
+    } else if (int(digits.size()) <= exponent + 1) {
+        text = digits + std::string(size_t(exponent + 1 - int(digits.size())), '0');
+    } else {
+        text = digits.substr(0, size_t(exponent + 1)) + '.' + digits.substr(size_t(exponent + 1));
+    }
+    return QString::fromLatin1((negative ? "-" : "") + text);
+}
+
+std::optional<double> parseNumberBox(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    qsizetype i = 0;
+    const qsizetype n = trimmed.size();
+    auto digitsAt = [&](qsizetype at) {
+        qsizetype end = at;
+        while (end < n && trimmed[end] >= u'0' && trimmed[end] <= u'9')
+            ++end;
+        return end - at;
+    };
+    if (i < n && (trimmed[i] == u'+' || trimmed[i] == u'-'))
+        ++i;
+    const qsizetype whole = digitsAt(i);
+    i += whole;
+    qsizetype fraction = 0;
+    if (i < n && trimmed[i] == u'.') {
+        ++i;
+        fraction = digitsAt(i);
+        i += fraction;
+    }
+    if (whole + fraction == 0)
+        return std::nullopt;
+    if (i < n && (trimmed[i] == u'e' || trimmed[i] == u'E')) {
+        ++i;
+        if (i < n && (trimmed[i] == u'+' || trimmed[i] == u'-'))
+            ++i;
+        const qsizetype exponent = digitsAt(i);
+        if (exponent == 0)
+            return std::nullopt;
+        i += exponent;
+    }
+    if (i != n)
+        return std::nullopt;
+    // The text is now plain ASCII in the form checked above.
+    return leadingNumber(trimmed);
 }

@@ -22,3 +22,15 @@ double roundHalfEven(double value);
 // The value as a signed 32-bit integer, or nothing when it is not a whole
 // number in range.
 std::optional<qint32> toInt32(double wholeValue);
+
+// A stored offset (1/21 foot) as feet, written like the original program:
+// at most 15 significant digits, no trailing zeros, no separator for whole
+// numbers, a minus sign and no plus, and the exponent form ("E-02") where
+// the plain form would need more than 15 digits after the point.
+// 2100 -> "100", 2000 -> "95.2380952380952", 1 -> "4.76190476190476E-02".
+QString formatFeet(qint32 stored);
+
+// A number typed into an editor box: blanks around it, an optional sign,
+// digits with at most one decimal point, and an optional exponent ("1E3").
+// Anything else (an empty box, "1,5", "12abc", "inf") is not a number.
+std::optional<double> parseNumberBox(QStringView text);

@@ -22,6 +22,7 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     }
     createControls();
     connect(m_command1, &QPushButton::clicked, this, &BiForm::load);
+    connect(m_command2, &QPushButton::clicked, this, &BiForm::editThisOne);
     connect(m_command3, &QPushButton::clicked, this, &BiForm::save);
     startUp();
     applyTabOrder();
@@ -71,8 +72,13 @@ void BiForm::createSelectorButtons()
         checkOnly({button}, -1);
         addToTabOrder(22, n, button);
     }
-    for (int n = 0; n < m_option2.size(); ++n)
+    for (int n = 0; n < m_option2.size(); ++n) {
         connect(m_option2[n], &QRadioButton::clicked, this, [this, n] { selectFormation(n); });
+        m_option2[n]->setMouseTracking(true);
+        m_option2[n]->installEventFilter(this);
+    }
+    m_frame1->setMouseTracking(true);
+    m_frame1->installEventFilter(this);
 }
 
 void BiForm::readNames()
@@ -92,11 +98,4 @@ void BiForm::showEvent(QShowEvent *event)
     // Tell about a names problem once the window is up, without holding it back.
     if (!m_startupProblem.isEmpty())
         QTimer::singleShot(0, this, [this] { prompter().tell(this, m_startupProblem); });
-}
-
-void BiForm::selectFormation(int formation)
-{
-    if (!m_readyFlag)
-        return;
-    m_label4->setCaption(QStringLiteral(" %1 ").arg(m_formationNames[formation]));
 }

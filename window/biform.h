@@ -48,6 +48,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Building the controls.
@@ -66,6 +67,12 @@ private:
     void load();
     bool save(); // true when the table was written
     void selectFormation(int formation);
+    void editThisOne();
+    void showLine(int line, int row);
+    int selectedFormation() const; // -1 when no selector is on
+    // The name under the mouse.
+    void showHoveredName(const QString &caption);
+
     // Before unsaved changes are dropped: true to go on (saved or discarded).
     bool settleUnsavedChanges(const QString &question);
 

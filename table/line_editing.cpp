@@ -1,0 +1,82 @@
+#include "line_editing.h"
+
+#include "number_text.h"
+
+#include <cmath>
+
+namespace
+{
+
+// Reads one box; on failure sets the message that names line and field.
+std::optional<double> readBox(const QString &text, int lineNumber, const char *field,
+                              QString *error)
+{
+    const QString where = QStringLiteral("Line %1, %2").arg(lineNumber).arg(QLatin1String(field));
+    if (text.trimmed().isEmpty()) {
+        *error = QStringLiteral("%1: the box is empty.").arg(where);
+        return std::nullopt;
+    }
+    const auto value = parseNumberBox(text);
+    if (!value)
+        *error = QStringLiteral("%1: \"%2\" is not a number.").arg(where, text.trimmed());
+    return value;
+}
+
+} // namespace
+
+std::optional<qint32> feetToStored(double feet)
+{
+    return toInt32(roundHalfEven(feet * FormationLine::UnitsPerFoot));
+}
+
+LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &stored, int lineNumber)
+{
+    Q_ASSERT(edited.typeIndex >= -1 && edited.typeIndex < FormationLine::TypeCount);
+    LineEncoding result;
+    result.line = stored;
+    const int typeIndex = edited.typeIndex >= 0 ? edited.typeIndex : stored.typeIndex();
+    result.line.typeCode = FormationLine::makeTypeCode(typeIndex, edited.modifiers);
+
+    const auto count = readBox(edited.count, lineNumber, "Number", &result.error);
+    if (!count)
+        return result;
+    const double wholeCount = roundHalfEven(*count);
+    if (!(wholeCount >= 0 && wholeCount <= 255)) {
+        result.error = QStringLiteral("Line %1, Number: %2 is not a number of aircraft from 0 to "
+                                      "255.")
+                           .arg(lineNumber)
+                           .arg(edited.count.trimmed());
+        return result;
+    }
+    result.line.count = static_cast<quint8>(wholeCount);
+
+    const struct {
+        const QString &text;
+        const char *field;
+        qint32 &target;
+    } offsets[] = {{edited.xOffset, "X Offset", result.line.xOffset},
+                   {edited.yOffset, "Y Offset", result.line.yOffset},
+                   {edited.zOffset, "Z Offset", result.line.zOffset}};
+    for (const auto &offset : offsets) {
+        const auto feet = readBox(offset.text, lineNumber, offset.field, &result.error);
+        if (!feet)
+            return result;
+        const auto value = feetToStored(*feet);
+        if (!value) {
+            result.error = QStringLiteral("Line %1, %2: %3 feet is more than the table can hold "
+                                          "(from -102261126 to 102261126 feet).")
+                               .arg(lineNumber)
+                               .arg(QLatin1String(offset.field), offset.text.trimmed());
+            return result;
+        }
+        offset.target = *value;
+    }
+    result.ok = true;
+    return result;
+}
+
+LineTexts lineTexts(const FormationLine &line)
+{
+    return LineTexts{QString::number(line.typeCode), QString::number(line.count),
+                     formatFeet(line.xOffset), formatFeet(line.yOffset), formatFeet(line.zOffset)};
+}
