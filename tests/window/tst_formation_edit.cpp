@@ -1,0 +1,471 @@
+#include "../table/save_faults.h"
+#include "twips.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+
+class FormationEditTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void selectingDecodesTheThreeLines();
+    void selectingTurnsAbsentModifiersOff();
+    void unknownTypeIndexShowsNoButtonAndIsKept();
+    void selectorIsIgnoredOnlyBeforeStartUp();
+    void workedExampleWritesRowOne();
+    void selectorThirtyWritesTheLastRows();
+    void editWithoutSelectorWritesNothing();
+    void refusedInputChangesNothing_data();
+    void refusedInputChangesNothing();
+    void closeAsksOnlyWithUnsavedChanges();
+    void loadOverUnsavedChangesAsks();
+    void failedSaveKeepsUnsavedState();
+    void fullDiskSaveKeepsFileAndUnsavedState();
+    void hoverShowsNames();
+    void hoverOnEmptyNameAndLastButton();
+
+private:
+    // A window with `table` loaded from a data file.
+    static void load(WindowFixture &f, const QByteArray &table);
+    static QByteArray tableWithRows(const QMap<int, QByteArray> &rows);
+};
+
+QByteArray FormationEditTest::tableWithRows(const QMap<int, QByteArray> &rows)
+{
+    QByteArray table(1488, '\0');
+    for (int i = 0; i < table.size(); ++i)
+        table[i] = static_cast<char>(0x40 + i % 7); // recognisable background
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        table.replace(16 * (it.key() - 1), 16, QByteArray::fromHex(it.value()));
+    return table;
+}
+
+void FormationEditTest::load(WindowFixture &f, const QByteArray &table)
+{
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
+    f.click(QStringLiteral("Command1"));
+    QVERIFY(f.prompter.told.isEmpty());
+    QCOMPARE(f.window->GF1().toBytes(), table);
+}
+
+static QStringList boxTexts(const WindowFixture &f)
+{
+    QStringList texts;
+    for (int n = 0; n < 15; ++n)
+        texts << f.box(n)->text();
+    return texts;
+}
+
+static int checkedType(const WindowFixture &f, int line)
+{
+    for (int k = 0; k < 8; ++k)
+        if (f.button(QStringLiteral("Option%1(%2)").arg(2 + line).arg(k))->isChecked())
+            return k;
+    return -1;
+}
+
+static QCheckBox *modifier(const WindowFixture &f, int line, int k)
+{
+    return f.control<QCheckBox>(QStringLiteral("Check%1(%2)").arg(1 + line).arg(k));
+}
+
+void FormationEditTest::selectingDecodesTheThreeLines()
+{
+    WindowFixture f;
+    // Formation 5 is rows 16 to 18.
+    const QByteArray table = tableWithRows({
+        {16, "11F7032234080000E6FBFFFFFFFFFFFF"},
+        {17, "0010FF0000000080D00700000A000000"},
+        {18, "00000000000000000000000000000000"},
+    });
+    load(f, table);
+    f.click(QStringLiteral("Option2(5)"));
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" Formation 5 "));
+    QCOMPARE(boxTexts(f), (QStringList{"247", "3", "100", "-50", "-4.76190476190476E-02", //
+                                       "16", "255", "-102261126.095238", "95.2380952380952",
+                                       "0.476190476190476", //
+                                       "0", "0", "0", "0", "0"}));
+    QCOMPARE(checkedType(f, 1), 7);
+    QCOMPARE(checkedType(f, 2), 0);
+    QCOMPARE(checkedType(f, 3), 0);
+    for (int k = 0; k < 4; ++k) {
+        QVERIFY(modifier(f, 1, k)->isChecked());
+        QCOMPARE(modifier(f, 2, k)->isChecked(), k == 0);
+        QVERIFY(!modifier(f, 3, k)->isChecked());
+    }
+    QCOMPARE(f.window->GF1().toBytes(), table); // selecting only reads
+}
+
+void FormationEditTest::selectingTurnsAbsentModifiersOff()
+{
+    WindowFixture f;
+    load(f, tableWithRows({{1, "00F70100000000000000000000000000"},
+                           {4, "00230100000000000000000000000000"}}));
+    f.click(QStringLiteral("Option2(0)"));
+    QVERIFY(modifier(f, 1, 0)->isChecked() && modifier(f, 1, 3)->isChecked());
+    f.click(QStringLiteral("Option2(1)"));
+    QCOMPARE(checkedType(f, 1), 3);
+    QVERIFY(!modifier(f, 1, 0)->isChecked());
+    QVERIFY(modifier(f, 1, 1)->isChecked());
+    QVERIFY(!modifier(f, 1, 2)->isChecked());
+    QVERIFY(!modifier(f, 1, 3)->isChecked());
+    // Typed edits are replaced when the same formation is chosen again.
+    const QString shown = f.box(7)->text();
+    f.box(7)->setText(QStringLiteral("999"));
+    f.click(QStringLiteral("Option2(1)"));
+    QCOMPARE(f.box(7)->text(), shown);
+}
+
+void FormationEditTest::unknownTypeIndexShowsNoButtonAndIsKept()
+{
+    WindowFixture f;
+    const QByteArray table = tableWithRows({{2, "5A990202D20000000000000000000000"}});
+    load(f, table);
+    f.click(QStringLiteral("Option2(0)"));
+    QCOMPARE(f.box(5)->text(), QStringLiteral("153")); // 0x99: type 9, Alternate + One lead
+    QCOMPARE(checkedType(f, 2), -1);
+    QVERIFY(f.box(5)->toolTip().contains(QStringLiteral("Type index 9")));
+    QVERIFY(modifier(f, 2, 0)->isChecked() && modifier(f, 2, 3)->isChecked());
+    QCOMPARE(f.box(6)->text(), QStringLiteral("2"));
+    QCOMPARE(f.box(7)->text(), QStringLiteral("10"));
+
+    modifier(f, 2, 3)->setChecked(false);
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.prompter.told.isEmpty());
+    QCOMPARE(f.window->GF1().TextMatrix(2, 2), QStringLiteral("19")); // 9 + 16
+    QCOMPARE(f.box(5)->text(), QStringLiteral("25"));
+
+    // A known type later clears the mark.
+    f.click(QStringLiteral("Option2(1)"));
+    QVERIFY(f.box(5)->toolTip().isEmpty());
+}
+
+void FormationEditTest::selectorIsIgnoredOnlyBeforeStartUp()
+{
+    // Start-up turns every created selector on once; none of that decodes.
+    WindowFixture f;
+    QCOMPARE(boxTexts(f), QStringList(15));
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QString());
+    // After start-up a click on an all-zero table decodes as Line Astern, 0, 0.
+    f.click(QStringLiteral("Option2(2)"));
+    QCOMPARE(boxTexts(f), QStringList(15, QStringLiteral("0")));
+    for (int line = 1; line <= 3; ++line)
+        QCOMPARE(checkedType(f, line), 0);
+}
+
+void FormationEditTest::workedExampleWritesRowOne()
+{
+    WindowFixture f;
+    const QByteArray table = tableWithRows({{1, "7F000000000000000000000000000000"},
+                                            {2, "00000000000000000000000000000000"},
+                                            {3, "00000000000000000000000000000000"}});
+    load(f, table);
+    QByteArray withByte3 = table;
+    withByte3[3] = '\x3C';
+    load(f, withByte3);
+    f.click(QStringLiteral("Option2(0)"));
+    f.click(QStringLiteral("Option3(3)"));
+    modifier(f, 1, 1)->setChecked(true);
+    f.box(0)->setText(QStringLiteral("typed text is replaced"));
+    f.box(1)->setText(QStringLiteral("4"));
+    f.box(2)->setText(QStringLiteral("100"));
+    f.box(3)->setText(QStringLiteral("-50"));
+    f.box(4)->setText(QStringLiteral("0"));
+    QVERIFY(!f.window->hasUnsavedChanges());
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.prompter.told.isEmpty());
+
+    const QStringList row1 = {"7F", "23", "04", "3C", "34", "08", "00", "00",
+                              "E6", "FB", "FF", "FF", "00", "00", "00", "00"};
+    for (int c = 1; c <= 16; ++c)
+        QCOMPARE(f.window->GF1().TextMatrix(1, c), row1[c - 1]);
+    QCOMPARE(f.box(0)->text(), QStringLiteral("35"));
+    QByteArray expected = withByte3;
+    expected.replace(0, 16, QByteArray::fromHex("7F23043C34080000E6FBFFFF00000000"));
+    QCOMPARE(f.window->GF1().toBytes(), expected); // lines 2 and 3 and all else unchanged
+    QVERIFY(f.window->hasUnsavedChanges());
+
+    // Clicking again with the same editors gives the same cells.
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+}
+
+void FormationEditTest::selectorThirtyWritesTheLastRows()
+{
+    WindowFixture f;
+    const QByteArray table = tableWithRows({});
+    load(f, table);
+    f.click(QStringLiteral("Option2(30)"));
+    f.click(QStringLiteral("Option5(7)"));
+    for (int k = 0; k < 4; ++k)
+        modifier(f, 3, k)->setChecked(true);
+    f.box(11)->setText(QStringLiteral("8"));
+    f.box(12)->setText(QStringLiteral("0.5"));
+    f.box(13)->setText(QStringLiteral("1.5"));
+    f.box(14)->setText(QStringLiteral("-0.5"));
+    f.box(7)->setText(QStringLiteral("102261126"));
+    f.click(QStringLiteral("Command2"));
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    const QByteArray after = f.window->GF1().toBytes();
+    QCOMPARE(after.left(16 * 90), table.left(16 * 90));
+    // Row 92: X 102261126 ft.
+    QCOMPARE(after.mid(16 * 91 + 4, 4), QByteArray::fromHex("FEFFFF7F"));
+    // Row 93: Bomber stream with every modifier, 8 aircraft, halves to even.
+    QCOMPARE(after.mid(16 * 92 + 1, 2), QByteArray::fromHex("F708"));
+    QCOMPARE(after.mid(16 * 92 + 4, 12), QByteArray::fromHex("0A00000020000000F6FFFFFF"));
+    QCOMPARE(after[16 * 92], table[16 * 92]);
+    QCOMPARE(after[16 * 92 + 3], table[16 * 92 + 3]);
+    QCOMPARE(f.box(10)->text(), QStringLiteral("247"));
+}
+
+void FormationEditTest::editWithoutSelectorWritesNothing()
+{
+    WindowFixture f;
+    const QByteArray table = tableWithRows({});
+    load(f, table);
+    f.box(1)->setText(QStringLiteral("4"));
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(f.window->GF1().toBytes(), table);
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY(f.prompter.told[0].contains(QStringLiteral("Choose a formation")));
+    QVERIFY(!f.window->hasUnsavedChanges());
+}
+
+void FormationEditTest::refusedInputChangesNothing_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty offset") << 2 << ""
+                                  << "Line 1, X Offset: the box is empty.";
+    QTest::newRow("not a number") << 8 << "ten"
+                                  << "Line 2, Y Offset: \"ten\" is not a number.";
+    QTest::newRow("offset too large") << 14 << "102261127"
+                                      << "Line 3, Z Offset: 102261127 feet";
+    QTest::newRow("count 256") << 6 << "256"
+                               << "Line 2, Number: 256 is not a number of aircraft";
+    QTest::newRow("count 300") << 11 << "300"
+                               << "Line 3, Number: 300";
+    QTest::newRow("count -1") << 1 << "-1"
+                              << "Line 1, Number: -1";
+    QTest::newRow("empty count") << 1 << " "
+                                 << "Line 1, Number: the box is empty.";
+}
+
+void FormationEditTest::refusedInputChangesNothing()
+{
+    QFETCH(int, box);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    WindowFixture f;
+    const QByteArray table = tableWithRows({});
+    load(f, table);
+    f.click(QStringLiteral("Option2(4)"));
+    // Valid edits on every line, so a refusal in line 3 must also hold back lines 1 and 2.
+    f.click(QStringLiteral("Option3(6)"));
+    f.box(1)->setText(QStringLiteral("5"));
+    f.box(2)->setText(QStringLiteral("12"));
+    f.box(0)->setText(QStringLiteral("typed"));
+    f.box(box)->setText(text);
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].startsWith(message), qPrintable(f.prompter.told[0]));
+    QCOMPARE(f.window->GF1().toBytes(), table);
+    QCOMPARE(f.box(0)->text(), QStringLiteral("typed")); // no "Type" box rewritten
+    QVERIFY(!f.window->hasUnsavedChanges());
+}
+
+// Makes an unsaved change through the panel.
+static void changeSomething(WindowFixture &f)
+{
+    f.click(QStringLiteral("Option2(0)"));
+    f.box(1)->setText(QStringLiteral("6"));
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.window->hasUnsavedChanges());
+}
+
+void FormationEditTest::closeAsksOnlyWithUnsavedChanges()
+{
+    {
+        WindowFixture f;
+        f.window->show();
+        QVERIFY(f.window->close());
+        QVERIFY(f.prompter.asked.isEmpty());
+    }
+    {
+        // Edits that store what was there already are no change.
+        WindowFixture f;
+        f.window->show();
+        f.click(QStringLiteral("Option2(0)"));
+        f.click(QStringLiteral("Command2"));
+        QVERIFY(!f.window->hasUnsavedChanges());
+        QVERIFY(f.window->close());
+    }
+    WindowFixture f;
+    f.window->show();
+    changeSomething(f);
+    f.prompter.saveAnswer = Prompter::SaveChoice::Cancel;
+    QVERIFY(!f.window->close());
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QVERIFY(f.prompter.asked[0].contains(QStringLiteral("not saved")));
+
+    // Save, but cancel the save dialog: the window stays.
+    f.prompter.saveAnswer = Prompter::SaveChoice::Save;
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->isVisible());
+
+    // Save to a file: saved, then closed.
+    const QString target = f.path(QStringLiteral("saved.dat"));
+    f.answers.push_back(target);
+    QVERIFY(f.window->close());
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), f.window->GF1().toBytes());
+    QVERIFY(!f.window->hasUnsavedChanges());
+
+    WindowFixture g;
+    g.window->show();
+    changeSomething(g);
+    g.prompter.saveAnswer = Prompter::SaveChoice::Discard;
+    QVERIFY(g.window->close());
+}
+
+void FormationEditTest::loadOverUnsavedChangesAsks()
+{
+    WindowFixture f;
+    changeSomething(f);
+    const QByteArray edited = f.window->GF1().toBytes();
+    f.prompter.saveAnswer = Prompter::SaveChoice::Cancel;
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QVERIFY(f.requests.isEmpty()); // no open dialog
+    QCOMPARE(f.window->GF1().toBytes(), edited);
+
+    f.prompter.saveAnswer = Prompter::SaveChoice::Discard;
+    const QByteArray other = tableWithRows({});
+    f.answers.push_back(f.writeFile(QStringLiteral("other_frmation.dat"), other));
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.window->GF1().toBytes(), other);
+    QVERIFY(!f.window->hasUnsavedChanges());
+}
+
+void FormationEditTest::failedSaveKeepsUnsavedState()
+{
+    WindowFixture f;
+    changeSomething(f);
+    const QByteArray old(3000, 'o');
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), old);
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY(f.prompter.told[0].contains(QStringLiteral("read-only")));
+    QVERIFY(f.window->hasUnsavedChanges());
+
+    f.window->setSaveFileFactory(
+        [](const QString &target) { return std::make_unique<FullDiskSaveFile>(target, 0); });
+    const QString other = f.path(QStringLiteral("other.dat"));
+    f.answers.push_back(other);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), 2);
+    QVERIFY(f.prompter.told[1].contains(QStringLiteral("No space left on device")));
+    QVERIFY(!QFile::exists(other));
+    QVERIFY(f.window->hasUnsavedChanges());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+}
+
+void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system needs root; the writer seam covers this case");
+    TinyFileSystem disk(QStringLiteral("size=64k"));
+    if (!disk.mounted())
+        QSKIP("this machine does not let the test mount a file system");
+    const QString path = disk.path(QStringLiteral("frmation.dat"));
+    const QByteArray old(5000, 'k');
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(old), qint64(old.size()));
+    }
+    disk.fill();
+    WindowFixture f;
+    changeSomething(f);
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
+             qPrintable(f.prompter.told[0]));
+    QVERIFY(f.window->hasUnsavedChanges());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+}
+
+static QPoint centreIn(QWidget *frame, QWidget *control)
+{
+    return control->mapTo(frame, control->rect().center());
+}
+
+void FormationEditTest::hoverShowsNames()
+{
+    QByteArray names = "ABC\r\n" + WindowFixture::defaultNames();
+    WindowFixture f(names);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QWidget *frame1 = f.control(QStringLiteral("Frame1"));
+    auto *label12 = f.control<QLabel>(QStringLiteral("Label12"));
+    const int emptyWidth = label12->width();
+
+    QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(0)"))));
+    QTRY_COMPARE(label12->text(), QStringLiteral(" ABC "));
+    QVERIFY(label12->width() > emptyWidth);
+
+    // Onto a line editor, a calculator frame and a label: the name stays.
+    for (const char *name : {"Text3(3)", "Frame2(1)", "Option4(2)", "Label10"}) {
+        QTest::mouseMove(frame1, centreIn(frame1, f.control(QString::fromLatin1(name))));
+        QTest::qWait(10);
+        QCOMPARE(label12->text(), QStringLiteral(" ABC "));
+    }
+
+    // The bare surface of the frame empties it.
+    const QPoint bare(twipsToPixels(4200), twipsToPixels(5000));
+    QVERIFY(!frame1->childAt(bare));
+    QTest::mouseMove(frame1, bare);
+    QTRY_COMPARE(label12->text(), QString());
+    QCOMPARE(label12->width(), emptyWidth);
+
+    // Clicking a selector leaves the label alone.
+    QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(7)"))));
+    QTRY_COMPARE(label12->text(), QStringLiteral(" Formation 6 "));
+    f.click(QStringLiteral("Option2(12)"));
+    QCOMPARE(label12->text(), QStringLiteral(" Formation 6 "));
+}
+
+void FormationEditTest::hoverOnEmptyNameAndLastButton()
+{
+    QByteArray names = WindowFixture::defaultNames();
+    names.replace("Formation 3\r\n", "\r\n");
+    WindowFixture f(names);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QWidget *frame1 = f.control(QStringLiteral("Frame1"));
+    auto *label12 = f.control<QLabel>(QStringLiteral("Label12"));
+    QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(30)"))));
+    QTRY_COMPARE(label12->text(), QStringLiteral(" Formation 30 "));
+    QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(3)"))));
+    QTRY_COMPARE(label12->text(), QStringLiteral("  "));
+    // An empty name in the selection label is two blanks too.
+    f.click(QStringLiteral("Option2(3)"));
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral("  "));
+}
+
+QTEST_MAIN(FormationEditTest)
+#include "tst_formation_edit.moc"
