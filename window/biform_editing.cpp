@@ -34,8 +34,10 @@ void BiForm::showLine(int line, int row)
     QLineEdit *const *boxes = m_text3.constData() + FieldsPerLine * (line - 1);
     const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
                                           texts.zOffset};
-    for (int field = 0; field < FieldsPerLine; ++field)
+    for (int field = 0; field < FieldsPerLine; ++field) {
         boxes[field]->setText(shown[field]);
+        boxes[field]->setCursorPosition(0); // a long number shows its leading digits
+    }
 
     const QList<QCheckBox *> &modifiers = m_modifierBoxes[line - 1];
     for (int k = 0; k < FormationLine::ModifierCount; ++k)

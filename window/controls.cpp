@@ -45,7 +45,7 @@ void AutoSizeLabel::setCaption(const QString &caption)
     setText(caption);
     int width = m_emptyWidth;
     if (!caption.isEmpty())
-        width = fontMetrics().horizontalAdvance(caption) + 2 * frameWidth() + 2;
+        width = fontMetrics().horizontalAdvance(caption) + 2 * frameWidth() + 4;
     resize(width, height());
 }
 
