@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <memory>
 
 // Accepts `room` bytes, then fails as a full disk does.
 class FullDiskSaveFile : public QSaveFile
@@ -33,8 +34,9 @@ private:
     qint64 m_room;
 };
 
-// A tmpfs mounted for the life of the object; only root can mount, and some
-// machines refuse even root. `mounted()` says whether it worked.
+// A tmpfs mounted for the life of the object. Only root can mount, some
+// machines refuse even root, and other systems have no mount at all;
+// `mounted()` says whether it worked.
 class TinyFileSystem
 {
 public:
@@ -55,6 +57,21 @@ public:
 
     bool mounted() const { return m_mounted; }
     QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // A full tmpfs holding `bytes` as `name`; null where none can be mounted.
+    static std::unique_ptr<TinyFileSystem> fullDiskHolding(const QString &name,
+                                                           const QByteArray &bytes)
+    {
+        auto disk = std::make_unique<TinyFileSystem>(QStringLiteral("size=64k"));
+        if (!disk->mounted())
+            return nullptr;
+        QFile file(disk->path(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return nullptr;
+        file.close();
+        disk->fill();
+        return disk;
+    }
 
     // Writes filler until the file system refuses more.
     void fill() const
