@@ -110,7 +110,6 @@ private:
     // Qt's automatic exclusivity would reach into the calculator frames
     // nested in Frame1, so each option group is an explicit button group.
     QButtonGroup *m_selectorGroup = nullptr;
-    QList<QGroupBox *> m_frame2;                // 0..2
     QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
     QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
 

@@ -209,7 +209,6 @@ void BiForm::createCalculatorFrame(int line, QWidget *frame1)
     auto *frame = makeControl<QGroupBox>(frame1, indexed("Frame2", line),
                                          twipsRect(spec.left, 450, 2445, 5445));
     frame->setTitle(QStringLiteral("Calculator line %1").arg(line + 1));
-    m_frame2.append(frame);
 
     QList<QRadioButton *> types;
     auto *typeGroup = new QButtonGroup(frame);
