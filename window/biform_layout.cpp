@@ -205,9 +205,9 @@ void BiForm::createLineEditors(QWidget *frame1)
 
 void BiForm::createCalculatorFrame(int line, QWidget *frame1)
 {
-    const CalculatorFrame &spec = Calculators[line];
+    const CalculatorFrame &frameLayout = Calculators[line];
     auto *frame = makeControl<QGroupBox>(frame1, indexed("Frame2", line),
-                                         twipsRect(spec.left, 450, 2445, 5445));
+                                         twipsRect(frameLayout.left, 450, 2445, 5445));
     frame->setTitle(QStringLiteral("Calculator line %1").arg(line + 1));
 
     QList<QRadioButton *> types;
@@ -224,23 +224,23 @@ void BiForm::createCalculatorFrame(int line, QWidget *frame1)
             item.height = 315;
         }
         auto *button =
-            makeControl<QRadioButton>(frame, indexed(spec.typeArray, k),
+            makeControl<QRadioButton>(frame, indexed(frameLayout.typeArray, k),
                                       twipsRect(item.left, item.top, item.width, item.height));
         button->setText(QString::fromLatin1(item.caption));
         types.append(button);
         typeGroup->addButton(button);
-        addToTabOrder(spec.typeTab(k), 0, button);
+        addToTabOrder(frameLayout.typeTab(k), 0, button);
     }
     m_typeButtons.append(types);
 
     QList<QCheckBox *> boxes;
     for (int k = 0; k < 4; ++k) {
         const CalculatorItem &item = ModifierBoxes[k];
-        auto *box = makeControl<QCheckBox>(frame, indexed(spec.boxArray, k),
+        auto *box = makeControl<QCheckBox>(frame, indexed(frameLayout.boxArray, k),
                                            twipsRect(item.left, item.top, item.width, item.height));
         box->setText(QString::fromLatin1(item.caption));
         boxes.append(box);
-        addToTabOrder(spec.boxTab(k), 0, box);
+        addToTabOrder(frameLayout.boxTab(k), 0, box);
     }
     m_modifierBoxes.append(boxes);
 }
