@@ -427,6 +427,13 @@ void FormationEditTest::hoverShowsNames()
         QCOMPARE(label12->text(), QStringLiteral(" ABC "));
     }
 
+    // Out of the frame onto the window: the name stays.
+    const QPoint outside(twipsToPixels(6000), twipsToPixels(300));
+    QVERIFY(!f.window->childAt(outside));
+    QTest::mouseMove(f.window.get(), outside);
+    QTest::qWait(10);
+    QCOMPARE(label12->text(), QStringLiteral(" ABC "));
+
     // The bare surface of the frame empties it.
     const QPoint bare(twipsToPixels(4200), twipsToPixels(5000));
     QVERIFY(!frame1->childAt(bare));
