@@ -39,16 +39,6 @@ LoadResult tableAt(const QString &path, const QByteArray &bytes, qint64 fileSize
     return result;
 }
 
-} // namespace
-
-bool isExecutablePath(const QString &path)
-{
-    return path.right(5).toUpper() == QStringLiteral("F.EXE");
-}
-
-namespace
-{
-
 // The first signature starting in [from, end - 5] of base, or -1. Looks for
 // the signature's last byte, which is rare, and then compares the rest.
 qint64 scanRange(const char *base, qint64 from, qint64 end)
@@ -110,6 +100,11 @@ private:
 };
 
 } // namespace
+
+bool isExecutablePath(const QString &path)
+{
+    return path.right(5).toUpper() == QStringLiteral("F.EXE");
+}
 
 qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress,
                      int intervalMs)
