@@ -5,78 +5,83 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <string_view>
 
-// A well-formed number text too large or too small for a double: an
-// infinity when its magnitude is huge, a zero when it is tiny.
-static double outOfRange(const std::string &number)
+namespace
 {
-    const bool negative = number.front() == '-';
-    const auto e = number.find('e');
-    const std::string mantissa = number.substr(0, e);
-    long exponent = 0;
-    if (e != std::string::npos) {
-        const char *first = number.data() + e + 1;
-        if (*first == '+')
-            ++first;
-        // A huge exponent saturates; only its sign and size matter here.
-        if (std::from_chars(first, number.data() + number.size(), exponent).ec != std::errc())
-            exponent = number[e + 1] == '-' ? std::numeric_limits<long>::min() / 2
-                                            : std::numeric_limits<long>::max() / 2;
-    }
-    // Decimal magnitude of the mantissa: the power of ten of its first
-    // non-zero digit (there is one, or the number would not be out of range).
-    const std::string digits = mantissa.substr(mantissa.find_first_not_of("+-"));
-    const auto firstNonZero = long(digits.find_first_of("123456789"));
-    const auto pointAt = digits.find('.');
-    const long point = pointAt == std::string::npos ? long(digits.size()) : long(pointAt);
-    const long magnitude = firstNonZero < point ? point - firstNonZero - 1 : point - firstNonZero;
-    const bool huge = magnitude + exponent > 0;
-    const double size = huge ? std::numeric_limits<double>::infinity() : 0.0;
+
+// The exponent of a number text as a whole number, held to a range so wide
+// that no double is affected and no sum below can overflow.
+qint64 exponentOf(std::string_view digits)
+{
+    constexpr qint64 Limit = qint64(1) << 40;
+    bool negative = false;
+    size_t i = 0;
+    if (i < digits.size() && (digits[i] == '+' || digits[i] == '-'))
+        negative = digits[i++] == '-';
+    qint64 value = 0;
+    for (; i < digits.size() && value < Limit; ++i)
+        value = value * 10 + (digits[i] - '0');
+    return negative ? -std::min(value, Limit) : std::min(value, Limit);
+}
+
+// A checked number text, "[+-]digits[.digits][e[+-]digits]" with at least
+// one digit before the exponent, as the nearest double. Values beyond the
+// double range become an infinity, values too small for it a zero, each
+// with the text's sign.
+double decimalValue(std::string_view number)
+{
+    const char *begin = number.data();
+    const char *end = begin + number.size();
+    const bool negative = !number.empty() && number.front() == '-';
+    if (begin != end && *begin == '+')
+        ++begin; // from_chars takes no plus sign
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value);
+    Q_ASSERT(result.ptr == end);
+    if (result.ec != std::errc::result_out_of_range)
+        return value;
+
+    // Out of range: its size is the power of ten of the first non-zero digit.
+    const size_t e = number.find_first_of("eE");
+    const std::string_view mantissa = number.substr(0, e);
+    const qint64 exponent = e == std::string_view::npos ? 0 : exponentOf(number.substr(e + 1));
+    const size_t pointAt = mantissa.find('.');
+    const auto point = qint64(pointAt == std::string_view::npos ? mantissa.size() : pointAt);
+    const auto firstNonZero = qint64(mantissa.find_first_of("123456789"));
+    const qint64 power = firstNonZero < point ? point - firstNonZero - 1 : point - firstNonZero;
+    const double size = power + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return negative ? -size : size;
 }
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+} // namespace
 
 double leadingNumber(QStringView text)
 {
     std::string number;
     bool sawDigit = false;
     bool sawPoint = false;
-    bool inExponent = false;
-    bool exponentHasDigit = false;
     for (const QChar ch : text) {
         if (ch == u' ' || ch == u'\t' || ch == u'\n' || ch == u'\r')
             continue;
-        const char c = ch.toLatin1();
-        const bool first = number.empty();
-        if ((c == '+' || c == '-') && first) {
-            number += c;
-        } else if (c >= '0' && c <= '9') {
-            number += c;
-            (inExponent ? exponentHasDigit : sawDigit) = true;
-        } else if (c == '.' && !sawPoint && !inExponent) {
-            number += c;
+        if ((ch == u'+' || ch == u'-') && number.empty()) {
+            number += char(ch.unicode());
+        } else if (isDigit(ch)) {
+            number += char(ch.unicode());
+            sawDigit = true;
+        } else if (ch == u'.' && !sawPoint) {
+            number += '.';
             sawPoint = true;
-        } else if ((c == 'e' || c == 'E') && sawDigit && !inExponent) {
-            number += 'e';
-            inExponent = true;
-        } else if ((c == '+' || c == '-') && inExponent && number.back() == 'e') {
-            number += c;
         } else {
             break;
         }
     }
-    if (!sawDigit)
-        return 0.0;
-    // Drop an exponent that never got its digits ("1e", "1e+").
-    if (inExponent && !exponentHasDigit)
-        number.erase(number.find('e'));
-    const char *begin = number.data();
-    if (*begin == '+')
-        ++begin;
-    double value = 0.0;
-    const auto result = std::from_chars(begin, number.data() + number.size(), value);
-    if (result.ec == std::errc::result_out_of_range)
-        return outOfRange(number);
-    return value;
+    return sawDigit ? decimalValue(number) : 0.0;
 }
 
 double roundHalfEven(double value)
@@ -147,7 +152,7 @@ std::optional<double> parseNumberBox(QStringView text)
     const qsizetype n = trimmed.size();
     auto digitsAt = [&](qsizetype at) {
         qsizetype end = at;
-        while (end < n && trimmed[end] >= u'0' && trimmed[end] <= u'9')
+        while (end < n && isDigit(trimmed[end]))
             ++end;
         return end - at;
     };
@@ -175,5 +180,5 @@ std::optional<double> parseNumberBox(QStringView text)
     if (i != n)
         return std::nullopt;
     // The text is now plain ASCII in the form checked above.
-    return leadingNumber(trimmed);
+    return decimalValue(trimmed.toLatin1().toStdString());
 }

@@ -9,10 +9,11 @@
 // the same on every machine.
 
 // The leading decimal number of a text, as typed into the start-location box:
-// blanks anywhere are skipped, then an optional sign, digits with at most one
-// decimal point, and an optional exponent (E and a whole number); reading
-// stops at the first character that cannot continue the number. A text
+// blanks anywhere are skipped, then an optional sign and digits with at most
+// one decimal point; reading stops at the first character that cannot
+// continue the number, so an exponent is not read ("1e3" -> 1). A text
 // without a leading number gives 0. "12abc" -> 12, "abc" -> 0, " - 1 6" -> -16.
+// Beyond the range of a double the value is an infinity.
 double leadingNumber(QStringView text);
 
 // Nearest whole number, an exact half going to the even neighbour:
@@ -23,7 +24,7 @@ double roundHalfEven(double value);
 // number in range.
 std::optional<qint32> toInt32(double wholeValue);
 
-// A stored offset (1/21 foot) as feet, written like the original program:
+// A stored offset (1/21 foot) as feet, in the editor's fixed format:
 // at most 15 significant digits, no trailing zeros, no separator for whole
 // numbers, a minus sign and no plus, and the exponent form ("E-02") where
 // the plain form would need more than 15 digits after the point.
@@ -33,4 +34,5 @@ QString formatFeet(qint32 stored);
 // A number typed into an editor box: blanks around it, an optional sign,
 // digits with at most one decimal point, and an optional exponent ("1E3").
 // Anything else (an empty box, "1,5", "12abc", "inf") is not a number.
+// Beyond the range of a double the value is an infinity, below it a zero.
 std::optional<double> parseNumberBox(QStringView text);

@@ -1,11 +1,14 @@
 #include "table_loader.h"
 
 #include "formation_table.h"
+#include "native_file.h"
 #include "number_text.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <cstring>
 #include <limits>
 
@@ -17,6 +20,12 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// 1350000 -> "1,350,000"
+QString grouped(qint64 number)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(number);
+}
+
 LoadResult failure(const QString &error)
 {
     LoadResult result;
@@ -24,80 +33,71 @@ LoadResult failure(const QString &error)
     return result;
 }
 
-LoadResult tableAt(const QString &path, const QByteArray &bytes, qint64 fileSize, qint32 start)
+LoadResult openFailure(const QString &path, const QString &reason)
 {
-    const qint64 needed = qint64(start) + FormationTable::ByteCount;
-    if (fileSize < needed)
-        return failure(QStringLiteral("%1 is too short: it holds %2 bytes, but a table at start "
-                                      "location %3 needs %4 bytes.")
-                           .arg(shown(path), QString::number(fileSize), QString::number(start),
-                                QString::number(needed)));
-    LoadResult result;
-    result.ok = true;
-    result.table = bytes;
-    result.startLocation = start;
-    return result;
+    return failure(QStringLiteral("Could not open %1: %2.").arg(shown(path), reason));
 }
+
+LoadResult readFailure(const QString &path, const QString &reason)
+{
+    return failure(QStringLiteral("Could not read %1: %2.")
+                       .arg(shown(path), plainReason(reason, "the system reported a read error")));
+}
+
+QString shrankReason(qint64 sizeAtStart)
+{
+    return QStringLiteral("the file became shorter while it was being read (it held %1 bytes "
+                          "when loading began)")
+        .arg(sizeAtStart);
+}
+
+LoadResult tooShort(const QString &path, qint64 fileSize, qint64 start)
+{
+    const qint64 needed = start + FormationTable::ByteCount;
+    return failure(QStringLiteral("%1 is too short: it holds %2 bytes, but a table at start "
+                                  "location %3 needs %4 bytes.")
+                       .arg(shown(path), QString::number(fileSize), QString::number(start),
+                            QString::number(needed)));
+}
+
+// Reads the 1,488 table bytes at `start`; an empty array and `error` set
+// when they cannot all be read.
+QByteArray readTable(QFile &file, qint64 start, qint64 sizeAtStart, QString *error)
+{
+    QByteArray table(FormationTable::ByteCount, '\0');
+    if (!file.seek(start)) {
+        *error = file.errorString();
+        return {};
+    }
+    const qint64 got = readUpTo(file, table.data(), table.size());
+    if (got != table.size()) {
+        *error = got < 0 ? file.errorString() : shrankReason(sizeAtStart);
+        return {};
+    }
+    return table;
+}
+
+// The signature as constants, so that the comparisons below compile to a
+// few instructions.
+constexpr const char *SignatureBytes = TableSignatureBytes;
+constexpr qint64 SignatureLast = sizeof TableSignatureBytes - 1;
 
 // The first signature starting in [from, end - 5] of base, or -1. Looks for
 // the signature's last byte, which is rare, and then compares the rest.
 qint64 scanRange(const char *base, qint64 from, qint64 end)
 {
-    const QByteArray &signature = tableSignature();
-    const qint64 last = qint64(signature.size()) - 1;
-    qint64 at = from + last; // where the last byte of a match may stand
+    qint64 at = from + SignatureLast; // where the last byte of a match may stand
     while (at < end) {
-        const void *hit = std::memchr(base + at, signature[last], size_t(end - at));
+        const void *hit = std::memchr(base + at, SignatureBytes[SignatureLast], size_t(end - at));
         if (!hit)
             return -1;
         at = static_cast<const char *>(hit) - base;
-        if (std::memcmp(base + at - last, signature.constData(), size_t(last)) == 0)
-            return at - last;
+        if (std::memcmp(base + at - SignatureLast, SignatureBytes, SignatureLast) == 0)
+            return at - SignatureLast;
         ++at;
     }
     return -1;
 }
-
-// A search over bytes that arrive in pieces: each feed() searches what has
-// arrived since the last one. Progress is reported as 1-based file
-// positions; `origin` is the file offset of the first byte fed.
-class SignatureScan
-{
-public:
-    SignatureScan(qint64 from, qint64 origin, const SearchProgress &progress, int intervalMs)
-        : m_next(from), m_origin(origin), m_progress(progress), m_intervalMs(intervalMs)
-    {
-        if (m_progress)
-            m_progress(m_origin + m_next + 1);
-        m_sinceReport.start();
-    }
-
-    // Searches base[0, available); the signature's offset there, or -1.
-    qint64 feed(const char *base, qint64 available)
-    {
-        constexpr qint64 BlockSize = 1 << 20;
-        const qint64 overlap = tableSignature().size() - 1;
-        while (m_next + overlap < available) {
-            const qint64 end = std::min(available, m_next + BlockSize + overlap);
-            const qint64 found = scanRange(base, m_next, end);
-            if (found >= 0)
-                return found;
-            m_next = end - overlap;
-            if (m_progress && m_sinceReport.elapsed() >= m_intervalMs) {
-                m_progress(m_origin + m_next + 1);
-                m_sinceReport.restart();
-            }
-        }
-        return -1;
-    }
-
-private:
-    qint64 m_next; // the first start position not yet examined
-    qint64 m_origin;
-    const SearchProgress &m_progress;
-    int m_intervalMs;
-    QElapsedTimer m_sinceReport;
-};
 
 } // namespace
 
@@ -106,11 +106,63 @@ bool isExecutablePath(const QString &path)
     return path.right(5).toUpper() == QStringLiteral("F.EXE");
 }
 
+SearchResult searchSignature(QIODevice &device, qint64 end, const SearchProgress &progress,
+                             const SearchSettings &settings)
+{
+    Q_ASSERT(settings.chunkSize > 0 && settings.scanStart >= 0);
+    SearchResult result;
+    if (progress)
+        progress(settings.scanStart + 1);
+    if (end - settings.scanStart <= SignatureLast)
+        return result;
+    if (!device.seek(settings.scanStart)) {
+        result.readError = device.errorString();
+        return result;
+    }
+
+    // One buffer for the whole search: a piece, plus the last four bytes of
+    // the piece before it, so that a signature across two pieces is found.
+    const qint64 overlap = SignatureLast;
+    QByteArray buffer(settings.chunkSize + overlap, Qt::Uninitialized);
+    qint64 bufferStart = settings.scanStart; // file offset of buffer[0]
+    qint64 held = 0;                         // bytes of the buffer in use
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    while (bufferStart + held < end) {
+        const qint64 wanted = std::min(settings.chunkSize, end - (bufferStart + held));
+        const qint64 got = readUpTo(device, buffer.data() + held, wanted);
+        if (got != wanted) {
+            result.readError = got < 0 ? device.errorString() : shrankReason(end);
+            return result;
+        }
+        held += got;
+        const qint64 found = scanRange(buffer.constData(), 0, held);
+        if (found >= 0) {
+            result.offset = bufferStart + found;
+            return result;
+        }
+        const qint64 kept = std::min(overlap, held);
+        std::memmove(buffer.data(), buffer.constData() + held - kept, size_t(kept));
+        bufferStart += held - kept;
+        held = kept;
+        if (progress && sinceReport.elapsed() >= settings.progressIntervalMs) {
+            progress(bufferStart + 1);
+            sinceReport.restart();
+        }
+    }
+    return result;
+}
+
 qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress,
                      int intervalMs)
 {
-    SignatureScan scan(from, 0, progress, intervalMs);
-    return scan.feed(data.data(), data.size());
+    QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    SearchSettings settings;
+    settings.scanStart = from;
+    settings.progressIntervalMs = intervalMs;
+    return searchSignature(buffer, data.size(), progress, settings).offset;
 }
 
 StartLocation startLocationFromText(const QString &text)
@@ -135,69 +187,55 @@ LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
 {
     Q_ASSERT(startLocation >= 0);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(
-            QStringLiteral("Could not open %1: %2.").arg(shown(path), file.errorString()));
+    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok)
+        return openFailure(path, opened.reason);
     const qint64 size = file.size();
-    QByteArray bytes;
-    if (size >= qint64(startLocation) + FormationTable::ByteCount) {
-        if (!file.seek(startLocation))
-            return failure(
-                QStringLiteral("Could not read %1: %2.").arg(shown(path), file.errorString()));
-        bytes = file.read(FormationTable::ByteCount);
-        if (bytes.size() != FormationTable::ByteCount)
-            return failure(
-                QStringLiteral("Could not read %1: %2.").arg(shown(path), file.errorString()));
-    }
-    return tableAt(path, bytes, size, startLocation);
+    if (size < qint64(startLocation) + FormationTable::ByteCount)
+        return tooShort(path, size, startLocation);
+    QString error;
+    LoadResult result;
+    result.table = readTable(file, startLocation, size, &error);
+    if (result.table.isEmpty())
+        return readFailure(path, error);
+    result.ok = true;
+    result.startLocation = startLocation;
+    return result;
 }
 
-LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress)
+LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress,
+                              const SearchSettings &settings)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return failure(
-            QStringLiteral("Could not open %1: %2.").arg(shown(path), file.errorString()));
+    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok)
+        return openFailure(path, opened.reason);
     const qint64 size = file.size();
-    if (size <= SignatureScanStart)
-        return failure(QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
-                                      "formation table is searched for from byte 1,350,000 on.")
-                           .arg(shown(path), QString::number(size)));
-
-    // Only the part from the scan start is needed. Mapping it lets the
-    // search read the system's cached copy of the file directly; where the
-    // system cannot map a file, it is read in one go instead.
-    const qint64 length = size - SignatureScanStart;
-    const auto readError = [&] {
+    if (size <= settings.scanStart)
         return failure(
-            QStringLiteral("Could not read %1: %2.").arg(shown(path), file.errorString()));
-    };
-    QByteArray data;
-    if (const uchar *mapped = file.map(SignatureScanStart, length)) {
-        data = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), length);
-    } else {
-        if (!file.seek(SignatureScanStart))
-            return readError();
-        data = file.read(length);
-        if (data.size() != length)
-            return readError();
-    }
-    SignatureScan scan(0, SignatureScanStart, progress, 50);
-    const qint64 found = scan.feed(data.constData(), length);
-    if (found < 0)
+            QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
+                           "formation table is searched for from byte %3 on.")
+                .arg(shown(path), QString::number(size), grouped(settings.scanStart + 1)));
+
+    const SearchResult search = searchSignature(file, size, progress, settings);
+    if (!search.readError.isEmpty())
+        return readFailure(path, search.readError);
+    if (search.offset < 0)
         return failure(QStringLiteral("The formation table was not found in %1: no signature "
-                                      "00 25 03 00 AA at or after byte 1,350,000.")
-                           .arg(shown(path)));
-    const qint64 offset = SignatureScanStart + found;
-    if (offset > std::numeric_limits<qint32>::max())
+                                      "00 25 03 00 AA at or after byte %2.")
+                           .arg(shown(path), grouped(settings.scanStart + 1)));
+    if (search.offset > std::numeric_limits<qint32>::max())
         return failure(QStringLiteral("The formation table in %1 starts beyond the largest start "
                                       "location, 2147483647.")
                            .arg(shown(path)));
-    // A deep copy: the mapping goes when the file closes.
-    const QByteArray table(data.constData() + found,
-                           std::min<qint64>(FormationTable::ByteCount, length - found));
-    LoadResult result = tableAt(path, table, size, static_cast<qint32>(offset));
-    result.foundBySignature = result.ok;
+    if (search.offset + FormationTable::ByteCount > size)
+        return tooShort(path, size, search.offset);
+    QString error;
+    LoadResult result;
+    result.table = readTable(file, search.offset, size, &error);
+    if (result.table.isEmpty())
+        return readFailure(path, error);
+    result.ok = true;
+    result.startLocation = static_cast<qint32>(search.offset);
+    result.foundBySignature = true;
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 #include <functional>
 
@@ -12,9 +13,10 @@
 // 0-based offset at which the executable is searched (file position 1,350,000).
 constexpr qint64 SignatureScanStart = 1'349'999;
 // The table's own first five bytes.
+inline constexpr char TableSignatureBytes[] = {0x00, 0x25, 0x03, 0x00, char(0xAA)};
 inline const QByteArray &tableSignature()
 {
-    static const QByteArray signature("\x00\x25\x03\x00\xAA", 5);
+    static const QByteArray signature(TableSignatureBytes, sizeof TableSignatureBytes);
     return signature;
 }
 
@@ -25,9 +27,28 @@ bool isExecutablePath(const QString &path);
 // Called with the 1-based file position the search has reached.
 using SearchProgress = std::function<void(qint64 position)>;
 
-// 0-based offset of the first signature that starts at or after `from`, or
-// -1. `progress` hears `from` + 1 first and then the position reached, at
-// most once per `interval` milliseconds.
+// How the executable is searched. The defaults are the game's; tests and
+// fuzzing use small files, small pieces and constant reports.
+struct SearchSettings {
+    qint64 scanStart = SignatureScanStart; // 0-based offset of the first position examined
+    qint64 chunkSize = 1 << 20;            // bytes read at a time; memory use is about this
+    int progressIntervalMs = 50;           // least time between two progress reports
+};
+
+struct SearchResult {
+    qint64 offset = -1; // 0-based offset of the signature, or -1 when there is none
+    QString readError;  // why the device could not be read to the end; empty when it could
+};
+
+// Searches `device` (open, positioned anywhere) for the first signature that
+// starts at or after `settings.scanStart` and ends by `end` bytes, reading it
+// piece by piece. `progress` hears scanStart + 1 first and then the position
+// reached, at most once per progress interval. Reading fewer bytes than `end`
+// promised (a file shortened meanwhile) ends the search with a read error.
+SearchResult searchSignature(QIODevice &device, qint64 end, const SearchProgress &progress = {},
+                             const SearchSettings &settings = {});
+
+// The same over bytes in memory, from 0-based offset `from`.
 qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress = {},
                      int intervalMs = 50);
 
@@ -39,8 +60,8 @@ struct LoadResult {
     QString error; // for the user, naming the file, when not ok
 };
 
-// The start-location box's text as a start location: its leading number,
-// rounded half to even. Refused (with a message) when it is negative or does
+// The start-location box's text as a start location: its leading number
+// (no exponent), rounded half to even. Refused (with a message) when it is negative or does
 // not fit a signed 32-bit integer.
 struct StartLocation {
     bool ok = false;
@@ -50,7 +71,8 @@ struct StartLocation {
 StartLocation startLocationFromText(const QString &text);
 
 LoadResult loadFromDataFile(const QString &path, qint32 startLocation);
-LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress = {});
+LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress = {},
+                              const SearchSettings &settings = {});
 
 // Loads `path` as the user's Load does: the game executable by its
 // signature, any other file at the start location typed as `startText`.

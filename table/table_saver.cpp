@@ -1,95 +1,243 @@
 #include "table_saver.h"
 
 #include "formation_table.h"
+#include "native_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 namespace
 {
 
-SaveResult failure(const QString &path, const QString &reason)
+class QFileWritable : public WritableFile
 {
-    SaveResult result;
-    result.error = QStringLiteral("The table was not saved to %1: %2.")
-                       .arg(QDir::toNativeSeparators(path), reason);
-    return result;
+public:
+    explicit QFileWritable(std::unique_ptr<QFile> file) : m_file(std::move(file)) {}
+
+    qint64 size() override { return m_file->size(); }
+
+    qint64 readAt(qint64 position, char *data, qint64 length) override
+    {
+        m_reason.clear();
+        return m_file->seek(position) ? readUpTo(*m_file, data, length) : -1;
+    }
+
+    qint64 writeAt(qint64 position, const char *data, qint64 length) override
+    {
+        m_reason.clear();
+        if (!m_file->seek(position))
+            return -1;
+        qint64 done = 0;
+        while (done < length) {
+            // A short count means the disk took only part; the next call
+            // then reports why.
+            const qint64 put = m_file->write(data + done, length - done);
+            if (put <= 0)
+                return done > 0 ? done : -1;
+            done += put;
+        }
+        return done;
+    }
+
+    bool resize(qint64 size) override
+    {
+        m_reason.clear();
+        return m_file->resize(size);
+    }
+
+    bool sync() override { return syncFile(*m_file, &m_reason); }
+
+    QString errorString() const override
+    {
+        return m_reason.isEmpty() ? m_file->errorString() : m_reason;
+    }
+
+private:
+    std::unique_ptr<QFile> m_file;
+    QString m_reason; // from the last sync, which QFile does not know of
+};
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
-// What stays of an existing target after the table: every byte past 1,488.
-bool readTail(const QString &path, QByteArray *tail, QString *error)
+SaveResult saved()
 {
-    QFile existing(path);
-    if (!existing.exists())
-        return true;
-    if (!existing.open(QIODevice::ReadOnly)) {
-        *error = existing.errorString();
-        return false;
+    return SaveResult{true, {}};
+}
+
+// Nothing was written, or what was written is undone: the file is as it was.
+SaveResult notSaved(const QString &path, const QString &reason)
+{
+    return SaveResult{
+        false, QStringLiteral("The table was not saved to %1: %2.").arg(shown(path), reason)};
+}
+
+QString reasonOf(const WritableFile &file, const char *ownWords)
+{
+    return plainReason(file.errorString(), ownWords);
+}
+
+// Writes the whole table at the start, pushes it to the disk and reads it
+// back. Empty when all of that worked; otherwise what failed.
+QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 expectedSize)
+{
+    const qint64 written = file.writeAt(0, table.constData(), table.size());
+    if (written != table.size()) {
+        const QString reason = reasonOf(file, "the disk took only part of the table");
+        return written > 0 ? QStringLiteral("only %1 of %2 bytes could be written (%3)")
+                                 .arg(written)
+                                 .arg(table.size())
+                                 .arg(reason)
+                           : reason;
     }
-    const qint64 size = existing.size();
-    if (size > FormationTable::ByteCount) {
-        existing.seek(FormationTable::ByteCount);
-        *tail = existing.readAll();
-        if (tail->size() != size - FormationTable::ByteCount) {
-            *error = existing.errorString();
-            return false;
-        }
+    if (!file.sync())
+        return QStringLiteral("the disk did not confirm the write (%1)")
+            .arg(reasonOf(file, "no reason given"));
+    QByteArray check(table.size(), '\0');
+    const qint64 read = file.readAt(0, check.data(), check.size());
+    if (read < 0)
+        return QStringLiteral("the written bytes could not be read back (%1)")
+            .arg(reasonOf(file, "the system reported a read error"));
+    if (read != table.size() || check != table || file.size() != expectedSize)
+        return QStringLiteral("reading the file back did not give the bytes that were written");
+    return {};
+}
+
+// Puts back the first bytes and the length the file had before the save.
+// Empty when it worked and was read back; otherwise what failed.
+QString restore(WritableFile &file, const QByteArray &oldStart, qint64 oldSize)
+{
+    if (file.writeAt(0, oldStart.constData(), oldStart.size()) != oldStart.size())
+        return reasonOf(file, "the old bytes could not be written");
+    if (file.size() != oldSize && !file.resize(oldSize))
+        return reasonOf(file, "the old length could not be set");
+    if (!file.sync())
+        return reasonOf(file, "the disk did not confirm the write");
+    QByteArray check(oldStart.size(), '\0');
+    if (file.readAt(0, check.data(), check.size()) != check.size() || check != oldStart ||
+        file.size() != oldSize)
+        return QStringLiteral("reading it back did not give the old bytes");
+    return {};
+}
+
+SaveResult writeInPlace(const QString &path, const QByteArray &table, const FileWrapper &wrap)
+{
+    // A file marked read-only stays untouched, even for a user (such as an
+    // administrator) whom the system would let write it.
+    if (const QFileInfo info(path);
+        info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        return notSaved(path, QStringLiteral("the file is read-only"));
+
+    auto qfile = std::make_unique<QFile>(path);
+    if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
+        return notSaved(path, opened.reason);
+    std::unique_ptr<WritableFile> file = writableFile(std::move(qfile));
+    if (wrap)
+        file = wrap(std::move(file));
+
+    const qint64 oldSize = file->size();
+    QByteArray oldStart(std::min<qint64>(std::max<qint64>(oldSize, 0), table.size()), '\0');
+    if (oldSize < 0 || file->readAt(0, oldStart.data(), oldStart.size()) != oldStart.size())
+        return notSaved(path, QStringLiteral("the file could not be read first (%1)")
+                                  .arg(reasonOf(*file, "the system reported a read error")));
+
+    const QString failed = writeAndCheck(*file, table, std::max<qint64>(oldSize, table.size()));
+    if (failed.isEmpty())
+        return saved();
+    const QString notRestored = restore(*file, oldStart, oldSize);
+    if (notRestored.isEmpty())
+        return notSaved(path, failed + QStringLiteral(". The file is unchanged"));
+
+    const qint64 sizeNow = file->size();
+    const QString length =
+        sizeNow < 0 ? QStringLiteral("unknown") : QStringLiteral("%1 bytes").arg(sizeNow);
+    return SaveResult{
+        false, QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
+                              "content failed too (%3), so the file is damaged: its first "
+                              "%4 bytes may hold part of the new table. Its length is now %5 "
+                              "(it was %6 bytes). Restore it from a copy, or save the table "
+                              "to it again once the cause is fixed.")
+                   .arg(shown(path), failed, notRestored, QString::number(table.size()), length,
+                        QString::number(oldSize))};
+}
+
+// The folder's free name for a temporary file; short, so that it fits where
+// the target's own name just fits.
+QString temporaryPath(const QString &folder)
+{
+    return QDir(folder).filePath(
+        QStringLiteral(".kgf-save-%1.tmp")
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+}
+
+SaveResult createNew(const QString &path, const QByteArray &table, const FileWrapper &wrap)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    auto qfile = std::make_unique<QFile>();
+    for (int attempt = 0;; ++attempt) {
+        qfile->setFileName(temporaryPath(folder));
+        // Read and write: the save reads what it wrote back.
+        if (qfile->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
+            break;
+        if (attempt == 20 || !qfile->exists())
+            return notSaved(path, QStringLiteral("no file can be made in %1 (%2)")
+                                      .arg(shown(folder),
+                                           plainReason(qfile->errorString(), "no reason given")));
     }
-    return true;
+    const QString temporary = qfile->fileName();
+    std::unique_ptr<WritableFile> file = writableFile(std::move(qfile));
+    if (wrap)
+        file = wrap(std::move(file));
+    const QString failed = writeAndCheck(*file, table, table.size());
+    file.reset(); // closes it
+    if (!failed.isEmpty()) {
+        QFile::remove(temporary);
+        return notSaved(path, failed);
+    }
+
+    // Give it its name only if the name is still free.
+    QFile complete(temporary);
+    if (!complete.rename(path)) {
+        const QString reason =
+            QFileInfo::exists(path) || QFileInfo(path).isSymLink()
+                ? QStringLiteral("a file of that name appeared while the table was being saved")
+                : plainReason(complete.errorString(), "the new file could not be given its name");
+        QFile::remove(temporary);
+        return notSaved(path, reason);
+    }
+    syncFolder(folder);
+    return saved();
 }
 
 } // namespace
+
+std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file)
+{
+    Q_ASSERT(file && file->isOpen());
+    return std::make_unique<QFileWritable>(std::move(file));
+}
 
 bool isProgramPath(const QString &path)
 {
     return path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-SaveResult saveTable(const QString &path, const QByteArray &table,
-                     const SaveFileFactory &makeSaveFile)
+SaveResult saveTable(const QString &path, const QByteArray &table, const FileWrapper &wrap)
 {
     Q_ASSERT(table.size() == FormationTable::ByteCount);
-    const QFileInfo target(path);
-    if (target.isDir())
-        return failure(path, QStringLiteral("it is a folder"));
-    // A file marked read-only stays untouched, even for a user (such as an
-    // administrator) whom the system would let write it.
-    if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
-        return failure(path, QStringLiteral("the file is read-only"));
-
-    QByteArray tail;
-    QString error;
-    if (!readTail(path, &tail, &error))
-        return failure(path, QStringLiteral("the existing file could not be read (%1)").arg(error));
-    const QByteArray content = table + tail;
-
-    std::unique_ptr<QSaveFile> file =
-        makeSaveFile ? makeSaveFile(path) : std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly))
-        return failure(path, file->errorString());
-    // Data may sit in a buffer until commit, where a write error would go
-    // unreported; push it out and check before the old file is replaced.
-    if (file->write(content) != content.size() || !file->flush() ||
-        file->error() != QFileDevice::NoError) {
-        const QString reason = file->errorString();
-        file->cancelWriting(); // the temporary file goes, the target stays as it was
-        return failure(path, reason);
+    switch (const PathKind kind = pathKind(path)) {
+    case PathKind::Missing:
+        return createNew(path, table, wrap);
+    case PathKind::Regular:
+    case PathKind::Unknown: // opening it says why it cannot be written
+        return writeInPlace(path, table, wrap);
+    case PathKind::Folder:
+    case PathKind::Special:
+    case PathKind::BrokenLink:
+        return notSaved(path, notRegularReason(kind));
     }
-    if (!file->commit())
-        return failure(path, file->errorString());
-
-    // Confirm what is on disk now is what was written.
-    QFile written(path);
-    if (!written.open(QIODevice::ReadOnly))
-        return failure(path, QStringLiteral("the saved file could not be read back (%1)")
-                                 .arg(written.errorString()));
-    const QByteArray check = written.readAll();
-    if (check.size() != content.size())
-        return failure(path, QStringLiteral("the saved file has %1 bytes instead of %2")
-                                 .arg(check.size())
-                                 .arg(content.size()));
-    if (check != content)
-        return failure(path, QStringLiteral("the saved file does not hold what was written"));
-    return SaveResult{true, {}};
+    Q_UNREACHABLE();
 }

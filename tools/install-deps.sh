@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the editor needs to build, test and run.
 # As root it installs what is missing; otherwise it prints the apt-get line.
+# EXTRA_PACKAGES adds packages that only some commands need.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev fonts-liberation libbenchmark-dev)
+packages=(g++ cmake ninja-build qt6-base-dev fonts-liberation libbenchmark-dev ${EXTRA_PACKAGES:-})
 
 missing=()
 for package in "${packages[@]}"; do

@@ -42,8 +42,8 @@ public:
     QString startupProblem() const { return m_startupProblem; }
     // Whether "Edit this one" changed the table since it was last loaded or saved.
     bool hasUnsavedChanges() const { return m_unsaved; }
-    // Tests hand in a writer that fails part-way.
-    void setSaveFileFactory(SaveFileFactory factory) { m_saveFileFactory = std::move(factory); }
+    // Tests wrap the files a save writes, to make it fail part-way.
+    void setSaveFileWrapper(FileWrapper wrap) { m_saveFileWrapper = std::move(wrap); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -91,7 +91,7 @@ private:
     bool m_shownOnce = false;
     bool m_unsaved = false;
     bool m_loading = false;
-    SaveFileFactory m_saveFileFactory;
+    FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid
     CommonDialog m_dialog;

@@ -80,7 +80,7 @@ bool BiForm::save()
                                       .arg(QDir::toNativeSeparators(target))))
         return false;
 
-    const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileFactory);
+    const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileWrapper);
     if (!result.ok) {
         prompter().tell(this, result.error);
         return false;

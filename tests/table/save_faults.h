@@ -1,37 +1,99 @@
 #pragma once
 
-// Ways to make a save fail for real: a writer that runs out of room after a
-// number of bytes, and a tiny file system that is already full.
+// Ways to make a save fail for real: a file that fails at a chosen step, and
+// a tiny file system that is already full.
+
+#include "table_saver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <memory>
 
-// Accepts `room` bytes, then fails as a full disk does.
-class FullDiskSaveFile : public QSaveFile
+// Wraps the file a save writes and fails one of its steps. The first write
+// is the table; a later one puts the old bytes back.
+class FaultyFile : public WritableFile
 {
 public:
-    FullDiskSaveFile(const QString &path, qint64 room) : QSaveFile(path), m_room(room) {}
+    struct Faults {
+        qint64 room = -1;            // bytes the table's write may put before the disk is full
+        bool failSync = false;       // the disk does not confirm the table's write
+        bool failReadBack = false;   // reading the table back fails
+        bool changeReadBack = false; // reading the table back gives other bytes
+        bool failRestore = false;    // putting the old bytes back fails too
+    };
 
-protected:
-    qint64 writeData(const char *data, qint64 length) override
+    FaultyFile(std::unique_ptr<WritableFile> real, Faults faults)
+        : m_real(std::move(real)), m_faults(faults)
     {
-        const qint64 fits = qMin(length, m_room);
-        if (fits > 0 && QSaveFile::writeData(data, fits) != fits)
+    }
+
+    static FileWrapper wrapper(Faults faults)
+    {
+        return [faults](std::unique_ptr<WritableFile> real) -> std::unique_ptr<WritableFile> {
+            return std::make_unique<FaultyFile>(std::move(real), faults);
+        };
+    }
+
+    qint64 size() override { return m_real->size(); }
+
+    qint64 readAt(qint64 position, char *data, qint64 length) override
+    {
+        const bool readingTableBack = m_writes == 1;
+        if (readingTableBack && m_faults.failReadBack)
+            return fail("Input/output error");
+        const qint64 got = m_real->readAt(position, data, length);
+        if (readingTableBack && m_faults.changeReadBack && got > 0)
+            data[0] = static_cast<char>(data[0] ^ 0x55);
+        return got;
+    }
+
+    qint64 writeAt(qint64 position, const char *data, qint64 length) override
+    {
+        ++m_writes;
+        if (m_writes > 1 && m_faults.failRestore)
+            return fail("Input/output error");
+        if (m_writes > 1 || m_faults.room < 0)
+            return m_real->writeAt(position, data, length);
+        const qint64 fits = qMin(length, m_faults.room);
+        if (fits > 0 && m_real->writeAt(position, data, fits) != fits)
             return -1;
-        m_room -= fits;
-        if (fits < length) {
-            setErrorString(QStringLiteral("No space left on device"));
-            return -1;
-        }
-        return length;
+        if (fits < length)
+            fail("No space left on device");
+        return fits > 0 ? fits : -1;
+    }
+
+    bool resize(qint64 newSize) override
+    {
+        if (m_writes > 1 && m_faults.failRestore)
+            return fail("Input/output error") >= 0;
+        return m_real->resize(newSize);
+    }
+
+    bool sync() override
+    {
+        if (m_writes == 1 && m_faults.failSync)
+            return fail("Input/output error") >= 0;
+        return m_real->sync();
+    }
+
+    QString errorString() const override
+    {
+        return m_error.isEmpty() ? m_real->errorString() : m_error;
     }
 
 private:
-    qint64 m_room;
+    qint64 fail(const char *reason)
+    {
+        m_error = QString::fromLatin1(reason);
+        return -1;
+    }
+
+    std::unique_ptr<WritableFile> m_real;
+    Faults m_faults;
+    int m_writes = 0;
+    QString m_error;
 };
 
 // A tmpfs mounted for the life of the object. Only root can mount, some
@@ -42,10 +104,14 @@ class TinyFileSystem
 public:
     explicit TinyFileSystem(const QString &options)
     {
+#ifdef Q_OS_LINUX
         m_mounted =
             QProcess::execute(QStringLiteral("mount"),
                               {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
                                options, QStringLiteral("tmpfs"), m_dir.path()}) == 0;
+#else
+        Q_UNUSED(options);
+#endif
     }
     ~TinyFileSystem()
     {
@@ -55,8 +121,14 @@ public:
     TinyFileSystem(const TinyFileSystem &) = delete;
     TinyFileSystem &operator=(const TinyFileSystem &) = delete;
 
-    bool mounted() const { return m_mounted; }
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    bool mounted() const
+    {
+        return m_mounted;
+    }
+    QString path(const QString &name) const
+    {
+        return m_dir.filePath(name);
+    }
 
     // A full tmpfs holding `bytes` as `name`; null where none can be mounted.
     static std::unique_ptr<TinyFileSystem> fullDiskHolding(const QString &name,

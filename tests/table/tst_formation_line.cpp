@@ -206,6 +206,13 @@ void FormationLineTest::offsetFromBox_data()
     QTest::newRow("hex") << "0x10" << false << 0;
     QTest::newRow("point only") << "." << false << 0;
     QTest::newRow("bare exponent") << "1e" << false << 0;
+    // Exponents far beyond any double, whose size must not overflow.
+    QTest::newRow("exponent beyond 64 bits") << "10e9223372036854775807" << false << 0;
+    QTest::newRow("tiny exponent beyond 64 bits") << "0.01e-9223372036854775808" << true << 0;
+    QTest::newRow("negative tiny") << "-1e-99999999999999999999999" << true << 0;
+    QTest::newRow("zero with huge exponent") << "0e99999999999999999999999" << true << 0;
+    QTest::newRow("many zeros then digit")
+        << "0.000000000000000000000000000000001e33" << true << 21;
 }
 
 void FormationLineTest::offsetFromBox()
@@ -244,6 +251,8 @@ void FormationLineTest::countFromBox_data()
     QTest::newRow("255.5 rounds to 256") << "255.5" << -1;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("letters") << "four" << -1;
+    QTest::newRow("exponent beyond 64 bits") << "10e9223372036854775807" << -1;
+    QTest::newRow("tiny exponent beyond 64 bits") << "0.01e-9223372036854775808" << 0;
 }
 
 void FormationLineTest::countFromBox()

@@ -1,7 +1,10 @@
 #include "formation_table.h"
 #include "number_text.h"
 #include "table_loader.h"
+#include "unix_files.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +31,12 @@ private slots:
     void dataFileLoad_data();
     void dataFileLoad();
     void unopenableFile();
+    void searchFindsSignatureAcrossPieces_data();
+    void searchFindsSignatureAcrossPieces();
+    void executableShrinkingDuringSearch_data();
+    void executableShrinkingDuringSearch();
+    void refusesWhatIsNotARegularFile_data();
+    void refusesWhatIsNotARegularFile();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -98,14 +107,14 @@ void TableLoaderTest::leadingNumber_data()
     QTest::newRow("leading point") << ".5" << 0.5;
     QTest::newRow("double sign") << "--1" << 0.0;
     QTest::newRow("comma stops") << "1,5" << 1.0;
-    QTest::newRow("exponent") << "1e3" << 1000.0;
-    QTest::newRow("exponent upper") << "2.5E-1" << 0.25;
+    // An exponent is not part of the leading number.
+    QTest::newRow("exponent") << "1e3" << 1.0;
+    QTest::newRow("exponent upper") << "2.5E-1" << 2.5;
     QTest::newRow("bare exponent") << "1e" << 1.0;
-    QTest::newRow("exponent sign only") << "1e+x" << 1.0;
-    QTest::newRow("huge") << "1e400" << inf;
-    QTest::newRow("huge negative") << "-1e400" << -inf;
+    QTest::newRow("huge exponent") << "10e9223372036854775807" << 10.0;
+    QTest::newRow("exponent only") << "e5" << 0.0;
     QTest::newRow("huge by digits") << QString(400, u'9') << inf;
-    QTest::newRow("tiny") << "1e-400" << 0.0;
+    QTest::newRow("negative exponent") << "1e-400" << 1.0;
     QTest::newRow("tiny by digits") << "0." + QString(400, u'0') + "1" << 0.0;
 }
 
@@ -154,8 +163,10 @@ void TableLoaderTest::startLocation_data()
     QTest::newRow("largest") << "2147483647" << 2147483647 << "";
     QTest::newRow("negative") << "-1" << -1 << "negative";
     QTest::newRow("too large") << "2147483648" << -1 << "too large";
-    QTest::newRow("exponent too large") << "1e10" << -1 << "too large";
-    QTest::newRow("huge negative") << "-1e400" << -1 << "negative";
+    QTest::newRow("exponent is not read") << "1e10" << 1 << "";
+    QTest::newRow("huge exponent is not read") << "10e9223372036854775807" << 10 << "";
+    QTest::newRow("huge by digits") << QString(400, u'9') << -1 << "too large";
+    QTest::newRow("huge negative") << "-" + QString(400, u'9') << -1 << "negative";
 }
 
 void TableLoaderTest::startLocation()
@@ -303,6 +314,122 @@ void TableLoaderTest::unopenableFile()
                  qPrintable(result.error));
         QVERIFY(result.error.contains(QStringLiteral("frmation.dat")));
     }
+}
+
+// The first signature at or after `from`, found one position at a time.
+static qint64 naiveSearch(const QByteArray &data, qint64 from)
+{
+    for (qint64 at = from; at + 5 <= data.size(); ++at)
+        if (data.mid(at, 5) == tableSignature())
+            return at;
+    return -1;
+}
+
+void TableLoaderTest::searchFindsSignatureAcrossPieces_data()
+{
+    QTest::addColumn<qint64>("chunkSize");
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<QList<qint64>>("offsets");
+    // Every offset of the signature against every piece boundary of small pieces.
+    for (qint64 chunk : {1, 2, 3, 4, 5, 6, 7, 8, 13, 64})
+        for (qint64 at = 0; at < 40; ++at)
+            QTest::addRow("piece %lld, at %lld", chunk, at)
+                << chunk << qint64(3) << QList<qint64>{at};
+    // A partial signature just before a whole one, and two in one piece.
+    QTest::newRow("partial then whole") << qint64(8) << qint64(0) << QList<qint64>{10, 14};
+    QTest::newRow("two in a piece") << qint64(64) << qint64(0) << QList<qint64>{20, 30};
+    QTest::newRow("none") << qint64(7) << qint64(0) << QList<qint64>{};
+}
+
+void TableLoaderTest::searchFindsSignatureAcrossPieces()
+{
+    QFETCH(qint64, chunkSize);
+    QFETCH(qint64, from);
+    QFETCH(QList<qint64>, offsets);
+    QByteArray data = withSignatures(60, offsets);
+    if (offsets == QList<qint64>{10, 14})
+        data[14 - 1] = 0x03; // "00 25 03 00" then the whole signature
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    SearchSettings settings;
+    settings.scanStart = from;
+    settings.chunkSize = chunkSize;
+    const SearchResult result = searchSignature(device, data.size(), {}, settings);
+    QVERIFY(result.readError.isEmpty());
+    QCOMPARE(result.offset, naiveSearch(data, from));
+}
+
+void TableLoaderTest::executableShrinkingDuringSearch_data()
+{
+    QTest::addColumn<qint64>("shrinkTo");
+    QTest::newRow("to just past the scan start") << qint64(1'350'100);
+    QTest::newRow("to nothing") << qint64(0);
+    QTest::newRow("inside the piece being read") << qint64(1'600'000);
+}
+
+void TableLoaderTest::executableShrinkingDuringSearch()
+{
+    QFETCH(qint64, shrinkTo);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kgf.exe"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(withSignatures(4'000'000, {3'900'000})) == 4'000'000);
+    }
+    // Another program shortens the file while the search runs.
+    int reports = 0;
+    SearchSettings settings;
+    settings.chunkSize = 256 * 1024;
+    settings.progressIntervalMs = 0;
+    const LoadResult result = loadFromExecutable(
+        path,
+        [&](qint64) {
+            if (++reports == 2)
+                QFile::resize(path, shrinkTo);
+        },
+        settings);
+    QVERIFY(reports >= 2);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.startsWith(QStringLiteral("Could not read ")), qPrintable(result.error));
+    QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
+    QVERIFY2(result.error.contains(QStringLiteral("became shorter while it was being read")),
+             qPrintable(result.error));
+    QVERIFY(result.table.isEmpty());
+}
+
+void TableLoaderTest::refusesWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("why");
+    for (const char *name : {"kgf.exe", "frmation.dat"}) {
+        QTest::addRow("FIFO %s", name) << name << "fifo"
+                                       << "is not a regular file";
+        QTest::addRow("link to a device, %s", name) << name << "link to device"
+                                                    << "is not a regular file";
+        QTest::addRow("folder %s", name) << name << "folder"
+                                         << "it is a folder, not a regular file";
+    }
+}
+
+void TableLoaderTest::refusesWhatIsNotARegularFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (const QString cannot = unixfiles::makeNotRegular(kind, path); !cannot.isEmpty())
+        QSKIP(qPrintable(cannot));
+    // Reading a FIFO with no writer, or /dev/zero, would never end.
+    QElapsedTimer timer;
+    timer.start();
+    const LoadResult result = loadTable(path, QStringLiteral("0"));
+    QVERIFY(timer.elapsed() < 10'000);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(why), qPrintable(result.error));
+    QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
 }
 
 QTEST_APPLESS_MAIN(TableLoaderTest)

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -25,9 +26,11 @@ private slots:
     void closeAsksOnlyWithUnsavedChanges();
     void loadOverUnsavedChangesAsks();
     void failedSaveKeepsUnsavedState();
+    void fullDiskSaveKeepsFileAndUnsavedState_data();
     void fullDiskSaveKeepsFileAndUnsavedState();
     void hoverShowsNames();
     void hoverOnEmptyNameAndLastButton();
+    void hugeNameIsCutAndHoverStaysQuick();
 
 private:
     // A window with `table` loaded from a data file.
@@ -367,8 +370,9 @@ void FormationEditTest::failedSaveKeepsUnsavedState()
     QVERIFY(f.prompter.told[0].contains(QStringLiteral("read-only")));
     QVERIFY(f.window->hasUnsavedChanges());
 
-    f.window->setSaveFileFactory(
-        [](const QString &target) { return std::make_unique<FullDiskSaveFile>(target, 0); });
+    FaultyFile::Faults faults;
+    faults.room = 0;
+    f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
     const QString other = f.path(QStringLiteral("other.dat"));
     f.answers.push_back(other);
     f.click(QStringLiteral("Command3"));
@@ -381,23 +385,40 @@ void FormationEditTest::failedSaveKeepsUnsavedState()
     QCOMPARE(file.readAll(), old);
 }
 
+void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState_data()
+{
+    QTest::addColumn<int>("oldSize");
+    QTest::addColumn<bool>("saves");
+    QTest::newRow("empty file must grow") << 0 << false;
+    QTest::newRow("longer file is written in place") << 5000 << true;
+}
+
 void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
 {
-    const QByteArray old(5000, 'k');
+    QFETCH(int, oldSize);
+    QFETCH(bool, saves);
+    const QByteArray old(oldSize, 'k');
     const auto disk = TinyFileSystem::fullDiskHolding(QStringLiteral("frmation.dat"), old);
     if (!disk)
-        QSKIP("no small file system could be mounted here; the writer seam covers this case");
+        QSKIP("no small file system could be mounted here; the faulty file covers this case");
     const QString path = disk->path(QStringLiteral("frmation.dat"));
     WindowFixture f;
     changeSomething(f);
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (saves) {
+        QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+        QVERIFY(!f.window->hasUnsavedChanges());
+        QCOMPARE(file.readAll(), f.window->GF1().toBytes() + old.mid(1488));
+        return;
+    }
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
              qPrintable(f.prompter.told[0]));
+    QVERIFY(f.prompter.told[0].contains(QStringLiteral("The file is unchanged")));
     QVERIFY(f.window->hasUnsavedChanges());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), old);
 }
 
@@ -464,6 +485,29 @@ void FormationEditTest::hoverOnEmptyNameAndLastButton()
     // An empty name in the selection label is two blanks too.
     f.click(QStringLiteral("Option2(3)"));
     QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral("  "));
+}
+
+void FormationEditTest::hugeNameIsCutAndHoverStaysQuick()
+{
+    QByteArray names = QByteArray(10'000'000, 'N') + "\r\n" + WindowFixture::defaultNames();
+    WindowFixture f(names);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QWidget *frame1 = f.control(QStringLiteral("Frame1"));
+    auto *label12 = f.control<QLabel>(QStringLiteral("Label12"));
+    const QString cut = QStringLiteral(" %1 ").arg(QString(4096, u'N'));
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 10; ++i) {
+        QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(0)"))));
+        QTRY_COMPARE(label12->text(), cut);
+        QTest::mouseMove(frame1, centreIn(frame1, f.control(QStringLiteral("Option2(1)"))));
+        QTRY_COMPARE(label12->text(), QStringLiteral(" Formation 0 "));
+    }
+    qInfo("20 hovers between a cut 10 MB name and a short one took %lld ms", timer.elapsed());
+    f.click(QStringLiteral("Option2(0)"));
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), cut);
 }
 
 QTEST_MAIN(FormationEditTest)

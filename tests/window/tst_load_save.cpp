@@ -1,4 +1,5 @@
 #include "../table/save_faults.h"
+#include "../table/unix_files.h"
 #include "table_loader.h"
 #include "window_fixture.h"
 
@@ -22,6 +23,8 @@ private slots:
     void saveAfterExecutableLoadWritesFromFirstByte();
     void saveToProgramAsksFirst();
     void failedSaveIsReportedAndKeepsOldFile();
+    void fifoIsRefusedAtOnce_data();
+    void fifoIsRefusedAtOnce();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -281,8 +284,9 @@ void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
     WindowFixture f;
     const QByteArray old = pattern(2000, 4);
     const QString path = f.writeFile(QStringLiteral("frmation.dat"), old);
-    f.window->setSaveFileFactory(
-        [](const QString &target) { return std::make_unique<FullDiskSaveFile>(target, 100); });
+    FaultyFile::Faults faults;
+    faults.room = 100;
+    f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
     QCOMPARE(f.prompter.told.size(), 1);
@@ -292,6 +296,37 @@ void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), old);
+}
+
+void LoadSaveTest::fifoIsRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("load kgf.exe") << "kgf.exe"
+                                  << "Command1";
+    QTest::newRow("load frmation.dat") << "frmation.dat"
+                                       << "Command1";
+    QTest::newRow("save") << "frmation.dat"
+                          << "Command3";
+}
+
+void LoadSaveTest::fifoIsRefusedAtOnce()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, button);
+    WindowFixture f;
+    const QString path = f.path(name);
+    if (!unixfiles::makeFifo(path))
+        QSKIP("this system makes no FIFOs");
+    f.answers.push_back(path);
+    f.click(button);
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(QStringLiteral("is not a regular file")),
+             qPrintable(f.prompter.told[0]));
+    QVERIFY(f.prompter.told[0].contains(QDir::toNativeSeparators(path)));
+    QVERIFY(unixfiles::isFifo(path));
+    QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
+    QCOMPARE(label1(f), QString());
 }
 
 QTEST_MAIN(LoadSaveTest)

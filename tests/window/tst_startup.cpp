@@ -1,3 +1,4 @@
+#include "../table/unix_files.h"
 #include "twips.h"
 #include "window_fixture.h"
 
@@ -17,6 +18,7 @@ private slots:
     void namesAreRead();
     void namesProblemIsToldOnceAfterTheWindowOpens_data();
     void namesProblemIsToldOnceAfterTheWindowOpens();
+    void namesFileThatIsNotARegularFile();
     void dialogKeepsItsValuesBetweenUses();
     void dialogFilterInToolkitForm();
 };
@@ -122,6 +124,10 @@ void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens_data()
     QTest::newRow("missing") << false << QByteArray() << "was not found";
     QTest::newRow("5 lines") << true << QByteArray("a\nb\nc\nd\ne\n") << "only 5 of 31";
     QTest::newRow("empty") << true << QByteArray() << "only 0 of 31";
+    QByteArray longName = QByteArray(5000, 'x') + "\r\n";
+    for (int i = 1; i < 31; ++i)
+        longName += "name\r\n";
+    QTest::newRow("a name cut") << true << longName << "is longer than 4096 bytes and was cut";
 }
 
 void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens()
@@ -142,6 +148,25 @@ void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens()
     f.window->show();
     QTest::qWait(20);
     QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY(f.window->readyFlag());
+}
+
+void StartupTest::namesFileThatIsNotARegularFile()
+{
+    // A FIFO with nobody writing to it would hold start-up forever.
+    bool made = false;
+    WindowFixture f({}, false, [&made](const WindowFixture &fixture) {
+        made = unixfiles::makeFifo(fixture.path(QStringLiteral("readorder.txt")));
+    });
+    if (!made)
+        QSKIP("this system makes no FIFOs");
+    QCOMPARE(f.window->formationNames(), QStringList(32));
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QTRY_COMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(QStringLiteral("could not be read (it is not a "
+                                                        "regular file")),
+             qPrintable(f.prompter.told[0]));
     QVERIFY(f.window->readyFlag());
 }
 

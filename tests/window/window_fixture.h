@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class RecordingPrompter : public Prompter
@@ -39,14 +40,20 @@ public:
 };
 
 // A window started in a scratch directory holding `names` as readorder.txt
-// (no file at all when `names` is null).
+// (no file at all when `writeNames` is false; then `prepare` may put
+// something else in its place before start-up).
 class WindowFixture
 {
 public:
-    explicit WindowFixture(const QByteArray &names = defaultNames(), bool writeNames = true)
+    using Prepare = std::function<void(const WindowFixture &)>;
+
+    explicit WindowFixture(const QByteArray &names = defaultNames(), bool writeNames = true,
+                           const Prepare &prepare = {})
     {
         if (writeNames)
             writeFile(QStringLiteral("readorder.txt"), names);
+        if (prepare)
+            prepare(*this);
         const QString previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
         window = std::make_unique<BiForm>(&prompter);
