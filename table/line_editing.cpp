@@ -29,13 +29,20 @@ std::optional<qint32> feetToStored(double feet)
     return toInt32(roundHalfEven(feet * FormationLine::UnitsPerFoot));
 }
 
+int typeIndexToStore(int buttonOn, int shownWithoutButton)
+{
+    Q_ASSERT(buttonOn >= -1 && buttonOn < FormationLine::TypeCount);
+    if (buttonOn >= 0)
+        return buttonOn;
+    return shownWithoutButton >= FormationLine::TypeCount ? shownWithoutButton : 0;
+}
+
 LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &stored, int lineNumber)
 {
-    Q_ASSERT(edited.typeIndex >= -1 && edited.typeIndex < FormationLine::TypeCount);
+    Q_ASSERT(edited.typeIndex >= 0 && edited.typeIndex < 16);
     LineEncoding result;
     result.line = stored;
-    const int typeIndex = edited.typeIndex >= 0 ? edited.typeIndex : stored.typeIndex();
-    result.line.typeCode = FormationLine::makeTypeCode(typeIndex, edited.modifiers);
+    result.line.typeCode = FormationLine::makeTypeCode(edited.typeIndex, edited.modifiers);
 
     const auto count = readBox(edited.count, lineNumber, "Number", &result.error);
     if (!count)
@@ -79,4 +86,14 @@ LineTexts lineTexts(const FormationLine &line)
 {
     return LineTexts{QString::number(line.typeCode), QString::number(line.count),
                      formatFeet(line.xOffset), formatFeet(line.yOffset), formatFeet(line.zOffset)};
+}
+
+OffsetTexts offsetTexts(qint32 stored)
+{
+    const auto value = static_cast<quint32>(stored); // two's complement
+    OffsetTexts texts;
+    texts.hex = QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
+    for (int k = 0; k < 4; ++k)
+        texts.bytes[k] = QString::number((value >> (8 * k)) & 0xFF);
+    return texts;
 }

@@ -7,8 +7,7 @@
 // What the editing panel holds for one line, and how it becomes the line
 // that is stored.
 struct EditedLine {
-    // The type button that is on, 0..7, or -1 when none is: the stored type
-    // index is unknown to the editor and is kept.
+    // The type index to store, 0..15 (see typeIndexToStore).
     int typeIndex = 0;
     bool modifiers[FormationLine::ModifierCount] = {};
     QString count; // the "Number" box
@@ -23,8 +22,13 @@ struct LineEncoding {
     QString error; // names the line and the field
 };
 
+// The type index "Edit this one" stores for a line: the type button that is
+// on (0..7); with none on, the index 8..15 the panel was showing for that
+// line (it has no button, `shownWithoutButton`, -1 when there is none); else 0.
+int typeIndexToStore(int buttonOn, int shownWithoutButton);
+
 // The stored line with the editor's fields put in: type code from the
-// button and boxes, count from "Number" (0 to 255 after rounding), offsets
+// type index and modifier boxes, count from "Number" (0 to 255 after rounding), offsets
 // in feet times 21, rounded half to even, as signed 32-bit values. The two
 // bytes the editor does not interpret come from `stored`. `lineNumber`
 // (1..3) is only for the message.
@@ -43,3 +47,13 @@ struct LineTexts {
     QString zOffset;
 };
 LineTexts lineTexts(const FormationLine &line);
+
+// The working texts of one stored offset, as "Edit this one" leaves them:
+// the value as eight upper-case hex digits, two's complement for negative
+// values, and its four bytes in decimal, least significant first.
+// 2100 -> "00000834", {"52", "8", "0", "0"}.
+struct OffsetTexts {
+    QString hex;
+    QString bytes[4];
+};
+OffsetTexts offsetTexts(qint32 stored);

@@ -69,6 +69,7 @@ void BiForm::createSelectorButtons()
         button->raise();
         button->show();
         button->setText(QStringLiteral(" %1").arg(n));
+        button->setAccessibleName(QString::number(n));
         checkOnly({button}, -1);
         addToTabOrder(22, n, button);
     }
@@ -87,6 +88,8 @@ void BiForm::readNames()
         readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
     m_formationNames = names.names;
     m_startupProblem = names.problem;
+    for (int n = 0; n < m_option2.size(); ++n)
+        m_option2[n]->setAccessibleDescription(m_formationNames[n]);
 }
 
 void BiForm::showEvent(QShowEvent *event)

@@ -55,6 +55,8 @@ private:
     void createControls();
     void createLineEditors(QWidget *frame1);
     void createCalculatorFrame(int line, QWidget *frame1);
+    void createWorkingLabels(QWidget *frame1);
+    void showOffsetWorking(qint32 stored);
     void addToTabOrder(int tabIndex, int subIndex, QWidget *widget);
     void applyTabOrder();
 
@@ -104,6 +106,10 @@ private:
     AutoSizeLabel *m_label4 = nullptr;
     AutoSizeLabel *m_label12 = nullptr;
     QLineEdit *m_text2 = nullptr;
+    // Working values of "Edit this one": the last offset it wrote, in hex
+    // and byte by byte. Never shown.
+    QLabel *m_label8 = nullptr;
+    QList<QLabel *> m_label9; // 0..3
     QGroupBox *m_frame1 = nullptr;
     QList<QLineEdit *> m_text3;      // 0..14
     QList<QRadioButton *> m_option2; // 0..30
@@ -112,6 +118,9 @@ private:
     QButtonGroup *m_selectorGroup = nullptr;
     QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
     QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
+    // Per line, the type index 8..15 decoded into the panel, which has no
+    // button; -1 when the panel shows a type with a button or nothing.
+    int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

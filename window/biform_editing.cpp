@@ -44,10 +44,11 @@ void BiForm::showLine(int line, int row)
         modifiers[k]->setChecked(stored.hasModifier(k));
 
     // Type indices 8 to 15 have no button: the whole group goes off, and the
-    // "Type" box says so; "Edit this one" then keeps the stored index.
+    // "Type" box says so; "Edit this one" then keeps the index shown here.
     const int typeIndex = stored.typeIndex();
     const bool known = typeIndex < FormationLine::TypeCount;
     checkOnly(m_typeButtons[line - 1], known ? typeIndex : -1);
+    m_typeWithoutButton[line - 1] = known ? -1 : typeIndex;
     QLineEdit *typeBox = boxes[0];
     QPalette palette = typeBox->palette();
     palette.setColor(QPalette::Text, known ? QPalette().color(QPalette::Text) : QColor(Qt::red));
@@ -77,8 +78,10 @@ void BiForm::editThisOne()
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         QLineEdit *const *boxes = m_text3.constData() + FieldsPerLine * (line - 1);
         EditedLine edited;
-        edited.typeIndex = m_typeButtons[line - 1].indexOf(
+        const int buttonOn = m_typeButtons[line - 1].indexOf(
             static_cast<QRadioButton *>(m_typeButtons[line - 1][0]->group()->checkedButton()));
+        edited.typeIndex = typeIndexToStore(buttonOn, m_typeWithoutButton[line - 1]);
+        // A grayed box (partly checked) counts as not ticked.
         for (int k = 0; k < FormationLine::ModifierCount; ++k)
             edited.modifiers[k] = m_modifierBoxes[line - 1][k]->checkState() == Qt::Checked;
         edited.count = boxes[1]->text();
@@ -96,11 +99,22 @@ void BiForm::editThisOne()
 
     const QByteArray before = m_table.toBytes();
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
-        m_text3[FieldsPerLine * (line - 1)]->setText(QString::number(lines[line - 1].typeCode));
-        writeLine(m_table, FormationTable::rowOfLine(formation, line), lines[line - 1]);
+        const FormationLine &encoded = lines[line - 1];
+        m_text3[FieldsPerLine * (line - 1)]->setText(QString::number(encoded.typeCode));
+        for (const qint32 offset : {encoded.xOffset, encoded.yOffset, encoded.zOffset})
+            showOffsetWorking(offset);
+        writeLine(m_table, FormationTable::rowOfLine(formation, line), encoded);
     }
     if (m_table.toBytes() != before)
         m_unsaved = true;
+}
+
+void BiForm::showOffsetWorking(qint32 stored)
+{
+    const OffsetTexts texts = offsetTexts(stored);
+    m_label8->setText(texts.hex);
+    for (int k = 0; k < 4; ++k)
+        m_label9[k]->setText(texts.bytes[k]);
 }
 
 void BiForm::showHoveredName(const QString &caption)

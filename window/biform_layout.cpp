@@ -10,11 +10,19 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <algorithm>
+#include <limits>
 
 namespace
 {
 
 constexpr const char *WindowTitle = "Orvin's 4.16R Formation table utility";
+// Least room between the loaded file's path and the caption to its right.
+constexpr int LabelGap = 6;
+
+constexpr const char *FieldNames[5] = {"Type", "Number", "X Offset", "Y Offset", "Z Offset"};
+constexpr const char *FieldDescriptions[5] = {"Type code: type index plus modifier flags",
+                                              "Number of aircraft", "In feet", "In feet",
+                                              "In feet"};
 constexpr int ClientWidthTwips = 13095;
 constexpr int ClientHeightTwips = 6885;
 
@@ -124,19 +132,28 @@ void BiForm::createControls()
 
     m_label1 = makeAutoSizeLabel(this, QStringLiteral("Label1"), twipsRect(3990, 150, 105, 255),
                                  formFont());
+    m_label1->setAccessibleDescription(QStringLiteral("Loaded file"));
 
     m_text2 =
         makeControl<QLineEdit>(this, QStringLiteral("Text2"), twipsRect(11640, 180, 1005, 285));
     m_text2->setText(QStringLiteral("0"));
+    m_text2->setMaxLength(std::numeric_limits<int>::max());
+    m_text2->setAccessibleName(QStringLiteral("Start location"));
+    m_text2->setAccessibleDescription(
+        QStringLiteral("Byte offset at which a formation data file is read"));
     addToTabOrder(4, 0, m_text2);
 
-    makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Start  location"),
-              twipsRect(10050, 180, 1455, 315));
+    QLabel *label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Start  location"),
+                               twipsRect(10050, 180, 1455, 315));
+    label3->setBuddy(m_text2);
+    // A long path must not run into the caption beside it.
+    m_label1->setMaxWidth(label3->x() - m_label1->x() - LabelGap);
 
     m_frame1 =
         makeControl<QGroupBox>(this, QStringLiteral("Frame1"), twipsRect(90, 780, 12975, 5985));
     m_frame1->setTitle(
         QStringLiteral("Formation editing:  Distances in feet to match the source code"));
+    m_frame1->setAccessibleName(m_frame1->title());
 
     makeLabel(m_frame1, QStringLiteral("Label5"), QStringLiteral("Type"),
               twipsRect(60, 390, 465, 255));
@@ -150,17 +167,23 @@ void BiForm::createControls()
 
     createLineEditors(m_frame1);
 
-    makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
-              twipsRect(330, 1920, 1875, 225));
+    QLabel *label10 =
+        makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
+                  twipsRect(330, 1920, 1875, 225));
     m_label12 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label12"),
                                   twipsRect(1710, 1860, 165, 300), formBoldFont());
+    m_label12->setAccessibleDescription(QStringLiteral("Formation under the mouse"));
+    label10->setBuddy(m_label12);
 
     auto *option2 = makeControl<QRadioButton>(
         m_frame1, indexed("Option2", 0), twipsRect(SelectorLeftTwips, SelectorTopTwips, 555, 345));
     option2->setText(QStringLiteral("0"));
+    option2->setAccessibleName(QStringLiteral("0"));
+    // A button fills its background with the Button colour.
     option2->setAutoFillBackground(true);
     QPalette white = option2->palette();
     white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Button, Qt::white);
     option2->setPalette(white);
     m_option2.append(option2);
     m_selectorGroup = new QButtonGroup(this);
@@ -179,11 +202,29 @@ void BiForm::createControls()
 
     m_label4 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label4"),
                                  twipsRect(1260, 5400, 135, 300), formBoldFont());
+    m_label4->setAccessibleDescription(QStringLiteral("Chosen formation"));
+
+    createWorkingLabels(m_frame1);
 
     for (int line = 0; line < 3; ++line)
         createCalculatorFrame(line, m_frame1);
 
     m_label12->raise();
+}
+
+void BiForm::createWorkingLabels(QWidget *frame1)
+{
+    m_label8 =
+        makeLabel(frame1, QStringLiteral("Label8"), QString(), twipsRect(6120, 3840, 1125, 345));
+    const QRect label9[4] = {twipsRect(6180, 4320, 465, 345), twipsRect(6750, 4290, 465, 345),
+                             twipsRect(6120, 4800, 465, 345), twipsRect(6660, 4740, 465, 345)};
+    for (int k = 0; k < 4; ++k)
+        m_label9.append(makeLabel(frame1, indexed("Label9", k), QString(), label9[k]));
+    const QList<QLabel *> working = QList<QLabel *>{m_label8} + m_label9;
+    for (QLabel *label : working) {
+        label->setFrameStyle(QFrame::Box | QFrame::Plain);
+        label->hide();
+    }
 }
 
 void BiForm::createLineEditors(QWidget *frame1)
@@ -198,6 +239,10 @@ void BiForm::createLineEditors(QWidget *frame1)
             frame1, indexed("Text3", n),
             twipsRect(fieldLeft[field], lineTop[line], fieldWidth[field], 345));
         box->setText(QStringLiteral("Text3"));
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setAccessibleName(
+            QStringLiteral("Line %1 %2").arg(line + 1).arg(QLatin1String(FieldNames[field])));
+        box->setAccessibleDescription(QLatin1String(FieldDescriptions[field]));
         m_text3.append(box);
         addToTabOrder(7 + n, 0, box);
     }
@@ -209,6 +254,9 @@ void BiForm::createCalculatorFrame(int line, QWidget *frame1)
     auto *frame = makeControl<QGroupBox>(frame1, indexed("Frame2", line),
                                          twipsRect(frameLayout.left, 450, 2445, 5445));
     frame->setTitle(QStringLiteral("Calculator line %1").arg(line + 1));
+    // Without its own name a frame inside Frame1 would be announced by
+    // Frame1's title.
+    frame->setAccessibleName(frame->title());
 
     QList<QRadioButton *> types;
     auto *typeGroup = new QButtonGroup(frame);

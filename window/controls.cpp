@@ -1,6 +1,8 @@
 #include "controls.h"
 
+#include <QAccessibleWidget>
 #include <QButtonGroup>
+#include <QPainter>
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -26,8 +28,43 @@ QFont formBoldFont()
     return makeFont(13, true);
 }
 
+namespace
+{
+
+// What a screen reader hears of an auto-sized label: its caption without the
+// blanks around it, or nothing, never the title of the frame it sits in.
+class AutoSizeLabelAccessible : public QAccessibleWidget
+{
+public:
+    explicit AutoSizeLabelAccessible(QWidget *label)
+        : QAccessibleWidget(label, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name)
+            return static_cast<const QLabel *>(widget())->text().trimmed();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface *autoSizeLabelAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("AutoSizeLabel") && object && object->isWidgetType())
+        return new AutoSizeLabelAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 AutoSizeLabel::AutoSizeLabel(QWidget *parent) : QLabel(parent)
 {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(autoSizeLabelAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -40,13 +77,61 @@ void AutoSizeLabel::setEmptyGeometry(const QRect &rect)
     setGeometry(rect);
 }
 
+void AutoSizeLabel::setMaxWidth(int width)
+{
+    m_maxWidth = width;
+}
+
+int AutoSizeLabel::textIndent() const
+{
+    // As QLabel indents the text of a framed label.
+    return indent() >= 0 ? indent() : fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+}
+
+int AutoSizeLabel::textRoom() const
+{
+    return contentsRect().width() - textIndent() - 1;
+}
+
 void AutoSizeLabel::setCaption(const QString &caption)
 {
     setText(caption);
+    m_shown = caption;
     int width = m_emptyWidth;
     if (!caption.isEmpty())
         width = fontMetrics().horizontalAdvance(caption) + 2 * frameWidth() + 4;
-    resize(width, height());
+    if (m_maxWidth > 0)
+        setToolTip(caption);
+    resize(m_maxWidth > 0 ? std::min(width, m_maxWidth) : width, height());
+    if (m_maxWidth > 0 && width > m_maxWidth)
+        m_shown = elidePath(caption, fontMetrics(), textRoom());
+}
+
+void AutoSizeLabel::paintEvent(QPaintEvent *event)
+{
+    if (m_shown == text()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QFrame::paintEvent(event); // the border
+    QPainter painter(this);
+    QRect room = contentsRect();
+    room.setLeft(room.left() + textIndent());
+    style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), m_shown,
+                          foregroundRole());
+}
+
+QString elidePath(const QString &path, const QFontMetrics &metrics, int room)
+{
+    if (metrics.horizontalAdvance(path) <= room)
+        return path;
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+    const QString fileName = path.mid(cut);
+    const int folderRoom = room - metrics.horizontalAdvance(fileName);
+    const QString ellipsis(QChar(0x2026));
+    if (cut == 0 || folderRoom < metrics.horizontalAdvance(ellipsis))
+        return metrics.elidedText(path, Qt::ElideMiddle, room);
+    return metrics.elidedText(path.left(cut), Qt::ElideMiddle, folderRoom) + fileName;
 }
 
 QRect WrappingButton::captionRect() const

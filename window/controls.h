@@ -11,7 +11,8 @@ QFont formFont();
 QFont formBoldFont();
 
 // A label with a single-line border that widens or narrows to its caption.
-// With no caption it is an empty bordered box of its initial width.
+// With no caption it is an empty bordered box of its initial width. A screen
+// reader hears its caption, and nothing while it is empty.
 class AutoSizeLabel : public QLabel
 {
     Q_OBJECT
@@ -20,10 +21,29 @@ public:
     // Sets the caption and fits the width to it, keeping the left edge.
     void setCaption(const QString &caption);
     void setEmptyGeometry(const QRect &rect);
+    // Caps the width for a caption that is a path: a longer path is drawn
+    // shortened in the middle, its file name whole, and shown whole as the
+    // tooltip. The caption itself stays whole.
+    void setMaxWidth(int width);
+    // What is drawn: the caption, or its shortened form.
+    QString shownText() const { return m_shown; }
+    // The width the drawn text may take.
+    int textRoom() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    int textIndent() const;
+
     int m_emptyWidth = 0;
+    int m_maxWidth = 0; // 0: no cap
+    QString m_shown;
 };
+
+// A path shortened to `room` pixels of `metrics`: the folders give way in
+// the middle to an ellipsis, the file name stays whole while it fits.
+QString elidePath(const QString &path, const QFontMetrics &metrics, int room);
 
 // A command button whose caption wraps onto more lines when it does not fit
 // on one, as the captions of this form's tall buttons are meant to.

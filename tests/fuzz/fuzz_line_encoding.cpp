@@ -1,8 +1,8 @@
 // Writing a line back: every stored offset survives its text in feet, and
 // the edited line is encoded as a reference computes it from the boxes.
 //
-// Input: 4 bytes of a stored offset, 1 byte of type button (low 4 bits, 8 and
-// up for none) and modifier boxes (high 4 bits), 16 bytes of the stored line,
+// Input: 4 bytes of a stored offset, 1 byte of type index (low 4 bits) and
+// modifier boxes (high 4 bits), 16 bytes of the stored line,
 // then the Number, X, Y and Z boxes as UTF-8 separated by newlines.
 #include "formation_line.h"
 #include "fuzz_check.h"
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkFeetText(stored);
 
     EditedLine edited;
-    edited.typeIndex = (data[4] & 0x0F) < 8 ? (data[4] & 0x0F) : -1;
+    edited.typeIndex = data[4] & 0x0F;
     for (int k = 0; k < 4; ++k)
         edited.modifiers[k] = (data[4] >> (4 + k)) & 1;
     const FormationLine before =
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The reference: the first box that fails names the refusal.
     const char *refusedField = nullptr;
     FormationLine expected = before;
-    const int typeIndex = edited.typeIndex >= 0 ? edited.typeIndex : before.typeCode & 0x0F;
+    const int typeIndex = data[4] & 0x0F;
     expected.typeCode = quint8(typeIndex + 16 * edited.modifiers[0] + 32 * edited.modifiers[1] +
                                64 * edited.modifiers[2] + 128 * edited.modifiers[3]);
     const auto count = box(edited.count);

@@ -26,6 +26,10 @@ private slots:
     void randomOffsetsSurviveTheText();
     void unknownTypeIndexIsKept();
     void refusalNamesLineAndField();
+    void typeIndexToStore_data();
+    void typeIndexToStore();
+    void offsetTexts_data();
+    void offsetTexts();
 };
 
 static QByteArray hex(const char *text)
@@ -110,7 +114,7 @@ void FormationLineTest::everyTypeCodeAndExtremeOffsetsRoundTrip()
 
             const LineTexts texts = lineTexts(line);
             EditedLine edited;
-            edited.typeIndex = line.typeIndex() < 8 ? line.typeIndex() : -1;
+            edited.typeIndex = line.typeIndex();
             for (int k = 0; k < 4; ++k)
                 edited.modifiers[k] = line.hasModifier(k);
             edited.count = texts.count;
@@ -293,7 +297,7 @@ void FormationLineTest::unknownTypeIndexIsKept()
     FormationLine stored = FormationLine::fromBytes(hex("7E9A0311000000000000000000000000"));
     QCOMPARE(stored.typeIndex(), 10);
     EditedLine edited;
-    edited.typeIndex = -1; // no button on
+    edited.typeIndex = ::typeIndexToStore(-1, stored.typeIndex()); // no button on
     edited.modifiers[0] = true;
     edited.count = QStringLiteral("3");
     edited.xOffset = edited.yOffset = edited.zOffset = QStringLiteral("0");
@@ -321,6 +325,49 @@ void FormationLineTest::refusalNamesLineAndField()
     edited.xOffset.clear();
     QCOMPARE(encodeEditedLine(edited, FormationLine{}, 1).error,
              QStringLiteral("Line 1, X Offset: the box is empty."));
+}
+
+void FormationLineTest::typeIndexToStore_data()
+{
+    QTest::addColumn<int>("buttonOn");
+    QTest::addColumn<int>("shownWithoutButton");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("a button wins") << 3 << 9 << 3;
+    QTest::newRow("no button, index 9 shown") << -1 << 9 << 9;
+    QTest::newRow("no button, index 15 shown") << -1 << 15 << 15;
+    QTest::newRow("no button, nothing shown") << -1 << -1 << 0;
+    QTest::newRow("Line Astern") << 0 << -1 << 0;
+}
+
+void FormationLineTest::typeIndexToStore()
+{
+    QFETCH(int, buttonOn);
+    QFETCH(int, shownWithoutButton);
+    QFETCH(int, stored);
+    QCOMPARE(::typeIndexToStore(buttonOn, shownWithoutButton), stored);
+}
+
+void FormationLineTest::offsetTexts_data()
+{
+    QTest::addColumn<qint32>("stored");
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QStringList>("bytes");
+    QTest::newRow("X 100") << 2100 << "00000834" << QStringList{"52", "8", "0", "0"};
+    QTest::newRow("Y -50") << -1050 << "FFFFFBE6" << QStringList{"230", "251", "255", "255"};
+    QTest::newRow("-10") << -210 << "FFFFFF2E" << QStringList{"46", "255", "255", "255"};
+    QTest::newRow("0") << 0 << "00000000" << QStringList{"0", "0", "0", "0"};
+    QTest::newRow("most negative")
+        << std::numeric_limits<qint32>::min() << "80000000" << QStringList{"0", "0", "0", "128"};
+}
+
+void FormationLineTest::offsetTexts()
+{
+    QFETCH(qint32, stored);
+    QFETCH(QString, hex);
+    QFETCH(QStringList, bytes);
+    const OffsetTexts texts = ::offsetTexts(stored);
+    QCOMPARE(texts.hex, hex);
+    QCOMPARE(QStringList(std::begin(texts.bytes), std::end(texts.bytes)), bytes);
 }
 
 QTEST_APPLESS_MAIN(FormationLineTest)

@@ -31,6 +31,10 @@ private slots:
     void hoverShowsNames();
     void hoverOnEmptyNameAndLastButton();
     void hugeNameIsCutAndHoverStaysQuick();
+    void workingLabelsHoldTheLastOffset_data();
+    void workingLabelsHoldTheLastOffset();
+    void grayedModifierAddsNothing();
+    void keptTypeIndexIsThePanels();
 
 private:
     // A window with `table` loaded from a data file.
@@ -508,6 +512,84 @@ void FormationEditTest::hugeNameIsCutAndHoverStaysQuick()
     qInfo("20 hovers between a cut 10 MB name and a short one took %lld ms", timer.elapsed());
     f.click(QStringLiteral("Option2(0)"));
     QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), cut);
+}
+
+void FormationEditTest::workingLabelsHoldTheLastOffset_data()
+{
+    QTest::addColumn<QString>("zOffset"); // line 3's, the last one written
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QStringList>("bytes");
+    QTest::newRow("100") << "100"
+                         << "00000834" << QStringList{"52", "8", "0", "0"};
+    QTest::newRow("-50") << "-50"
+                         << "FFFFFBE6" << QStringList{"230", "251", "255", "255"};
+    QTest::newRow("-10") << "-10"
+                         << "FFFFFF2E" << QStringList{"46", "255", "255", "255"};
+}
+
+static QStringList workingLabels(const WindowFixture &f)
+{
+    QStringList texts = {f.control<QLabel>(QStringLiteral("Label8"))->text()};
+    for (int k = 0; k < 4; ++k)
+        texts << f.control<QLabel>(QStringLiteral("Label9(%1)").arg(k))->text();
+    return texts;
+}
+
+void FormationEditTest::workingLabelsHoldTheLastOffset()
+{
+    QFETCH(QString, zOffset);
+    QFETCH(QString, hex);
+    QFETCH(QStringList, bytes);
+    WindowFixture f;
+    f.window->show();
+    f.click(QStringLiteral("Option2(0)"));
+    f.box(2)->setText(QStringLiteral("100")); // line 1 X
+    f.box(3)->setText(QStringLiteral("-50")); // line 1 Y
+    f.box(14)->setText(zOffset);              // line 3 Z
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.prompter.told.isEmpty());
+    const QStringList after = workingLabels(f);
+    QCOMPARE(after, QStringList{hex} + bytes);
+    for (const char *name : {"Label8", "Label9(0)", "Label9(3)"})
+        QVERIFY2(!f.control(QString::fromLatin1(name))->isVisible(), name);
+
+    // A refused edit writes nothing, the working labels included.
+    f.box(14)->setText(QStringLiteral("7"));
+    f.box(7)->setText(QStringLiteral("ten"));
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QCOMPARE(workingLabels(f), after);
+}
+
+void FormationEditTest::grayedModifierAddsNothing()
+{
+    WindowFixture f;
+    f.click(QStringLiteral("Option2(0)"));
+    f.click(QStringLiteral("Option3(3)"));
+    QCheckBox *staggered = modifier(f, 1, 1);
+    staggered->setTristate(true);
+    staggered->setCheckState(Qt::PartiallyChecked); // value 2, grayed
+    modifier(f, 1, 3)->setChecked(true);
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(f.box(0)->text(), QStringLiteral("131")); // 3 + 128, no 32
+    QCOMPARE(f.window->GF1().TextMatrix(1, 2), QStringLiteral("83"));
+}
+
+void FormationEditTest::keptTypeIndexIsThePanels()
+{
+    WindowFixture f;
+    // Formation 0, line 2: type index 9 in the first table, 12 in the second.
+    load(f, tableWithRows({{2, "00990200000000000000000000000000"}}));
+    f.click(QStringLiteral("Option2(0)"));
+    QCOMPARE(checkedType(f, 2), -1);
+    const QByteArray second = tableWithRows({{2, "001C0200000000000000000000000000"}});
+    load(f, second);
+    // The panel still shows the first table's line; "Edit this one" keeps
+    // the index it shows, 9, with the flags of its boxes.
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.prompter.told.isEmpty());
+    QCOMPARE(f.window->GF1().TextMatrix(2, 2), QStringLiteral("99"));
+    QCOMPARE(f.box(5)->text(), QStringLiteral("153"));
 }
 
 QTEST_MAIN(FormationEditTest)

@@ -1,5 +1,6 @@
 #include "../table/save_faults.h"
 #include "../table/unix_files.h"
+#include "controls.h"
 #include "table_loader.h"
 #include "window_fixture.h"
 
@@ -25,6 +26,7 @@ private slots:
     void failedSaveIsReportedAndKeepsOldFile();
     void fifoIsRefusedAtOnce_data();
     void fifoIsRefusedAtOnce();
+    void longPathStaysLegible();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -75,6 +77,7 @@ void LoadSaveTest::loadsDataFileAtStartLocation_data()
     QTest::newRow("abc") << "abc" << 0;
     QTest::newRow("2.5") << "2.5" << 2;
     QTest::newRow("3.5") << "3.5" << 4;
+    QTest::newRow("an exponent is not read") << "1e3" << 1;
 }
 
 void LoadSaveTest::loadsDataFileAtStartLocation()
@@ -327,6 +330,50 @@ void LoadSaveTest::fifoIsRefusedAtOnce()
     QVERIFY(unixfiles::isFifo(path));
     QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
     QCOMPARE(label1(f), QString());
+}
+
+void LoadSaveTest::longPathStaysLegible()
+{
+    WindowFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    // A game under a compatibility layer: a path of well over 90 characters.
+    const QString folder = QStringLiteral("wine-prefix/drive_c/Program Files (x86)/Kampfgeschwader "
+                                          "Formation Editor Test/Game");
+    QVERIFY(QDir(f.dir.path()).mkpath(folder));
+    const QString path =
+        f.writeFile(folder + QStringLiteral("/frmation_backup.dat"), pattern(1488, 1));
+    QVERIFY(path.size() > 90);
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+
+    auto *label1 = f.control<AutoSizeLabel>(QStringLiteral("Label1"));
+    QWidget *label3 = f.control(QStringLiteral("Label3"));
+    const QString shownPath = QDir::toNativeSeparators(path);
+    QCOMPARE(label1->text(), shownPath); // the caption is the whole path
+    QCOMPARE(label1->toolTip(), shownPath);
+    QVERIFY2(label1->geometry().right() < label3->geometry().left(),
+             qPrintable(QStringLiteral("Label1 ends at %1, Label3 starts at %2")
+                            .arg(label1->geometry().right())
+                            .arg(label3->geometry().left())));
+    const QString drawn = label1->shownText();
+    QVERIFY2(drawn.contains(QChar(0x2026)), qPrintable(drawn));
+    QVERIFY2(drawn.endsWith(QStringLiteral("frmation_backup.dat")), qPrintable(drawn));
+    QVERIFY(label1->fontMetrics().horizontalAdvance(drawn) <= label1->textRoom());
+    // Nothing is drawn beyond the label's right edge: the strip up to the
+    // caption beside it holds the window's background only.
+    const QImage image = f.window->grab().toImage();
+    const QColor background =
+        image.pixelColor(label1->geometry().right() + 2, label1->geometry().center().y());
+    for (int x = label1->geometry().right() + 1; x < label3->geometry().left(); ++x)
+        for (int y = label1->geometry().top(); y <= label1->geometry().bottom(); ++y)
+            QCOMPARE(image.pixelColor(x, y), background);
+
+    // A short path is shown whole again.
+    const QString shortPath = f.writeFile(QStringLiteral("frmation.dat"), pattern(1488, 2));
+    f.answers.push_back(shortPath);
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(label1->shownText(), QDir::toNativeSeparators(shortPath));
 }
 
 QTEST_MAIN(LoadSaveTest)

@@ -2,6 +2,7 @@
 #include "twips.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
@@ -30,6 +31,10 @@ private slots:
     void tabFromCommand1WalksTheLineEditors();
     void optionGroupsAreIndependent();
     void hiddenStoreIsNeverShown();
+    void selectorButtonsAreWhite();
+    void textBoxesHaveNoLengthLimit();
+    void screenReaderNames();
+    void labelsAnnounceTheirCaption();
 };
 
 void WindowLayoutTest::windowTitleAndFixedSize()
@@ -356,12 +361,137 @@ void WindowLayoutTest::hiddenStoreIsNeverShown()
 {
     WindowFixture f;
     f.window->show();
-    for (const char *name : {"GF1", "Label8", "Label9(0)", "Label9(3)"}) {
-        auto *widget = f.window->findChild<QWidget *>(QString::fromLatin1(name));
-        QVERIFY2(!widget || !widget->isVisible(), name);
+    QVERIFY(!f.window->findChild<QWidget *>(QStringLiteral("GF1")));
+    // The working labels of "Edit this one" exist at their places, hidden.
+    const QMap<QString, QRect> working = {{"Label8", twipsRect(6120, 3840, 1125, 345)},
+                                          {"Label9(0)", twipsRect(6180, 4320, 465, 345)},
+                                          {"Label9(1)", twipsRect(6750, 4290, 465, 345)},
+                                          {"Label9(2)", twipsRect(6120, 4800, 465, 345)},
+                                          {"Label9(3)", twipsRect(6660, 4740, 465, 345)}};
+    for (auto it = working.begin(); it != working.end(); ++it) {
+        auto *label = f.control<QLabel>(it.key());
+        QVERIFY2(!label->isVisible(), qPrintable(it.key()));
+        QCOMPARE(label->geometry(), it.value());
+        QCOMPARE(label->parentWidget(), f.control(QStringLiteral("Frame1")));
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(label->frameShape(), QFrame::Box);
     }
     QCOMPARE(f.window->GF1().Rows(), 94);
     QCOMPARE(f.window->GF1().Cols(), 17);
+}
+
+void WindowLayoutTest::selectorButtonsAreWhite()
+{
+    WindowFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    const QColor frame = f.control(QStringLiteral("Frame1"))->grab().toImage().pixelColor(5, 60);
+    QVERIFY2(frame != QColor(Qt::white), "the frame itself is not white, or this shows nothing");
+    for (int n = 0; n <= 30; ++n) {
+        auto *button = f.control<QRadioButton>(QStringLiteral("Option2(%1)").arg(n));
+        const QImage image = button->grab().toImage();
+        // The strip right of the caption and the bottom row hold only background.
+        for (const QPoint &at : {QPoint(image.width() - 2, image.height() / 2),
+                                 QPoint(image.width() - 2, image.height() - 2),
+                                 QPoint(image.width() / 2, image.height() - 1)})
+            QVERIFY2(image.pixelColor(at) == QColor(Qt::white),
+                     qPrintable(QStringLiteral("%1 at (%2, %3) is %4")
+                                    .arg(button->objectName())
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(image.pixelColor(at).name())));
+    }
+}
+
+void WindowLayoutTest::textBoxesHaveNoLengthLimit()
+{
+    WindowFixture f;
+    const QString longText(40'000, u'7');
+    QList<QLineEdit *> boxes = {f.control<QLineEdit>(QStringLiteral("Text2"))};
+    for (int n = 0; n < 15; ++n)
+        boxes << f.box(n);
+    for (QLineEdit *box : boxes) {
+        box->setText(longText);
+        QCOMPARE(box->text().size(), longText.size());
+    }
+}
+
+static QString accessibleText(QWidget *widget, QAccessible::Text kind)
+{
+    QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(widget);
+    return interface ? interface->text(kind) : QStringLiteral("<no interface>");
+}
+
+void WindowLayoutTest::screenReaderNames()
+{
+    QByteArray names = "Vic\r\n" + WindowFixture::defaultNames();
+    WindowFixture f(names);
+    f.window->show();
+    // Every frame, button, option button and check box: its own caption.
+    int checked = 0;
+    for (QWidget *widget : f.window->findChildren<QWidget *>()) {
+        QString caption;
+        if (auto *frame = qobject_cast<QGroupBox *>(widget))
+            caption = frame->title();
+        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            caption = button->text().trimmed();
+        else
+            continue;
+        QCOMPARE(accessibleText(widget, QAccessible::Name), caption);
+        ++checked;
+    }
+    QCOMPARE(checked, 4 + 3 + 31 + 24 + 12);
+    // A selector is described by its formation's name.
+    QCOMPARE(accessibleText(f.control(QStringLiteral("Option2(0)")), QAccessible::Description),
+             QStringLiteral("Vic"));
+    QCOMPARE(accessibleText(f.control(QStringLiteral("Option2(30)")), QAccessible::Description),
+             QStringLiteral("Formation 29"));
+    // The line editors: line and field.
+    QCOMPARE(accessibleText(f.box(7), QAccessible::Name), QStringLiteral("Line 2 X Offset"));
+    QCOMPARE(accessibleText(f.box(7), QAccessible::Description), QStringLiteral("In feet"));
+    QCOMPARE(accessibleText(f.box(10), QAccessible::Name), QStringLiteral("Line 3 Type"));
+    QCOMPARE(accessibleText(f.control(QStringLiteral("Text2")), QAccessible::Name),
+             QStringLiteral("Start location"));
+}
+
+void WindowLayoutTest::labelsAnnounceTheirCaption()
+{
+    QByteArray names = "Vic\r\n" + WindowFixture::defaultNames();
+    WindowFixture f(names);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    const QMap<QString, QString> descriptions = {{"Label1", "Loaded file"},
+                                                 {"Label4", "Chosen formation"},
+                                                 {"Label12", "Formation under the mouse"}};
+    for (auto it = descriptions.begin(); it != descriptions.end(); ++it) {
+        QWidget *label = f.control(it.key());
+        // Empty: nothing, never the title of the frame around it.
+        QCOMPARE(accessibleText(label, QAccessible::Name), QString());
+        QCOMPARE(accessibleText(label, QAccessible::Description), it.value());
+    }
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), QByteArray(1488, '\0'));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(accessibleText(f.control(QStringLiteral("Label1")), QAccessible::Name),
+             QDir::toNativeSeparators(path));
+    f.click(QStringLiteral("Option2(0)"));
+    QCOMPARE(accessibleText(f.control(QStringLiteral("Label4")), QAccessible::Name),
+             QStringLiteral("Vic"));
+    QWidget *frame1 = f.control(QStringLiteral("Frame1"));
+    QWidget *option = f.control(QStringLiteral("Option2(1)"));
+    QTest::mouseMove(frame1, option->mapTo(frame1, option->rect().center()));
+    QTRY_COMPARE(accessibleText(f.control(QStringLiteral("Label12")), QAccessible::Name),
+                 QStringLiteral("Formation 0"));
+
+    // "The mouse is over" labels the name under the mouse.
+    QAccessibleInterface *label12 =
+        QAccessible::queryAccessibleInterface(f.control(QStringLiteral("Label12")));
+    QAccessibleInterface *label10 =
+        QAccessible::queryAccessibleInterface(f.control(QStringLiteral("Label10")));
+    bool labelled = false;
+    for (const auto &relation : label12->relations(QAccessible::Label))
+        labelled = labelled || relation.first == label10;
+    QVERIFY(labelled);
 }
 
 QTEST_MAIN(WindowLayoutTest)
