@@ -4,7 +4,8 @@
 # EXTRA_PACKAGES adds packages that only some commands need.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev fonts-liberation libbenchmark-dev ${EXTRA_PACKAGES:-})
+packages=(g++ cmake ninja-build qt6-base-dev fonts-liberation libbenchmark-dev
+    dpkg-dev file desktop-file-utils appstream ${EXTRA_PACKAGES:-})
 
 missing=()
 for package in "${packages[@]}"; do

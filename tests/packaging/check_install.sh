@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder and checks what lands there:
+# every file a desktop needs, a desktop entry that desktop-file-validate
+# passes without a word, and metainfo that appstreamcli passes, pedantic.
+#   check_install.sh BUILD_DIR      exit 77: a validator is missing
+set -euo pipefail
+build=$1
+for tool in desktop-file-validate appstreamcli; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "skipped: $tool is missing (Debian packages desktop-file-utils and appstream)"
+        exit 77
+    fi
+done
+staging=$(mktemp -d)
+trap 'rm -rf "$staging"' EXIT
+cmake --install "$build" --prefix "$staging" >/dev/null
+
+status=0
+for file in bin/kgf-formation-editor share/applications/kgf-formation-editor.desktop \
+    share/metainfo/io.github.kgf_formation_editor.metainfo.xml \
+    share/icons/hicolor/scalable/apps/kgf-formation-editor.svg; do
+    [ -f "$staging/$file" ] || { echo "missing: $file"; status=1; }
+done
+for size in 16 22 24 32 48 64 128 256; do
+    icon=share/icons/hicolor/${size}x${size}/apps/kgf-formation-editor.png
+    [ -f "$staging/$icon" ] || { echo "missing: $icon"; status=1; continue; }
+    # The PNG's own width and height, from its header.
+    read -r width height < <(od -An -tu1 -j16 -N8 "$staging/$icon" |
+        awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4, $5 * 16777216 + $6 * 65536 + $7 * 256 + $8 }')
+    [ "$width $height" = "$size $size" ] || { echo "$icon is ${width}x${height}"; status=1; }
+done
+
+said=$(desktop-file-validate "$staging"/share/applications/kgf-formation-editor.desktop 2>&1) ||
+    status=1
+[ -z "$said" ] || { echo "desktop-file-validate: $said"; status=1; }
+if ! said=$(appstreamcli validate --no-net --pedantic --no-color \
+    "$staging"/share/metainfo/io.github.kgf_formation_editor.metainfo.xml 2>&1); then
+    status=1
+fi
+echo "appstreamcli: $said"
+if grep -qE '^[EWIP]:' <<<"$said"; then status=1; fi
+exit $status
