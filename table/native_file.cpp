@@ -67,6 +67,18 @@ namespace
 
 #ifdef Q_OS_WIN
 
+// A path as the Windows file functions take it, also beyond MAX_PATH
+// characters, where they need the "\\?\" form.
+std::wstring windowsPath(const QString &path)
+{
+    QString native = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (native.size() >= MAX_PATH && !native.startsWith(QLatin1String("\\\\?\\")))
+        native = native.startsWith(QLatin1String("\\\\"))
+                     ? QStringLiteral("\\\\?\\UNC\\") + native.mid(2)
+                     : QStringLiteral("\\\\?\\") + native;
+    return native.toStdWString();
+}
+
 QString windowsReason(DWORD code)
 {
     wchar_t *text = nullptr;
@@ -106,7 +118,7 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     const bool write = mode == QIODevice::ReadWrite;
 
 #ifdef Q_OS_WIN
-    const std::wstring path = QDir::toNativeSeparators(file.fileName()).toStdWString();
+    const std::wstring path = windowsPath(file.fileName());
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0),
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

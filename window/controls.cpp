@@ -2,17 +2,35 @@
 
 #include <QAccessibleWidget>
 #include <QButtonGroup>
+#include <QFontDatabase>
 #include <QPainter>
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+// The faces for the form, best first: MS Sans Serif's metrics in a face that
+// scales smoothly. Windows has that as "Microsoft Sans Serif"; the bitmap
+// "MS Sans Serif" (Wine has only that one) cuts glyphs at these sizes, so
+// faces with Arial's metrics come before it, and bitmap faces come last.
+static QStringList formFamilies()
+{
+    static const QStringList families = [] {
+        QStringList scalable;
+        QStringList other;
+        for (const char *family : {"Microsoft Sans Serif", "MS Sans Serif", "Liberation Sans",
+                                   "Arimo", "Nimbus Sans", "Arial"}) {
+            const QString name = QString::fromLatin1(family);
+            (QFontDatabase::isSmoothlyScalable(name) ? scalable : other) << name;
+        }
+        return scalable + other;
+    }();
+    return families;
+}
+
 static QFont makeFont(int pixelSize, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+    font.setFamilies(formFamilies());
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;

@@ -27,7 +27,13 @@
 // create a Qt application, so the C locale, with its point, is in force.
 inline double referenceDecimal(const QByteArray &ascii)
 {
+#ifdef __MINGW32__
+    // The Windows C library's strtod does not round every text correctly;
+    // MinGW's own one does.
+    return __mingw_strtod(ascii.constData(), nullptr);
+#else
     return std::strtod(ascii.constData(), nullptr);
+#endif
 }
 
 // The same double, or both zero (a zero's sign does not matter here).

@@ -47,9 +47,9 @@ if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok ins
     exit 77
 fi
 export DEBIAN_FRONTEND=noninteractive
-remove() { apt-get remove -y -qq "$package" >/dev/null 2>&1 || true; }
+remove() { apt-get remove -y -qq -o DPkg::Lock::Timeout=300 "$package" >/dev/null 2>&1 || true; }
 trap remove EXIT
-apt-get install -y -qq --no-install-recommends "$file" >/dev/null
+apt-get install -y -qq -o DPkg::Lock::Timeout=300 --no-install-recommends "$file" >/dev/null
 for path in "${files[@]}"; do
     [ -f "/$path" ] || { echo "not installed: /$path"; exit 1; }
 done
@@ -62,7 +62,7 @@ set -e
 rm -rf "$workdir"
 [ $ran -eq 124 ] || { echo "the installed program ended with $ran within 3 s"; exit 1; }
 trap - EXIT
-apt-get remove -y -qq "$package" >/dev/null
+apt-get remove -y -qq -o DPkg::Lock::Timeout=300 "$package" >/dev/null
 for path in "${files[@]}"; do
     [ ! -e "/$path" ] || { echo "left behind after removal: /$path"; exit 1; }
 done

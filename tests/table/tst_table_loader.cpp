@@ -37,6 +37,7 @@ private slots:
     void executableShrinkingDuringSearch();
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
+    void refusesWindowsDeviceNames();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -73,6 +74,7 @@ void TableLoaderTest::executablePath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("executable");
     QTest::newRow("upper") << "C:/Games/KGF/KGF.EXE" << true;
+    QTest::newRow("Windows separators") << "C:\\Games\\KGF\\KGF.EXE" << true;
     QTest::newRow("lower") << "/games/kgf/kgf.exe" << true;
     QTest::newRow("mixed") << "KgF.ExE" << true;
     QTest::newRow("self.exe") << "/tmp/self.exe" << true;
@@ -430,6 +432,25 @@ void TableLoaderTest::refusesWhatIsNotARegularFile()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(why), qPrintable(result.error));
     QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
+}
+
+void TableLoaderTest::refusesWindowsDeviceNames()
+{
+#ifndef Q_OS_WIN
+    QSKIP("device names such as NUL are Windows's");
+#else
+    for (const QString &path :
+         {QStringLiteral("NUL"), QStringLiteral("C:/Games/NUL"), QStringLiteral("\\\\.\\NUL")}) {
+        QElapsedTimer timer;
+        timer.start();
+        const LoadResult result = loadTable(path, QStringLiteral("0"));
+        QVERIFY(timer.elapsed() < 10'000);
+        QVERIFY2(!result.ok, qPrintable(path));
+        QVERIFY2(result.error.startsWith(QStringLiteral("Could not open ")),
+                 qPrintable(result.error));
+        qInfo("%s: %s", qPrintable(path), qPrintable(result.error));
+    }
+#endif
 }
 
 QTEST_APPLESS_MAIN(TableLoaderTest)

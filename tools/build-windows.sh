@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Builds the editor for 64-bit Windows on Debian 12, runs every test under
+# Wine and writes kgf-formation-editor-<version>-win64.zip.
+#
+# As root it installs what is missing (MinGW-w64, Wine, ...); otherwise it
+# prints the apt-get line and stops. Qt for Windows is built once from
+# Debian's own source of the Qt we use, into a cache folder outside the
+# clone (KGF_WINDOWS_CACHE, default ~/.cache/kgf-formation-editor/windows);
+# later runs reuse it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+
+cache=${KGF_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kgf-formation-editor/windows}
+build=build/windows
+
+stage_started=$SECONDS
+stage() {
+    echo "== $1 (after $((SECONDS - stage_started)) s)"
+}
+
+stage "packages"
+EXTRA_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 wine zip unzip xvfb xauth \
+imagemagick xdotool" tools/install-deps.sh
+qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/+.*//')
+qt=$cache/qt-$qt_version-mingw64
+
+# Qt for Windows, from the source package of the Qt this machine builds with.
+if [ -f "$qt/.complete" ]; then
+    stage "Qt $qt_version for Windows: reusing the build in $qt"
+else
+    stage "Qt $qt_version for Windows: building it once into $qt (about 15 minutes)"
+    mkdir -p "$cache/source"
+    if ! ls "$cache"/source/qt6-base_"$qt_version"*.orig.tar.* >/dev/null 2>&1; then
+        if ! (cd "$cache/source" && apt-get source --download-only qt6-base >/dev/null 2>&1); then
+            # Source packages need deb-src beside deb in the package sources.
+            if [ "$(id -u)" -ne 0 ]; then
+                echo "Add deb-src to /etc/apt/sources.list.d/debian.sources (Types: deb deb-src)," >&2
+                echo "run apt-get update, and run this again." >&2
+                exit 1
+            fi
+            sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
+            apt-get update -qq
+            (cd "$cache/source" && apt-get source --download-only qt6-base >/dev/null)
+        fi
+    fi
+    tarball=$(ls "$cache"/source/qt6-base_"$qt_version"*.orig.tar.* | head -1)
+    rm -rf "$cache/qtbase" "$cache/qtbase-build"
+    mkdir -p "$cache/qtbase"
+    tar -xf "$tarball" -C "$cache/qtbase" --strip-components=1
+    # Qt remembers its toolchain file: keep a copy that outlives this clone.
+    cp tools/mingw-w64.cmake "$cache/mingw-w64.cmake"
+    features=()
+    for feature in sql network dbus opengl opengl_dynamic dynamicgl vulkan printsupport \
+        concurrent xml tabletevent icu glib zstd fontconfig jpeg direct2d1_1 \
+        testlib_selfcover system_zlib system_png system_jpeg system_freetype \
+        system_harfbuzz system_pcre2 system_doubleconversion system_libb2 \
+        system_sqlite system_textmarkdownreader; do
+        features+=("-DFEATURE_$feature=OFF")
+    done
+    # No host library may leak into the Windows build.
+    PKG_CONFIG_LIBDIR=/nonexistent cmake -S "$cache/qtbase" -B "$cache/qtbase-build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$qt" -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DBUILD_SHARED_LIBS=ON \
+        -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+        -DINPUT_opengl=no -DFEATURE_direct2d=ON -DFEATURE_freetype=ON "${features[@]}" \
+        >"$cache/qtbase-configure.log"
+    cmake --build "$cache/qtbase-build"
+    cmake --install "$cache/qtbase-build" >/dev/null
+    find "$qt" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
+    rm -rf "$cache/qtbase" "$cache/qtbase-build"
+    touch "$qt/.complete"
+fi
+
+stage "the editor and its tests for Windows"
+"$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DKGF_WARNINGS_AS_ERRORS=ON -DKGF_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build"
+
+stage "every test under Wine"
+gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+fonts=/usr/share/fonts/truetype/liberation
+# Wine drops QT_* variables; WINEQT_X arrives in the program as QT_X.
+export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+export WINEQT_QPA_PLATFORM=offscreen
+export WINEQT_QPA_FONTDIR=$(winepath -w "$fonts")
+export WINEDEBUG=-all
+# No offer to install Wine's .NET and HTML engines: nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot --init >/dev/null 2>&1 || true
+totals() { # Qt Test's reports go to files under Wine: sum up their totals
+    cat "$build"/tests/*.log.txt | grep '^Totals:' |
+        awk -v what="$1" '{ p += $2; f += $4; s += $6 } END { printf "%s: %d passed, %d failed, %d skipped\n", what, p, f, s }'
+}
+failures() { # what failed, from those reports
+    grep -h -A6 '^FAIL' "$build"/tests/*.log.txt || true
+    exit 1
+}
+ctest --test-dir "$build" --output-on-failure || failures
+totals "Qt Test functions under Wine, offscreen"
+
+stage "the window suites on Windows' own platform, under Xvfb"
+# A Wine session started without a display cannot open windows later.
+wineserver -k 2>/dev/null || true
+WINEQT_QPA_PLATFORM="windows:fontengine=freetype" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --test-dir "$build" --output-on-failure -R '^tst_' || failures
+totals "Qt Test functions under Wine, windows platform"
+wineserver -k 2>/dev/null || true
+
+stage "the zip"
+version=$(sed -n 's/^project(kgf_formation_editor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=kgf-formation-editor-$version-win64
+bundle=$build/$name
+rm -rf "$bundle" "$name.zip"
+mkdir -p "$bundle/platforms"
+cp "$build/app/kgf-formation-editor.exe" "$bundle/"
+for dll in Qt6Core Qt6Gui Qt6Widgets; do
+    cp "$qt/bin/$dll.dll" "$bundle/"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$bundle/platforms/"
+cp "$gcc_runtime/libstdc++-6.dll" "$gcc_runtime/libgcc_s_seh-1.dll" \
+    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$bundle/"
+x86_64-w64-mingw32-strip --strip-unneeded "$bundle"/*.exe "$bundle"/*.dll "$bundle"/platforms/*.dll
+cp examples/frmation.dat examples/readorder.txt "$bundle/"
+sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' >"$bundle/README.txt"
+(cd "$build" && zip -q -r -9 "$source_dir/$name.zip" "$name")
+echo "wrote $name.zip ($(du -k "$name.zip" | cut -f1) KiB)"
+
+stage "the program from the zip under Wine: start, load, save"
+bash tools/try-windows-zip.sh "$name.zip" "$build/screenshot-wine.png"
+
+stage "done"
