@@ -9,9 +9,9 @@
 #include <QStylePainter>
 
 // The faces for the form, best first: MS Sans Serif's metrics in a face that
-// scales smoothly. Windows has that as "Microsoft Sans Serif"; the bitmap
-// "MS Sans Serif" (Wine has only that one) cuts glyphs at these sizes, so
-// faces with Arial's metrics come before it, and bitmap faces come last.
+// scales smoothly. Windows has that as "Microsoft Sans Serif"; its bitmap
+// "MS Sans Serif" comes in a few sizes only, so faces with Arial's metrics
+// come before it: faces that do not scale smoothly come last.
 static QStringList formFamilies()
 {
     static const QStringList families = [] {

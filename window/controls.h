@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-// The form's fonts: MS Sans Serif where the system has it, else a face with
-// the same metrics as Arial. Sizes are pixel sizes so that text and the
+// The form's fonts: MS Sans Serif's metrics in a smoothly scaled face where
+// the system has one (Microsoft Sans Serif), else a face with Arial's. Sizes are pixel sizes so that text and the
 // pixel-exact layout scale together (8.25 pt and 9.75 pt at 96 dpi).
 QFont formFont();
 QFont formBoldFont();
