@@ -69,12 +69,19 @@ static QStringList namesIn(const QString &folder)
                                   QDir::NoDotAndDotDot);
 }
 
+// Writes `bytes` as the whole of `path`; true when all of them are out.
+static bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 QString TableSaverTest::write(const QString &name, const QByteArray &bytes)
 {
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    const QString path = m_dir.filePath(name);
+    if (!writeFile(path, bytes))
         qFatal("cannot write %s", qPrintable(name));
-    return file.fileName();
+    return path;
 }
 
 void TableSaverTest::writesTheTableAtTheStart_data()
@@ -94,8 +101,7 @@ void TableSaverTest::writesTheTableAtTheStart()
     const QString path = dir.filePath(QStringLiteral("frmation.dat"));
     const QByteArray existing = pattern(qMax(existingSize, 0), 3);
     if (existingSize >= 0) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(existing) == existing.size());
+        QVERIFY(writeFile(path, existing));
     }
     const unixfiles::Identity before = unixfiles::identityOf(path);
 
@@ -131,9 +137,7 @@ void TableSaverTest::keepsTheFileItself()
     const QString path = dir.filePath(QStringLiteral("frmation.dat"));
     const QString link = dir.filePath(QStringLiteral("other-name.dat"));
     const QByteArray old = pattern(2000, 1);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    file.close();
+    QVERIFY(writeFile(path, old));
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup));
     QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()), 0);
@@ -169,9 +173,7 @@ void TableSaverTest::writesThroughASymlink()
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("real.dat"));
     const QString link = dir.filePath(QStringLiteral("frmation.dat"));
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(pattern(100, 2)) == 100);
-    file.close();
+    QVERIFY(writeFile(target, pattern(100, 2)));
     if (!QFile::link(target, link))
         QSKIP("this system makes no symbolic links here");
 
@@ -207,12 +209,8 @@ void TableSaverTest::longNames()
     QTemporaryDir dir;
     const QString name = QString(length - 4, u'n') + QStringLiteral(".dat");
     const QString path = dir.filePath(name);
-    if (exists) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            QSKIP("this file system takes no names this long");
-        file.write(pattern(3000, 4));
-    }
+    if (exists && !writeFile(path, pattern(3000, 4)))
+        QSKIP("this file system takes no names this long");
     const SaveResult result = saveTable(path, sampleTable());
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(contents(path).left(1488), sampleTable());
@@ -323,9 +321,7 @@ void TableSaverTest::failedStepPutsTheOldFileBack()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("frmation.dat"));
     const QByteArray old = pattern(existingSize, 5);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    file.close();
+    QVERIFY(writeFile(path, old));
     const unixfiles::Identity before = unixfiles::identityOf(path);
 
     FaultyFile::Faults faults;
@@ -349,9 +345,7 @@ void TableSaverTest::failedPutBackSaysTheFileIsDamaged()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("frmation.dat"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(pattern(100, 6)) == 100);
-    file.close();
+    QVERIFY(writeFile(path, pattern(100, 6)));
     FaultyFile::Faults faults;
     faults.room = 500;
     faults.failRestore = true;
@@ -471,10 +465,8 @@ void TableSaverTest::otherUserSavesInPlace()
     const QString folder = dir.filePath(QStringLiteral("game"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("game")));
     const QString path = folder + QStringLiteral("/frmation.dat");
-    QFile file(path);
     const QByteArray old = pattern(2000, 8);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-    file.close();
+    QVERIFY(writeFile(path, old));
     QVERIFY(unixfiles::changeOwner(path, quint32(fileOwner), quint32(fileOwner)));
     QCOMPARE(::chmod(QFile::encodeName(path).constData(), fileMode.toUInt(nullptr, 8)), 0);
     QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderMode.toUInt(nullptr, 8)), 0);

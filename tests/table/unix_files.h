@@ -54,26 +54,32 @@ inline bool makeFullDevice(const QString &path)
 #endif
 }
 
-inline bool isCharDevice(const QString &path)
+// What `path` itself is (a link is not followed), as far as these tests care.
+enum class FileType { None, Fifo, CharDevice, Other };
+
+inline FileType fileType(const QString &path)
 {
 #ifdef Q_OS_UNIX
     struct stat status;
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode);
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return FileType::None;
+    if (S_ISFIFO(status.st_mode))
+        return FileType::Fifo;
+    return S_ISCHR(status.st_mode) ? FileType::CharDevice : FileType::Other;
 #else
     Q_UNUSED(path);
-    return false;
+    return FileType::None;
 #endif
+}
+
+inline bool isCharDevice(const QString &path)
+{
+    return fileType(path) == FileType::CharDevice;
 }
 
 inline bool isFifo(const QString &path)
 {
-#ifdef Q_OS_UNIX
-    struct stat status;
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
+    return fileType(path) == FileType::Fifo;
 }
 
 // Puts something that is not a regular file at `path`: "folder", "fifo",
