@@ -42,6 +42,10 @@ public:
     QString startupProblem() const { return m_startupProblem; }
     // Whether "Edit this one" changed the table since it was last loaded or saved.
     bool hasUnsavedChanges() const { return m_unsaved; }
+    // Loads `path` as if it had been chosen in Load's dialog: the game
+    // executable by its signature, any other file at the start location.
+    // The unsaved-changes question comes before the dialog, not here.
+    void loadFile(const QString &path);
     // Tests wrap the files a save writes, to make it fail part-way.
     void setSaveFileWrapper(FileWrapper wrap) { m_saveFileWrapper = std::move(wrap); }
 

@@ -27,10 +27,19 @@ void BiForm::load()
     m_dialog.setFilter(LoadFilter);
     m_dialog.setFileName(QString());
     m_dialog.ShowOpen();
-    const QString previousFileName = m_fileName;
-    m_fileName = m_dialog.FileName();
-    if (m_fileName.isEmpty())
+    if (m_dialog.FileName().isEmpty()) {
+        m_fileName.clear(); // a cancelled dialog leaves no file name
         return;
+    }
+    loadFile(m_dialog.FileName());
+}
+
+void BiForm::loadFile(const QString &path)
+{
+    if (!m_readyFlag || m_loading)
+        return;
+    const QString previousFileName = m_fileName;
+    m_fileName = path;
 
     // A load that fails changes nothing, so remember what it may touch.
     const QString previousLabel1 = m_label1->text();
