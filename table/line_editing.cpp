@@ -44,6 +44,7 @@ LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &sto
     result.line = stored;
     result.line.typeCode = FormationLine::makeTypeCode(edited.typeIndex, edited.modifiers);
 
+    result.field = LineEncoding::Count;
     const auto count = readBox(edited.count, lineNumber, "Number", &result.error);
     if (!count)
         return result;
@@ -59,25 +60,30 @@ LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &sto
 
     const struct {
         const QString &text;
-        const char *field;
+        const char *name;
+        int field;
         qint32 &target;
-    } offsets[] = {{edited.xOffset, "X Offset", result.line.xOffset},
-                   {edited.yOffset, "Y Offset", result.line.yOffset},
-                   {edited.zOffset, "Z Offset", result.line.zOffset}};
+    } offsets[] = {{edited.xOffset, "X Offset", LineEncoding::XOffset, result.line.xOffset},
+                   {edited.yOffset, "Y Offset", LineEncoding::YOffset, result.line.yOffset},
+                   {edited.zOffset, "Z Offset", LineEncoding::ZOffset, result.line.zOffset}};
     for (const auto &offset : offsets) {
-        const auto feet = readBox(offset.text, lineNumber, offset.field, &result.error);
+        result.field = offset.field;
+        const auto feet = readBox(offset.text, lineNumber, offset.name, &result.error);
         if (!feet)
             return result;
         const auto value = feetToStored(*feet);
         if (!value) {
-            result.error = QStringLiteral("Line %1, %2: %3 feet is more than the table can hold "
-                                          "(from -102261126 to 102261126 feet).")
-                               .arg(lineNumber)
-                               .arg(QLatin1String(offset.field), offset.text.trimmed());
+            result.error =
+                QStringLiteral("Line %1, %2: %3 feet is %4 what the table can hold "
+                               "(from -102,261,126 to 102,261,126 feet).")
+                    .arg(lineNumber)
+                    .arg(QLatin1String(offset.name), offset.text.trimmed(),
+                         *feet < 0 ? QStringLiteral("beyond") : QStringLiteral("more than"));
             return result;
         }
         offset.target = *value;
     }
+    result.field = -1;
     result.ok = true;
     return result;
 }

@@ -17,9 +17,13 @@ struct EditedLine {
 };
 
 struct LineEncoding {
+    // The panel's boxes of a line, in order.
+    enum Field { Type, Count, XOffset, YOffset, ZOffset, FieldCount };
+
     bool ok = false;
     FormationLine line;
-    QString error; // names the line and the field
+    QString error;  // names the line and the field
+    int field = -1; // the box that was refused, when not ok
 };
 
 // The type index "Edit this one" stores for a line: the type button that is

@@ -22,10 +22,11 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     }
     createControls();
     connect(m_command1, &QPushButton::clicked, this, &BiForm::load);
-    connect(m_command2, &QPushButton::clicked, this, &BiForm::editThisOne);
+    connect(m_command2, &QPushButton::clicked, this, [this] { editThisOne(); });
     connect(m_command3, &QPushButton::clicked, this, &BiForm::save);
     startUp();
     applyTabOrder();
+    setUpKeyboard();
     m_command1->setFocus();
 }
 

@@ -2,12 +2,15 @@
 
 #include "common_dialog.h"
 #include "formation_table.h"
+#include "line_editing.h"
 #include "prompter.h"
 #include "table_saver.h"
 
+#include <QKeySequence>
 #include <QList>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -53,6 +56,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     // Building the controls.
@@ -73,14 +77,37 @@ private:
     void load();
     bool save(); // true when the table was written
     void selectFormation(int formation);
-    void editThisOne();
-    void showLine(int line, int row);
-    int selectedFormation() const; // -1 when no selector is on
+    bool editThisOne(); // true when the panel was written into the table
     // The name under the mouse.
     void showHoveredName(const QString &caption);
 
+    // The panel: showing a formation, reading it back.
+    void showFormation(int formation);
+    void showLine(int line, int row);
+    int selectedFormation() const; // -1 when no selector is on
+    QLineEdit *lineBox(int line, int field) const;
+    struct Refusal {
+        QLineEdit *box = nullptr; // the box at fault
+        QString message;
+    };
+    // The panel's three lines as they would be stored into `formation`;
+    // false (and why, when asked) when a box holds no valid value.
+    bool encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
+                     Refusal *refusal) const;
+    // Whether the panel holds edits not written into the formation it shows.
+    bool panelDiffers() const;
+    // Before the panel is shown anew or the table leaves: writes or drops
+    // edits the user has not written, as the user says. True to go on.
+    bool settlePanel();
     // Before unsaved changes are dropped: true to go on (saved or discarded).
-    bool settleUnsavedChanges(const QString &question);
+    bool settleUnsavedChanges(const QString &action);
+
+    // The keyboard.
+    void setUpKeyboard();
+    void addShortcut(QKeySequence::StandardKey key, const std::function<void()> &handler);
+    bool handleKeyboard(QObject *watched, QEvent *event);
+    int typeGroupOf(const QWidget *widget) const; // the line (0..2) of a type button, or -1
+    void updateBoxToolTip(QLineEdit *box);
 
     Prompter &prompter() { return *m_prompter; }
 
@@ -97,6 +124,8 @@ private:
     bool m_shownOnce = false;
     bool m_unsaved = false;
     bool m_loading = false;
+    QString m_loadedPath;      // the file the table was last loaded from
+    int m_shownFormation = -1; // the formation whose lines the panel shows
     FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid
@@ -125,6 +154,7 @@ private:
     // Per line, the type index 8..15 decoded into the panel, which has no
     // button; -1 when the panel shows a type with a button or nothing.
     int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
+    QString m_typeNote[FormationTable::LinesPerFormation]; // the "Type" box's note about it
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

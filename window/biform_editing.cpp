@@ -3,7 +3,6 @@
 #include "biform.h"
 
 #include "controls.h"
-#include "line_editing.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,13 +14,36 @@
 
 namespace
 {
-constexpr int FieldsPerLine = 5; // Type, Number, X, Y, Z
+constexpr int FieldsPerLine = LineEncoding::FieldCount; // Type, Number, X, Y, Z
+}
+
+QLineEdit *BiForm::lineBox(int line, int field) const
+{
+    return m_text3[FieldsPerLine * (line - 1) + field];
 }
 
 void BiForm::selectFormation(int formation)
 {
     if (!m_readyFlag)
         return;
+    const int shown = m_shownFormation;
+    if (shown >= 0 && panelDiffers()) {
+        // The click has already turned the new button on, but the question
+        // is about the formation the panel shows: that one is chosen until
+        // the question is settled.
+        checkOnly(m_option2, shown);
+        if (!settlePanel()) {
+            m_option2[shown]->setFocus();
+            return;
+        }
+        checkOnly(m_option2, formation);
+    }
+    showFormation(formation);
+}
+
+void BiForm::showFormation(int formation)
+{
+    m_shownFormation = formation;
     m_label4->setCaption(QStringLiteral(" %1 ").arg(m_formationNames[formation]));
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
         showLine(line, FormationTable::rowOfLine(formation, line));
@@ -31,32 +53,33 @@ void BiForm::showLine(int line, int row)
 {
     const FormationLine stored = readLine(m_table, row);
     const LineTexts texts = lineTexts(stored);
-    QLineEdit *const *boxes = m_text3.constData() + FieldsPerLine * (line - 1);
     const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
                                           texts.zOffset};
+    // Type indices 8 to 15 have no button: the whole group goes off, and the
+    // "Type" box says so; "Edit this one" then keeps the index shown here.
+    const int typeIndex = stored.typeIndex();
+    const bool known = typeIndex < FormationLine::TypeCount;
+    m_typeWithoutButton[line - 1] = known ? -1 : typeIndex;
+    m_typeNote[line - 1] = known ? QString()
+                                 : QStringLiteral("Type index %1 has no button here. \"Edit this "
+                                                  "one\" keeps it.")
+                                       .arg(typeIndex);
     for (int field = 0; field < FieldsPerLine; ++field) {
-        boxes[field]->setText(shown[field]);
-        boxes[field]->setCursorPosition(0); // a long number shows its leading digits
+        QLineEdit *box = lineBox(line, field);
+        box->setText(shown[field]);
+        box->setCursorPosition(0); // a long number shows its leading digits
+        updateBoxToolTip(box);
     }
 
     const QList<QCheckBox *> &modifiers = m_modifierBoxes[line - 1];
     for (int k = 0; k < FormationLine::ModifierCount; ++k)
         modifiers[k]->setChecked(stored.hasModifier(k));
 
-    // Type indices 8 to 15 have no button: the whole group goes off, and the
-    // "Type" box says so; "Edit this one" then keeps the index shown here.
-    const int typeIndex = stored.typeIndex();
-    const bool known = typeIndex < FormationLine::TypeCount;
     checkOnly(m_typeButtons[line - 1], known ? typeIndex : -1);
-    m_typeWithoutButton[line - 1] = known ? -1 : typeIndex;
-    QLineEdit *typeBox = boxes[0];
+    QLineEdit *typeBox = lineBox(line, LineEncoding::Type);
     QPalette palette = typeBox->palette();
     palette.setColor(QPalette::Text, known ? QPalette().color(QPalette::Text) : QColor(Qt::red));
     typeBox->setPalette(palette);
-    typeBox->setToolTip(known ? QString()
-                              : QStringLiteral("Type index %1 has no button here. \"Edit this "
-                                               "one\" keeps it.")
-                                    .arg(typeIndex));
 }
 
 int BiForm::selectedFormation() const
@@ -64,49 +87,100 @@ int BiForm::selectedFormation() const
     return m_option2.indexOf(static_cast<QRadioButton *>(m_selectorGroup->checkedButton()));
 }
 
-void BiForm::editThisOne()
+bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
+                         Refusal *refusal) const
+{
+    for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
+        EditedLine edited;
+        const QList<QRadioButton *> &types = m_typeButtons[line - 1];
+        const int buttonOn =
+            types.indexOf(static_cast<QRadioButton *>(types[0]->group()->checkedButton()));
+        edited.typeIndex = typeIndexToStore(buttonOn, m_typeWithoutButton[line - 1]);
+        // A grayed box (partly checked) counts as not ticked.
+        for (int k = 0; k < FormationLine::ModifierCount; ++k)
+            edited.modifiers[k] = m_modifierBoxes[line - 1][k]->checkState() == Qt::Checked;
+        edited.count = lineBox(line, LineEncoding::Count)->text();
+        edited.xOffset = lineBox(line, LineEncoding::XOffset)->text();
+        edited.yOffset = lineBox(line, LineEncoding::YOffset)->text();
+        edited.zOffset = lineBox(line, LineEncoding::ZOffset)->text();
+        const int row = FormationTable::rowOfLine(formation, line);
+        const LineEncoding encoded = encodeEditedLine(edited, readLine(m_table, row), line);
+        if (!encoded.ok) {
+            if (refusal)
+                *refusal = Refusal{lineBox(line, encoded.field), encoded.error};
+            return false;
+        }
+        lines[line - 1] = encoded.line;
+    }
+    return true;
+}
+
+bool BiForm::panelDiffers() const
+{
+    if (m_shownFormation < 0)
+        return false;
+    FormationLine lines[FormationTable::LinesPerFormation];
+    if (!encodePanel(m_shownFormation, lines, nullptr))
+        return true;
+    for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
+        if (lines[line - 1] != readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line)))
+            return true;
+    return false;
+}
+
+bool BiForm::settlePanel()
+{
+    if (!panelDiffers())
+        return true;
+    switch (
+        prompter().askToWrite(this, QStringLiteral("The panel has changes that are not "
+                                                   "written into the table. Write them now?"))) {
+    case Prompter::Choice::Go:
+        return editThisOne();
+    case Prompter::Choice::Discard:
+        showFormation(m_shownFormation);
+        return true;
+    case Prompter::Choice::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool BiForm::editThisOne()
 {
     const int formation = selectedFormation();
     if (formation < 0) {
         prompter().tell(this, QStringLiteral("Choose a formation with the numbered buttons "
                                              "first; \"Edit this one\" writes its three lines."));
-        return;
+        return false;
     }
 
     // Check all three lines before anything is written.
     FormationLine lines[FormationTable::LinesPerFormation];
-    for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
-        QLineEdit *const *boxes = m_text3.constData() + FieldsPerLine * (line - 1);
-        EditedLine edited;
-        const int buttonOn = m_typeButtons[line - 1].indexOf(
-            static_cast<QRadioButton *>(m_typeButtons[line - 1][0]->group()->checkedButton()));
-        edited.typeIndex = typeIndexToStore(buttonOn, m_typeWithoutButton[line - 1]);
-        // A grayed box (partly checked) counts as not ticked.
-        for (int k = 0; k < FormationLine::ModifierCount; ++k)
-            edited.modifiers[k] = m_modifierBoxes[line - 1][k]->checkState() == Qt::Checked;
-        edited.count = boxes[1]->text();
-        edited.xOffset = boxes[2]->text();
-        edited.yOffset = boxes[3]->text();
-        edited.zOffset = boxes[4]->text();
-        const int row = FormationTable::rowOfLine(formation, line);
-        const LineEncoding encoded = encodeEditedLine(edited, readLine(m_table, row), line);
-        if (!encoded.ok) {
-            prompter().tell(this, encoded.error + QStringLiteral(" Nothing was written."));
-            return;
-        }
-        lines[line - 1] = encoded.line;
+    Refusal refusal;
+    if (!encodePanel(formation, lines, &refusal)) {
+        // Back to the box at fault, ready to be typed over.
+        refusal.box->setFocus(Qt::OtherFocusReason);
+        refusal.box->selectAll();
+        prompter().tell(this,
+                        refusal.message + QStringLiteral(" Nothing was written to the table."));
+        return false;
     }
 
     const QByteArray before = m_table.toBytes();
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine &encoded = lines[line - 1];
-        m_text3[FieldsPerLine * (line - 1)]->setText(QString::number(encoded.typeCode));
+        lineBox(line, LineEncoding::Type)->setText(QString::number(encoded.typeCode));
         for (const qint32 offset : {encoded.xOffset, encoded.yOffset, encoded.zOffset})
             showOffsetWorking(offset);
         writeLine(m_table, FormationTable::rowOfLine(formation, line), encoded);
     }
     if (m_table.toBytes() != before)
         m_unsaved = true;
+    // What the panel shows is what the table now holds: a typed 2.5
+    // aircraft shows as the stored 2.
+    showFormation(formation);
+    return true;
 }
 
 void BiForm::showOffsetWorking(qint32 stored)
@@ -135,5 +209,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }
+    if (handleKeyboard(watched, event))
+        return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -12,16 +12,15 @@
 
 namespace
 {
-const QString LoadFilter = QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe");
+const QString LoadFilter =
+    QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe|All files|*");
 }
 
 void BiForm::load()
 {
     if (!m_readyFlag || m_loading)
         return;
-    if (!settleUnsavedChanges(
-            QStringLiteral("The table has changes that are not saved. Save them before loading "
-                           "another table?")))
+    if (!settlePanel() || !settleUnsavedChanges(QStringLiteral("loading another table")))
         return;
 
     m_dialog.setFilter(LoadFilter);
@@ -71,22 +70,30 @@ void BiForm::loadFile(const QString &path)
     m_startLocation = result.startLocation;
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
+    m_loadedPath = m_fileName;
     m_unsaved = false;
+    // The chosen formation now shows the new table's lines, never the old one's.
+    if (const int formation = selectedFormation(); formation >= 0)
+        showFormation(formation);
 }
 
 bool BiForm::save()
 {
+    if (!settlePanel())
+        return false;
     m_dialog.setFileName(QString());
     m_dialog.ShowSave();
     const QString target = m_dialog.FileName();
     if (target.isEmpty())
         return false;
     if (isProgramPath(target) &&
-        !prompter().confirm(this, QStringLiteral("%1 is a program. Saving there overwrites the "
-                                                 "first 1,488 bytes of the program, not its "
-                                                 "formation table, and the program will no "
-                                                 "longer run. Overwrite it anyway?")
-                                      .arg(QDir::toNativeSeparators(target))))
+        !prompter().confirm(this,
+                            QStringLiteral("%1 is a program. Saving there overwrites the "
+                                           "first 1,488 bytes of the program, not its "
+                                           "formation table, and the program will no "
+                                           "longer run. Overwrite it anyway?")
+                                .arg(QDir::toNativeSeparators(target)),
+                            QStringLiteral("Overwrite")))
         return false;
 
     const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileWrapper);
@@ -98,16 +105,21 @@ bool BiForm::save()
     return true;
 }
 
-bool BiForm::settleUnsavedChanges(const QString &question)
+bool BiForm::settleUnsavedChanges(const QString &action)
 {
     if (!m_unsaved)
         return true;
-    switch (prompter().askToSave(this, question)) {
-    case Prompter::SaveChoice::Save:
+    const QString table = m_loadedPath.isEmpty() ? QStringLiteral("The table")
+                                                 : QStringLiteral("The table loaded from %1")
+                                                       .arg(QDir::toNativeSeparators(m_loadedPath));
+    switch (prompter().askToSave(
+        this, QStringLiteral("%1 has changes that are not saved. Save them before %2?")
+                  .arg(table, action))) {
+    case Prompter::Choice::Go:
         return save();
-    case Prompter::SaveChoice::Discard:
+    case Prompter::Choice::Discard:
         return true;
-    case Prompter::SaveChoice::Cancel:
+    case Prompter::Choice::Cancel:
         break;
     }
     return false;
@@ -116,9 +128,7 @@ bool BiForm::settleUnsavedChanges(const QString &question)
 void BiForm::closeEvent(QCloseEvent *event)
 {
     const bool close =
-        !m_loading &&
-        settleUnsavedChanges(QStringLiteral("The table has changes that are not saved. Save "
-                                            "them before closing?"));
+        !m_loading && settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
     if (close)
         event->accept();
     else

@@ -26,6 +26,23 @@ constexpr const char *FieldDescriptions[5] = {"Type code: type index plus modifi
 constexpr int ClientWidthTwips = 13095;
 constexpr int ClientHeightTwips = 6885;
 
+// The width a label may take before it comes within LabelGap of the
+// nearest shown control to its right at the same height.
+int roomToTheRight(const QWidget *label)
+{
+    const QRect own = label->geometry();
+    int limit = label->parentWidget()->width();
+    for (const QObject *object : label->parentWidget()->children()) {
+        const auto *other = qobject_cast<const QWidget *>(object);
+        if (!other || other == label || other->isHidden())
+            continue;
+        const QRect rect = other->geometry();
+        if (rect.left() > own.left() && rect.top() <= own.bottom() && rect.bottom() >= own.top())
+            limit = std::min(limit, rect.left());
+    }
+    return limit - own.left() - LabelGap;
+}
+
 template <typename T> T *makeControl(QWidget *parent, const QString &name, const QRect &rect)
 {
     auto *widget = new T(parent);
@@ -146,8 +163,6 @@ void BiForm::createControls()
     QLabel *label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("Start  location"),
                                twipsRect(10050, 180, 1455, 315));
     label3->setBuddy(m_text2);
-    // A long path must not run into the caption beside it.
-    m_label1->setMaxWidth(label3->x() - m_label1->x() - LabelGap);
 
     m_frame1 =
         makeControl<QGroupBox>(this, QStringLiteral("Frame1"), twipsRect(90, 780, 12975, 5985));
@@ -209,7 +224,14 @@ void BiForm::createControls()
     for (int line = 0; line < 3; ++line)
         createCalculatorFrame(line, m_frame1);
 
-    m_label12->raise();
+    // The auto-sized labels grow with their caption, but never over the
+    // control to their right, and they lie beneath every other control so
+    // that they can never take a click meant for one.
+    m_label1->setMaxWidth(roomToTheRight(m_label1), AutoSizeLabel::Shortening::Path);
+    for (AutoSizeLabel *label : {m_label4, m_label12}) {
+        label->setMaxWidth(roomToTheRight(label), AutoSizeLabel::Shortening::End);
+        label->lower();
+    }
 }
 
 void BiForm::createWorkingLabels(QWidget *frame1)

@@ -3,9 +3,11 @@
 #include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
 
 // The faces for the form, best first: MS Sans Serif's metrics in a face that
@@ -95,9 +97,10 @@ void AutoSizeLabel::setEmptyGeometry(const QRect &rect)
     setGeometry(rect);
 }
 
-void AutoSizeLabel::setMaxWidth(int width)
+void AutoSizeLabel::setMaxWidth(int width, Shortening shortening)
 {
     m_maxWidth = width;
+    m_shortening = shortening;
 }
 
 int AutoSizeLabel::textIndent() const
@@ -119,10 +122,12 @@ void AutoSizeLabel::setCaption(const QString &caption)
     if (!caption.isEmpty())
         width = fontMetrics().horizontalAdvance(caption) + 2 * frameWidth() + 4;
     if (m_maxWidth > 0)
-        setToolTip(caption);
+        setToolTip(caption.trimmed());
     resize(m_maxWidth > 0 ? std::min(width, m_maxWidth) : width, height());
     if (m_maxWidth > 0 && width > m_maxWidth)
-        m_shown = elidePath(caption, fontMetrics(), textRoom());
+        m_shown = m_shortening == Shortening::Path
+                      ? elidePath(caption, fontMetrics(), textRoom())
+                      : fontMetrics().elidedText(caption, Qt::ElideRight, textRoom());
 }
 
 void AutoSizeLabel::paintEvent(QPaintEvent *event)
@@ -190,4 +195,20 @@ void checkOnly(const QList<QRadioButton *> &group, int index)
         if (buttonGroup)
             buttonGroup->setExclusive(exclusive);
     }
+}
+
+bool textOverflows(const QLineEdit *box)
+{
+    // The room QLineEdit draws its text in: the style's contents rectangle,
+    // less the text margins and its own two pixels on either side.
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    option.rect = box->rect();
+    option.lineWidth =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box) : 0;
+    const QRect room = box->style()
+                           ->subElementRect(QStyle::SE_LineEditContents, &option, box)
+                           .marginsRemoved(box->textMargins());
+    constexpr int InnerMargin = 2;
+    return box->fontMetrics().horizontalAdvance(box->text()) > room.width() - 2 * InnerMargin;
 }

@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 // The form's fonts: MS Sans Serif's metrics in a smoothly scaled face where
-// the system has one (Microsoft Sans Serif), else a face with Arial's. Sizes are pixel sizes so that text and the
-// pixel-exact layout scale together (8.25 pt and 9.75 pt at 96 dpi).
+// the system has one (Microsoft Sans Serif), else a face with Arial's. Sizes are pixel sizes so
+// that text and the pixel-exact layout scale together (8.25 pt and 9.75 pt at 96 dpi).
 QFont formFont();
 QFont formBoldFont();
 
@@ -21,10 +21,14 @@ public:
     // Sets the caption and fits the width to it, keeping the left edge.
     void setCaption(const QString &caption);
     void setEmptyGeometry(const QRect &rect);
-    // Caps the width for a caption that is a path: a longer path is drawn
-    // shortened in the middle, its file name whole, and shown whole as the
-    // tooltip. The caption itself stays whole.
-    void setMaxWidth(int width);
+    // How a caption too long for the capped width is drawn.
+    enum class Shortening {
+        Path, // in the middle of the folders, the file name whole
+        End,  // at its end, as a name
+    };
+    // Caps the width: a longer caption is drawn shortened with an ellipsis
+    // and shown whole as the tooltip. The caption itself stays whole.
+    void setMaxWidth(int width, Shortening shortening);
     // What is drawn: the caption, or its shortened form.
     QString shownText() const { return m_shown; }
     // The width the drawn text may take.
@@ -38,6 +42,7 @@ private:
 
     int m_emptyWidth = 0;
     int m_maxWidth = 0; // 0: no cap
+    Shortening m_shortening = Shortening::Path;
     QString m_shown;
 };
 
@@ -58,6 +63,10 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
 };
+
+class QLineEdit;
+// Whether a line box's text is wider than the box shows.
+bool textOverflows(const QLineEdit *box);
 
 class QRadioButton;
 // Turns on button `index` of an option group and every other one off; -1

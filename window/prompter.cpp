@@ -1,6 +1,7 @@
 #include "prompter.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 static QString boxTitle(QWidget *parent)
 {
@@ -15,20 +16,35 @@ void MessageBoxPrompter::tell(QWidget *parent, const QString &text)
     box->open();
 }
 
-bool MessageBoxPrompter::confirm(QWidget *parent, const QString &text)
+// A question whose first button does what it asks about; Escape cancels.
+static Prompter::Choice ask(QWidget *parent, const QString &text, const QString &accept,
+                            bool withDiscard)
 {
-    return QMessageBox::question(parent, boxTitle(parent), text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, boxTitle(parent), text, QMessageBox::NoButton, parent);
+    QPushButton *go = box.addButton(accept, QMessageBox::AcceptRole);
+    QPushButton *discard = withDiscard ? box.addButton(QMessageBox::Discard) : nullptr;
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(go);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == go)
+        return Prompter::Choice::Go;
+    if (discard && box.clickedButton() == discard)
+        return Prompter::Choice::Discard;
+    return Prompter::Choice::Cancel;
 }
 
-Prompter::SaveChoice MessageBoxPrompter::askToSave(QWidget *parent, const QString &text)
+bool MessageBoxPrompter::confirm(QWidget *parent, const QString &text, const QString &accept)
 {
-    const auto answer = QMessageBox::question(
-        parent, boxTitle(parent), text,
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    if (answer == QMessageBox::Save)
-        return SaveChoice::Save;
-    if (answer == QMessageBox::Discard)
-        return SaveChoice::Discard;
-    return SaveChoice::Cancel;
+    return ask(parent, text, accept, false) == Choice::Go;
+}
+
+Prompter::Choice MessageBoxPrompter::askToSave(QWidget *parent, const QString &text)
+{
+    return ask(parent, text, QStringLiteral("Save"), true);
+}
+
+Prompter::Choice MessageBoxPrompter::askToWrite(QWidget *parent, const QString &text)
+{
+    return ask(parent, text, QStringLiteral("Write"), true);
 }

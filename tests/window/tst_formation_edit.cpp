@@ -35,6 +35,11 @@ private slots:
     void workingLabelsHoldTheLastOffset();
     void grayedModifierAddsNothing();
     void keptTypeIndexIsThePanels();
+    void loadShowsTheNewTablesLines();
+    void writeShowsWhatTheTableHolds_data();
+    void writeShowsWhatTheTableHolds();
+    void typedEditsAreNeverDroppedUnasked_data();
+    void typedEditsAreNeverDroppedUnasked();
 
 private:
     // A window with `table` loaded from a data file.
@@ -121,10 +126,13 @@ void FormationEditTest::selectingTurnsAbsentModifiersOff()
     QVERIFY(modifier(f, 1, 1)->isChecked());
     QVERIFY(!modifier(f, 1, 2)->isChecked());
     QVERIFY(!modifier(f, 1, 3)->isChecked());
-    // Typed edits are replaced when the same formation is chosen again.
+    // Typed edits are replaced when the same formation is chosen again and
+    // the user drops them.
     const QString shown = f.box(7)->text();
     f.box(7)->setText(QStringLiteral("999"));
+    f.prompter.writeAnswer = Prompter::Choice::Discard;
     f.click(QStringLiteral("Option2(1)"));
+    QCOMPARE(f.prompter.asked.size(), 1);
     QCOMPARE(f.box(7)->text(), shown);
 }
 
@@ -253,7 +261,10 @@ void FormationEditTest::refusedInputChangesNothing_data()
     QTest::newRow("not a number") << 8 << "ten"
                                   << "Line 2, Y Offset: \"ten\" is not a number.";
     QTest::newRow("offset too large") << 14 << "102261127"
-                                      << "Line 3, Z Offset: 102261127 feet";
+                                      << "Line 3, Z Offset: 102261127 feet is more than what";
+    QTest::newRow("offset too far below") << 3 << "-1e9"
+                                          << "Line 1, Y Offset: -1e9 feet is beyond what the "
+                                             "table can hold";
     QTest::newRow("count 256") << 6 << "256"
                                << "Line 2, Number: 256 is not a number of aircraft";
     QTest::newRow("count 300") << 11 << "300"
@@ -282,6 +293,7 @@ void FormationEditTest::refusedInputChangesNothing()
     f.click(QStringLiteral("Command2"));
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].startsWith(message), qPrintable(f.prompter.told[0]));
+    QVERIFY(f.prompter.told[0].endsWith(QStringLiteral(" Nothing was written to the table.")));
     QCOMPARE(f.window->GF1().toBytes(), table);
     QCOMPARE(f.box(0)->text(), QStringLiteral("typed")); // no "Type" box rewritten
     QVERIFY(!f.window->hasUnsavedChanges());
@@ -316,13 +328,13 @@ void FormationEditTest::closeAsksOnlyWithUnsavedChanges()
     WindowFixture f;
     f.window->show();
     changeSomething(f);
-    f.prompter.saveAnswer = Prompter::SaveChoice::Cancel;
+    f.prompter.saveAnswer = Prompter::Choice::Cancel;
     QVERIFY(!f.window->close());
     QCOMPARE(f.prompter.asked.size(), 1);
     QVERIFY(f.prompter.asked[0].contains(QStringLiteral("not saved")));
 
     // Save, but cancel the save dialog: the window stays.
-    f.prompter.saveAnswer = Prompter::SaveChoice::Save;
+    f.prompter.saveAnswer = Prompter::Choice::Go;
     QVERIFY(!f.window->close());
     QVERIFY(f.window->isVisible());
 
@@ -338,7 +350,7 @@ void FormationEditTest::closeAsksOnlyWithUnsavedChanges()
     WindowFixture g;
     g.window->show();
     changeSomething(g);
-    g.prompter.saveAnswer = Prompter::SaveChoice::Discard;
+    g.prompter.saveAnswer = Prompter::Choice::Discard;
     QVERIFY(g.window->close());
 }
 
@@ -347,13 +359,13 @@ void FormationEditTest::loadOverUnsavedChangesAsks()
     WindowFixture f;
     changeSomething(f);
     const QByteArray edited = f.window->GF1().toBytes();
-    f.prompter.saveAnswer = Prompter::SaveChoice::Cancel;
+    f.prompter.saveAnswer = Prompter::Choice::Cancel;
     f.click(QStringLiteral("Command1"));
     QCOMPARE(f.prompter.asked.size(), 1);
     QVERIFY(f.requests.isEmpty()); // no open dialog
     QCOMPARE(f.window->GF1().toBytes(), edited);
 
-    f.prompter.saveAnswer = Prompter::SaveChoice::Discard;
+    f.prompter.saveAnswer = Prompter::Choice::Discard;
     const QByteArray other = tableWithRows({});
     f.answers.push_back(f.writeFile(QStringLiteral("other_frmation.dat"), other));
     f.click(QStringLiteral("Command1"));
@@ -582,14 +594,146 @@ void FormationEditTest::keptTypeIndexIsThePanels()
     load(f, tableWithRows({{2, "00990200000000000000000000000000"}}));
     f.click(QStringLiteral("Option2(0)"));
     QCOMPARE(checkedType(f, 2), -1);
+    QCOMPARE(f.box(5)->text(), QStringLiteral("153"));
     const QByteArray second = tableWithRows({{2, "001C0200000000000000000000000000"}});
     load(f, second);
-    // The panel still shows the first table's line; "Edit this one" keeps
-    // the index it shows, 9, with the flags of its boxes.
+    // The load shows the new table's line, and "Edit this one" keeps the
+    // index the panel shows now, 12, not the first table's 9.
+    QCOMPARE(f.box(5)->text(), QStringLiteral("28"));
     f.click(QStringLiteral("Command2"));
     QVERIFY(f.prompter.told.isEmpty());
-    QCOMPARE(f.window->GF1().TextMatrix(2, 2), QStringLiteral("99"));
-    QCOMPARE(f.box(5)->text(), QStringLiteral("153"));
+    QCOMPARE(f.window->GF1().toBytes(), second);
+}
+
+void FormationEditTest::loadShowsTheNewTablesLines()
+{
+    WindowFixture f;
+    // Formation 6, line 1 is row 19.
+    load(f, tableWithRows({{19, "00050500000000000000000000000000"}}));
+    f.click(QStringLiteral("Option2(6)"));
+    QCOMPARE(f.box(1)->text(), QStringLiteral("5"));
+    const QByteArray second = tableWithRows({{19, "11270900D20000000000000000000000"}});
+    load(f, second);
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" Formation 6 "));
+    QCOMPARE(boxTexts(f).mid(0, 5), (QStringList{"39", "9", "10", "0", "0"}));
+    QCOMPARE(checkedType(f, 1), 7);
+    QVERIFY(modifier(f, 1, 1)->isChecked());
+    // Writing one changed box puts only that value into the second table.
+    f.box(2)->setText(QStringLiteral("12"));
+    f.click(QStringLiteral("Command2"));
+    QByteArray expected = second;
+    expected.replace(16 * 18 + 4, 4, QByteArray::fromHex("FC000000"));
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+}
+
+void FormationEditTest::writeShowsWhatTheTableHolds_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("count rounds half to even") << 1 << "2.5"
+                                               << "2";
+    QTest::newRow("count rounds up") << 6 << "3.5"
+                                     << "4";
+    QTest::newRow("a hundredth of a foot is 0") << 2 << "0.01"
+                                                << "0";
+    QTest::newRow("exponent") << 8 << "1E3"
+                              << "1000";
+    QTest::newRow("blanks and a trailing zero") << 14 << " 100.0 "
+                                                << "100";
+    QTest::newRow("not a whole unit") << 12 << "0.03"
+                                      << "4.76190476190476E-02";
+}
+
+void FormationEditTest::writeShowsWhatTheTableHolds()
+{
+    QFETCH(int, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    WindowFixture f;
+    f.click(QStringLiteral("Option2(3)"));
+    f.box(box)->setText(typed);
+    f.click(QStringLiteral("Command2"));
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QCOMPARE(f.box(box)->text(), shown);
+    // Nothing is left to write: the next choice asks nothing.
+    f.click(QStringLiteral("Option2(4)"));
+    QVERIFY(f.prompter.asked.isEmpty());
+}
+
+void FormationEditTest::typedEditsAreNeverDroppedUnasked_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<int>("answer");
+    const char *answers[] = {"write", "discard", "cancel"};
+    for (const char *action : {"choose", "load", "save", "close"}) {
+        for (int answer = 0; answer < 3; ++answer)
+            QTest::addRow("%s, %s", action, answers[answer])
+                << QString::fromLatin1(action) << true << answer;
+        QTest::addRow("%s, nothing typed", action) << QString::fromLatin1(action) << false << 2;
+    }
+}
+
+void FormationEditTest::typedEditsAreNeverDroppedUnasked()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, typed);
+    QFETCH(int, answer);
+    const auto choice = static_cast<Prompter::Choice>(answer);
+    WindowFixture f;
+    f.window->show();
+    const QByteArray table = tableWithRows({});
+    load(f, table);
+    f.click(QStringLiteral("Option2(2)"));
+    if (typed)
+        f.box(6)->setText(QStringLiteral("7")); // formation 2, line 2's count
+    f.prompter.writeAnswer = choice;
+    f.prompter.saveAnswer = Prompter::Choice::Discard; // the table question, if it comes
+    f.requests.clear();
+
+    const QString other = f.writeFile(QStringLiteral("other_frmation.dat"), tableWithRows({}));
+    const QString target = f.path(QStringLiteral("saved.dat"));
+    bool went = false;
+    bool written = false;
+    const int count = 16 * 7 + 2; // formation 2, line 2's count byte
+    if (action == QLatin1String("choose")) {
+        f.click(QStringLiteral("Option2(9)"));
+        went = f.button(QStringLiteral("Option2(9)"))->isChecked();
+        written = f.window->GF1().toBytes()[count] == 7;
+    } else if (action == QLatin1String("load")) {
+        f.answers.push_back(other);
+        f.click(QStringLiteral("Command1"));
+        went = !f.requests.isEmpty();
+        written = f.prompter.asked.size() == 2; // then the table had changes to save
+        if (written)
+            QVERIFY2(
+                f.prompter.asked[1].startsWith(
+                    QStringLiteral("The table loaded from %1 has changes that are not saved.")
+                        .arg(QDir::toNativeSeparators(f.path(QStringLiteral("frmation.dat"))))),
+                qPrintable(f.prompter.asked[1]));
+    } else if (action == QLatin1String("save")) {
+        f.answers.push_back(target);
+        f.click(QStringLiteral("Command3"));
+        QFile saved(target);
+        went = saved.open(QIODevice::ReadOnly);
+        written = went && saved.readAll()[count] == 7;
+    } else {
+        went = f.window->close();
+        written = f.prompter.asked.size() == 2;
+    }
+
+    const QString question = QStringLiteral("The panel has changes that are not written into the "
+                                            "table. Write them now?");
+    QCOMPARE(!f.prompter.asked.isEmpty() && f.prompter.asked[0] == question, typed);
+    QCOMPARE(went, !typed || choice != Prompter::Choice::Cancel);
+    QCOMPARE(written, typed && choice == Prompter::Choice::Go);
+    if (typed && choice == Prompter::Choice::Cancel) {
+        QCOMPARE(f.box(6)->text(), QStringLiteral("7")); // the typed work is still there
+        QVERIFY(f.button(QStringLiteral("Option2(2)"))->isChecked());
+        QCOMPARE(f.window->GF1().toBytes(), table);
+    }
+    QVERIFY(f.prompter.told.isEmpty());
 }
 
 QTEST_MAIN(FormationEditTest)

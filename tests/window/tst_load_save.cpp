@@ -40,6 +40,10 @@ QByteArray LoadSaveTest::pattern(qint64 size, int seed)
     return bytes;
 }
 
+// The open dialog's file types, as the dialog gets them.
+static const QString LoadFilter =
+    QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe);;All files (*)");
+
 static QString text2(const WindowFixture &f)
 {
     return f.control<QLineEdit>(QStringLiteral("Text2"))->text();
@@ -56,10 +60,10 @@ void LoadSaveTest::cancelledLoadChangesNothing()
     f.click(QStringLiteral("Command1"));
     QCOMPARE(f.requests.size(), 1);
     QCOMPARE(f.requests[0].mode, CommonDialog::Mode::Open);
+    // The two entries for the game's files first, then every file.
     QCOMPARE(f.window->CD1().Filter(),
-             QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe"));
-    QCOMPARE(f.requests[0].filter,
-             QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe)"));
+             QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe|All files|*"));
+    QCOMPARE(f.requests[0].filter, LoadFilter);
     QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
     QCOMPARE(text2(f), QStringLiteral("0"));
     QCOMPARE(label1(f), QString());
@@ -239,8 +243,7 @@ void LoadSaveTest::saveRoundTripAndTail()
     QCOMPARE(read(longPath), data + longer.mid(1488));
     QCOMPARE(read(shortPath), data);
     // The save dialog shows the last load's filter; the save path is not kept.
-    QCOMPARE(f.requests.last().filter,
-             QStringLiteral("Formation data files (*rmation.dat);;KGF exe (kgf.exe)"));
+    QCOMPARE(f.requests.last().filter, LoadFilter);
     QCOMPARE(f.window->fileName(), f.path(QStringLiteral("frmation.dat")));
     QCOMPARE(label1(f), QDir::toNativeSeparators(f.path(QStringLiteral("frmation.dat"))));
 }

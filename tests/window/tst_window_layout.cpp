@@ -25,7 +25,8 @@ private slots:
     void captions();
     void fonts();
     void noCaptionIsClipped();
-    void longNamesAreNotClipped();
+    void nameLabelsStopShortOfTheirNeighbours_data();
+    void nameLabelsStopShortOfTheirNeighbours();
     void labelsAndFramesNeverTakeFocus();
     void focusChainFollowsTabIndex();
     void tabFromCommand1WalksTheLineEditors();
@@ -36,6 +37,12 @@ private slots:
     void screenReaderNames();
     void labelsAnnounceTheirCaption();
 };
+
+static QString accessibleText(QWidget *widget, QAccessible::Text kind)
+{
+    QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(widget);
+    return interface ? interface->text(kind) : QStringLiteral("<no interface>");
+}
 
 void WindowLayoutTest::windowTitleAndFixedSize()
 {
@@ -257,18 +264,69 @@ void WindowLayoutTest::noCaptionIsClipped()
     QCOMPARE(checked, 81);
 }
 
-void WindowLayoutTest::longNamesAreNotClipped()
+void WindowLayoutTest::nameLabelsStopShortOfTheirNeighbours_data()
 {
-    QByteArray names = "A rather long formation name for the bold label\r\n";
-    names += WindowFixture::defaultNames();
-    WindowFixture f(names);
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("neighbour"); // the next control to its right
+    QTest::addColumn<int>("length");
+    for (int length : {20, 60, 4096}) {
+        QTest::addRow("chosen name, %d characters", length) << "Label4"
+                                                            << "Command3" << length;
+        QTest::addRow("name under the mouse, %d characters", length) << "Label12"
+                                                                     << "Frame2(0)" << length;
+    }
+}
+
+void WindowLayoutTest::nameLabelsStopShortOfTheirNeighbours()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, neighbour);
+    QFETCH(int, length);
+    const QByteArray words = "Harrier Column with a very long descriptive name for the escort "
+                             "group flying high cover ";
+    QByteArray name;
+    while (name.size() < length)
+        name += words;
+    name.truncate(length);
+    WindowFixture f(name + "\r\n" + WindowFixture::defaultNames());
     f.window->show();
-    f.click(QStringLiteral("Option2(0)"));
-    auto *label4 = f.control<QLabel>(QStringLiteral("Label4"));
-    QCOMPARE(label4->text(), QStringLiteral(" A rather long formation name for the bold label "));
-    QString why;
-    QVERIFY2(captionFits(label4, &why), qPrintable(why));
-    QVERIFY(label4->width() > twipsToPixels(135));
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    auto *shown = f.control<AutoSizeLabel>(label);
+    QWidget *frame1 = f.control(QStringLiteral("Frame1"));
+    QWidget *option = f.control(QStringLiteral("Option2(0)"));
+    if (label == QLatin1String("Label4")) {
+        f.click(QStringLiteral("Option2(0)"));
+    } else {
+        // From elsewhere first: the pointer may already rest on the button.
+        QTest::mouseMove(frame1, QPoint(1, 1));
+        QTest::mouseMove(frame1, option->mapTo(frame1, option->rect().center()));
+    }
+    const QString caption = QLatin1Char(' ') + QString::fromLatin1(name) + QLatin1Char(' ');
+    QTRY_COMPARE(shown->text(), caption);
+    // The whole name stays reachable; what is drawn ends before the neighbour.
+    QCOMPARE(shown->toolTip(), caption.trimmed());
+    QCOMPARE(accessibleText(shown, QAccessible::Name), caption.trimmed());
+    QWidget *next = f.control(neighbour);
+    QVERIFY2(shown->geometry().right() + 6 < next->x(),
+             qPrintable(QStringLiteral("%1 ends at %2, %3 starts at %4")
+                            .arg(label)
+                            .arg(shown->geometry().right())
+                            .arg(neighbour)
+                            .arg(next->x())));
+    const QFontMetrics metrics = shown->fontMetrics();
+    QVERIFY(metrics.horizontalAdvance(shown->shownText()) <= shown->textRoom());
+    if (metrics.horizontalAdvance(caption) > shown->textRoom())
+        QVERIFY2(shown->shownText().endsWith(QChar(0x2026)), qPrintable(shown->shownText()));
+    else
+        QCOMPARE(shown->shownText(), caption);
+
+    // A click on the middle of "Save Formation file" reaches the button.
+    QWidget *save = f.control(QStringLiteral("Command3"));
+    const QPoint centre = save->mapTo(f.window.get(), save->rect().center());
+    QCOMPARE(f.window->childAt(centre), save);
+    QTest::mouseClick(f.window->childAt(centre), Qt::LeftButton);
+    QCOMPARE(f.requests.size(), 1);
+    QCOMPARE(f.requests[0].mode, CommonDialog::Mode::Save);
 }
 
 void WindowLayoutTest::labelsAndFramesNeverTakeFocus()
@@ -348,6 +406,7 @@ void WindowLayoutTest::optionGroupsAreIndependent()
     for (const char *name : {"Option3(2)", "Option4(5)", "Option5(7)", "Option2(3)"})
         QVERIFY2(f.button(QString::fromLatin1(name))->isChecked(), name);
     f.click(QStringLiteral("Option3(4)"));
+    f.prompter.writeAnswer = Prompter::Choice::Discard; // the type edits stay unwritten
     QVERIFY(!f.button(QStringLiteral("Option3(2)"))->isChecked());
     QVERIFY(f.button(QStringLiteral("Option4(5)"))->isChecked());
     QVERIFY(f.button(QStringLiteral("Option5(7)"))->isChecked());
@@ -414,12 +473,6 @@ void WindowLayoutTest::textBoxesHaveNoLengthLimit()
         box->setText(longText);
         QCOMPARE(box->text().size(), longText.size());
     }
-}
-
-static QString accessibleText(QWidget *widget, QAccessible::Text kind)
-{
-    QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(widget);
-    return interface ? interface->text(kind) : QStringLiteral("<no interface>");
 }
 
 void WindowLayoutTest::screenReaderNames()

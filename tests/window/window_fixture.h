@@ -22,21 +22,29 @@ class RecordingPrompter : public Prompter
 {
 public:
     void tell(QWidget *, const QString &text) override { told.append(text); }
-    bool confirm(QWidget *, const QString &text) override
+    bool confirm(QWidget *, const QString &text, const QString &accept) override
     {
         asked.append(text);
+        acceptButtons.append(accept);
         return confirmAnswer;
     }
-    SaveChoice askToSave(QWidget *, const QString &text) override
+    Choice askToSave(QWidget *, const QString &text) override
     {
         asked.append(text);
         return saveAnswer;
     }
+    Choice askToWrite(QWidget *, const QString &text) override
+    {
+        asked.append(text);
+        return writeAnswer;
+    }
 
     QStringList told;
     QStringList asked;
+    QStringList acceptButtons;
     bool confirmAnswer = false;
-    SaveChoice saveAnswer = SaveChoice::Cancel;
+    Choice saveAnswer = Choice::Cancel;
+    Choice writeAnswer = Choice::Cancel;
 };
 
 // A window started in a scratch directory holding `names` as readorder.txt

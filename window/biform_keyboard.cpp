@@ -1,0 +1,142 @@
+// The keyboard beyond what each control does by itself: the standard
+// shortcuts, Enter on buttons and line boxes, a choice of type per arrow
+// key, each frame's type buttons as one stop of the tab order, and line
+// boxes that show their text from the start once they are left.
+#include "biform.h"
+
+#include "controls.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+void BiForm::addShortcut(QKeySequence::StandardKey key, const std::function<void()> &handler)
+{
+    auto *action = new QAction(this);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+}
+
+void BiForm::setUpKeyboard()
+{
+    addShortcut(QKeySequence::Open, [this] { load(); });
+    addShortcut(QKeySequence::Save, [this] { save(); });
+    for (QLineEdit *box : std::as_const(m_text3)) {
+        connect(box, &QLineEdit::returnPressed, this, [this] { editThisOne(); });
+        connect(box, &QLineEdit::textChanged, this, [this, box] { updateBoxToolTip(box); });
+        box->installEventFilter(this);
+    }
+    m_text2->installEventFilter(this);
+    for (QPushButton *button : {m_command1, m_command2, m_command3})
+        button->installEventFilter(this);
+    for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons))
+        for (QRadioButton *button : types)
+            button->installEventFilter(this);
+}
+
+void BiForm::updateBoxToolTip(QLineEdit *box)
+{
+    QStringList parts;
+    if (textOverflows(box))
+        parts << box->text(); // the whole value, where the box shows only part
+    if (const int n = int(m_text3.indexOf(box)); n % LineEncoding::FieldCount == LineEncoding::Type)
+        parts << m_typeNote[n / LineEncoding::FieldCount];
+    parts.removeAll(QString());
+    box->setToolTip(parts.join(u'\n'));
+}
+
+bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // A box the user has left shows the start of its text, the sign
+        // and leading digits of a long number; a box merely behind a
+        // message or a menu stays as it is.
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (auto *box = qobject_cast<QLineEdit *>(watched);
+            box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            box->setCursorPosition(0);
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers != Qt::NoModifier)
+        return false;
+
+    if (auto *button = qobject_cast<QPushButton *>(watched);
+        button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        button->click();
+        return true;
+    }
+
+    // The arrow keys choose the previous or next type, as they move the
+    // choice among the selector buttons.
+    int step = 0;
+    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Left)
+        step = -1;
+    else if (key->key() == Qt::Key_Down || key->key() == Qt::Key_Right)
+        step = 1;
+    if (step == 0)
+        return false;
+    for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons)) {
+        const int at = int(types.indexOf(qobject_cast<QRadioButton *>(watched)));
+        if (at < 0)
+            continue;
+        const int next = std::clamp(at + step, 0, int(types.size()) - 1);
+        types[next]->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+        types[next]->click();
+        return true;
+    }
+    return false;
+}
+
+int BiForm::typeGroupOf(const QWidget *widget) const
+{
+    for (int line = 0; line < m_typeButtons.size(); ++line)
+        for (const QRadioButton *button : m_typeButtons[line])
+            if (button == widget)
+                return line;
+    return -1;
+}
+
+bool BiForm::focusNextPrevChild(bool next)
+{
+    // Each frame's type buttons are one stop of the tab order, at the place
+    // of its buttons 0 to 6: Tab lands on the chosen type (the first when
+    // none is), and goes on past the group. Button 7 stands at the very end
+    // of the order, where it would be a second stop of the same group; it
+    // is skipped there. Every other stop keeps its place.
+    QWidget *from = focusWidget();
+    if (!from || !isAncestorOf(from))
+        return QWidget::focusNextPrevChild(next);
+    const int fromGroup = typeGroupOf(from);
+    QWidget *at = fromGroup >= 0 ? m_typeButtons[fromGroup][0] : from;
+    const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
+    for (int steps = 0; steps < 1000; ++steps) {
+        at = next ? at->nextInFocusChain() : at->previousInFocusChain();
+        if (at == from && fromGroup < 0)
+            break;
+        if (!at->isVisibleTo(this) || !at->isEnabled())
+            continue;
+        // Qt keeps the tab flag on the group's last focused button only, so
+        // group membership is looked at first.
+        const int group = typeGroupOf(at);
+        if (group < 0) {
+            if (!(at->focusPolicy() & Qt::TabFocus))
+                continue;
+            at->setFocus(reason);
+            return true;
+        }
+        if (group == fromGroup || at == m_typeButtons[group].last())
+            continue;
+        QAbstractButton *chosen = m_typeButtons[group][0]->group()->checkedButton();
+        (chosen ? static_cast<QWidget *>(chosen) : m_typeButtons[group][0])->setFocus(reason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
