@@ -59,3 +59,27 @@ void FormationTable::setBytes(const QByteArray &bytes)
         for (int c = 1; c < Cols(); ++c)
             setTextMatrix(r, c, byteToCellText(static_cast<quint8>(bytes[i++])));
 }
+
+QByteArray FormationTable::formationBytes(int formation) const
+{
+    Q_ASSERT(formation >= 0 && formation < FormationCount);
+    QByteArray bytes;
+    bytes.reserve(FormationBytes);
+    for (int r = rowOfLine(formation, 1); r <= rowOfLine(formation, LinesPerFormation); ++r) {
+        for (int c = 1; c <= DataCols; ++c) {
+            const auto value = cellTextToByte(TextMatrix(r, c));
+            Q_ASSERT_X(value.has_value(), "FormationTable::formationBytes", "cell is not hex");
+            bytes.append(static_cast<char>(value.value_or(0)));
+        }
+    }
+    return bytes;
+}
+
+void FormationTable::setFormationBytes(int formation, const QByteArray &bytes)
+{
+    Q_ASSERT(formation >= 0 && formation < FormationCount && bytes.size() == FormationBytes);
+    int i = 0;
+    for (int r = rowOfLine(formation, 1); r <= rowOfLine(formation, LinesPerFormation); ++r)
+        for (int c = 1; c <= DataCols; ++c)
+            setTextMatrix(r, c, byteToCellText(static_cast<quint8>(bytes[i++])));
+}

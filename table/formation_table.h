@@ -34,6 +34,10 @@ public:
     QByteArray toBytes() const;
     // Replaces every data cell from exactly 1,488 bytes.
     void setBytes(const QByteArray &bytes);
+    // The 48 bytes of formation f (0..30), its three lines, and back.
+    static constexpr int FormationBytes = LinesPerFormation * DataCols;
+    QByteArray formationBytes(int formation) const;
+    void setFormationBytes(int formation, const QByteArray &bytes);
 
     // The grid position of table byte i, and back.
     static int rowOfByte(int byteIndex) { return byteIndex / DataCols + 1; }

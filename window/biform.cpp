@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QUndoStack>
 
 BiForm::BiForm(Prompter *prompter, QWidget *parent)
     : QWidget(parent), m_prompter(prompter), m_dialog(this)
@@ -27,10 +28,16 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     startUp();
     applyTabOrder();
     setUpKeyboard();
+    setUpHistory();
     m_command1->setFocus();
 }
 
-BiForm::~BiForm() = default;
+BiForm::~BiForm()
+{
+    // The history outlives the controls (it is a child object, deleted
+    // after them); its last signals must not reach them.
+    m_history->disconnect(this);
+}
 
 void BiForm::startUp()
 {

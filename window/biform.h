@@ -15,6 +15,7 @@
 #include <utility>
 
 class AutoSizeLabel;
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -22,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QUndoStack;
 
 // The editor's one window: the editing panel, the hidden formation table and
 // the handlers of the buttons.
@@ -43,8 +45,9 @@ public:
     const QStringList &formationNames() const { return m_formationNames; }
     // What was wrong with the names file at start-up; empty when nothing was.
     QString startupProblem() const { return m_startupProblem; }
-    // Whether "Edit this one" changed the table since it was last loaded or saved.
-    bool hasUnsavedChanges() const { return m_unsaved; }
+    // Whether the table differs from its state when it was last loaded or
+    // saved, as far as its history tells: undoing every step clears it.
+    bool hasUnsavedChanges() const;
     // Loads `path` as if it had been chosen in Load's dialog: the game
     // executable by its signature, any other file at the start location.
     // The unsaved-changes question comes before the dialog, not here.
@@ -102,6 +105,22 @@ private:
     // Before unsaved changes are dropped: true to go on (saved or discarded).
     bool settleUnsavedChanges(const QString &action);
 
+    // The table's history, reverting, and the context menu.
+    void setUpHistory();
+    void historyChanged();
+    void startHistory(); // after a load: no steps, the table is the reference
+    void markSaved();    // after a save: the clean point and the reference
+    void stepHistory(bool undo);
+    // One step that gives formation `formation` the bytes `after`; false
+    // (and no step) when they are the bytes it has.
+    bool changeFormation(int formation, const QByteArray &after, const QString &what);
+    void putFormation(int formation, const QByteArray &bytes);
+    bool differsFromReference(int formation) const;
+    void updateChangedMarks();
+    void revertFormation(int formation);
+    void showHistoryMenu(int formation, const QPoint &globalPos);
+    bool handleContextMenu(QObject *watched, QEvent *event);
+
     // The keyboard.
     void setUpKeyboard();
     void addShortcut(QKeySequence::StandardKey key, const std::function<void()> &handler);
@@ -122,13 +141,16 @@ private:
     QStringList m_formationNames;
     QString m_startupProblem;
     bool m_shownOnce = false;
-    bool m_unsaved = false;
     bool m_loading = false;
     QString m_loadedPath;      // the file the table was last loaded from
     int m_shownFormation = -1; // the formation whose lines the panel shows
     FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid
+    QUndoStack *m_history = nullptr;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
+    QByteArray m_reference; // the table as last loaded or saved
     CommonDialog m_dialog;
 
     // Controls.

@@ -167,19 +167,20 @@ bool BiForm::editThisOne()
         return false;
     }
 
-    const QByteArray before = m_table.toBytes();
+    QByteArray after;
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine &encoded = lines[line - 1];
         lineBox(line, LineEncoding::Type)->setText(QString::number(encoded.typeCode));
         for (const qint32 offset : {encoded.xOffset, encoded.yOffset, encoded.zOffset})
             showOffsetWorking(offset);
-        writeLine(m_table, FormationTable::rowOfLine(formation, line), encoded);
+        // The two bytes the panel does not show are the stored ones.
+        after += encoded.toBytes();
     }
-    if (m_table.toBytes() != before)
-        m_unsaved = true;
-    // What the panel shows is what the table now holds: a typed 2.5
-    // aircraft shows as the stored 2.
-    showFormation(formation);
+    // A change of at least one byte is a step of the history, which shows
+    // the formation as the table now holds it: a typed 2.5 aircraft shows
+    // as the stored 2. Without a change the panel is shown anew all the same.
+    if (!changeFormation(formation, after, QStringLiteral("edit of formation %1").arg(formation)))
+        showFormation(formation);
     return true;
 }
 
@@ -209,7 +210,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }
-    if (handleKeyboard(watched, event))
+    if (handleKeyboard(watched, event) || handleContextMenu(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }

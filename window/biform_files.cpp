@@ -71,7 +71,7 @@ void BiForm::loadFile(const QString &path)
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
     m_loadedPath = m_fileName;
-    m_unsaved = false;
+    startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
     if (const int formation = selectedFormation(); formation >= 0)
         showFormation(formation);
@@ -101,13 +101,13 @@ bool BiForm::save()
         prompter().tell(this, result.error);
         return false;
     }
-    m_unsaved = false;
+    markSaved();
     return true;
 }
 
 bool BiForm::settleUnsavedChanges(const QString &action)
 {
-    if (!m_unsaved)
+    if (!hasUnsavedChanges())
         return true;
     const QString table = m_loadedPath.isEmpty() ? QStringLiteral("The table")
                                                  : QStringLiteral("The table loaded from %1")

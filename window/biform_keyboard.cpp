@@ -61,6 +61,18 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
             box->setCursorPosition(0);
         return false;
     }
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Ctrl+Z in a box undoes its typing first, as text boxes do; with
+        // nothing of its own left to undo or redo, the table's step is next.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const auto *box = qobject_cast<QLineEdit *>(watched);
+        if (box && ((key->matches(QKeySequence::Undo) && !box->isUndoAvailable()) ||
+                    (key->matches(QKeySequence::Redo) && !box->isRedoAvailable()))) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);

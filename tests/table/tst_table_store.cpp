@@ -16,6 +16,7 @@ private slots:
     void cellsMapToBytesRowMajor();
     void bytesRoundTripThroughTheCells();
     void lineRowsOfFormations();
+    void formationBytesAreItsThreeLines();
 };
 
 void TableStoreTest::byteToCellText_data()
@@ -136,6 +137,21 @@ void TableStoreTest::lineRowsOfFormations()
     QCOMPARE(FormationTable::rowOfLine(5, 1), 16);
     QCOMPARE(FormationTable::rowOfLine(30, 1), 91);
     QCOMPARE(FormationTable::rowOfLine(30, 3), 93);
+}
+
+void TableStoreTest::formationBytesAreItsThreeLines()
+{
+    FormationTable table;
+    table.prepare();
+    QByteArray bytes(FormationTable::ByteCount, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 % 256);
+    table.setBytes(bytes);
+    for (int f : {0, 5, 30})
+        QCOMPARE(table.formationBytes(f), bytes.mid(48 * f, 48));
+    const QByteArray pasted(48, '\xA5');
+    table.setFormationBytes(30, pasted);
+    QCOMPARE(table.toBytes(), bytes.left(1440) + pasted);
 }
 
 QTEST_APPLESS_MAIN(TableStoreTest)

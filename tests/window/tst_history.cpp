@@ -1,0 +1,284 @@
+#include "window_fixture.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTimer>
+
+// Undo and redo of the table's changes, revert, and the context menu.
+class HistoryTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void undoAndRedoRestoreBytesAndShowTheFormation();
+    void cleanPointFollowsTheHistory();
+    void typingIsUndoneBeforeTheTable();
+    void revertPutsTheLoadedBytesBack();
+    void contextMenu_data();
+    void contextMenu();
+};
+
+static QByteArray sampleTable()
+{
+    QByteArray table(1488, '\0');
+    for (int i = 0; i < table.size(); ++i)
+        table[i] = static_cast<char>(i % 48 == 1 ? 0x1C : (i * 5) % 97); // type index 12 on line 1s
+    return table;
+}
+
+// A shown window with `table` loaded from frmation.dat.
+static void start(WindowFixture &f, const QByteArray &table = sampleTable())
+{
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.window->GF1().toBytes(), table);
+}
+
+// Chooses `formation`, types `text` into box `box` and writes the panel.
+static void edit(WindowFixture &f, int formation, int box, const QString &text)
+{
+    f.click(QStringLiteral("Option2(%1)").arg(formation));
+    f.box(box)->setText(text);
+    f.click(QStringLiteral("Command2"));
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+}
+
+static void press(QKeySequence::StandardKey key)
+{
+    const QKeyCombination combination = QKeySequence(key)[0];
+    QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                    combination.keyboardModifiers());
+}
+
+static int chosen(const WindowFixture &f)
+{
+    for (int n = 0; n <= 30; ++n)
+        if (f.button(QStringLiteral("Option2(%1)").arg(n))->isChecked())
+            return n;
+    return -1;
+}
+
+void HistoryTest::undoAndRedoRestoreBytesAndShowTheFormation()
+{
+    WindowFixture f;
+    start(f);
+    const QByteArray loaded = f.window->GF1().toBytes();
+    edit(f, 3, 1, QStringLiteral("6"));
+    const QByteArray first = f.window->GF1().toBytes();
+    edit(f, 7, 7, QStringLiteral("100"));
+    const QByteArray second = f.window->GF1().toBytes();
+    QVERIFY(first != loaded && second != first);
+    f.click(QStringLiteral("Option2(0)"));
+    f.control(QStringLiteral("Command1"))->setFocus();
+
+    const struct {
+        QKeyCombination key;
+        const QByteArray &table;
+        int shown;
+    } steps[] = {{QKeyCombination(Qt::CTRL, Qt::Key_Z), first, 7},
+                 {QKeyCombination(Qt::CTRL, Qt::Key_Z), loaded, 3},
+                 {QKeyCombination(Qt::CTRL, Qt::Key_Z), loaded, 3}, // nothing left to undo
+                 {QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z), first, 3},
+                 {QKeyCombination(Qt::CTRL, Qt::Key_Y), second, 7}};
+    for (const auto &step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key.key(), step.key.keyboardModifiers());
+        QCOMPARE(f.window->GF1().toBytes(), step.table);
+        QCOMPARE(chosen(f), step.shown);
+        QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(),
+                 QStringLiteral(" Formation %1 ").arg(step.shown));
+    }
+    QCOMPARE(f.box(7)->text(), QStringLiteral("100"));
+    QVERIFY(f.prompter.asked.isEmpty());
+}
+
+void HistoryTest::cleanPointFollowsTheHistory()
+{
+    WindowFixture f;
+    start(f);
+    f.control(QStringLiteral("Command1"))->setFocus();
+    // An edit that changes no byte is no step.
+    f.click(QStringLiteral("Option2(2)"));
+    edit(f, 2, 1, f.box(1)->text());
+    QVERIFY(!f.window->hasUnsavedChanges());
+
+    edit(f, 2, 1, QStringLiteral("9"));
+    QVERIFY(f.window->hasUnsavedChanges());
+    press(QKeySequence::Undo);
+    QVERIFY(!f.window->hasUnsavedChanges()); // back at the loaded table
+    press(QKeySequence::Redo);
+    QVERIFY(f.window->hasUnsavedChanges());
+
+    f.answers.push_back(f.path(QStringLiteral("saved.dat")));
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(!f.window->hasUnsavedChanges());
+    press(QKeySequence::Undo);
+    QVERIFY(f.window->hasUnsavedChanges()); // away from the saved table
+    press(QKeySequence::Redo);
+    QVERIFY(!f.window->hasUnsavedChanges());
+    press(QKeySequence::Undo);
+    edit(f, 5, 2, QStringLiteral("1")); // a new branch: the saved state cannot come back
+    press(QKeySequence::Undo);
+    QVERIFY(f.window->hasUnsavedChanges());
+
+    // Undoing every edit since the load asks nothing on closing.
+    WindowFixture g;
+    start(g);
+    edit(g, 4, 6, QStringLiteral("3"));
+    edit(g, 4, 7, QStringLiteral("12"));
+    g.control(QStringLiteral("Command1"))->setFocus();
+    press(QKeySequence::Undo);
+    press(QKeySequence::Undo);
+    QVERIFY(g.window->close());
+    QVERIFY(g.prompter.asked.isEmpty());
+}
+
+void HistoryTest::typingIsUndoneBeforeTheTable()
+{
+    WindowFixture f;
+    start(f);
+    edit(f, 2, 1, QStringLiteral("5"));
+    QLineEdit *count = f.box(1);
+    count->setFocus();
+    QTest::keyClick(count, Qt::Key_End);
+    QTest::keyClicks(count, QStringLiteral("7"));
+    QCOMPARE(count->text(), QStringLiteral("57"));
+    press(QKeySequence::Undo); // the box's own typing first
+    QCOMPARE(count->text(), QStringLiteral("5"));
+    QCOMPARE(f.window->GF1().toBytes()[96 + 2], char(5));
+    press(QKeySequence::Undo); // then the table's step
+    QCOMPARE(f.window->GF1().toBytes(), sampleTable());
+    QCOMPARE(count->text(), QString::number(quint8(sampleTable()[96 + 2])));
+    QVERIFY(f.prompter.asked.isEmpty());
+}
+
+// Opens the context menu of `widget` as `how` does ("mouse", "menu key",
+// "shift+f10") and gives its items as "text|shortcut|on/off"; triggers the
+// item `pick`, if any, else closes the menu.
+static QStringList openMenu(QWidget *widget, const QString &how, const QString &pick = {})
+{
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(menu);
+        int child = 0;
+        for (QAction *action : menu->actions()) {
+            if (action->isSeparator()) {
+                ++child;
+                continue;
+            }
+            // Screen readers hear each item by its text.
+            QCOMPARE(accessible->child(child++)->text(QAccessible::Name), action->text());
+            items << QStringLiteral("%1|%2|%3")
+                         .arg(action->text(), action->shortcut().toString(),
+                              action->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
+            if (action->text() == pick) {
+                menu->setActiveAction(action);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        }
+        menu->close();
+    });
+    if (how == QLatin1String("shift+f10")) {
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+        const QPoint at = widget->rect().center();
+        QContextMenuEvent event(how == QLatin1String("mouse") ? QContextMenuEvent::Mouse
+                                                              : QContextMenuEvent::Keyboard,
+                                at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &event);
+    }
+    // The menu took the window's activation; shortcuts need it back.
+    widget->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(widget->window()))
+        qWarning("the window did not become active again");
+    return items;
+}
+
+void HistoryTest::revertPutsTheLoadedBytesBack()
+{
+    WindowFixture f;
+    start(f);
+    const QString revert4 = QStringLiteral("Revert formation 4 to the loaded file");
+    QWidget *selector = f.control(QStringLiteral("Option2(4)"));
+    QVERIFY(openMenu(selector, QStringLiteral("mouse")).contains(revert4 + "||off"));
+    // Line 1 of formation 4 had type index 12 (no button); give it a type and a count.
+    f.click(QStringLiteral("Option2(4)"));
+    f.click(QStringLiteral("Option3(2)"));
+    f.box(1)->setText(QStringLiteral("8"));
+    f.click(QStringLiteral("Command2"));
+    const QByteArray edited = f.window->GF1().toBytes();
+    QVERIFY(edited != sampleTable());
+    QVERIFY(
+        selector->toolTip().contains(QStringLiteral("changed since loaded"), Qt::CaseInsensitive));
+    QCOMPARE(selector->accessibleDescription(),
+             QStringLiteral("Formation 4, changed since loaded"));
+    QCOMPARE(f.control(QStringLiteral("Option2(5)"))->toolTip(), QString());
+
+    f.click(QStringLiteral("Option2(9)"));
+    openMenu(selector, QStringLiteral("mouse"), revert4);
+    QCOMPARE(f.window->GF1().toBytes(), sampleTable()); // type index 12 and all
+    QCOMPARE(chosen(f), 4);
+    QCOMPARE(selector->toolTip(), QString());
+    QCOMPARE(selector->accessibleDescription(), QStringLiteral("Formation 4"));
+    f.control(QStringLiteral("Command1"))->setFocus();
+    press(QKeySequence::Undo);
+    QCOMPARE(f.window->GF1().toBytes(), edited);
+
+    // A save makes the saved table the one to go back to.
+    f.answers.push_back(f.path(QStringLiteral("saved.dat")));
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(openMenu(selector, QStringLiteral("mouse")).contains(revert4 + "||off"));
+    QCOMPARE(selector->toolTip(), QString());
+}
+
+void HistoryTest::contextMenu_data()
+{
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("formation"); // the one the menu offers; -1: none
+    QTest::newRow("selector, mouse") << "Option2(5)"
+                                     << "mouse" << 5;
+    QTest::newRow("selector, Menu key") << "Option2(30)"
+                                        << "menu key" << 30;
+    QTest::newRow("selector, Shift+F10") << "Option2(5)"
+                                         << "shift+f10" << 5;
+    QTest::newRow("editing frame") << "Frame1"
+                                   << "mouse" << 2;
+    QTest::newRow("modifier box in a calculator frame") << "Check3(1)"
+                                                        << "mouse" << 2;
+    QTest::newRow("Edit this one, Shift+F10") << "Command2"
+                                              << "shift+f10" << 2;
+}
+
+void HistoryTest::contextMenu()
+{
+    QFETCH(QString, widget);
+    QFETCH(QString, how);
+    QFETCH(int, formation);
+    WindowFixture f;
+    start(f);
+    edit(f, 5, 1, QStringLiteral("4"));
+    f.click(QStringLiteral("Option2(2)"));
+    const QString undo = QKeySequence(QKeySequence::Undo).toString();
+    const QString redo = QKeySequence(QKeySequence::Redo).toString();
+    const QString revert = formation == 5 ? QStringLiteral("on") : QStringLiteral("off");
+    const QStringList expected = {
+        QStringLiteral("Undo edit of formation 5|%1|on").arg(undo),
+        QStringLiteral("Redo|%1|off").arg(redo),
+        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert)};
+    QCOMPARE(openMenu(f.control(widget), how), expected);
+    QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
+}
+
+QTEST_MAIN(HistoryTest)
+#include "tst_history.moc"
