@@ -193,9 +193,10 @@ bool JsonReader::readFormation(const QJsonValue &value, const QString &path,
         return fail(path, QStringLiteral("the lines are missing."));
     if (!lines.isArray() || lines.toArray().size() != FormationTable::LinesPerFormation)
         return fail(linesPath,
-                    (lines.isArray()
-                         ? QStringLiteral("there are %1 lines").arg(lines.toArray().size())
-                         : typeName(lines) + QStringLiteral(" is not a list")) +
+                    (!lines.isArray() ? typeName(lines) + QStringLiteral(" is not a list")
+                     : lines.toArray().size() == 1
+                         ? QStringLiteral("there is 1 line")
+                         : QStringLiteral("there are %1 lines").arg(lines.toArray().size())) +
                         QStringLiteral("; a formation has exactly three, lines 1, 2 and 3."));
     const QJsonArray array = lines.toArray();
     bool seen[FormationTable::LinesPerFormation] = {};
