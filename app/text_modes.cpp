@@ -86,7 +86,10 @@ TextInput readTextInput(const QString &path)
     QFile file;
     if (path == QLatin1String("-")) {
         input.name = QStringLiteral("standard input");
-        file.open(stdin, QIODevice::ReadOnly);
+        if (!file.open(stdin, QIODevice::ReadOnly)) {
+            tell(QStringLiteral("Could not read standard input: it is not open."));
+            return input;
+        }
     } else {
         input.name = shownPath(path);
         const PathKind kind = pathKind(path);
