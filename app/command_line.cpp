@@ -157,7 +157,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: kgf-formation-editor [FILE]\n"
-        "       kgf-formation-editor export [--start N] [--format json|csv] [--output OUT] FILE\n"
+        "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
         "       kgf-formation-editor import [--format json|csv] [--force] TEXT TARGET\n"
         "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n");
 }
