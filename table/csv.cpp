@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -10,54 +12,64 @@ bool isLineEnd(QChar c)
 
 } // namespace
 
-CsvParse parseCsv(QStringView text)
+CsvParser::CsvParser(QStringView text, int maxFields) : m_text(text), m_maxFields(maxFields) {}
+
+bool CsvParser::fail(const CsvRecord &record, const QString &error)
 {
-    CsvParse result;
+    m_errorRow = record.row;
+    m_errorField = int(record.fields.size()) + 1;
+    m_error = error;
+    m_at = m_text.size(); // nothing more is read
+    return false;
+}
+
+bool CsvParser::next(CsvRecord &record)
+{
+    const QStringView text = m_text;
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    CsvRecord record;
-    record.row = 1;
-    auto fail = [&](const QString &error) {
-        result.errorRow = record.row;
-        result.errorField = int(record.fields.size()) + 1;
-        result.error = error;
-        return result;
-    };
+    qsizetype &i = m_at;
     while (i < n) {
-        QString field;
-        if (text[i] == u'"') {
-            ++i;
-            for (;;) {
-                const qsizetype quote = text.indexOf(u'"', i);
-                if (quote < 0)
-                    return fail(QStringLiteral("the quoted field is not closed"));
-                field += text.sliced(i, quote - i);
-                i = quote + 1;
-                if (i < n && text[i] == u'"') {
-                    field += u'"';
-                    ++i;
-                    continue;
-                }
-                break;
-            }
-            if (i < n && text[i] != u',' && !isLineEnd(text[i]))
-                return fail(QStringLiteral("there is text after the closing quote"));
-        } else {
-            const qsizetype start = i;
-            while (i < n && text[i] != u',' && !isLineEnd(text[i])) {
-                if (text[i] == u'"')
-                    return fail(
-                        QStringLiteral("a quote is inside a field that does not start with one"));
+        record.fields.clear();
+        record.row = ++m_row;
+        // The fields of one record.
+        for (;;) {
+            if (record.fields.size() == m_maxFields)
+                return fail(record, QStringLiteral("the row has more than %1 fields")
+                                        .arg(QString::number(m_maxFields)));
+            QString field;
+            if (i < n && text[i] == u'"') {
                 ++i;
+                for (;;) {
+                    const qsizetype quote = text.indexOf(u'"', i);
+                    if (quote < 0)
+                        return fail(record, QStringLiteral("the quoted field is not closed"));
+                    field += text.sliced(i, quote - i);
+                    i = quote + 1;
+                    if (i < n && text[i] == u'"') {
+                        field += u'"';
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                if (i < n && text[i] != u',' && !isLineEnd(text[i]))
+                    return fail(record, QStringLiteral("there is text after the closing quote"));
+            } else {
+                const qsizetype start = i;
+                while (i < n && text[i] != u',' && !isLineEnd(text[i])) {
+                    if (text[i] == u'"')
+                        return fail(record, QStringLiteral("a quote is inside a field that does "
+                                                           "not start with one"));
+                    ++i;
+                }
+                field = text.sliced(start, i - start).toString();
             }
-            field = text.sliced(start, i - start).toString();
-        }
-        record.fields.append(field);
-        if (i < n && text[i] == u',') {
-            ++i;
-            if (i < n)
-                continue;
-            record.fields.append(QString()); // a comma at the very end still ends a field
+            record.fields.append(field);
+            if (i < n && text[i] == u',') {
+                ++i;
+                continue; // a comma at the very end still ends a field, an empty one
+            }
+            break;
         }
         // A line end, or the end of the text, ends the record.
         if (i < n && text[i] == u'\r') {
@@ -67,12 +79,21 @@ CsvParse parseCsv(QStringView text)
         } else if (i < n && text[i] == u'\n') {
             ++i;
         }
-        result.records.append(record);
-        record.fields.clear();
-        ++record.row;
+        if (std::any_of(record.fields.begin(), record.fields.end(),
+                        [](const QString &field) { return !field.isEmpty(); }))
+            return true;
     }
-    result.ok = true;
-    return result;
+    return false;
+}
+
+QList<CsvRecord> parseCsv(QStringView text)
+{
+    CsvParser parser(text);
+    QList<CsvRecord> records;
+    CsvRecord record;
+    while (parser.next(record))
+        records.append(record);
+    return parser.failed() ? QList<CsvRecord>() : records;
 }
 
 QString csvRecord(const QStringList &fields)

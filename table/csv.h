@@ -15,15 +15,37 @@ struct CsvRecord {
     int row = 0; // 1-based number of the record in the text
 };
 
-struct CsvParse {
-    bool ok = false;
-    QList<CsvRecord> records; // when not ok, the records before the faulty one
-    int errorRow = 0;         // 1-based record and field of the fault
-    int errorField = 0;
-    QString error; // what is wrong there, in plain words
+// Reads a text record by record, so that a faulty text is given up at its
+// first fault and only what is read is held. Records whose fields are all
+// empty (blank lines, or the empty rows a spreadsheet leaves) are passed
+// over, though they count in the row numbers.
+class CsvParser
+{
+public:
+    explicit CsvParser(QStringView text, int maxFields = 1000);
+
+    // The next record; false at the end of the text or at a fault.
+    bool next(CsvRecord &record);
+
+    bool failed() const { return !m_error.isEmpty(); }
+    int errorRow() const { return m_errorRow; } // 1-based record and field of the fault
+    int errorField() const { return m_errorField; }
+    QString error() const { return m_error; } // what is wrong there, in plain words
+
+private:
+    bool fail(const CsvRecord &record, const QString &error);
+
+    QStringView m_text;
+    qsizetype m_at = 0;
+    int m_row = 0;
+    int m_maxFields;
+    int m_errorRow = 0;
+    int m_errorField = 0;
+    QString m_error;
 };
 
-CsvParse parseCsv(QStringView text);
+// All the records of a short text; empty when it has a fault.
+QList<CsvRecord> parseCsv(QStringView text);
 
 // One record, quoted where needed, with its CR LF.
 QString csvRecord(const QStringList &fields);

@@ -14,12 +14,6 @@ using namespace tabletext;
 namespace
 {
 
-bool isBlank(const CsvRecord &record)
-{
-    return std::all_of(record.fields.begin(), record.fields.end(),
-                       [](const QString &field) { return field.isEmpty(); });
-}
-
 QString rowPlace(int row, const QString &column = QString())
 {
     return column.isEmpty() ? QStringLiteral("row %1").arg(row)
@@ -36,7 +30,7 @@ QString shownCell(const QString &cell)
 class CsvReader
 {
 public:
-    TableText read(const QList<CsvRecord> &records);
+    TableText read(QStringView text);
 
 private:
     bool fail(int row, const QString &column, const QString &what)
@@ -57,26 +51,35 @@ private:
     QString m_error;
 };
 
-TableText CsvReader::read(const QList<CsvRecord> &records)
+TableText CsvReader::read(QStringView text)
 {
     TableText result;
-    QList<CsvRecord> rows;
-    for (const CsvRecord &record : records)
-        if (!isBlank(record))
-            rows.append(record);
-    if (rows.isEmpty()) {
-        result.error = QStringLiteral("The text is empty.");
-        return result;
-    }
-    if (!readFormatRow(rows[0]) || (rows.size() > 1 && !readHeader(rows[1]))) {
+    CsvParser parser(text);
+    CsvRecord record;
+    // Gives the fault of the parser, or of the rows, as the result.
+    auto failed = [&] {
+        if (parser.failed()) {
+            // Past the header, a column is named as the header names it.
+            const QString name = m_header.value(parser.errorField() - 1);
+            m_error = rowPlace(parser.errorRow(),
+                               name.isEmpty() ? QString::number(parser.errorField()) : name) +
+                      QStringLiteral(": ") + parser.error() + u'.';
+        }
         result.error = m_error;
         return result;
+    };
+    if (!parser.next(record)) {
+        m_error = QStringLiteral("The text is empty.");
+        return failed();
     }
-    if (rows.size() < 3) {
-        result.error = QStringLiteral("The text holds no formation: there is no row after the "
-                                      "header.");
-        return result;
+    if (!readFormatRow(record))
+        return failed();
+    if (!parser.next(record)) {
+        m_error = QStringLiteral("The text ends after its first row; the header row is missing.");
+        return failed();
     }
+    if (!readHeader(record))
+        return failed();
 
     struct Seen {
         int firstRow = 0;
@@ -84,15 +87,12 @@ TableText CsvReader::read(const QList<CsvRecord> &records)
         TextFormation formation;
     };
     std::map<int, Seen> seen;
-    for (qsizetype i = 2; i < rows.size(); ++i) {
-        const CsvRecord &record = rows[i];
+    while (parser.next(record)) {
         int formation = 0;
         int lineNumber = 0;
         TextLine line;
-        if (!readRow(record, formation, lineNumber, line)) {
-            result.error = m_error;
-            return result;
-        }
+        if (!readRow(record, formation, lineNumber, line))
+            return failed();
         Seen &entry = seen[formation];
         if (entry.firstRow == 0)
             entry.firstRow = record.row;
@@ -102,12 +102,18 @@ TableText CsvReader::read(const QList<CsvRecord> &records)
                  QStringLiteral("formation %1 line %2 is given twice, in row %3 and here.")
                      .arg(QString::number(formation), QString::number(lineNumber),
                           QString::number(rowOfLine)));
-            result.error = m_error;
-            return result;
+            return failed();
         }
         rowOfLine = record.row;
         entry.formation.formation = formation;
         entry.formation.lines[lineNumber - 1] = line;
+    }
+    if (parser.failed())
+        return failed();
+    if (seen.empty()) {
+        m_error = QStringLiteral("The text holds no formation: there is no row after the "
+                                 "header.");
+        return failed();
     }
     for (const auto &[number, entry] : seen) {
         for (int line = 0; line < FormationTable::LinesPerFormation; ++line) {
@@ -117,8 +123,7 @@ TableText CsvReader::read(const QList<CsvRecord> &records)
                                     "lines, 1, 2 and 3.")
                          .arg(number)
                          .arg(line + 1));
-                result.error = m_error;
-                return result;
+                return failed();
             }
         }
         result.formations.append(entry.formation);
@@ -277,23 +282,7 @@ namespace tabletext
 
 TableText readCsv(QByteArrayView text)
 {
-    const QString decoded = QString::fromUtf8(text);
-    const CsvParse parse = parseCsv(decoded);
-    if (!parse.ok) {
-        TableText result;
-        // Past the header, name the column as the header does.
-        QString column = QString::number(parse.errorField);
-        QList<CsvRecord> rows;
-        for (const CsvRecord &record : parse.records)
-            if (!isBlank(record))
-                rows.append(record);
-        if (rows.size() >= 2 && parse.errorRow > rows[1].row &&
-            csvHeader().contains(rows[1].fields.value(parse.errorField - 1)))
-            column = rows[1].fields.value(parse.errorField - 1);
-        result.error = rowPlace(parse.errorRow, column) + QStringLiteral(": ") + parse.error + u'.';
-        return result;
-    }
-    return CsvReader().read(parse.records);
+    return CsvReader().read(QString::fromUtf8(text));
 }
 
 } // namespace tabletext
