@@ -303,6 +303,8 @@ void TableTextTest::refused_data()
         << QByteArray(csvWithLine("", row)).replace("4,3,", "5,3,")
         << "row 3, column line: formation 4 has no line 3; a formation has exactly three lines, "
            "1, 2 and 3.";
+    QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
+                                      << "row 4, column 1001: the row has more than 1000 fields.";
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
                                << "The text is 16,777,217 bytes long; texts longer than 16 MiB "
                                   "(16,777,216 bytes) are not read.";
