@@ -78,32 +78,49 @@ struct TextInput {
     QString name; // for messages
 };
 
+// Standard input to its end, through the C library: Qt's file on a stream
+// reports the end of a pipe on Windows as a read error.
+TextInput readStandardInput()
+{
+    TextInput input;
+    input.name = QStringLiteral("standard input");
+    input.bytes.resize(MaxTableTextBytes + 1);
+    size_t total = 0;
+    while (total < size_t(input.bytes.size())) {
+        const size_t got =
+            std::fread(input.bytes.data() + total, 1, size_t(input.bytes.size()) - total, stdin);
+        if (got == 0)
+            break;
+        total += got;
+    }
+    if (std::ferror(stdin)) {
+        tell(QStringLiteral("Could not read standard input: the system reported a read error."));
+        return input;
+    }
+    input.bytes.resize(qsizetype(total));
+    input.ok = true;
+    return input;
+}
+
 // TEXT as bytes: a file, or standard input for "-". Reads one byte past the
 // size limit at most, so an endless input cannot fill the memory.
 TextInput readTextInput(const QString &path)
 {
+    if (path == QLatin1String("-"))
+        return readStandardInput();
     TextInput input;
-    QFile file;
-    if (path == QLatin1String("-")) {
-        input.name = QStringLiteral("standard input");
-        if (!file.open(stdin, QIODevice::ReadOnly)) {
-            tell(QStringLiteral("Could not read standard input: it is not open."));
-            return input;
-        }
-    } else {
-        input.name = shownPath(path);
-        const PathKind kind = pathKind(path);
-        if (kind == PathKind::Missing || kind == PathKind::Folder || kind == PathKind::BrokenLink) {
-            tell(QStringLiteral("Could not open %1: %2.").arg(input.name, notRegularReason(kind)));
-            return input;
-        }
-        file.setFileName(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            tell(QStringLiteral("Could not open %1: %2.")
-                     .arg(input.name,
-                          plainReason(file.errorString(), "the system refused to open it")));
-            return input;
-        }
+    input.name = shownPath(path);
+    const PathKind kind = pathKind(path);
+    if (kind == PathKind::Missing || kind == PathKind::Folder || kind == PathKind::BrokenLink) {
+        tell(QStringLiteral("Could not open %1: %2.").arg(input.name, notRegularReason(kind)));
+        return input;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        tell(
+            QStringLiteral("Could not open %1: %2.")
+                .arg(input.name, plainReason(file.errorString(), "the system refused to open it")));
+        return input;
     }
     input.bytes.resize(MaxTableTextBytes + 1);
     const qint64 got = readUpTo(file, input.bytes.data(), input.bytes.size());
