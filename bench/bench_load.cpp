@@ -5,61 +5,21 @@
 //   - the floor for any load that reads: the same range read at once into
 //     one buffer kept between runs, then scanned with memchr;
 //   - `cat FILE > /dev/null` as a whole process, for scale.
+#include "bench_files.h"
 #include "table_loader.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 
-namespace
-{
-
-constexpr qint64 MiB = 1 << 20;
-
-qint64 signatureOffset(qint64 size)
-{
-    return size - 4096;
-}
-
-QTemporaryDir &workDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-// Pseudo-random bytes with the signature 4 KiB before the end.
-QString executable(qint64 size)
-{
-    const QString path = workDir().filePath(QStringLiteral("kgf%1.exe").arg(size / MiB));
-    if (QFile::exists(path))
-        return path;
-    QByteArray bytes(size, '\0');
-    quint32 seed = 12345;
-    for (qint64 i = 0; i < size; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        bytes[i] = static_cast<char>(seed >> 24);
-    }
-    // Random bytes hold the signature's last byte once in 256 positions, as
-    // machine code does often; a whole false signature is a 1 in 2^40 chance,
-    // and each benchmark checks it found the planted one.
-    bytes.replace(signatureOffset(size), 5, tableSignature());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-} // namespace
-
 static void OurLoad(benchmark::State &state)
 {
     const qint64 size = state.range(0) * MiB;
-    const QString path = executable(size);
+    const QString path = benchExecutable(size);
     for (auto _ : state) {
         const LoadResult result = loadFromExecutable(path);
         if (!result.ok || result.startLocation != signatureOffset(size))
@@ -71,7 +31,7 @@ static void OurLoad(benchmark::State &state)
 static void ReadOnceAndScan(benchmark::State &state)
 {
     const qint64 size = state.range(0) * MiB;
-    const QString path = executable(size);
+    const QString path = benchExecutable(size);
     QByteArray buffer(size - SignatureScanStart, '\0'); // kept between runs
     const QByteArray &signature = tableSignature();
     for (auto _ : state) {
@@ -101,7 +61,7 @@ static void ReadOnceAndScan(benchmark::State &state)
 
 static void CatProcess(benchmark::State &state)
 {
-    const QString path = executable(state.range(0) * MiB);
+    const QString path = benchExecutable(state.range(0) * MiB);
     for (auto _ : state) {
         if (QProcess::execute(
                 QStringLiteral("sh"),

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes the editor's number texts, names file and both load paths with
-# libFuzzer, under AddressSanitizer and UndefinedBehaviorSanitizer.
-#   bash tools/fuzz.sh [SECONDS]     (default 600: ten minutes in all)
+# Fuzzes the editor's number texts, names file, both load paths and the
+# table text reader with libFuzzer, under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+#   bash tools/fuzz.sh [SECONDS [TARGET...]]   (default 600: ten minutes in all,
+#                                               every target)
 # The time is shared among the targets. Each starts from the committed
 # corpus in tests/fuzz/corpus and keeps what it finds in build/fuzz/corpus;
 # an input that breaks a check is written to build/fuzz/artifacts and the
@@ -14,7 +16,8 @@ EXTRA_PACKAGES="clang libclang-rt-14-dev" tools/install-deps.sh
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKGF_FUZZ=ON -DKGF_SANITIZE=ON -DKGF_BUILD_BENCH=OFF >/dev/null
-targets=(number_text line_encoding names load)
+targets=(number_text line_encoding names load table_text)
+[ $# -lt 2 ] || targets=("${@:2}")
 cmake --build build/fuzz --target "${targets[@]/#/fuzz_}"
 
 each=$((seconds / ${#targets[@]}))

@@ -20,6 +20,7 @@ file=$(deb)
 
 files=(usr/bin/kgf-formation-editor usr/share/applications/kgf-formation-editor.desktop
     usr/share/metainfo/io.github.kgf_formation_editor.metainfo.xml
+    usr/share/mime/packages/kgf-formation-editor.xml
     usr/share/icons/hicolor/scalable/apps/kgf-formation-editor.svg)
 for size in 16 22 24 32 48 64 128 256; do
     files+=(usr/share/icons/hicolor/${size}x${size}/apps/kgf-formation-editor.png)

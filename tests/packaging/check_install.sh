@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the build into a staging folder and checks what lands there:
 # every file a desktop needs, a desktop entry that desktop-file-validate
-# passes without a word, and metainfo that appstreamcli passes, pedantic.
+# passes without a word, metainfo that appstreamcli passes, pedantic, and a
+# MIME type that update-mime-database takes silently and that gives the
+# game's frmation.dat to the desktop entry.
 #   check_install.sh BUILD_DIR      exit 77: a validator is missing
 set -euo pipefail
 build=$1
-for tool in desktop-file-validate appstreamcli; do
+for tool in desktop-file-validate appstreamcli update-mime-database; do
     if ! command -v "$tool" >/dev/null; then
-        echo "skipped: $tool is missing (Debian packages desktop-file-utils and appstream)"
+        echo "skipped: $tool is missing (Debian packages desktop-file-utils, appstream and"
+        echo "shared-mime-info)"
         exit 77
     fi
 done
@@ -18,6 +21,7 @@ cmake --install "$build" --prefix "$staging" >/dev/null
 status=0
 for file in bin/kgf-formation-editor share/applications/kgf-formation-editor.desktop \
     share/metainfo/io.github.kgf_formation_editor.metainfo.xml \
+    share/mime/packages/kgf-formation-editor.xml \
     share/icons/hicolor/scalable/apps/kgf-formation-editor.svg; do
     [ -f "$staging/$file" ] || { echo "missing: $file"; status=1; }
 done
@@ -39,4 +43,17 @@ if ! said=$(appstreamcli validate --no-net --pedantic --no-color \
 fi
 echo "appstreamcli: $said"
 if grep -qE '^[EWIP]:' <<<"$said"; then status=1; fi
+
+# The type the desktop entry opens is the one the MIME package gives frmation.dat.
+mime=$staging/share/mime
+# (It warns about a folder outside the data folders the session searches.)
+said=$(XDG_DATA_DIRS=$staging/share update-mime-database "$mime" 2>&1) || status=1
+[ -z "$said" ] || { echo "update-mime-database: $said"; status=1; }
+type=$(awk -F: '$3 == "frmation.dat" { print $2 }' "$mime/globs2")
+[ "$type" = application/x-kgf-formation-table ] ||
+    { echo "frmation.dat is of type '$type'"; status=1; }
+grep -qx "MimeType=$type;" "$staging"/share/applications/kgf-formation-editor.desktop ||
+    { echo "the desktop entry does not open $type"; status=1; }
+grep -q '^Exec=kgf-formation-editor %f$' "$staging"/share/applications/kgf-formation-editor.desktop ||
+    { echo "the desktop entry does not pass the file"; status=1; }
 exit $status

@@ -1,0 +1,199 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+
+namespace
+{
+
+const QStringList ModeWords{QStringLiteral("export"), QStringLiteral("import"),
+                            QStringLiteral("diff")};
+const QStringList HelpWords{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
+                            QStringLiteral("/?")};
+const QStringList VersionWords{QStringLiteral("-v"), QStringLiteral("--version")};
+
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
+    QCommandLineOption start{QStringLiteral("start"), QString(), QStringLiteral("N")};
+    QCommandLineOption startA{QStringLiteral("start-a"), QString(), QStringLiteral("N")};
+    QCommandLineOption startB{QStringLiteral("start-b"), QString(), QStringLiteral("N")};
+    QCommandLineOption format{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
+    QCommandLineOption output{
+        {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
+    QCommandLineOption force{QStringLiteral("force")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOptions({help, version, start, startA, startB, format, output, force});
+    }
+};
+
+Invocation usageError(const QString &error)
+{
+    Invocation invocation;
+    invocation.usageError = error;
+    return invocation;
+}
+
+// A start location as typed: digits only, at most 2147483647.
+bool isStartLocation(const QString &text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    return ok && !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
+           value <= 2147483647;
+}
+
+} // namespace
+
+bool wantsTextMode(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1))
+        if (ModeWords.contains(argument) || HelpWords.contains(argument) ||
+            VersionWords.contains(argument))
+            return true;
+    return false;
+}
+
+Invocation parseTextInvocation(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const Options options;
+    options.addTo(parser);
+    const QStringList helpAsked = arguments.mid(1);
+    if (std::any_of(helpAsked.begin(), helpAsked.end(),
+                    [](const QString &word) { return HelpWords.contains(word); })) {
+        Invocation invocation;
+        invocation.mode = Mode::Help;
+        return invocation;
+    }
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(options.version)) {
+        Invocation invocation;
+        invocation.mode = Mode::Version;
+        return invocation;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() || !ModeWords.contains(positional.first()))
+        return usageError(QStringLiteral("The mode (export, import or diff) must come before "
+                                         "the files."));
+    Invocation invocation;
+    const QString mode = positional.first();
+    invocation.files = positional.mid(1);
+    invocation.mode = mode == QLatin1String("export")   ? Mode::Export
+                      : mode == QLatin1String("import") ? Mode::Import
+                                                        : Mode::Diff;
+
+    // Which options each mode takes, and how many files.
+    const struct {
+        const QCommandLineOption &option;
+        Mode mode;
+        Mode alsoFor;
+    } owners[] = {
+        {options.start, Mode::Export, Mode::Export},  {options.output, Mode::Export, Mode::Export},
+        {options.format, Mode::Export, Mode::Import}, {options.force, Mode::Import, Mode::Import},
+        {options.startA, Mode::Diff, Mode::Diff},     {options.startB, Mode::Diff, Mode::Diff}};
+    for (const auto &owner : owners)
+        if (parser.isSet(owner.option) && invocation.mode != owner.mode &&
+            invocation.mode != owner.alsoFor)
+            return usageError(QStringLiteral("--%1 is not an option of %2.")
+                                  .arg(owner.option.names().constLast(), mode));
+    const int files = invocation.mode == Mode::Export ? 1 : 2;
+    if (invocation.files.size() != files) {
+        const QString wanted = invocation.mode == Mode::Export   ? QStringLiteral("one file, FILE")
+                               : invocation.mode == Mode::Import ? QStringLiteral("TEXT and TARGET")
+                                                                 : QStringLiteral("A and B");
+        return usageError(QStringLiteral("%1 takes %2; %3 given.")
+                              .arg(mode, wanted, QString::number(invocation.files.size())));
+    }
+
+    if (parser.isSet(options.format)) {
+        const QString format = parser.value(options.format);
+        if (format != QLatin1String("json") && format != QLatin1String("csv"))
+            return usageError(QStringLiteral("--format is json or csv, not \"%1\".").arg(format));
+        invocation.format = format == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
+        invocation.formatGiven = true;
+    }
+    invocation.output = parser.value(options.output);
+    if (parser.isSet(options.output) && invocation.output.isEmpty())
+        return usageError(QStringLiteral("--output needs a file name."));
+    invocation.force = parser.isSet(options.force);
+    const struct {
+        const QCommandLineOption &option;
+        QString &target;
+    } starts[] = {{options.start, invocation.start},
+                  {options.startA, invocation.startA},
+                  {options.startB, invocation.startB}};
+    for (const auto &start : starts) {
+        start.target =
+            parser.isSet(start.option) ? parser.value(start.option) : QStringLiteral("0");
+        if (!isStartLocation(start.target))
+            return usageError(QStringLiteral("--%1 is a byte offset from 0 to 2147483647, not "
+                                             "\"%2\".")
+                                  .arg(start.option.names().constFirst(), start.target));
+    }
+    return invocation;
+}
+
+Invocation parseWindowInvocation(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    Invocation invocation;
+    invocation.files = parser.positionalArguments();
+    if (invocation.files.size() > 1)
+        return usageError(QStringLiteral("The window opens one file at a time; %1 given.")
+                              .arg(invocation.files.size()));
+    return invocation;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: kgf-formation-editor [FILE]\n"
+        "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
+        "       kgf-formation-editor import [--format json|csv] [--force] TEXT TARGET\n"
+        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n");
+}
+
+QString helpText()
+{
+    return usageText() + QStringLiteral(R"(
+Editor for the formation table of the flight simulator KGF.
+
+  (no mode)  Opens the window; with FILE, loads it as Load does.
+  export     Writes the table of FILE as JSON or CSV text. FILE is a
+             formation data file, read from start location N (default 0),
+             or the game executable (a name ending in F.EXE), searched for
+             the table's signature. Formation names come from readorder.txt
+             in the working directory when it is there.
+  import     Reads a table text (TEXT "-" is standard input), checks all of
+             it, and saves the formations it holds into the first 1,488
+             bytes of TARGET; every other byte of TARGET stays. A TARGET
+             that does not exist yet needs all 31 formations. A TARGET
+             ending in .exe is refused without --force: a table at the
+             start of a program breaks it.
+  diff       Prints what differs between the tables of A and B, field by
+             field. Exit status 0: the same, 1: different, 2: trouble.
+
+Options:
+  --start N            start location of a data FILE (default 0)
+  --start-a N          start location of a data file A (default 0)
+  --start-b N          start location of a data file B (default 0)
+  --format json|csv    export: the text's form (default json); import: the
+                       form of TEXT (default: told by its first character)
+  -o, --output OUT     export: write the text to OUT, not standard output
+  --force              import: write into a TARGET ending in .exe
+  -h, --help           show this help
+  -v, --version        show the version
+
+Exit status: 0 done, 1 failed (one line on standard error says why), 2 the
+command line is wrong; diff as above.
+)");
+}

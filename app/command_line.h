@@ -1,0 +1,38 @@
+#pragma once
+
+#include "table_text.h"
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line. Without a mode it starts the window, with a
+// file to load; the modes export, import and diff, --help and --version
+// only print or write text and need no display.
+
+enum class Mode { Window, Export, Import, Diff, Help, Version };
+
+struct Invocation {
+    Mode mode = Mode::Window;
+    QString usageError; // set when the command line is wrong: print it with the usage, exit 2
+    QStringList files;  // the files after the mode, in order
+    TextFormat format = TextFormat::Json;
+    bool formatGiven = false;
+    QString output; // export: empty for standard output
+    QString start;  // the start locations as given, whole numbers from 0
+    QString startA;
+    QString startB;
+    bool force = false;
+};
+
+// Whether the arguments (the program first) ask for a mode that needs no
+// window: a mode word, --help or --version anywhere. Looks at the words
+// only, so it can run before any application object exists.
+bool wantsTextMode(const QStringList &arguments);
+
+// The command line of a text mode, or of the window once Qt has taken out
+// its own options (-platform, -style, ...).
+Invocation parseTextInvocation(const QStringList &arguments);
+Invocation parseWindowInvocation(const QStringList &arguments);
+
+QString helpText();
+QString usageText(); // the short form printed after a usage error

@@ -1,0 +1,245 @@
+#include "text_modes.h"
+
+#include "formation_names.h"
+#include "formation_table.h"
+#include "import_target.h"
+#include "native_file.h"
+#include "table_diff.h"
+#include "table_loader.h"
+#include "table_saver.h"
+#include "table_text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <cstdio>
+
+namespace
+{
+
+constexpr int Failed = 1;
+constexpr int Trouble = 2; // diff
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// One line on standard error.
+void tell(const QString &message)
+{
+    QString line = message;
+    line.replace(u'\n', u' ');
+    std::fprintf(stderr, "kgf-formation-editor: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+        !out.flush()) {
+        tell(QStringLiteral("Could not write to standard output: %1.")
+                 .arg(plainReason(out.errorString(), "the system refused the bytes")));
+        return false;
+    }
+    return true;
+}
+
+// Writes a whole text file: a regular file is replaced only once all of it
+// is written; a pipe or device is written directly.
+bool writeOutputFile(const QString &path, const QByteArray &bytes)
+{
+    if (path == QLatin1String("-"))
+        return writeStandardOutput(bytes);
+    const PathKind kind = pathKind(path);
+    QString reason;
+    if (kind == PathKind::Folder) {
+        reason = notRegularReason(kind);
+    } else if (kind == PathKind::Special) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+            reason = plainReason(file.errorString(), "the system refused the bytes");
+    } else {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+            reason = plainReason(file.errorString(), "the system refused the bytes");
+    }
+    if (reason.isEmpty())
+        return true;
+    tell(QStringLiteral("Could not write %1: %2.").arg(shownPath(path), reason));
+    return false;
+}
+
+struct TextInput {
+    bool ok = false;
+    QByteArray bytes;
+    QString name; // for messages
+};
+
+// Standard input to its end, through the C library: Qt's file on a stream
+// reports the end of a pipe on Windows as a read error.
+TextInput readStandardInput()
+{
+    TextInput input;
+    input.name = QStringLiteral("standard input");
+    input.bytes.resize(MaxTableTextBytes + 1);
+    size_t total = 0;
+    while (total < size_t(input.bytes.size())) {
+        const size_t got =
+            std::fread(input.bytes.data() + total, 1, size_t(input.bytes.size()) - total, stdin);
+        if (got == 0)
+            break;
+        total += got;
+    }
+    if (std::ferror(stdin)) {
+        tell(QStringLiteral("Could not read standard input: the system reported a read error."));
+        return input;
+    }
+    input.bytes.resize(qsizetype(total));
+    input.ok = true;
+    return input;
+}
+
+// TEXT as bytes: a file, or standard input for "-". Reads one byte past the
+// size limit at most, so an endless input cannot fill the memory.
+TextInput readTextInput(const QString &path)
+{
+    if (path == QLatin1String("-"))
+        return readStandardInput();
+    TextInput input;
+    input.name = shownPath(path);
+    const PathKind kind = pathKind(path);
+    if (kind == PathKind::Missing || kind == PathKind::Folder || kind == PathKind::BrokenLink) {
+        tell(QStringLiteral("Could not open %1: %2.").arg(input.name, notRegularReason(kind)));
+        return input;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        tell(
+            QStringLiteral("Could not open %1: %2.")
+                .arg(input.name, plainReason(file.errorString(), "the system refused to open it")));
+        return input;
+    }
+    input.bytes.resize(MaxTableTextBytes + 1);
+    const qint64 got = readUpTo(file, input.bytes.data(), input.bytes.size());
+    if (got < 0) {
+        tell(QStringLiteral("Could not read %1: %2.")
+                 .arg(input.name,
+                      plainReason(file.errorString(), "the system reported a read error")));
+        return input;
+    }
+    input.bytes.resize(got);
+    input.ok = true;
+    return input;
+}
+
+// The names of readorder.txt in the working directory; none when it is not there.
+QStringList formationNames()
+{
+    const FormationNames names =
+        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
+    if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
+        tell(names.problem);
+    return names.names;
+}
+
+int runExport(const Invocation &invocation)
+{
+    const LoadResult loaded = loadTable(invocation.files[0], invocation.start);
+    if (!loaded.ok) {
+        tell(loaded.error);
+        return Failed;
+    }
+    const QByteArray text = writeTableText(loaded.table, formationNames(), invocation.format);
+    const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
+                                                     : writeOutputFile(invocation.output, text);
+    return written ? 0 : Failed;
+}
+
+int runImport(const Invocation &invocation)
+{
+    const QString &target = invocation.files[1];
+    if (isProgramPath(target) && !invocation.force) {
+        tell(QStringLiteral("%1 is a program: a table written at its start breaks it, and the "
+                            "game would no longer run. Give --force to write it anyway.")
+                 .arg(shownPath(target)));
+        return Failed;
+    }
+    const TextInput input = readTextInput(invocation.files[0]);
+    if (!input.ok)
+        return Failed;
+    const TextFormat format =
+        invocation.formatGiven ? invocation.format : detectTextFormat(input.bytes);
+    const TableText text = readTableText(input.bytes, format);
+    if (!text.ok) {
+        tell(QStringLiteral("%1: %2").arg(input.name, text.error));
+        return Failed;
+    }
+    const TargetTable base = importBase(target, text);
+    if (!base.ok) {
+        tell(base.error);
+        return Failed;
+    }
+    const QString error = saveImported(target, applyTableText(base.table, text));
+    if (!error.isEmpty()) {
+        tell(error);
+        return Failed;
+    }
+    return 0;
+}
+
+int runDiff(const Invocation &invocation)
+{
+    const LoadResult a = loadTable(invocation.files[0], invocation.startA);
+    if (!a.ok) {
+        tell(a.error);
+        return Trouble;
+    }
+    const LoadResult b = loadTable(invocation.files[1], invocation.startB);
+    if (!b.ok) {
+        tell(b.error);
+        return Trouble;
+    }
+    const QList<FormationChanges> changes = diffTables(a.table, b.table);
+    if (changes.isEmpty())
+        return 0;
+    return writeStandardOutput(diffText(changes, formationNames()).toUtf8()) ? 1 : Trouble;
+}
+
+} // namespace
+
+int reportUsageError(const QString &error)
+{
+    tell(error);
+    std::fprintf(stderr, "%sTry kgf-formation-editor --help for more.\n",
+                 usageText().toLocal8Bit().constData());
+    return 2;
+}
+
+int runTextMode(const Invocation &invocation)
+{
+    if (!invocation.usageError.isEmpty())
+        return reportUsageError(invocation.usageError);
+    switch (invocation.mode) {
+    case Mode::Help:
+        return writeStandardOutput(helpText().toUtf8()) ? 0 : Failed;
+    case Mode::Version:
+        return writeStandardOutput(QStringLiteral("kgf-formation-editor %1\n")
+                                       .arg(QCoreApplication::applicationVersion())
+                                       .toUtf8())
+                   ? 0
+                   : Failed;
+    case Mode::Export:
+        return runExport(invocation);
+    case Mode::Import:
+        return runImport(invocation);
+    case Mode::Diff:
+        return runDiff(invocation);
+    case Mode::Window:
+        break;
+    }
+    Q_ASSERT_X(false, "runTextMode", "the window is no text mode");
+    return Failed;
+}

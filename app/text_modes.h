@@ -1,0 +1,10 @@
+#pragma once
+
+#include "command_line.h"
+
+// Runs export, import or diff, --help or --version, printing to standard
+// output and error; gives the exit status. Needs a QCoreApplication.
+int runTextMode(const Invocation &invocation);
+
+// Prints a usage error and the usage; gives the exit status 2.
+int reportUsageError(const QString &error);

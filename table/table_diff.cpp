@@ -1,0 +1,88 @@
+#include "table_diff.h"
+
+#include "formation_line.h"
+#include "formation_table.h"
+#include "line_captions.h"
+#include "number_text.h"
+
+namespace
+{
+
+QString typeText(const FormationLine &line)
+{
+    const QString caption = typeCaption(line.typeIndex());
+    return caption.isEmpty() ? QStringLiteral("type index %1").arg(line.typeIndex()) : caption;
+}
+
+QString modifiersText(const FormationLine &line)
+{
+    QStringList set;
+    for (int k = 0; k < FormationLine::ModifierCount; ++k)
+        if (line.hasModifier(k))
+            set << modifierCaption(k);
+    return set.isEmpty() ? QStringLiteral("none") : set.join(QStringLiteral(", "));
+}
+
+QList<FieldChange> lineChanges(const FormationLine &a, const FormationLine &b)
+{
+    const struct {
+        const char *field;
+        QString before;
+        QString after;
+    } fields[] = {
+        {"type", typeText(a), typeText(b)},
+        {"modifiers", modifiersText(a), modifiersText(b)},
+        {"count", QString::number(a.count), QString::number(b.count)},
+        {"xFeet", formatFeet(a.xOffset), formatFeet(b.xOffset)},
+        {"yFeet", formatFeet(a.yOffset), formatFeet(b.yOffset)},
+        {"zFeet", formatFeet(a.zOffset), formatFeet(b.zOffset)},
+        {"byte0", QString::number(a.byte0), QString::number(b.byte0)},
+        {"byte3", QString::number(a.byte3), QString::number(b.byte3)},
+    };
+    QList<FieldChange> changes;
+    for (const auto &field : fields)
+        if (field.before != field.after)
+            changes.append({QLatin1String(field.field), field.before, field.after});
+    return changes;
+}
+
+} // namespace
+
+QList<FormationChanges> diffTables(const QByteArray &before, const QByteArray &after)
+{
+    Q_ASSERT(before.size() == FormationTable::ByteCount && after.size() == before.size());
+    QList<FormationChanges> changes;
+    for (int formation = 0; formation < FormationTable::FormationCount; ++formation) {
+        FormationChanges formationChanges{formation, {}};
+        for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
+            const int at = (FormationTable::rowOfLine(formation, line) - 1) * FormationLine::Size;
+            const QList<FieldChange> fields =
+                lineChanges(FormationLine::fromBytes(before.mid(at, FormationLine::Size)),
+                            FormationLine::fromBytes(after.mid(at, FormationLine::Size)));
+            if (!fields.isEmpty())
+                formationChanges.lines.append({line, fields});
+        }
+        if (!formationChanges.lines.isEmpty())
+            changes.append(formationChanges);
+    }
+    return changes;
+}
+
+QString diffText(const QList<FormationChanges> &changes, const QStringList &names)
+{
+    QString text;
+    for (const FormationChanges &formation : changes) {
+        const QString name = names.value(formation.formation);
+        text += QStringLiteral("formation %1").arg(formation.formation);
+        if (!name.isEmpty())
+            text += QStringLiteral(" (%1)").arg(name);
+        text += u'\n';
+        for (const LineChanges &line : formation.lines) {
+            text += QStringLiteral("  line %1\n").arg(line.line);
+            for (const FieldChange &field : line.fields)
+                text += QStringLiteral("    %1: %2 -> %3\n")
+                            .arg(field.field, field.before, field.after);
+        }
+    }
+    return text;
+}

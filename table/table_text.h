@@ -1,0 +1,75 @@
+#pragma once
+
+#include "formation_line.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// The table as text, for people, diff tools and spreadsheets: JSON, or CSV
+// with one row per line. Both say what they are ("format", "formatVersion"),
+// give each formation its number and name and each line its number, type
+// (by caption and by index), modifiers by caption, count, the offsets in
+// feet as the window shows them and in stored units, and the two bytes the
+// window does not show.
+//
+// Reading takes texts from anywhere (files from forums, the clipboard), so
+// it checks all of a text before it gives anything back, and every message
+// names the place: a JSON path such as formations[3].lines[1].count, or a
+// CSV row and column.
+
+enum class TextFormat { Json, Csv };
+
+inline constexpr char TableTextFormatName[] = "KGF formation table";
+inline constexpr int TableTextFormatVersion = 1;
+// Longer texts are refused before they are parsed.
+inline constexpr qsizetype MaxTableTextBytes = qsizetype(16) << 20;
+
+// One line as read: every field but the two carried bytes is always given.
+struct TextLine {
+    FormationLine line; // byte0 and byte3 are 0 where the text leaves them out
+    bool hasByte0 = false;
+    bool hasByte3 = false;
+};
+
+struct TextFormation {
+    int formation = 0;             // 0..30
+    std::array<TextLine, 3> lines; // lines 1, 2 and 3
+};
+
+struct TableText {
+    bool ok = false;
+    QString error;                   // where and what, in plain words, when not ok
+    QList<TextFormation> formations; // by ascending number, each at most once
+};
+
+// JSON when the first character after blanks (and a UTF-8 byte order mark)
+// is "{", CSV otherwise.
+TextFormat detectTextFormat(QByteArrayView text);
+
+TableText readTableText(QByteArrayView text, TextFormat format);
+inline TableText readTableText(QByteArrayView text)
+{
+    return readTableText(text, detectTextFormat(text));
+}
+
+// The whole table (1,488 bytes) with the names of formations 0..30 (missing
+// names are empty).
+QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format);
+
+// One formation of the table as a JSON text of the same form, holding only it.
+QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name);
+
+// Whether the text gives all 31 formations, enough to make a table of its own.
+bool coversWholeTable(const TableText &text);
+
+// `base` (1,488 bytes) with every formation of the text put in; a carried
+// byte the text leaves out keeps its value in `base`.
+QByteArray applyTableText(const QByteArray &base, const TableText &text);
+
+// `base` with one read formation put in as formation `formation`, whatever
+// number the text gave it.
+QByteArray applyTextFormation(const QByteArray &base, int formation, const TextFormation &read);

@@ -1,0 +1,77 @@
+#pragma once
+
+// What the JSON and CSV forms of the table share: the names of the fields
+// and the checks of one line once its fields are taken out of the text.
+
+#include "table_text.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace tabletext
+{
+
+inline constexpr int Axes = 3; // X, Y, Z
+
+// "xFeet", "yStored", ...
+QString feetField(int axis);
+QString storedField(int axis);
+
+// The CSV header, which also gives the order of the columns written.
+QStringList csvHeader();
+
+// A number as the text gave it: its value, and how to show it in a message.
+struct GivenNumber {
+    double value = 0;
+    QString shown;
+};
+
+// The fields of one line, each absent where the text leaves it out.
+// Offsets in feet are numbers already, read as the window reads its boxes.
+struct LineFields {
+    std::optional<QString> type; // a caption, not yet checked
+    std::optional<GivenNumber> typeIndex;
+    std::array<bool, FormationLine::ModifierCount> modifiers{};
+    std::optional<GivenNumber> count;
+    std::array<std::optional<GivenNumber>, Axes> feet;
+    std::array<std::optional<GivenNumber>, Axes> stored;
+    std::optional<GivenNumber> byte0;
+    std::optional<GivenNumber> byte3;
+};
+
+// How a message names a field of the line (an empty field: the line itself).
+using PlaceOf = std::function<QString(const QString &field)>;
+
+struct LineCheck {
+    bool ok = false;
+    TextLine line;
+    QString error;
+};
+
+// The line the fields give, or the first thing wrong with them.
+LineCheck checkLine(const LineFields &fields, const PlaceOf &place);
+
+// A whole number from `low` to `high`, or nothing.
+std::optional<int> wholeIn(double value, double low, double high);
+
+// A text of the input as a message shows it: in quotes, cut after a few
+// dozen characters, control characters written as escapes.
+QString shown(QStringView text);
+
+// A number as a message shows it: whole numbers without a point.
+QString shownNumber(double value);
+
+} // namespace tabletext
+
+namespace tabletext
+{
+
+// The two readers, for a text within the size limit, without a byte order mark.
+TableText readJson(QByteArrayView text);
+TableText readCsv(QByteArrayView text);
+
+} // namespace tabletext

@@ -1,0 +1,312 @@
+// The built program's text modes, run as a user runs them: without a
+// display, reading files and standard input, writing standard output.
+#include "table_loader.h"
+#include "table_text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 37 + seed * 11 + i / 7) & 0xFF);
+    return bytes;
+}
+
+// A game executable: the table after its signature, somewhere past the search start.
+QByteArray executable(const QByteArray &table)
+{
+    QByteArray bytes(SignatureScanStart + 4000, 'x');
+    QByteArray withSignature = table;
+    withSignature.replace(0, 5, tableSignature());
+    return bytes + withSignature + QByteArray(100, 'y');
+}
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void exportWrites_data();
+    void exportWrites();
+    void importApplies_data();
+    void importApplies();
+    void importRefuses_data();
+    void importRefuses();
+    void diffs_data();
+    void diffs();
+    void usage_data();
+    void usage();
+
+private:
+    QString file(const QString &name, const QByteArray &bytes) const;
+    QByteArray contents(const QString &name) const;
+    Run run(const QStringList &arguments, const QByteArray &input = {}) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QByteArray m_table = pattern(1488, 1);
+    QStringList m_names;
+};
+
+void CommandLineTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_table.replace(0, 5, tableSignature()); // as the game's own table begins
+    m_names = QStringList(32);
+    QByteArray names;
+    for (int f = 0; f < 31; ++f) {
+        m_names[f] = QStringLiteral("Formation, \"%1\"").arg(f);
+        names += m_names[f].toUtf8() + "\r\n";
+    }
+    file(QStringLiteral("readorder.txt"), names);
+}
+
+QString CommandLineTest::file(const QString &name, const QByteArray &bytes) const
+{
+    QFile out(m_dir->filePath(name));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(name));
+    return out.fileName();
+}
+
+QByteArray CommandLineTest::contents(const QString &name) const
+{
+    QFile in(m_dir->filePath(name));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(missing)");
+}
+
+Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input) const
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(PROGRAM)),
+                  arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.status = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void CommandLineTest::exportWrites_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<TextFormat>("format");
+    QTest::newRow("data file, json") << "frmation.dat" << QStringList{} << TextFormat::Json;
+    QTest::newRow("data file at a start, csv")
+        << "shifted.dat" << QStringList{"--start", "16", "--format", "csv"} << TextFormat::Csv;
+    QTest::newRow("executable, to a file")
+        << "kgf.exe" << QStringList{"--output", "out.txt"} << TextFormat::Json;
+}
+
+void CommandLineTest::exportWrites()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, options);
+    QFETCH(TextFormat, format);
+    file(QStringLiteral("frmation.dat"), m_table + "tail");
+    file(QStringLiteral("shifted.dat"), QByteArray(16, 'z') + m_table);
+    file(QStringLiteral("kgf.exe"), executable(m_table));
+    const Run result = run(QStringList{QStringLiteral("export")} + options + QStringList{source});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    const QByteArray text = options.contains(QStringLiteral("--output"))
+                                ? contents(QStringLiteral("out.txt"))
+                                : result.out;
+    QCOMPARE(text, writeTableText(m_table, m_names, format));
+}
+
+void CommandLineTest::importApplies_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("before"); // empty: no such file yet
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray other = pattern(1488, 9);
+    const QByteArray one = writeFormationText(other, 7, QString());
+    QByteArray seventh = m_table;
+    seventh.replace(7 * 48, 48, other.mid(7 * 48, 48));
+    QTest::newRow("one formation into a longer file, from standard input")
+        << QStringList{"import", "-", "frmation.dat"} << one << "frmation.dat" << m_table + "tail"
+        << seventh + "tail";
+    QTest::newRow("a whole table in csv, into a new file")
+        << QStringList{"import", "--format", "csv", "table.csv", "new.dat"}
+        << writeTableText(other, m_names, TextFormat::Csv) << "new.dat" << QByteArray() << other;
+    QTest::newRow("into a program with --force")
+        << QStringList{"import", "--force", "-", "kgf.exe"} << one << "kgf.exe" << m_table + "code"
+        << seventh + "code";
+}
+
+void CommandLineTest::importApplies()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    file(QStringLiteral("table.csv"), input);
+    if (!before.isEmpty())
+        file(target, before);
+    const Run result = run(arguments, input);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    QCOMPARE(contents(target), after);
+}
+
+void CommandLineTest::importRefuses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("message");
+
+    const QByteArray whole = writeTableText(QByteArray(1488, '\0'), {}, TextFormat::Json);
+    const QStringList import{"import", "text.json", "frmation.dat"};
+    auto changed = [&whole](const QByteArray &from, const QByteArray &to) {
+        return QByteArray(whole).replace(whole.indexOf(from), from.size(), to); // the first only
+    };
+    QTest::newRow("not json") << import << QByteArray("{") << 1
+                              << QByteArray("text.json: line 1, column 2: this is not valid JSON");
+    QTest::newRow("count out of range")
+        << import << changed(R"("count": 0)", R"("count": 256)") << 1
+        << QByteArray("text.json: formations[0].lines[0].count: 256 is not a number of aircraft "
+                      "from 0 to 255.");
+    QTest::newRow("unknown field")
+        << import << changed("\"byte0\"", "\"byte1\"") << 1
+        << QByteArray(R"(text.json: formations[0].lines[0]: "byte1" is not a field of a line)");
+    QTest::newRow("unknown caption")
+        << import << changed("Line Astern", "Line astern") << 1
+        << QByteArray(R"(formations[0].lines[0].type: "Line astern" is not a type)");
+    QTest::newRow("feet and stored disagree")
+        << import << changed(R"("yFeet": "0")", R"("yFeet": "1")") << 1
+        << QByteArray(R"(formations[0].lines[0].yFeet: "1" feet is stored as 21, but yStored )"
+                      "is 0.");
+    QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
+                               << QByteArray("text.json: The text is 16,777,217 bytes long");
+    QTest::newRow("program without --force, refused before the text is read")
+        << QStringList{"import", "nothing.json", "KGF.EXE"} << QByteArray() << 1
+        << QByteArray("KGF.EXE is a program: a table written at its start breaks it");
+    QTest::newRow("some formations into a file that does not exist")
+        << QStringList{"import", "text.json", "new.dat"}
+        << writeFormationText(pattern(1488, 4), 3, QString()) << 1
+        << QByteArray("new.dat does not exist yet, so the text must give all 31 formations; it "
+                      "gives 1.");
+    QTest::newRow("one file only") << QStringList{"import", "text.json"} << whole << 2
+                                   << QByteArray("import takes TEXT and TARGET; 1 given.");
+}
+
+void CommandLineTest::importRefuses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, text);
+    QFETCH(int, status);
+    QFETCH(QByteArray, message);
+    file(QStringLiteral("text.json"), text);
+    const QByteArray before = m_table + "tail";
+    for (const char *name : {"frmation.dat", "KGF.EXE"})
+        file(QLatin1String(name), before);
+    const Run result = run(arguments);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(message), result.err.constData());
+    QCOMPARE(result.err.count('\n'), status == 2 ? 6 : 1); // the usage after a usage error
+    QCOMPARE(result.out, QByteArray());
+    for (const char *name : {"frmation.dat", "KGF.EXE"})
+        QCOMPARE(contents(QLatin1String(name)), before);
+    QCOMPARE(contents(QStringLiteral("new.dat")), QByteArray("(missing)"));
+}
+
+void CommandLineTest::diffs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("same table in a data file and an executable")
+        << QStringList{"diff", "kgf.exe", "frmation.dat"} << 0 << QByteArray();
+    QTest::newRow("changed count and offset")
+        << QStringList{"diff", "--start-b", "3", "frmation.dat", "changed.dat"} << 1
+        << QByteArray("formation 2 (Formation, \"2\")\n  line 3\n    count: 5 -> 4\n"
+                      "    zFeet: -4.76190476190476E-02 -> 0\n");
+    QTest::newRow("a file that is not there")
+        << QStringList{"diff", "frmation.dat", "none.dat"} << 2 << QByteArray();
+}
+
+void CommandLineTest::diffs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    FormationLine line = FormationLine::fromBytes(m_table.mid(2 * 48 + 32, 16));
+    line.count = 5;
+    line.zOffset = -1;
+    m_table.replace(2 * 48 + 32, 16, line.toBytes());
+    file(QStringLiteral("frmation.dat"), m_table);
+    file(QStringLiteral("kgf.exe"), executable(m_table));
+    line.count = 4;
+    line.zOffset = 0;
+    file(QStringLiteral("changed.dat"),
+         "abc" + QByteArray(m_table).replace(2 * 48 + 32, 16, line.toBytes()));
+    const Run result = run(arguments);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.err.isEmpty(), status != 2);
+}
+
+void CommandLineTest::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("help") << QStringList{"--help"} << 0
+                          << QByteArray("Usage: kgf-formation-editor");
+    QTest::newRow("version") << QStringList{"-v"} << 0 << QByteArray("kgf-formation-editor 0.");
+    QTest::newRow("unknown option")
+        << QStringList{"export", "--bogus", "a"} << 2 << QByteArray("Unknown option 'bogus'.");
+    QTest::newRow("option of another mode") << QStringList{"export", "--force", "a"} << 2
+                                            << QByteArray("--force is not an option of export.");
+    QTest::newRow("bad format") << QStringList{"export", "--format", "xml", "a"} << 2
+                                << QByteArray("--format is json or csv, not \"xml\".");
+    QTest::newRow("bad start") << QStringList{"diff", "--start-a", "1e3", "a", "b"} << 2
+                               << QByteArray("--start-a is a byte offset from 0 to 2147483647");
+}
+
+void CommandLineTest::usage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    const Run result = run(arguments);
+    QCOMPARE(result.status, status);
+    QVERIFY2((status == 0 ? result.out : result.err).contains(said), result.err.constData());
+    if (status == 2)
+        QVERIFY(result.err.contains("Usage: kgf-formation-editor [FILE]"));
+}
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_command_line.moc"

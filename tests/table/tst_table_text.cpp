@@ -1,0 +1,341 @@
+#include "csv.h"
+#include "formation_table.h"
+#include "table_text.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace
+{
+
+constexpr int TableBytes = FormationTable::ByteCount;
+
+QByteArray randomTable(QRandomGenerator &random, int seed)
+{
+    static const qint32 extremes[] = {-2147483647 - 1, 2147483647, -1, 1, 2, -2, 0};
+    QByteArray table(TableBytes, '\0');
+    for (int line = 0; line < 93; ++line) {
+        FormationLine l;
+        l.byte0 = quint8(random.bounded(256));
+        l.typeCode = quint8((seed * 93 + line) % 256); // every type index and flag set
+        l.count = quint8(random.bounded(256));
+        l.byte3 = quint8(random.bounded(256));
+        for (qint32 *offset : {&l.xOffset, &l.yOffset, &l.zOffset})
+            *offset = random.bounded(2) ? extremes[random.bounded(7)] : qint32(random.generate());
+        table.replace(line * 16, 16, l.toBytes());
+    }
+    return table;
+}
+
+QByteArray lineBytes(int byte0, int typeCode, int count, int byte3, qint32 x, qint32 y, qint32 z)
+{
+    return FormationLine{quint8(byte0), quint8(typeCode), quint8(count), quint8(byte3), x, y, z}
+        .toBytes();
+}
+
+// A JSON text of formation 4 whose line 1 has `fields`; lines 2 and 3 are zero.
+QByteArray jsonWithLine(const QByteArray &fields)
+{
+    return R"({"format": "KGF formation table", "formatVersion": 1, "formations": [
+        {"formation": 4, "lines": [{"line": 1, )" +
+           fields + R"(},
+        {"line": 2, "typeIndex": 0, "modifiers": [], "count": 0, "xStored": 0, "yStored": 0, "zStored": 0},
+        {"line": 3, "typeIndex": 0, "modifiers": [], "count": 0, "xStored": 0, "yStored": 0, "zStored": 0}]}]})";
+}
+
+// A CSV text with `header` and, for formation 4, `line1` then zero lines 2 and 3.
+QByteArray csvWithLine(const QByteArray &header, const QByteArray &line1)
+{
+    return "format,KGF formation table,formatVersion,1\r\n"
+           "formation,line,typeIndex,One lead,Staggered,Step,Alternate,count,xStored,yStored,"
+           "zStored," +
+           header + "\r\n4,1," + line1 + "\n4,2,0,0,0,0,0,0,0,0,0\n4,3,0,0,0,0,0,0,0,0,0\n";
+}
+
+const QByteArray Base = [] {
+    QRandomGenerator random(7);
+    return randomTable(random, 0);
+}();
+
+} // namespace
+
+class TableTextTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundTrip_data();
+    void roundTrip();
+    void oneFormationPastesAnywhere();
+    void writtenLine_data();
+    void writtenLine();
+    void handMade_data();
+    void handMade();
+    void refused_data();
+    void refused();
+    void formatTold_data();
+    void formatTold();
+};
+
+void TableTextTest::roundTrip_data()
+{
+    QTest::addColumn<TextFormat>("format");
+    QTest::newRow("json") << TextFormat::Json;
+    QTest::newRow("csv") << TextFormat::Csv;
+}
+
+void TableTextTest::roundTrip()
+{
+    QFETCH(TextFormat, format);
+    QRandomGenerator random(42);
+    const QStringList awkwardNames{QStringLiteral("Vic, wide"), QStringLiteral("\"Box\""),
+                                   QStringLiteral("two\r\nlines"), QString(),
+                                   QStringLiteral("Schwarm \u00c4")};
+    for (int seed = 0; seed < 200; ++seed) {
+        const QByteArray table = randomTable(random, seed);
+        QStringList names;
+        for (int f = 0; f < 31; ++f)
+            names << awkwardNames[(seed + f) % awkwardNames.size()];
+        const QByteArray text = writeTableText(table, names, format);
+        const TableText read = readTableText(text);
+        QVERIFY2(read.ok, qPrintable(read.error));
+        QVERIFY(coversWholeTable(read));
+        QCOMPARE(applyTableText(randomTable(random, seed + 1), read), table);
+    }
+}
+
+void TableTextTest::oneFormationPastesAnywhere()
+{
+    QRandomGenerator random(3);
+    const QByteArray table = randomTable(random, 5);
+    const TableText read = readTableText(writeFormationText(table, 17, QStringLiteral("Finger")));
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QCOMPARE(read.formations.size(), 1);
+    QCOMPARE(read.formations[0].formation, 17);
+    QVERIFY(!coversWholeTable(read));
+    const QByteArray pasted = applyTextFormation(Base, 2, read.formations[0]);
+    QCOMPARE(pasted.mid(2 * 48, 48), table.mid(17 * 48, 48));
+    QCOMPARE(pasted.left(96) + pasted.mid(144), Base.left(96) + Base.mid(144));
+}
+
+void TableTextTest::writtenLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("csv");
+    QTest::newRow("echelon, staggered")
+        << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
+        << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 4, "line": 1, "modifiers": ["Staggered"],
+              "type": "Line echelon right", "typeIndex": 3, "xFeet": "100", "xStored": 2100,
+              "yFeet": "-50", "yStored": -1050, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+        << QByteArray("5,\"Vic, \"\"wide\"\"\",1,Line echelon right,3,0,1,0,0,4,100,2100,-50,-1050,"
+                      "-4.76190476190476E-02,-1,0,0");
+    QTest::newRow("index without caption, all modifiers, extremes")
+        << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
+        << QByteArray(R"({"byte0": 255, "byte3": 7, "count": 255, "line": 1,
+              "modifiers": ["One lead", "Staggered", "Step", "Alternate"], "typeIndex": 9,
+              "xFeet": "-102261126.095238", "xStored": -2147483648, "yFeet": "102261126.047619",
+              "yStored": 2147483647, "zFeet": "95.2380952380952", "zStored": 2000})")
+        << QByteArray("5,\"Vic, \"\"wide\"\"\",1,,9,1,1,1,1,255,-102261126.095238,-2147483648,"
+                      "102261126.047619,2147483647,95.2380952380952,2000,255,7");
+}
+
+void TableTextTest::writtenLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, json);
+    QFETCH(QByteArray, csv);
+    QByteArray table = Base;
+    table.replace(5 * 48, 16, line);
+    const QString name = QStringLiteral("Vic, \"wide\"");
+
+    const QJsonObject top = QJsonDocument::fromJson(writeFormationText(table, 5, name)).object();
+    QCOMPARE(top.value(QStringLiteral("format")).toString(), QStringLiteral("KGF formation table"));
+    QCOMPARE(top.value(QStringLiteral("formatVersion")).toInt(), 1);
+    const QJsonObject formation = top.value(QStringLiteral("formations"))[0].toObject();
+    QCOMPARE(formation.value(QStringLiteral("formation")).toInt(), 5);
+    QCOMPARE(formation.value(QStringLiteral("formationName")).toString(), name);
+    QCOMPARE(formation.value(QStringLiteral("lines"))[0].toObject(),
+             QJsonDocument::fromJson(json).object());
+
+    QStringList names(31);
+    names[5] = name;
+    const QList<CsvRecord> rows =
+        parseCsv(QString::fromUtf8(writeTableText(table, names, TextFormat::Csv)));
+    QCOMPARE(rows.size(), 2 + 93);
+    QCOMPARE(rows[0].fields.join(u','),
+             QStringLiteral("format,KGF formation table,formatVersion,1"));
+    QCOMPARE(
+        rows[1].fields.join(u','),
+        QStringLiteral("formation,formationName,line,type,typeIndex,One lead,Staggered,Step,"
+                       "Alternate,count,xFeet,xStored,yFeet,yStored,zFeet,zStored,byte0,byte3"));
+    QCOMPARE(csvRecord(rows[2 + 15].fields), QString::fromUtf8(csv + "\r\n"));
+}
+
+void TableTextTest::handMade_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("line1"); // formation 4, line 1 as applied onto Base
+
+    const QByteArray base1 = Base.mid(4 * 48, 16);
+    const int b0 = quint8(base1[0]), b3 = quint8(base1[3]);
+    QTest::newRow("json feet as the window reads them, carried bytes kept")
+        << jsonWithLine(R"("type": "Diamond", "modifiers": ["Step", "One lead"], "count": 3,
+                           "xFeet": " 0.5 ", "yFeet": "1.5", "zFeet": "-1E2")")
+        << lineBytes(b0, 6 + 64 + 16, 3, b3, 10, 32, -2100);
+    QTest::newRow("json numbers for feet, stored only, carried bytes given")
+        << jsonWithLine(R"("typeIndex": 12, "modifiers": [], "count": 2.0, "xFeet": -0.5,
+                           "yStored": -7, "zFeet": 100, "zStored": 2100, "byte0": 9, "byte3": 0)")
+        << lineBytes(9, 12, 2, 0, -10, -7, 2100);
+    QTest::newRow("csv with few columns, LF and blank rows")
+        << csvWithLine("", "5,0,0,1,0,9,1,2,3\n,,,\n") << lineBytes(b0, 5 + 64, 9, b3, 1, 2, 3);
+    QTest::newRow("csv with both forms, empty cells absent, byte order mark")
+        << "\xEF\xBB\xBF" +
+               csvWithLine("type,xFeet,byte3", "3,0,1,0,1,200,2100,5,-21,Line echelon right,100,")
+        << lineBytes(b0, 3 + 32 + 128, 200, b3, 2100, 5, -21);
+}
+
+void TableTextTest::handMade()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, line1);
+    const TableText read = readTableText(text);
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QByteArray expected = Base;
+    expected.replace(4 * 48, 16, line1);
+    for (int line : {1, 2})
+        expected.replace(4 * 48 + 16 * line, 16,
+                         lineBytes(quint8(Base[4 * 48 + 16 * line]), 0, 0,
+                                   quint8(Base[4 * 48 + 16 * line + 3]), 0, 0, 0));
+    QCOMPARE(applyTableText(Base, read), expected);
+}
+
+void TableTextTest::refused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+    const QByteArray good = R"("typeIndex": 0, "modifiers": [], "count": 1, "xStored": 0,
+                               "yStored": 0, "zStored": 0)";
+    const QString l = QStringLiteral("formations[0].lines[0]");
+    QTest::newRow("not json") << QByteArray("{\n}\nx")
+                              << "line 3, column 1: this is not valid JSON (garbage at the end "
+                                 "of the document).";
+    QTest::newRow("other format")
+        << QByteArray(R"({"format": "KGF", "formatVersion": 1})")
+        << R"(format: "KGF" is not "KGF formation table"; this is not a KGF formation table text.)";
+    QTest::newRow("later version")
+        << QByteArray(R"({"format": "KGF formation table", "formatVersion": 2, "formations": []})")
+        << "formatVersion: this text is of version 2; this program reads version 1.";
+    QTest::newRow("no formation")
+        << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1, "formations": []})")
+        << "formations: the list is empty; give at least one formation.";
+    QTest::newRow("typo in a key") << jsonWithLine(good + R"(, "cuont": 1)")
+                                   << l + R"(: "cuont" is not a field of a line; the fields are )"
+                                          "byte0, byte3, count, line, modifiers, type, typeIndex, "
+                                          "xFeet, xStored, yFeet, yStored, zFeet, zStored.";
+    QTest::newRow("count out of range")
+        << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": 256"))
+        << l + ".count: 256 is not a number of aircraft from 0 to 255.";
+    QTest::newRow("count in quotes")
+        << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": \"1\""))
+        << l + R"(.count: "1" is not a number; write it without quotes.)";
+    QTest::newRow("unknown caption")
+        << jsonWithLine(good + R"(, "type": "Line astern")")
+        << l + R"(.type: "Line astern" is not a type; the types are "Line Astern", "Line abreast )"
+               R"(right", "Line abreast left", "Line echelon right", "Line echelon left", )"
+               R"("Inverted V", "Diamond", "Bomber stream".)";
+    QTest::newRow("caption and index disagree")
+        << jsonWithLine(good + R"(, "type": "Diamond")")
+        << l + R"(.typeIndex: 0 does not agree with type "Diamond", which is type index 6.)";
+    QTest::newRow("modifier twice")
+        << jsonWithLine(QByteArray(good).replace("[]", R"(["Step", "Step"])"))
+        << l + R"(.modifiers[1]: "Step" is given twice.)";
+    QTest::newRow("feet and stored disagree")
+        << jsonWithLine(good + R"(, "yFeet": "-4.76190476190476E-02")")
+        << l + R"(.yFeet: "-4.76190476190476E-02" feet is stored as -1, but yStored is 0.)";
+    QTest::newRow("feet beyond the table")
+        << jsonWithLine(QByteArray(good).replace("\"xStored\": 0", "\"xFeet\": \"102261127\""))
+        << l + R"(.xFeet: "102261127" feet is more than the table can hold (from -102261126 to )"
+               "102261126 feet).";
+    QTest::newRow("stored beyond 32 bits")
+        << jsonWithLine(QByteArray(good).replace("\"zStored\": 0", "\"zStored\": 2147483648"))
+        << l + ".zStored: 2147483648 is not a whole number from -2147483648 to 2147483647.";
+    QTest::newRow("offset missing")
+        << jsonWithLine(QByteArray(good).replace(", \"xStored\": 0", ""))
+        << l + ": the X offset is missing: give xFeet, xStored or both.";
+    QTest::newRow("carried byte out of range")
+        << jsonWithLine(good + R"(, "byte3": -1)")
+        << l + ".byte3: -1 is not a byte value from 0 to 255.";
+    QTest::newRow("formation twice")
+        << QByteArray(jsonWithLine(good)).replace("]}]}", "]}, {\"formation\": 4}]}")
+        << "formations[1].formation: formation 4 is given twice, here and in formations[0].";
+    QTest::newRow("line twice")
+        << QByteArray(jsonWithLine(good)).replace("\"line\": 3", "\"line\": 2")
+        << "formations[0].lines[2].line: line 2 is given twice.";
+    QTest::newRow("two lines")
+        << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1,
+                          "formations": [{"formation": 30, "lines": [{}, {}]}]})")
+        << "formations[0].lines: there are 2 lines; a formation has exactly three, lines 1, 2 "
+           "and 3.";
+
+    const QByteArray row = "0,0,0,0,0,1,0,0,0";
+    QTest::newRow("csv not a table") << QByteArray("a,b\n")
+                                     << "row 1: the first row must be format,KGF formation table,"
+                                        "formatVersion,1; this is not a KGF formation table text.";
+    QTest::newRow("csv column missing")
+        << QByteArray(csvWithLine("", row)).replace(",count,", ",")
+        << "row 2: the header has no column count, which every line needs.";
+    QTest::newRow("csv count out of range")
+        << QByteArray(csvWithLine("", row)).replace("4,1,0,0,0,0,0,1,", "4,1,0,0,0,0,0,300,")
+        << "row 3, column count: 300 is not a number of aircraft from 0 to 255.";
+    QTest::newRow("csv modifier not 0 or 1")
+        << csvWithLine("", "0,0,yes,0,0,1,0,0,0")
+        << R"(row 3, column Staggered: "yes" is not 1 (set) or 0 (not set).)";
+    QTest::newRow("csv feet and stored disagree")
+        << csvWithLine("xFeet", row + ",1")
+        << R"(row 3, column xFeet: "1" feet is stored as 21, )"
+           "but xStored is 0.";
+    QTest::newRow("csv stray quote") << csvWithLine("", "0,0,0,0,0,1,0,0\"1,0")
+                                     << "row 3, column yStored: a quote is inside a field that "
+                                        "does not start with one.";
+    QTest::newRow("csv line missing")
+        << QByteArray(csvWithLine("", row)).replace("4,3,", "5,3,")
+        << "row 3, column line: formation 4 has no line 3; a formation has exactly three lines, "
+           "1, 2 and 3.";
+    QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
+                                      << "row 4, column 1001: the row has more than 1000 fields.";
+    QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
+                               << "The text is 16,777,217 bytes long; texts longer than 16 MiB "
+                                  "(16,777,216 bytes) are not read.";
+}
+
+void TableTextTest::refused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.error, error);
+}
+
+void TableTextTest::formatTold_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<TextFormat>("format");
+    QTest::newRow("object") << QByteArray("{}") << TextFormat::Json;
+    QTest::newRow("blanks first") << QByteArray(" \r\n\t{") << TextFormat::Json;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF{") << TextFormat::Json;
+    QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
+    QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
+}
+
+void TableTextTest::formatTold()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(TextFormat, format);
+    QCOMPARE(detectTextFormat(text), format);
+}
+
+QTEST_GUILESS_MAIN(TableTextTest)
+#include "tst_table_text.moc"
