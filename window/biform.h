@@ -55,6 +55,14 @@ public:
     // Tests wrap the files a save writes, to make it fail part-way.
     void setSaveFileWrapper(FileWrapper wrap) { m_saveFileWrapper = std::move(wrap); }
 
+    // What the context menu and the keys do with the table's history and
+    // its formations; each change is one step, and each shows its formation.
+    void undo();
+    void redo();
+    void copyFormation(int formation);
+    void pasteOverFormation(int formation); // from the clipboard's text
+    void revertFormation(int formation);    // to the table as last loaded or saved
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -110,16 +118,15 @@ private:
     void historyChanged();
     void startHistory(); // after a load: no steps, the table is the reference
     void markSaved();    // after a save: the clean point and the reference
-    void stepHistory(bool undo);
     // One step that gives formation `formation` the bytes `after`; false
     // (and no step) when they are the bytes it has.
     bool changeFormation(int formation, const QByteArray &after, const QString &what);
     void putFormation(int formation, const QByteArray &bytes);
     bool differsFromReference(int formation) const;
     void updateChangedMarks();
-    void revertFormation(int formation);
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
+    bool handleSelectorKeys(QObject *watched, QEvent *event);
 
     // The keyboard.
     void setUpKeyboard();

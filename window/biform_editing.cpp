@@ -210,7 +210,8 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }
-    if (handleKeyboard(watched, event) || handleContextMenu(watched, event))
+    if (handleKeyboard(watched, event) || handleContextMenu(watched, event) ||
+        handleSelectorKeys(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }

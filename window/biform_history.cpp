@@ -1,14 +1,20 @@
-// The table's history (undo and redo of every change), reverting a
-// formation to the loaded file, and the context menu that offers them.
+// The table's history (undo and redo of every change), copy and paste of
+// whole formations as text, reverting a formation to the loaded file, and
+// the context menu that offers them.
 #include "biform.h"
 
 #include "controls.h"
 #include "formation_change.h"
+#include "table_text.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QRadioButton>
 #include <QUndoStack>
@@ -31,8 +37,8 @@ void BiForm::setUpHistory()
         action->setShortcutVisibleInContextMenu(true);
         addAction(action);
     }
-    connect(m_undoAction, &QAction::triggered, this, [this] { stepHistory(true); });
-    connect(m_redoAction, &QAction::triggered, this, [this] { stepHistory(false); });
+    connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
+    connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
     connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
     historyChanged();
 
@@ -82,14 +88,16 @@ void BiForm::markSaved()
     updateChangedMarks();
 }
 
-void BiForm::stepHistory(bool undo)
+void BiForm::undo()
 {
     // The step shows its formation anew, so typed edits are settled first.
-    if (!settlePanel())
-        return;
-    if (undo)
+    if (settlePanel())
         m_history->undo();
-    else
+}
+
+void BiForm::redo()
+{
+    if (settlePanel())
         m_history->redo();
 }
 
@@ -141,6 +149,48 @@ void BiForm::revertFormation(int formation)
         QStringLiteral("revert of formation %1").arg(formation));
 }
 
+void BiForm::copyFormation(int formation)
+{
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(
+        writeFormationText(m_table.toBytes(), formation, m_formationNames[formation])));
+}
+
+void BiForm::pasteOverFormation(int formation)
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    QString problem;
+    TableText read;
+    // Sizes are checked before anything is converted or parsed, so a huge
+    // clipboard is refused at once.
+    if (text.trimmed().isEmpty()) {
+        problem = QStringLiteral("The clipboard holds no text.");
+    } else if (text.size() > MaxTableTextBytes) {
+        problem = QStringLiteral("The clipboard holds %1 characters, far more than a formation's "
+                                 "text.")
+                      .arg(QLocale(QLocale::English).toString(text.size()));
+    } else if (read = readTableText(text.toUtf8()); !read.ok) {
+        problem = QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error);
+    } else if (read.formations.size() != 1) {
+        problem = QStringLiteral("The clipboard holds %1 formations; paste takes one, as \"Copy "
+                                 "formation\" gives it.")
+                      .arg(read.formations.size());
+    }
+    if (!problem.isEmpty()) {
+        prompter().tell(
+            this,
+            QStringLiteral("%1 Nothing was pasted over formation %2.").arg(problem).arg(formation));
+        return;
+    }
+    if (!settlePanel())
+        return;
+    const QByteArray pasted = applyTextFormation(m_table.toBytes(), formation, read.formations[0]);
+    const QByteArray after =
+        pasted.mid(formation * FormationTable::FormationBytes, FormationTable::FormationBytes);
+    if (!changeFormation(formation, after,
+                         QStringLiteral("paste over formation %1").arg(formation)))
+        putFormation(formation, after); // the same bytes: shown all the same
+}
+
 void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
 {
     QMenu menu(this);
@@ -150,12 +200,41 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     menu.addSeparator();
     const bool chosen = formation >= 0;
     const QString number = chosen ? QStringLiteral(" %1").arg(formation) : QString();
+    QAction *copy = menu.addAction(QStringLiteral("Copy formation%1").arg(number));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(chosen);
+    QAction *paste = menu.addAction(QStringLiteral("Paste over formation%1").arg(number));
+    paste->setShortcut(QKeySequence::Paste);
+    paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
+    for (QAction *action : {copy, paste})
+        action->setShortcutVisibleInContextMenu(true);
     QAction *revert =
         menu.addAction(QStringLiteral("Revert formation%1 to the loaded file").arg(number));
     revert->setEnabled(chosen && differsFromReference(formation));
     QAction *picked = menu.exec(globalPos);
-    if (picked == revert)
+    if (picked == copy)
+        copyFormation(formation);
+    else if (picked == paste)
+        pasteOverFormation(formation);
+    else if (picked == revert)
         revertFormation(formation);
+}
+
+bool BiForm::handleSelectorKeys(QObject *watched, QEvent *event)
+{
+    // A focused selector copies and pastes its whole formation; text boxes
+    // keep their own copy and paste.
+    const int formation = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
+    if (formation < 0 || event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->matches(QKeySequence::Copy))
+        copyFormation(formation);
+    else if (key->matches(QKeySequence::Paste))
+        pasteOverFormation(formation);
+    else
+        return false;
+    return true;
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)

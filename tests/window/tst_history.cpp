@@ -1,8 +1,11 @@
+#include "table_text.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
@@ -20,6 +23,9 @@ private slots:
     void revertPutsTheLoadedBytesBack();
     void contextMenu_data();
     void contextMenu();
+    void copyAndPasteAFormation();
+    void pasteRefusesWhatIsNotOneFormation_data();
+    void pasteRefusesWhatIsNotOneFormation();
 };
 
 static QByteArray sampleTable()
@@ -272,12 +278,100 @@ void HistoryTest::contextMenu()
     const QString undo = QKeySequence(QKeySequence::Undo).toString();
     const QString redo = QKeySequence(QKeySequence::Redo).toString();
     const QString revert = formation == 5 ? QStringLiteral("on") : QStringLiteral("off");
+    QApplication::clipboard()->setText(QStringLiteral("text"));
     const QStringList expected = {
         QStringLiteral("Undo edit of formation 5|%1|on").arg(undo),
         QStringLiteral("Redo|%1|off").arg(redo),
+        QStringLiteral("Copy formation %1|%2|on")
+            .arg(formation)
+            .arg(QKeySequence(QKeySequence::Copy).toString()),
+        QStringLiteral("Paste over formation %1|%2|on")
+            .arg(formation)
+            .arg(QKeySequence(QKeySequence::Paste).toString()),
         QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert)};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
+}
+
+void HistoryTest::copyAndPasteAFormation()
+{
+    // Formation 8 of another table, with carried bytes and type index 12,
+    // copied in one window with Ctrl+C on its selector...
+    QByteArray other = sampleTable();
+    for (int i = 8 * 48; i < 9 * 48; ++i)
+        other[i] = static_cast<char>(0xC0 ^ i);
+    other[8 * 48 + 1] = '\x3C';
+    WindowFixture source;
+    start(source, other);
+    source.control(QStringLiteral("Option2(8)"))->setFocus();
+    press(QKeySequence::Copy);
+    const TableText copied = readTableText(QApplication::clipboard()->text().toUtf8());
+    QVERIFY2(copied.ok, qPrintable(copied.error));
+    QCOMPARE(copied.formations.size(), 1);
+
+    // ... and pasted over formation 3 in another with the context menu.
+    WindowFixture f;
+    start(f);
+    f.click(QStringLiteral("Option2(0)"));
+    openMenu(f.control(QStringLiteral("Option2(3)")), QStringLiteral("mouse"),
+             QStringLiteral("Paste over formation 3"));
+    QByteArray expected = sampleTable();
+    expected.replace(3 * 48, 48, other.mid(8 * 48, 48));
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+    QCOMPARE(chosen(f), 3);
+    QVERIFY(f.prompter.told.isEmpty());
+
+    // One step; revert puts every byte of the loaded formation back.
+    f.control(QStringLiteral("Command1"))->setFocus();
+    press(QKeySequence::Undo);
+    QCOMPARE(f.window->GF1().toBytes(), sampleTable());
+    press(QKeySequence::Redo);
+    f.window->revertFormation(3);
+    QCOMPARE(f.window->GF1().toBytes(), sampleTable());
+
+    // Ctrl+V on a focused selector pastes too; in a line box it pastes text.
+    f.control(QStringLiteral("Option2(30)"))->setFocus();
+    press(QKeySequence::Paste);
+    QCOMPARE(f.window->GF1().toBytes().mid(30 * 48), other.mid(8 * 48, 48));
+    f.box(1)->setFocus();
+    press(QKeySequence::Paste);
+    QVERIFY(f.box(1)->text().startsWith(u'{'));
+}
+
+void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
+{
+    QTest::addColumn<QByteArray>("clipboard");
+    QTest::addColumn<QString>("why");
+    QByteArray wrongCount = writeFormationText(sampleTable(), 6, QStringLiteral("Vic"));
+    const QByteArray count = "\"count\": " + QByteArray::number(quint8(sampleTable()[6 * 48 + 2]));
+    QVERIFY(wrongCount.contains(count));
+    wrongCount.replace(count, "\"count\": 300");
+    QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
+    QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
+    QTest::newRow("prose") << QByteArray("Try the diamond!") << "does not hold a formation";
+    QTest::newRow("the whole table")
+        << writeTableText(sampleTable(), {}, TextFormat::Json) << "holds 31 formations";
+    QTest::newRow("100 MB of text") << QByteArray(100'000'000, 'x') << "100,000,000 characters";
+}
+
+void HistoryTest::pasteRefusesWhatIsNotOneFormation()
+{
+    QFETCH(QByteArray, clipboard);
+    QFETCH(QString, why);
+    WindowFixture f;
+    start(f);
+    QApplication::clipboard()->setText(QString::fromLatin1(clipboard));
+    clipboard.clear();
+    QElapsedTimer timer;
+    timer.start();
+    f.window->pasteOverFormation(6);
+    qInfo("refused in %lld ms", timer.elapsed());
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0].left(300)));
+    QVERIFY(f.prompter.told[0].endsWith(QStringLiteral("Nothing was pasted over formation 6.")));
+    QCOMPARE(f.window->GF1().toBytes(), sampleTable());
+    QVERIFY(!f.window->hasUnsavedChanges());
+    QApplication::clipboard()->clear();
 }
 
 QTEST_MAIN(HistoryTest)
