@@ -235,6 +235,7 @@ SaveResult saveTable(const QString &path, const QByteArray &table, const FileWra
     case PathKind::Unknown: // opening it says why it cannot be written
         return writeInPlace(path, table, wrap);
     case PathKind::Folder:
+    case PathKind::Device:
     case PathKind::Special:
     case PathKind::BrokenLink:
         return notSaved(path, notRegularReason(kind));

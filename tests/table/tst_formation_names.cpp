@@ -214,7 +214,7 @@ void FormationNamesTest::notARegularFileIsUnreadable_data()
     QTest::newRow("FIFO") << "fifo"
                           << "is not a regular file";
     QTest::newRow("link to /dev/zero") << "link to device"
-                                       << "is not a regular file";
+                                       << "it is a device, not a regular file";
     QTest::newRow("folder") << "folder"
                             << "it is a folder, not a regular file";
 }

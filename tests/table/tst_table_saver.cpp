@@ -239,9 +239,9 @@ void TableSaverTest::refusesWhatIsNotARegularFile_data()
     QTest::newRow("FIFO") << "fifo"
                           << "is not a regular file";
     QTest::newRow("device node") << "device node"
-                                 << "is not a regular file";
+                                 << "it is a device, not a regular file";
     QTest::newRow("link to a device") << "link to device"
-                                      << "is not a regular file";
+                                      << "it is a device, not a regular file";
 }
 
 void TableSaverTest::refusesWhatIsNotARegularFile()
