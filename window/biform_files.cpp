@@ -89,7 +89,7 @@ bool BiForm::save()
                                       .arg(QDir::toNativeSeparators(target))))
         return false;
 
-    const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileWrapper);
+    const SaveResult result = saveTable(target, m_table.toBytes(), {.wrap = m_saveFileWrapper});
     if (!result.ok) {
         prompter().tell(this, result.error);
         return false;
