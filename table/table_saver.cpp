@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <optional>
 
 namespace
 {
@@ -129,13 +130,14 @@ FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 ta
     return snapshot;
 }
 
-// Up to one table's bytes at `offset`; null when they could not be read.
-QByteArray tableBytesAt(WritableFile &file, qint64 offset)
+// Up to one table's bytes at `offset`; nothing when they could not be read.
+// A snapshot left without them makes the next save ask, which is the safe way.
+std::optional<QByteArray> tableBytesAt(WritableFile &file, qint64 offset)
 {
     QByteArray bytes(FormationTable::ByteCount, '\0');
     const qint64 got = file.readAt(offset, bytes.data(), bytes.size());
     if (got < 0)
-        return {};
+        return std::nullopt;
     bytes.truncate(got);
     return bytes;
 }
@@ -334,11 +336,11 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         bool changed = loaded->identity != old.identity || loaded->size != old.size ||
                        loaded->modifiedNs != old.modifiedNs;
         if (!changed) {
-            const QByteArray now = tableBytesAt(file, tableOffset);
-            if (now.isNull())
+            const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
+            if (!now)
                 return notSaved(path, QStringLiteral("the file could not be read first (%1)")
                                           .arg(reasonOf(file, "the system reported a read error")));
-            changed = now != loaded->tableBytes;
+            changed = *now != loaded->tableBytes;
         }
         if (changed)
             return ask(SaveResult::Question::ChangedByOtherProgram,
@@ -353,7 +355,8 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     if (!changesBytes) {
         // The file holds the table already: nothing to write, nothing to keep.
         result.ok = true;
-        result.saved = snapshotOf(path, old, tableOffset, tableBytesAt(file, tableOffset));
+        result.saved = snapshotOf(path, old, tableOffset,
+                                  tableBytesAt(file, tableOffset).value_or(QByteArray()));
         return result;
     }
 
@@ -382,7 +385,8 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         FileStatus now;
         result.ok = true;
         if (fileStatus(*target.native, &now, &reason))
-            result.saved = snapshotOf(path, now, tableOffset, tableBytesAt(file, tableOffset));
+            result.saved = snapshotOf(path, now, tableOffset,
+                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
         return result;
     }
     // A write refused outright leaves nothing to put back.
