@@ -469,10 +469,10 @@ void TableSaverTest::refusedBeforeWriting_data()
 {
     QTest::addColumn<int>("fault"); // 0 read error, 1 the file ends early, 2 no folder
     QTest::addColumn<QString>("why");
-    QTest::newRow("read error") << 0 << "the file could not be read first (Input/output error)";
-    QTest::newRow("shorter than it was") << 1 << "the file became shorter while it was being read";
+    QTest::newRow("read error") << 0 << "the file could not be read first (Input/output error).";
+    QTest::newRow("shorter than it was") << 1 << "the file became shorter while it was being read.";
     QTest::newRow("no folder for a new file")
-        << 2 << "no file can be made in %1 (No such file or directory)";
+        << 2 << "no file can be made in %1 ("; // the system's words follow
 }
 
 void TableSaverTest::refusedBeforeWriting()
@@ -488,8 +488,11 @@ void TableSaverTest::refusedBeforeWriting()
     faults.failFirstRead = fault == 0;
     faults.shortFirstRead = fault == 1;
     const SaveResult result = saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
-    QCOMPARE(result.error, QStringLiteral("The table was not saved to %1: %2.")
-                               .arg(shown(path), fault == 2 ? why.arg(shown(folder)) : why));
+    const QString told = QStringLiteral("The table was not saved to %1: %2")
+                             .arg(shown(path), fault == 2 ? why.arg(shown(folder)) : why);
+    QVERIFY2(result.error.startsWith(told) && result.error.endsWith(u'.') &&
+                 !result.error.endsWith(QLatin1String("..")),
+             qPrintable(result.error));
     QCOMPARE(namesIn(dir.path()), fault == 2 ? QStringList() : QStringList{"frmation.dat"});
     QCOMPARE(contents(path), fault == 2 ? QByteArray("<unreadable>") : old);
 }
@@ -512,6 +515,10 @@ void TableSaverTest::renameNeverReplaces()
     const QString name = atBackup ? path + QStringLiteral(".bak") : path;
     const QString elsewhere = dir.filePath(QStringLiteral("elsewhere.dat"));
     QVERIFY(!atBackup || writeFile(path, pattern(2000, 13)));
+#ifdef Q_OS_WIN
+    if (link)
+        QSKIP("Windows makes shortcuts, not symbolic links, with QFile::link");
+#endif
     bool appeared = false;
     SaveOptions options;
     options.beforeNaming = [&](const QString &naming) {
