@@ -9,40 +9,19 @@
 #include <windows.h>
 #else
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-
-PathKind pathKind(const QString &path)
-{
-#ifdef Q_OS_WIN
-    const QFileInfo info(path); // follows links
-    if (!info.exists())
-        return info.isSymLink() ? PathKind::BrokenLink : PathKind::Missing;
-    if (info.isDir())
-        return PathKind::Folder;
-    // Qt counts only regular files as files.
-    return info.isFile() ? PathKind::Regular : PathKind::Special;
-#else
-    const QByteArray name = QFile::encodeName(path);
-    struct stat status;
-    if (::stat(name.constData(), &status) != 0) {
-        if (errno != ENOENT && errno != ENOTDIR)
-            return PathKind::Unknown;
-        return ::lstat(name.constData(), &status) == 0 ? PathKind::BrokenLink : PathKind::Missing;
-    }
-    if (S_ISDIR(status.st_mode))
-        return PathKind::Folder;
-    return S_ISREG(status.st_mode) ? PathKind::Regular : PathKind::Special;
-#endif
-}
 
 QString notRegularReason(PathKind kind)
 {
     switch (kind) {
     case PathKind::Folder:
         return QStringLiteral("it is a folder, not a regular file");
+    case PathKind::Device:
+        return QStringLiteral("it is a device, not a regular file");
     case PathKind::BrokenLink:
         return QStringLiteral("it is a link to a file that does not exist");
     case PathKind::Missing:
@@ -52,7 +31,7 @@ QString notRegularReason(PathKind kind)
     case PathKind::Unknown:
         break;
     }
-    return QStringLiteral("it is not a regular file but a pipe, a device or a socket");
+    return QStringLiteral("it is not a regular file but a pipe or a socket");
 }
 
 QString plainReason(const QString &reason, const char *ownWords)
@@ -81,6 +60,8 @@ std::wstring windowsPath(const QString &path)
 
 QString windowsReason(DWORD code)
 {
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION)
+        return QStringLiteral("the file is in use by another program");
     wchar_t *text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -94,6 +75,36 @@ QString windowsReason(DWORD code)
     return plainReason(reason, "the system gave no reason");
 }
 
+// Names that Windows gives to devices in every folder, also with an
+// extension: NUL, C:\Games\nul.dat, COM1.txt, \\.\PhysicalDrive0.
+bool isDeviceName(const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.startsWith(QLatin1String("\\\\.\\")))
+        return true;
+    QString name = native.mid(native.lastIndexOf(u'\\') + 1);
+    if (name.size() >= 2 && name[1] == u':') // "C:NUL"
+        name = name.mid(2);
+    name = name.left(name.indexOf(u'.')).trimmed().toUpper();
+    for (const char *reserved : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (name == QLatin1String(reserved))
+            return true;
+    static const QString digits = QStringLiteral("123456789\u00b9\u00b2\u00b3");
+    return name.size() == 4 &&
+           (name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT"))) &&
+           digits.contains(name[3]);
+}
+
+HANDLE osHandle(QFile &file)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+}
+
+bool missingError(DWORD code)
+{
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
 #else
 
 QString errnoReason(int code)
@@ -103,7 +114,85 @@ QString errnoReason(int code)
 
 #endif
 
+// Hands an open descriptor to `file`; on failure it is closed.
+OpenResult adopt(QFile &file, int descriptor, QIODevice::OpenMode mode)
+{
+    OpenResult result;
+    if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+#ifdef Q_OS_WIN
+        _close(descriptor);
+#else
+        ::close(descriptor);
+#endif
+        result.reason = plainReason(file.errorString(), "the file could not be opened");
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
 } // namespace
+
+PathKind pathKind(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Judged as CreateFileW will see the path: a reserved device name opens
+    // the device whatever the folder.
+    if (isDeviceName(path))
+        return PathKind::Device;
+    const std::wstring native = windowsPath(path);
+    const DWORD attributes = GetFileAttributesW(native.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return missingError(GetLastError()) ? PathKind::Missing : PathKind::Unknown;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A link: what it leads to, as an open that follows it finds it.
+        HANDLE handle =
+            CreateFileW(native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return missingError(GetLastError()) ? PathKind::BrokenLink : PathKind::Unknown;
+        BY_HANDLE_FILE_INFORMATION information;
+        PathKind kind = PathKind::Regular;
+        if (GetFileType(handle) != FILE_TYPE_DISK)
+            kind = PathKind::Device;
+        else if (!GetFileInformationByHandle(handle, &information))
+            kind = PathKind::Unknown;
+        else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            kind = PathKind::Folder;
+        CloseHandle(handle);
+        return kind;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    return attributes & FILE_ATTRIBUTE_DEVICE ? PathKind::Device : PathKind::Regular;
+#else
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    if (::stat(name.constData(), &status) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            return PathKind::Unknown;
+        return ::lstat(name.constData(), &status) == 0 ? PathKind::BrokenLink : PathKind::Missing;
+    }
+    if (S_ISDIR(status.st_mode))
+        return PathKind::Folder;
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+        return PathKind::Device;
+    return S_ISREG(status.st_mode) ? PathKind::Regular : PathKind::Special;
+#endif
+}
+
+bool isMarkedReadOnly(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(windowsPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+           (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+#endif
+}
 
 OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
 {
@@ -119,19 +208,31 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
 
 #ifdef Q_OS_WIN
     const std::wstring path = windowsPath(file.fileName());
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0),
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A file being written is ours alone until it is closed: others may read it.
+    const DWORD share =
+        write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), share,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         result.reason = windowsReason(GetLastError());
         return result;
     }
     BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(handle, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const DWORD type = GetFileType(handle);
+    if (type != FILE_TYPE_DISK) {
         CloseHandle(handle);
-        result.reason = notRegularReason(PathKind::Special);
+        result.reason =
+            notRegularReason(type == FILE_TYPE_CHAR ? PathKind::Device : PathKind::Special);
+        return result;
+    }
+    if (!GetFileInformationByHandle(handle, &information)) {
+        result.reason = windowsReason(GetLastError());
+        CloseHandle(handle);
+        return result;
+    }
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        CloseHandle(handle);
+        result.reason = notRegularReason(PathKind::Folder);
         return result;
     }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
@@ -155,28 +256,173 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
         return result;
     }
     struct stat status;
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        const PathKind opened = S_ISDIR(status.st_mode) ? PathKind::Folder : PathKind::Special;
+    if (::fstat(descriptor, &status) != 0) {
+        result.reason = errnoReason(errno);
         ::close(descriptor);
-        result.reason = notRegularReason(opened);
+        return result;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        result.reason = notRegularReason(S_ISDIR(status.st_mode) ? PathKind::Folder
+                                         : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)
+                                             ? PathKind::Device
+                                             : PathKind::Special);
         return result;
     }
     // Regular files never block; clear the flag so reads and writes behave
     // as usual.
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
 #endif
+    return adopt(file, descriptor, mode);
+}
 
-    if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+OpenResult createNewFile(QFile &file, const QString &path, int permissions)
+{
+    Q_ASSERT(!file.isOpen());
+    file.setFileName(path);
+    OpenResult result;
 #ifdef Q_OS_WIN
-        _close(descriptor);
-#else
-        ::close(descriptor);
-#endif
-        result.reason = plainReason(file.errorString(), "the file could not be opened");
+    Q_UNUSED(permissions); // Windows keeps only the read-only attribute
+    HANDLE handle =
+        CreateFileW(windowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        result.reason = windowsReason(GetLastError());
         return result;
     }
-    result.ok = true;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        QFile::remove(path);
+        result.reason = QStringLiteral("the system could not hand over the open file");
+        return result;
+    }
+#else
+    const QByteArray name = QFile::encodeName(path);
+    // O_EXCL: fails on any existing name, a dangling link included.
+    int descriptor;
+    do {
+        descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                            permissions < 0 ? 0666 : 0600);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        result.reason = errnoReason(errno);
+        return result;
+    }
+    // fchmod, unlike the creation mode, is not cut down by the umask.
+    if (permissions >= 0 && ::fchmod(descriptor, mode_t(permissions & 07777)) != 0) {
+        result.reason = errnoReason(errno);
+        ::close(descriptor);
+        ::unlink(name.constData());
+        return result;
+    }
+#endif
+    result = adopt(file, descriptor, QIODevice::ReadWrite);
+    if (!result.ok)
+        QFile::remove(path);
     return result;
+}
+
+bool setHidden(QFile &file, bool hidden, QString *reason)
+{
+    Q_ASSERT(file.isOpen());
+#ifdef Q_OS_WIN
+    const HANDLE handle = osHandle(file);
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle, &information)) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+    FILE_BASIC_INFO basic = {}; // times of 0 stay as they are
+    basic.FileAttributes = hidden ? information.dwFileAttributes | FILE_ATTRIBUTE_HIDDEN
+                                  : information.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(hidden);
+    Q_UNUSED(reason);
+#endif
+    return true;
+}
+
+bool fileStatus(QFile &file, FileStatus *status, QString *reason)
+{
+    Q_ASSERT(file.isOpen());
+#ifdef Q_OS_WIN
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(osHandle(file), &information)) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+    status->identity = {information.dwVolumeSerialNumber,
+                        quint64(information.nFileIndexHigh) << 32 | information.nFileIndexLow,
+                        true};
+    status->size = qint64(quint64(information.nFileSizeHigh) << 32 | information.nFileSizeLow);
+    status->modifiedNs = qint64(quint64(information.ftLastWriteTime.dwHighDateTime) << 32 |
+                                information.ftLastWriteTime.dwLowDateTime);
+    status->permissions = 0;
+#else
+    struct stat information;
+    if (::fstat(file.handle(), &information) != 0) {
+        *reason = errnoReason(errno);
+        return false;
+    }
+    status->identity = {quint64(information.st_dev), quint64(information.st_ino), true};
+    status->size = qint64(information.st_size);
+    status->modifiedNs =
+        qint64(information.st_mtim.tv_sec) * 1'000'000'000 + information.st_mtim.tv_nsec;
+    status->permissions = int(information.st_mode & 07777);
+#endif
+    return true;
+}
+
+bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)
+{
+    Q_ASSERT(file.isOpen());
+#ifdef Q_OS_WIN
+    FILETIME time;
+    time.dwLowDateTime = DWORD(quint64(modifiedNs) & 0xFFFFFFFF);
+    time.dwHighDateTime = DWORD(quint64(modifiedNs) >> 32);
+    if (!SetFileTime(osHandle(file), nullptr, nullptr, &time)) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+#else
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT; // the access time stays
+    times[1].tv_sec = time_t(modifiedNs / 1'000'000'000);
+    times[1].tv_nsec = long(modifiedNs % 1'000'000'000);
+    if (times[1].tv_nsec < 0) { // before 1970
+        times[1].tv_sec -= 1;
+        times[1].tv_nsec += 1'000'000'000;
+    }
+    if (::futimens(file.handle(), times) != 0) {
+        *reason = errnoReason(errno);
+        return false;
+    }
+#endif
+    return true;
+}
+
+void settleModifiedTime(QFile &file)
+{
+    Q_ASSERT(file.isOpen());
+#ifdef Q_OS_WIN
+    // A time set through the handle is one the system no longer changes on
+    // its own for that handle. Best effort: without it, only the check for
+    // other programs' changes may ask once too often.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(osHandle(file), nullptr, nullptr, &now);
+#else
+    Q_UNUSED(file); // a write sets the time at once, and closing leaves it
+#endif
 }
 
 qint64 readUpTo(QIODevice &device, char *data, qint64 length)
@@ -201,7 +447,7 @@ bool syncFile(QFile &file, QString *reason)
         return false;
     }
 #ifdef Q_OS_WIN
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    const HANDLE handle = osHandle(file);
     if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -217,6 +463,46 @@ bool syncFile(QFile &file, QString *reason)
     }
 #endif
     return true;
+}
+
+RenameResult renameNoReplace(const QString &from, const QString &to, QString *reason)
+{
+#ifdef Q_OS_WIN
+    // No MOVEFILE_REPLACE_EXISTING and no MOVEFILE_COPY_ALLOWED: a rename
+    // within the folder or nothing.
+    if (MoveFileExW(windowsPath(from).c_str(), windowsPath(to).c_str(), 0))
+        return RenameResult::Done;
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
+        return RenameResult::NameTaken;
+    *reason = windowsReason(code);
+    return RenameResult::Failed;
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+#ifdef Q_OS_LINUX
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return RenameResult::Done;
+    if (errno == EEXIST)
+        return RenameResult::NameTaken;
+    // Only a file system without the flag goes on to the second way.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        *reason = errnoReason(errno);
+        return RenameResult::Failed;
+    }
+#endif
+    // A second name, which link() never takes from anything, then the
+    // temporary name goes.
+    if (::link(source.constData(), target.constData()) != 0) {
+        if (errno == EEXIST)
+            return RenameResult::NameTaken;
+        *reason = errnoReason(errno);
+        return RenameResult::Failed;
+    }
+    ::unlink(source.constData());
+    return RenameResult::Done;
+#endif
 }
 
 void syncFolder(const QString &folder)

@@ -1,30 +1,19 @@
 #include "table_loader.h"
 
 #include "formation_table.h"
+#include "message_text.h"
 #include "native_file.h"
 #include "number_text.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocale>
+#include <QFileInfo>
 #include <cstring>
 #include <limits>
 
 namespace
 {
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-// 1350000 -> "1,350,000"
-QString grouped(qint64 number)
-{
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(number);
-}
 
 LoadResult failure(const QString &error)
 {
@@ -35,20 +24,21 @@ LoadResult failure(const QString &error)
 
 LoadResult openFailure(const QString &path, const QString &reason)
 {
-    return failure(QStringLiteral("Could not open %1: %2.").arg(shown(path), reason));
+    return failure(QStringLiteral("Could not open %1: %2.").arg(shownPath(path), reason));
 }
 
 LoadResult readFailure(const QString &path, const QString &reason)
 {
-    return failure(QStringLiteral("Could not read %1: %2.")
-                       .arg(shown(path), plainReason(reason, "the system reported a read error")));
+    return failure(
+        QStringLiteral("Could not read %1: %2.")
+            .arg(shownPath(path), plainReason(reason, "the system reported a read error")));
 }
 
 QString shrankReason(qint64 sizeAtStart)
 {
     return QStringLiteral("the file became shorter while it was being read (it held %1 bytes "
                           "when loading began)")
-        .arg(sizeAtStart);
+        .arg(grouped(sizeAtStart));
 }
 
 LoadResult tooShort(const QString &path, qint64 fileSize, qint64 start)
@@ -56,25 +46,45 @@ LoadResult tooShort(const QString &path, qint64 fileSize, qint64 start)
     const qint64 needed = start + FormationTable::ByteCount;
     return failure(QStringLiteral("%1 is too short: it holds %2 bytes, but a table at start "
                                   "location %3 needs %4 bytes.")
-                       .arg(shown(path), QString::number(fileSize), QString::number(start),
-                            QString::number(needed)));
+                       .arg(shownPath(path), grouped(fileSize), grouped(start), grouped(needed)));
 }
 
-// Reads the 1,488 table bytes at `start`; an empty array and `error` set
-// when they cannot all be read.
-QByteArray readTable(QFile &file, qint64 start, qint64 sizeAtStart, QString *error)
+// Opens `path` for reading and records what it is from the open handle.
+// Empty when it worked; otherwise why not.
+QString openAndLook(QFile &file, FileSnapshot *source)
+{
+    const QString path = file.fileName(); // opening hands the file a descriptor, not a name
+    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok)
+        return opened.reason;
+    FileStatus status;
+    QString reason;
+    if (!fileStatus(file, &status, &reason))
+        return reason;
+    source->valid = true;
+    source->path = QFileInfo(path).absoluteFilePath();
+    source->identity = status.identity;
+    source->size = status.size;
+    source->modifiedNs = status.modifiedNs;
+    return {};
+}
+
+// Reads the 1,488 table bytes at `start` into `source`; false with `error`
+// set when they cannot all be read.
+bool readTable(QFile &file, qint64 start, FileSnapshot *source, QString *error)
 {
     QByteArray table(FormationTable::ByteCount, '\0');
     if (!file.seek(start)) {
         *error = file.errorString();
-        return {};
+        return false;
     }
     const qint64 got = readUpTo(file, table.data(), table.size());
     if (got != table.size()) {
-        *error = got < 0 ? file.errorString() : shrankReason(sizeAtStart);
-        return {};
+        *error = got < 0 ? file.errorString() : shrankReason(source->size);
+        return false;
     }
-    return table;
+    source->tableOffset = start;
+    source->tableBytes = table;
+    return true;
 }
 
 // The signature as constants, so that the comparisons below compile to a
@@ -175,7 +185,8 @@ StartLocation startLocationFromText(const QString &text)
     else if (!value)
         result.error = QStringLiteral("The start location \"%1\" is too large.").arg(text);
     if (!result.error.isEmpty()) {
-        result.error += QStringLiteral(" It must be a byte offset from 0 to 2147483647.");
+        result.error += QStringLiteral(" It must be a byte offset from 0 to %1.")
+                            .arg(grouped(std::numeric_limits<qint32>::max()));
         return result;
     }
     result.ok = true;
@@ -187,17 +198,24 @@ LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
 {
     Q_ASSERT(startLocation >= 0);
     QFile file(path);
-    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok)
-        return openFailure(path, opened.reason);
-    const qint64 size = file.size();
-    if (size < qint64(startLocation) + FormationTable::ByteCount)
-        return tooShort(path, size, startLocation);
-    QString error;
     LoadResult result;
-    result.table = readTable(file, startLocation, size, &error);
-    if (result.table.isEmpty())
+    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
+        return openFailure(path, cannot);
+    const qint64 size = result.source.size;
+    if (size < qint64(startLocation) + FormationTable::ByteCount) {
+        LoadResult refused = tooShort(path, size, startLocation);
+        // What a user meets who loaded the game executable first: the start
+        // location box still holds its offset.
+        if (startLocation > 0 && size >= FormationTable::ByteCount)
+            refused.error += QStringLiteral(
+                " Set the start location to 0 to read the table from the file's first byte.");
+        return refused;
+    }
+    QString error;
+    if (!readTable(file, startLocation, &result.source, &error))
         return readFailure(path, error);
     result.ok = true;
+    result.table = result.source.tableBytes;
     result.startLocation = startLocation;
     return result;
 }
@@ -206,34 +224,35 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
                               const SearchSettings &settings)
 {
     QFile file(path);
-    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok)
-        return openFailure(path, opened.reason);
-    const qint64 size = file.size();
+    LoadResult result;
+    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
+        return openFailure(path, cannot);
+    const qint64 size = result.source.size;
     if (size <= settings.scanStart)
-        return failure(
-            QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
-                           "formation table is searched for from byte %3 on.")
-                .arg(shown(path), QString::number(size), grouped(settings.scanStart + 1)));
+        return failure(QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
+                                      "formation table is searched for from byte %3 on.")
+                           .arg(shownPath(path), grouped(size), grouped(settings.scanStart + 1)));
 
     const SearchResult search = searchSignature(file, size, progress, settings);
     if (!search.readError.isEmpty())
         return readFailure(path, search.readError);
     if (search.offset < 0)
         return failure(QStringLiteral("The formation table was not found in %1: no signature "
-                                      "00 25 03 00 AA at or after byte %2.")
-                           .arg(shown(path), grouped(settings.scanStart + 1)));
+                                      "00 25 03 00 AA at or after byte %2. The file does not "
+                                      "look like the game's executable.")
+                           .arg(shownPath(path), grouped(settings.scanStart + 1)));
     if (search.offset > std::numeric_limits<qint32>::max())
-        return failure(QStringLiteral("The formation table in %1 starts beyond the largest start "
-                                      "location, 2147483647.")
-                           .arg(shown(path)));
+        return failure(QStringLiteral("The formation table in %1 is at start location %2, "
+                                      "beyond the largest start location, %3.")
+                           .arg(shownPath(path), grouped(search.offset),
+                                grouped(std::numeric_limits<qint32>::max())));
     if (search.offset + FormationTable::ByteCount > size)
         return tooShort(path, size, search.offset);
     QString error;
-    LoadResult result;
-    result.table = readTable(file, search.offset, size, &error);
-    if (result.table.isEmpty())
+    if (!readTable(file, search.offset, &result.source, &error))
         return readFailure(path, error);
     result.ok = true;
+    result.table = result.source.tableBytes;
     result.startLocation = static_cast<qint32>(search.offset);
     result.foundBySignature = true;
     return result;
@@ -245,6 +264,6 @@ LoadResult loadTable(const QString &path, const QString &startText, const Search
         return loadFromExecutable(path, progress);
     const StartLocation start = startLocationFromText(startText);
     if (!start.ok)
-        return failure(QStringLiteral("%1 was not loaded. %2").arg(shown(path), start.error));
+        return failure(QStringLiteral("%1 was not loaded. %2").arg(shownPath(path), start.error));
     return loadFromDataFile(path, start.value);
 }

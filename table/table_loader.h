@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_snapshot.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -57,7 +59,8 @@ struct LoadResult {
     QByteArray table;         // 1,488 bytes when ok
     qint32 startLocation = 0; // where the table was read from
     bool foundBySignature = false;
-    QString error; // for the user, naming the file, when not ok
+    QString error;       // for the user, naming the file, when not ok
+    FileSnapshot source; // the file as this load saw it, when ok
 };
 
 // The start-location box's text as a start location: its leading number

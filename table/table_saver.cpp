@@ -1,11 +1,13 @@
 #include "table_saver.h"
 
 #include "formation_table.h"
+#include "message_text.h"
 #include "native_file.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <optional>
 
 namespace
 {
@@ -15,7 +17,13 @@ class QFileWritable : public WritableFile
 public:
     explicit QFileWritable(std::unique_ptr<QFile> file) : m_file(std::move(file)) {}
 
-    qint64 size() override { return m_file->size(); }
+    qint64 size() override
+    {
+        // From the handle: QFile::size() gives 0, not an error, when it fails.
+        FileStatus status;
+        m_reason.clear();
+        return fileStatus(*m_file, &status, &m_reason) ? status.size : -1;
+    }
 
     qint64 readAt(qint64 position, char *data, qint64 length) override
     {
@@ -55,24 +63,42 @@ public:
 
 private:
     std::unique_ptr<QFile> m_file;
-    QString m_reason; // from the last sync, which QFile does not know of
+    QString m_reason; // from the last system call QFile does not know of
 };
 
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
+// A file a save has open: the file it reads and writes through (which tests
+// may wrap), and the QFile beneath for what only the system can tell.
+struct OpenFile {
+    QFile *native = nullptr; // owned by `file`
+    std::unique_ptr<WritableFile> file;
+};
 
-SaveResult saved()
+OpenFile openFile(std::unique_ptr<QFile> qfile, const FileWrapper &wrap)
 {
-    return SaveResult{true, {}};
+    OpenFile open;
+    open.native = qfile.get();
+    open.file = writableFile(std::move(qfile));
+    if (wrap)
+        open.file = wrap(std::move(open.file));
+    return open;
 }
 
 // Nothing was written, or what was written is undone: the file is as it was.
 SaveResult notSaved(const QString &path, const QString &reason)
 {
-    return SaveResult{
-        false, QStringLiteral("The table was not saved to %1: %2.").arg(shown(path), reason)};
+    SaveResult result;
+    result.error =
+        QStringLiteral("The table was not saved to %1: %2.").arg(shownPath(path), reason);
+    return result;
+}
+
+SaveResult ask(SaveResult::Question question, const QString &text)
+{
+    SaveResult result;
+    result.question = question;
+    result.questionText = text;
+    result.error = text;
+    return result;
 }
 
 QString reasonOf(const WritableFile &file, const char *ownWords)
@@ -80,19 +106,58 @@ QString reasonOf(const WritableFile &file, const char *ownWords)
     return plainReason(file.errorString(), ownWords);
 }
 
-// Writes the whole table at the start, pushes it to the disk and reads it
-// back. Empty when all of that worked; otherwise what failed.
-QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 expectedSize)
+bool sameName(const QString &a, const QString &b)
 {
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), cs) == 0;
+}
+
+FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 tableOffset,
+                        const QByteArray &tableBytes)
+{
+    FileSnapshot snapshot;
+    snapshot.valid = true;
+    snapshot.path = QFileInfo(path).absoluteFilePath();
+    snapshot.identity = status.identity;
+    snapshot.size = status.size;
+    snapshot.modifiedNs = status.modifiedNs;
+    snapshot.tableOffset = tableOffset;
+    snapshot.tableBytes = tableBytes;
+    return snapshot;
+}
+
+// Up to one table's bytes at `offset`; nothing when they could not be read.
+// A snapshot left without them makes the next save ask, which is the safe way.
+std::optional<QByteArray> tableBytesAt(WritableFile &file, qint64 offset)
+{
+    QByteArray bytes(FormationTable::ByteCount, '\0');
+    const qint64 got = file.readAt(offset, bytes.data(), bytes.size());
+    if (got < 0)
+        return std::nullopt;
+    bytes.truncate(got);
+    return bytes;
+}
+
+// Writes the whole table at the start, pushes it to the disk and reads it
+// back. Empty when all of that worked; otherwise what failed. `touched`
+// tells whether the file may have changed: it took a byte, or its length moved.
+QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 oldSize, bool *touched)
+{
+    const qint64 expectedSize = std::max<qint64>(oldSize, table.size());
     const qint64 written = file.writeAt(0, table.constData(), table.size());
     if (written != table.size()) {
+        // A write refused outright put nothing into the file.
+        *touched = written > 0 || file.size() != oldSize;
         const QString reason = reasonOf(file, "the disk took only part of the table");
         return written > 0 ? QStringLiteral("only %1 of %2 bytes could be written (%3)")
-                                 .arg(written)
-                                 .arg(table.size())
-                                 .arg(reason)
+                                 .arg(grouped(written), grouped(table.size()), reason)
                            : reason;
     }
+    *touched = true;
     if (!file.sync())
         return QStringLiteral("the disk did not confirm the write (%1)")
             .arg(reasonOf(file, "no reason given"));
@@ -106,62 +171,29 @@ QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 expect
     return {};
 }
 
-// Puts back the first bytes and the length the file had before the save.
-// Empty when it worked and was read back; otherwise what failed.
-QString restore(WritableFile &file, const QByteArray &oldStart, qint64 oldSize)
+// Puts back the first bytes, the length and the time the file had before
+// the save. Empty when it worked and was read back; otherwise what failed.
+QString restore(OpenFile &target, const QByteArray &oldStart, const FileStatus &old)
 {
+    WritableFile &file = *target.file;
     if (file.writeAt(0, oldStart.constData(), oldStart.size()) != oldStart.size())
-        return reasonOf(file, "the old bytes could not be written");
-    if (file.size() != oldSize && !file.resize(oldSize))
-        return reasonOf(file, "the old length could not be set");
+        return QStringLiteral("the old bytes could not be written (%1)")
+            .arg(reasonOf(file, "no reason given"));
+    if (file.size() != old.size && !file.resize(old.size))
+        return QStringLiteral("the old length could not be set (%1)")
+            .arg(reasonOf(file, "no reason given"));
     if (!file.sync())
-        return reasonOf(file, "the disk did not confirm the write");
+        return QStringLiteral("the disk did not confirm the write (%1)")
+            .arg(reasonOf(file, "no reason given"));
     QByteArray check(oldStart.size(), '\0');
     if (file.readAt(0, check.data(), check.size()) != check.size() || check != oldStart ||
-        file.size() != oldSize)
+        file.size() != old.size)
         return QStringLiteral("reading it back did not give the old bytes");
+    // So that the file is as it was to anyone who compares times too; the
+    // bytes are back whether or not this works.
+    QString ignored;
+    setModifiedTime(*target.native, old.modifiedNs, &ignored);
     return {};
-}
-
-SaveResult writeInPlace(const QString &path, const QByteArray &table, const FileWrapper &wrap)
-{
-    // A file marked read-only stays untouched, even for a user (such as an
-    // administrator) whom the system would let write it.
-    if (const QFileInfo info(path);
-        info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
-        return notSaved(path, QStringLiteral("the file is read-only"));
-
-    auto qfile = std::make_unique<QFile>(path);
-    if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
-        return notSaved(path, opened.reason);
-    std::unique_ptr<WritableFile> file = writableFile(std::move(qfile));
-    if (wrap)
-        file = wrap(std::move(file));
-
-    const qint64 oldSize = file->size();
-    QByteArray oldStart(std::min<qint64>(std::max<qint64>(oldSize, 0), table.size()), '\0');
-    if (oldSize < 0 || file->readAt(0, oldStart.data(), oldStart.size()) != oldStart.size())
-        return notSaved(path, QStringLiteral("the file could not be read first (%1)")
-                                  .arg(reasonOf(*file, "the system reported a read error")));
-
-    const QString failed = writeAndCheck(*file, table, std::max<qint64>(oldSize, table.size()));
-    if (failed.isEmpty())
-        return saved();
-    const QString notRestored = restore(*file, oldStart, oldSize);
-    if (notRestored.isEmpty())
-        return notSaved(path, failed + QStringLiteral(". The file is unchanged"));
-
-    const qint64 sizeNow = file->size();
-    const QString length =
-        sizeNow < 0 ? QStringLiteral("unknown") : QStringLiteral("%1 bytes").arg(sizeNow);
-    return SaveResult{
-        false, QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
-                              "content failed too (%3), so the file is damaged: its first "
-                              "%4 bytes may hold part of the new table. Its length is now %5 "
-                              "(it was %6 bytes). Restore it from a copy, or save the table "
-                              "to it again once the cause is fixed.")
-                   .arg(shown(path), failed, notRestored, QString::number(table.size()), length,
-                        QString::number(oldSize))};
 }
 
 // The folder's free name for a temporary file; short, so that it fits where
@@ -173,43 +205,248 @@ QString temporaryPath(const QString &folder)
             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
 }
 
-SaveResult createNew(const QString &path, const QByteArray &table, const FileWrapper &wrap)
+// Creates and opens a new temporary file in `folder`: its path, or empty
+// with `reason` set.
+QString createTemporary(const QString &folder, int permissions, QFile &file, QString *reason)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const QString candidate = temporaryPath(folder);
+        const OpenResult created = createNewFile(file, candidate, permissions);
+        if (created.ok)
+            return candidate;
+        *reason = created.reason;
+        if (pathKind(candidate) ==
+            PathKind::Missing) // not a clash of names: trying again won't help
+            break;
+    }
+    return {};
+}
+
+// Closes the complete temporary file and gives it the name `path`, which
+// must still be free. Empty when it has it; otherwise why not, and the
+// temporary file is gone. `taken` tells that something had the name.
+QString giveName(OpenFile &file, const QString &temporary, const QString &path,
+                 const SaveOptions &options, bool *taken)
+{
+    QString reason;
+    const bool visible = setHidden(*file.native, false, &reason);
+    file.file.reset(); // closes it
+    *taken = false;
+    if (visible) {
+        if (options.beforeNaming)
+            options.beforeNaming(path);
+        switch (renameNoReplace(temporary, path, &reason)) {
+        case RenameResult::Done:
+            syncFolder(QFileInfo(path).absolutePath());
+            return {};
+        case RenameResult::NameTaken:
+            *taken = true;
+            reason = QStringLiteral("a file of that name appeared while the table was being saved");
+            break;
+        case RenameResult::Failed:
+            break;
+        }
+    }
+    QFile::remove(temporary);
+    return reason;
+}
+
+// Copies the whole of `source` (which holds `size` bytes) to a new file at
+// `backupPath` with the given permissions, written completely, synced and
+// read back. Empty when the copy is there, or when something took the name
+// meanwhile (it stays, and serves as the backup); otherwise why not.
+QString makeBackup(WritableFile &source, const FileStatus &status, const QString &backupPath,
+                   const SaveOptions &options, bool *made)
+{
+    *made = false;
+    auto qfile = std::make_unique<QFile>();
+    QString reason;
+    const QString temporary =
+        createTemporary(QFileInfo(backupPath).absolutePath(), status.permissions, *qfile, &reason);
+    if (temporary.isEmpty())
+        return reason;
+    OpenFile backup = openFile(std::move(qfile), options.wrapBackup);
+
+    const qint64 piece = qint64(1) << 20;
+    QString failed;
+    for (qint64 at = 0; failed.isEmpty() && at < status.size; at += piece) {
+        QByteArray bytes(std::min(piece, status.size - at), '\0');
+        const qint64 got = source.readAt(at, bytes.data(), bytes.size());
+        if (got != bytes.size())
+            failed = got < 0 ? QStringLiteral("the file could not be read (%1)")
+                                   .arg(reasonOf(source, "the system reported a read error"))
+                             : QStringLiteral("the file became shorter while it was being read");
+        else if (backup.file->writeAt(at, bytes.constData(), bytes.size()) != bytes.size())
+            failed = reasonOf(*backup.file, "the disk took only part of the copy");
+    }
+    if (failed.isEmpty() && !backup.file->sync())
+        failed = QStringLiteral("the disk did not confirm the write (%1)")
+                     .arg(reasonOf(*backup.file, "no reason given"));
+    for (qint64 at = 0; failed.isEmpty() && at < status.size; at += piece) {
+        QByteArray original(std::min(piece, status.size - at), '\0');
+        QByteArray copy(original.size(), '\0');
+        if (source.readAt(at, original.data(), original.size()) != original.size() ||
+            backup.file->readAt(at, copy.data(), copy.size()) != copy.size() || copy != original)
+            failed = QStringLiteral("reading the copy back did not give the file's bytes");
+    }
+    if (failed.isEmpty() && backup.file->size() != status.size)
+        failed = QStringLiteral("reading the copy back did not give the file's bytes");
+    if (!failed.isEmpty()) {
+        backup.file.reset();
+        QFile::remove(temporary);
+        return failed;
+    }
+    bool taken = false;
+    failed = giveName(backup, temporary, backupPath, options, &taken);
+    *made = failed.isEmpty();
+    return taken ? QString() : failed;
+}
+
+SaveResult writeInPlace(const QString &path, const QByteArray &table, const SaveOptions &options)
+{
+    // A file marked read-only stays untouched, even for a user (such as an
+    // administrator) whom the system would let write it.
+    if (isMarkedReadOnly(path))
+        return notSaved(path, QStringLiteral("the file is read-only"));
+
+    auto qfile = std::make_unique<QFile>(path);
+    if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
+        return notSaved(path, opened.reason);
+    OpenFile target = openFile(std::move(qfile), options.wrap);
+    WritableFile &file = *target.file;
+
+    FileStatus old;
+    QString reason;
+    if (!fileStatus(*target.native, &old, &reason))
+        return notSaved(path, QStringLiteral("the file could not be read first (%1)").arg(reason));
+    QByteArray oldStart(std::min<qint64>(old.size, table.size()), '\0');
+    if (const qint64 got = file.readAt(0, oldStart.data(), oldStart.size()); got != oldStart.size())
+        return notSaved(
+            path, got < 0 ? QStringLiteral("the file could not be read first (%1)")
+                                .arg(reasonOf(file, "the system reported a read error"))
+                          : QStringLiteral("the file became shorter while it was being read"));
+
+    // Is it the loaded file, and did another program change it since? The
+    // same file under any name, or another file that took the loaded one's name.
+    const FileSnapshot *loaded = options.loaded && options.loaded->valid ? options.loaded : nullptr;
+    const bool isLoaded =
+        loaded && (loaded->identity == old.identity || sameName(loaded->path, path));
+    const qint64 tableOffset = isLoaded ? loaded->tableOffset : 0;
+    if (isLoaded && !options.overwriteOtherChanges) {
+        bool changed = loaded->identity != old.identity || loaded->size != old.size ||
+                       loaded->modifiedNs != old.modifiedNs;
+        if (!changed) {
+            const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
+            if (!now)
+                return notSaved(path, QStringLiteral("the file could not be read first (%1)")
+                                          .arg(reasonOf(file, "the system reported a read error")));
+            changed = *now != loaded->tableBytes;
+        }
+        if (changed)
+            return ask(SaveResult::Question::ChangedByOtherProgram,
+                       QStringLiteral("%1 was changed by another program after the table was "
+                                      "loaded from it. Save over those changes?")
+                           .arg(shownPath(path)));
+    }
+
+    SaveResult result;
+    result.savedOverLoaded = isLoaded;
+    const bool changesBytes = old.size < table.size() || oldStart != table;
+    if (!changesBytes) {
+        // The file holds the table already: nothing to write, nothing to keep.
+        result.ok = true;
+        result.saved = snapshotOf(path, old, tableOffset,
+                                  tableBytesAt(file, tableOffset).value_or(QByteArray()));
+        return result;
+    }
+
+    if (!options.withoutBackup) {
+        const QString backupPath = path + QStringLiteral(".bak");
+        // Unknown: a name that cannot be looked at, such as one too long;
+        // trying to make it says why.
+        if (const PathKind kind = pathKind(backupPath);
+            kind == PathKind::Missing || kind == PathKind::Unknown) {
+            bool made = false;
+            if (const QString cannot = makeBackup(file, old, backupPath, options, &made);
+                !cannot.isEmpty())
+                return ask(SaveResult::Question::NoBackup,
+                           QStringLiteral("No backup of %1 can be made (%2). Save without a "
+                                          "backup?")
+                               .arg(shownPath(path), cannot));
+            if (made)
+                result.backupPath = backupPath;
+        }
+    }
+
+    bool touched = false;
+    const QString failed = writeAndCheck(file, table, old.size, &touched);
+    if (failed.isEmpty()) {
+        settleModifiedTime(*target.native);
+        FileStatus now;
+        result.ok = true;
+        if (fileStatus(*target.native, &now, &reason))
+            result.saved = snapshotOf(path, now, tableOffset,
+                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
+        return result;
+    }
+    // A write refused outright leaves nothing to put back.
+    const QString notRestored = touched ? restore(target, oldStart, old) : QString();
+    if (notRestored.isEmpty()) {
+        SaveResult undone = notSaved(path, failed + QStringLiteral(". The file is unchanged"));
+        undone.backupPath = result.backupPath;
+        return undone;
+    }
+
+    const qint64 sizeNow = file.size();
+    const QString length =
+        sizeNow < 0 ? QStringLiteral("unknown") : QStringLiteral("%1 bytes").arg(grouped(sizeNow));
+    const QString copy = result.backupPath.isEmpty()
+                             ? QStringLiteral("a copy")
+                             : QStringLiteral("%1, the copy made before this save")
+                                   .arg(shownPath(result.backupPath));
+    SaveResult damaged;
+    damaged.backupPath = result.backupPath;
+    damaged.error = QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
+                                   "content failed too (%3), so the file is damaged: its first "
+                                   "%4 bytes may hold part of the new table. Its length is now %5 "
+                                   "(it was %6 bytes). Restore it from %7, or save the table to "
+                                   "it again once the cause is fixed.")
+                        .arg(shownPath(path), failed, notRestored, grouped(table.size()), length,
+                             grouped(old.size), copy);
+    return damaged;
+}
+
+SaveResult createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     const QString folder = QFileInfo(path).absolutePath();
     auto qfile = std::make_unique<QFile>();
-    for (int attempt = 0;; ++attempt) {
-        qfile->setFileName(temporaryPath(folder));
-        // Read and write: the save reads what it wrote back.
-        if (qfile->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
-            break;
-        if (attempt == 20 || !qfile->exists())
-            return notSaved(path, QStringLiteral("no file can be made in %1 (%2)")
-                                      .arg(shown(folder),
-                                           plainReason(qfile->errorString(), "no reason given")));
-    }
-    const QString temporary = qfile->fileName();
-    std::unique_ptr<WritableFile> file = writableFile(std::move(qfile));
-    if (wrap)
-        file = wrap(std::move(file));
-    const QString failed = writeAndCheck(*file, table, table.size());
-    file.reset(); // closes it
-    if (!failed.isEmpty()) {
+    QString reason;
+    const QString temporary = createTemporary(folder, -1, *qfile, &reason);
+    if (temporary.isEmpty())
+        return notSaved(
+            path, QStringLiteral("no file can be made in %1 (%2)").arg(shownPath(folder), reason));
+    OpenFile file = openFile(std::move(qfile), options.wrap);
+    bool touched = false;
+    if (const QString failed = writeAndCheck(*file.file, table, 0, &touched); !failed.isEmpty()) {
+        file.file.reset();
         QFile::remove(temporary);
         return notSaved(path, failed);
     }
+    settleModifiedTime(*file.native);
+    FileStatus status;
+    const bool known = fileStatus(*file.native, &status, &reason);
+    bool taken = false;
+    if (const QString unnamed = giveName(file, temporary, path, options, &taken);
+        !unnamed.isEmpty())
+        return notSaved(path, unnamed);
 
-    // Give it its name only if the name is still free.
-    QFile complete(temporary);
-    if (!complete.rename(path)) {
-        const QString reason =
-            QFileInfo::exists(path) || QFileInfo(path).isSymLink()
-                ? QStringLiteral("a file of that name appeared while the table was being saved")
-                : plainReason(complete.errorString(), "the new file could not be given its name");
-        QFile::remove(temporary);
-        return notSaved(path, reason);
-    }
-    syncFolder(folder);
-    return saved();
+    SaveResult result;
+    result.ok = true;
+    if (known)
+        result.saved = snapshotOf(path, status, 0, table);
+    result.savedOverLoaded =
+        options.loaded && options.loaded->valid && sameName(options.loaded->path, path);
+    return result;
 }
 
 } // namespace
@@ -225,16 +462,17 @@ bool isProgramPath(const QString &path)
     return path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const FileWrapper &wrap)
+SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     Q_ASSERT(table.size() == FormationTable::ByteCount);
     switch (const PathKind kind = pathKind(path)) {
     case PathKind::Missing:
-        return createNew(path, table, wrap);
+        return createNew(path, table, options);
     case PathKind::Regular:
     case PathKind::Unknown: // opening it says why it cannot be written
-        return writeInPlace(path, table, wrap);
+        return writeInPlace(path, table, options);
     case PathKind::Folder:
+    case PathKind::Device:
     case PathKind::Special:
     case PathKind::BrokenLink:
         return notSaved(path, notRegularReason(kind));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_snapshot.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -12,9 +14,21 @@
 // its identity (hard links, owner, permissions, extended attributes), a
 // longer file keeps every later byte and a shorter one grows to 1,488 bytes.
 // The bytes it loses and its length are kept in memory first; if writing,
-// syncing or reading back fails, they are put back. A file that does not
-// exist yet is written complete under a temporary name in its folder and
-// only then given its name, so a failed save never leaves part of a file.
+// syncing or reading back fails after the file took any of the new bytes,
+// they are put back. A file that does not exist yet is written complete
+// under a temporary name in its folder and only then given its name, never
+// replacing anything, so a failed save never leaves part of a file.
+//
+// Two things are asked before an existing file is written, and nothing is
+// written until the caller agrees and saves again with the matching option:
+// - the file is the one the table was loaded from, and another program has
+//   changed it since;
+// - the save would change the file, no NAME.bak (the full name with ".bak")
+//   is beside it yet, and that copy of the file's whole content cannot be
+//   made. An existing NAME.bak is never replaced or removed, so it keeps the
+//   file as it was before the editor first changed it.
+// A save that would change no byte of the file writes nothing and makes no
+// backup.
 
 // A file a save writes, seen as positioned reads and writes. Tests wrap the
 // real one to make any step fail.
@@ -37,12 +51,36 @@ std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file);
 // Given each file a save opens, returns the one the save should use.
 using FileWrapper = std::function<std::unique_ptr<WritableFile>(std::unique_ptr<WritableFile>)>;
 
+struct SaveOptions {
+    const FileSnapshot *loaded = nullptr; // the file the table was last loaded from or saved to
+    bool overwriteOtherChanges = false;   // the user agreed to save over another program's changes
+    bool withoutBackup = false;           // the user agreed to save without a backup
+    FileWrapper wrap{};                   // tests: wraps the file the table is written to
+    FileWrapper wrapBackup{};             // tests: wraps the backup being written
+    // Tests: runs just before a new file or a backup is given its name.
+    std::function<void(const QString &name)> beforeNaming{};
+};
+
 struct SaveResult {
     bool ok = false;
-    QString error; // for the user, naming the file and what state it is in, when not ok
+    // For the user when not ok, naming the file and what state it is in.
+    // When a question is asked it holds the question's text, so that a
+    // caller that cannot ask reads it as the reason the save did not happen.
+    QString error;
+    enum class Question { None, ChangedByOtherProgram, NoBackup };
+    // Not None: nothing was written; ask, then save again with the option set.
+    Question question = Question::None;
+    QString questionText;
+    // The file after a successful save. Its table bytes are taken at the
+    // loaded file's table offset when the save wrote that file, else at 0.
+    FileSnapshot saved;
+    // The save wrote the file `SaveOptions::loaded` describes (the same file,
+    // or whatever now has its name): `saved` takes that description's place.
+    bool savedOverLoaded = false;
+    QString backupPath; // the backup this save made, if it made one
 };
 
 // A target that is a program: saving there overwrites its first bytes.
 bool isProgramPath(const QString &path);
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const FileWrapper &wrap = {});
+SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options = {});

@@ -96,7 +96,7 @@ bool BiForm::save()
                             QStringLiteral("Overwrite")))
         return false;
 
-    const SaveResult result = saveTable(target, m_table.toBytes(), m_saveFileWrapper);
+    const SaveResult result = saveTable(target, m_table.toBytes(), {.wrap = m_saveFileWrapper});
     if (!result.ok) {
         prompter().tell(this, result.error);
         return false;

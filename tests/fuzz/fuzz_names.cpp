@@ -1,16 +1,28 @@
 // The names file: names split from bytes that arrive in pieces, and the
 // names read from a real file, against a reference that splits the whole
-// text at once with the library's own string functions.
+// text at once with the library's own string functions (a UTF-16 text is
+// decoded whole before it is split).
 //
 // Input: 1 byte of piece size, then the bytes of readorder.txt.
 #include "formation_names.h"
 #include "fuzz_check.h"
 
+#include <QStringDecoder>
 #include <QUtf8StringView>
 #include <cstdint>
 
 namespace
 {
+
+// Windows-1252 at 0x80-0x9F, written out as the characters themselves.
+const QString &windows1252High()
+{
+    static const QString high = QString::fromUtf8("€\u0081‚ƒ„…†‡"
+                                                  "ˆ‰Š‹Œ\u008dŽ\u008f"
+                                                  "\u0090‘’“”•–—"
+                                                  "˜™š›œ\u009džŸ");
+    return high;
+}
 
 QString referenceDecode(QByteArray line, bool cut)
 {
@@ -19,7 +31,31 @@ QString referenceDecode(QByteArray line, bool cut)
         if (QUtf8StringView(kept).isValidUtf8())
             return QString::fromUtf8(kept);
     }
-    return QString::fromLatin1(line);
+    QString text;
+    for (const char byte : line)
+        text += uchar(byte) >= 0x80 && uchar(byte) < 0xA0 ? windows1252High()[uchar(byte) - 0x80]
+                                                          : QChar(uchar(byte));
+    return text;
+}
+
+// A file with a UTF-8 mark: invalid bytes are replaced; a cut line loses an
+// unfinished last character, found by looking for its first byte.
+QString referenceUtf8(const QByteArray &line, bool cut)
+{
+    qsizetype keep = line.size();
+    for (qsizetype back = 1; cut && back <= 3 && back <= line.size(); ++back) {
+        const uchar byte = uchar(line[line.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const int needs = byte >= 0xF0 && byte <= 0xF4  ? 4
+                          : byte >= 0xE0 && byte < 0xF0 ? 3
+                          : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                        : 1;
+        if (needs > back)
+            keep = line.size() - back;
+        break;
+    }
+    return QString::fromUtf8(line.left(keep));
 }
 
 struct ReferenceNames {
@@ -27,17 +63,57 @@ struct ReferenceNames {
     int cut = 0;
 };
 
-ReferenceNames referenceNames(QByteArray bytes)
+QList<QByteArray> byteLines(QByteArray bytes)
 {
     bytes.replace("\r\n", "\n").replace('\r', '\n');
     QList<QByteArray> lines = bytes.split('\n');
     if (lines.last().isEmpty()) // text after the last line end, if any, is a line
         lines.removeLast();
+    return lines.mid(0, FormationNames::LinesUsed);
+}
+
+// UTF-16: the whole text decoded at once and split as text; a line is cut
+// by the bytes it took in the file.
+ReferenceNames referenceUtf16(const QByteArray &bytes, QStringDecoder::Encoding encoding)
+{
+    const bool half = bytes.size() % 2;
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes.chopped(half));
+    if (half)
+        text += QChar(QChar::ReplacementCharacter);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QStringList lines = text.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
     ReferenceNames result;
-    for (const QByteArray &line : lines.mid(0, FormationNames::LinesUsed)) {
-        const bool cut = line.size() > FormationNames::MaxNameBytes;
+    for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), FormationNames::LinesUsed); ++i) {
+        QString line = lines[i];
+        const bool endsHalf = half && i == lines.size() - 1;
+        const bool cut = 2 * line.size() - endsHalf > FormationNames::MaxNameBytes;
+        if (cut) {
+            line.truncate(FormationNames::MaxNameBytes / 2);
+            if (line.back().isHighSurrogate())
+                line.chop(1);
+        }
         result.cut += cut;
-        result.names << referenceDecode(line.left(FormationNames::MaxNameBytes), cut);
+        result.names << line;
+    }
+    return result;
+}
+
+ReferenceNames referenceNames(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xFE"))
+        return referenceUtf16(bytes.mid(2), QStringDecoder::Utf16LE);
+    if (bytes.startsWith("\xFE\xFF"))
+        return referenceUtf16(bytes.mid(2), QStringDecoder::Utf16BE);
+    const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
+    ReferenceNames result;
+    for (const QByteArray &line : byteLines(utf8 ? bytes.mid(3) : bytes)) {
+        const bool cut = line.size() > FormationNames::MaxNameBytes;
+        const QByteArray kept = line.left(FormationNames::MaxNameBytes);
+        result.cut += cut;
+        result.names << (utf8 ? referenceUtf8(kept, cut) : referenceDecode(kept, cut));
     }
     return result;
 }

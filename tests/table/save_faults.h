@@ -17,11 +17,15 @@ class FaultyFile : public WritableFile
 {
 public:
     struct Faults {
-        qint64 room = -1;            // bytes the table's write may put before the disk is full
-        bool failSync = false;       // the disk does not confirm the table's write
-        bool failReadBack = false;   // reading the table back fails
-        bool changeReadBack = false; // reading the table back gives other bytes
-        bool failRestore = false;    // putting the old bytes back fails too
+        qint64 room = -1;               // bytes the table's write may put before the disk is full
+        bool failSync = false;          // the disk does not confirm the table's write
+        bool failReadBack = false;      // reading the table back fails
+        bool changeReadBack = false;    // reading the table back gives other bytes
+        bool failRestore = false;       // putting the old bytes back fails too
+        bool failRestoreResize = false; // only setting the old length back fails
+        bool changeRestoreReadBack = false; // reading the old bytes back gives other bytes
+        bool failFirstRead = false;         // reading the file before writing fails
+        bool shortFirstRead = false;        // the file ends early when read before writing
     };
 
     FaultyFile(std::unique_ptr<WritableFile> real, Faults faults)
@@ -41,12 +45,15 @@ public:
     qint64 readAt(qint64 position, char *data, qint64 length) override
     {
         const bool readingTableBack = m_writes == 1;
-        if (readingTableBack && m_faults.failReadBack)
+        if ((readingTableBack && m_faults.failReadBack) ||
+            (m_writes == 0 && m_faults.failFirstRead))
             return fail("Input/output error");
         const qint64 got = m_real->readAt(position, data, length);
-        if (readingTableBack && m_faults.changeReadBack && got > 0)
+        if (((readingTableBack && m_faults.changeReadBack) ||
+             (m_writes > 1 && m_faults.changeRestoreReadBack)) &&
+            got > 0)
             data[0] = static_cast<char>(data[0] ^ 0x55);
-        return got;
+        return m_writes == 0 && m_faults.shortFirstRead ? got / 2 : got;
     }
 
     qint64 writeAt(qint64 position, const char *data, qint64 length) override
@@ -66,7 +73,7 @@ public:
 
     bool resize(qint64 newSize) override
     {
-        if (m_writes > 1 && m_faults.failRestore)
+        if (m_writes > 1 && (m_faults.failRestore || m_faults.failRestoreResize))
             return fail("Input/output error") >= 0;
         return m_real->resize(newSize);
     }

@@ -17,6 +17,8 @@ private slots:
     void missingFileNamesPathAndLeavesNamesEmpty();
     void shortFileKeepsWhatItHas();
     void decodesEachLineOnItsOwn();
+    void byteOrderMarkDecidesTheFile_data();
+    void byteOrderMarkDecidesTheFile();
     void linesArriveInPieces_data();
     void linesArriveInPieces();
     void longNamesAreCut();
@@ -103,12 +105,46 @@ void FormationNamesTest::decodesEachLineOnItsOwn()
     QCOMPARE(names.names[0], QStringLiteral("Z\u00fcrich")); // UTF-8
     QCOMPARE(names.names[1], QStringLiteral("Sk\u00e5l"));   // Latin-1
     QCOMPARE(names.names[30], QStringLiteral("plain"));
+    QCOMPARE(decodeNameLine("Rook\x92s \x80 \x9f\x81"),
+             QStringLiteral("Rook\u2019s \u20ac \u0178\u0081"));
     QCOMPARE(decodeNameLine("Sk\xc3\xa5l"), QStringLiteral("Sk\u00e5l"));
     QCOMPARE(decodeNameLine("Sk\xe5l"), QStringLiteral("Sk\u00e5l"));
     // A cut line may end inside a character: that part goes, the rest is UTF-8.
     QCOMPARE(decodeNameLine("a\xc3\xbc\xc3", true), QStringLiteral("a\u00fc"));
     QCOMPARE(decodeNameLine("a\xe2\x82", true), QStringLiteral("a"));
     QCOMPARE(decodeNameLine("a\xc3", false), QStringLiteral("a\u00c3")); // whole line: Latin-1
+}
+
+void FormationNamesTest::byteOrderMarkDecidesTheFile_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("lines");
+    const QStringList zurich{QStringLiteral("Z\u00fcrich"), "B"};
+    QTest::newRow("UTF-16 LE") << QByteArray("\xff\xfeZ\0\xfc\0r\0i\0c\0h\0\r\0\n\0B\0", 20)
+                               << zurich;
+    QTest::newRow("UTF-16 BE") << QByteArray("\xfe\xff\0Z\0\xfc\0r\0i\0c\0h\0\r\0\n\0B", 20)
+                               << zurich;
+    QTest::newRow("UTF-8") << QByteArray("\xef\xbb\xbfZ\xc3\xbcrich\nB") << zurich;
+    QTest::newRow("UTF-8 mark, a byte that is not UTF-8")
+        << QByteArray("\xef\xbb\xbf" "a\xe9" "b") << QStringList{QStringLiteral("a\ufffdb")};
+    QTest::newRow("UTF-16 pair, odd last byte")
+        << QByteArray("\xff\xfe\x3d\xd8\x00\xde\r\0x", 9)
+        << QStringList{QStringLiteral("\U0001f600"), QStringLiteral("\ufffd")};
+    QTest::newRow("a mark and nothing else") << QByteArray("\xff\xfe") << QStringList{};
+    QTest::newRow("part of a mark is Windows-1252")
+        << QByteArray("\xef\xbb") << QStringList{QStringLiteral("\u00ef\u00bb")};
+}
+
+void FormationNamesTest::byteOrderMarkDecidesTheFile()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, lines);
+    QCOMPARE(splitNameLines(text), lines);
+    NameLineReader reader;
+    for (char byte : text)
+        reader.feed(QByteArrayView(&byte, 1));
+    reader.finish();
+    QCOMPARE(reader.lines(), lines);
 }
 
 void FormationNamesTest::linesArriveInPieces_data()
@@ -147,7 +183,7 @@ void FormationNamesTest::longNamesAreCut()
     QCOMPARE(names.names[2], QStringLiteral("name"));
     QCOMPARE(names.namesCut, 2);
     QVERIFY2(names.problem.contains(QStringLiteral("2 names in")), qPrintable(names.problem));
-    QVERIFY(names.problem.contains(QStringLiteral("longer than 4096 bytes and were cut")));
+    QVERIFY(names.problem.contains(QStringLiteral("longer than 4,096 bytes and were cut")));
 }
 
 void FormationNamesTest::readsOnlyWhatTheNamesNeed()
@@ -178,7 +214,7 @@ void FormationNamesTest::notARegularFileIsUnreadable_data()
     QTest::newRow("FIFO") << "fifo"
                           << "is not a regular file";
     QTest::newRow("link to /dev/zero") << "link to device"
-                                       << "is not a regular file";
+                                       << "it is a device, not a regular file";
     QTest::newRow("folder") << "folder"
                             << "it is a folder, not a regular file";
 }

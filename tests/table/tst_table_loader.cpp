@@ -38,6 +38,7 @@ private slots:
     void refusesWhatIsNotARegularFile_data();
     void refusesWhatIsNotARegularFile();
     void refusesWindowsDeviceNames();
+    void tableBeyondTheLargestStartLocation();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -164,7 +165,8 @@ void TableLoaderTest::startLocation_data()
     QTest::newRow("small negative rounds to 0") << "-0.4" << 0 << "";
     QTest::newRow("largest") << "2147483647" << 2147483647 << "";
     QTest::newRow("negative") << "-1" << -1 << "negative";
-    QTest::newRow("too large") << "2147483648" << -1 << "too large";
+    QTest::newRow("too large") << "2147483648" << -1
+                               << "is too large. It must be a byte offset from 0 to 2,147,483,647.";
     QTest::newRow("exponent is not read") << "1e10" << 1 << "";
     QTest::newRow("huge exponent is not read") << "10e9223372036854775807" << 10 << "";
     QTest::newRow("huge by digits") << QString(400, u'9') << -1 << "too large";
@@ -245,12 +247,14 @@ void TableLoaderTest::executableLoad_data()
     QTest::newRow("nothing but the table after the scan start")
         << qint64(1'349'999 + 1488) << QList<qint64>{1'349'999} << 1'349'999 << "";
     QTest::newRow("only before") << qint64(1'400'000) << QList<qint64>{500} << -1 << "not found";
-    QTest::newRow("none") << qint64(1'400'000) << QList<qint64>{} << -1 << "not found";
+    QTest::newRow("none") << qint64(1'400'000) << QList<qint64>{} << -1
+                          << "at or after byte 1,350,000. The file does not look like the "
+                             "game's executable.";
     QTest::newRow("shorter than the scan start")
-        << qint64(1'000'000) << QList<qint64>{500} << -1 << "holds 1000000 bytes";
+        << qint64(1'000'000) << QList<qint64>{500} << -1 << "holds 1,000,000 bytes";
     QTest::newRow("table cut off")
         << qint64(1'400'000) << QList<qint64>{1'399'000} << -1
-        << "holds 1400000 bytes, but a table at start location 1399000 needs 1400488 bytes";
+        << "holds 1,400,000 bytes, but a table at start location 1,399,000 needs 1,400,488 bytes.";
 }
 
 void TableLoaderTest::executableLoad()
@@ -267,6 +271,9 @@ void TableLoaderTest::executableLoad()
         QCOMPARE(result.startLocation, start);
         QCOMPARE(result.table, data.mid(start, 1488));
         QCOMPARE(result.table.left(5), tableSignature());
+        QCOMPARE(result.source.tableOffset, qint64(start));
+        QCOMPARE(result.source.tableBytes, data.mid(start, 1488));
+        QCOMPARE(result.source.size, size);
     } else {
         QVERIFY2(result.error.contains(why), qPrintable(result.error));
         QVERIFY(result.error.contains(QStringLiteral("KGF.EXE")));
@@ -283,10 +290,11 @@ void TableLoaderTest::dataFileLoad_data()
     QTest::newRow("at 16") << 2000 << 16 << "";
     QTest::newRow("exactly long enough") << 1504 << 16 << "";
     QTest::newRow("one byte short") << 1503 << 16
-                                    << "holds 1503 bytes, but a table at start location 16 "
-                                       "needs 1504 bytes";
+                                    << "holds 1,503 bytes, but a table at start location 16 "
+                                       "needs 1,504 bytes.";
     QTest::newRow("empty file") << 0 << 0 << "holds 0 bytes";
-    QTest::newRow("start past the end") << 1488 << 5000 << "needs 6488 bytes";
+    QTest::newRow("start past the end") << 1488 << 5000 << "needs 6,488 bytes.";
+    QTest::newRow("too short at any start") << 1000 << 16 << "needs 1,504 bytes.";
 }
 
 void TableLoaderTest::dataFileLoad()
@@ -301,9 +309,15 @@ void TableLoaderTest::dataFileLoad()
     if (result.ok) {
         QCOMPARE(result.startLocation, start);
         QCOMPARE(result.table, data.mid(start, 1488));
+        QCOMPARE(result.source.size, qint64(size));
+        QCOMPARE(result.source.tableBytes, data.mid(start, 1488));
     } else {
         QVERIFY2(result.error.contains(why), qPrintable(result.error));
         QVERIFY(result.error.contains(QStringLiteral("frmation.dat")));
+        // Where a table would fit from the first byte, the user learns how.
+        QCOMPARE(result.error.endsWith(QStringLiteral(" Set the start location to 0 to read the "
+                                                      "table from the file's first byte.")),
+                 start > 0 && size >= 1488);
     }
 }
 
@@ -366,7 +380,7 @@ void TableLoaderTest::executableShrinkingDuringSearch_data()
     QTest::addColumn<qint64>("shrinkTo");
     QTest::newRow("to just past the scan start") << qint64(1'350'100);
     QTest::newRow("to nothing") << qint64(0);
-    QTest::newRow("inside the piece being read") << qint64(1'600'000);
+    QTest::newRow("inside the piece being read") << qint64(1'700'000);
 }
 
 void TableLoaderTest::executableShrinkingDuringSearch()
@@ -395,7 +409,8 @@ void TableLoaderTest::executableShrinkingDuringSearch()
     QVERIFY(!result.ok);
     QVERIFY2(result.error.startsWith(QStringLiteral("Could not read ")), qPrintable(result.error));
     QVERIFY(result.error.contains(QDir::toNativeSeparators(path)));
-    QVERIFY2(result.error.contains(QStringLiteral("became shorter while it was being read")),
+    QVERIFY2(result.error.contains(QStringLiteral("became shorter while it was being read (it "
+                                                  "held 4,000,000 bytes when loading began)")),
              qPrintable(result.error));
     QVERIFY(result.table.isEmpty());
 }
@@ -409,7 +424,7 @@ void TableLoaderTest::refusesWhatIsNotARegularFile_data()
         QTest::addRow("FIFO %s", name) << name << "fifo"
                                        << "is not a regular file";
         QTest::addRow("link to a device, %s", name) << name << "link to device"
-                                                    << "is not a regular file";
+                                                    << "it is a device, not a regular file";
         QTest::addRow("folder %s", name) << name << "folder"
                                          << "it is a folder, not a regular file";
     }
@@ -439,18 +454,37 @@ void TableLoaderTest::refusesWindowsDeviceNames()
 #ifndef Q_OS_WIN
     QSKIP("device names such as NUL are Windows's");
 #else
-    for (const QString &path :
-         {QStringLiteral("NUL"), QStringLiteral("C:/Games/NUL"), QStringLiteral("\\\\.\\NUL")}) {
+    for (const QString &path : {QStringLiteral("NUL"), QStringLiteral("C:/Games/NUL"),
+                                QStringLiteral("\\\\.\\NUL"), QStringLiteral("C:/Games/nul.dat")}) {
         QElapsedTimer timer;
         timer.start();
         const LoadResult result = loadTable(path, QStringLiteral("0"));
         QVERIFY(timer.elapsed() < 10'000);
         QVERIFY2(!result.ok, qPrintable(path));
-        QVERIFY2(result.error.startsWith(QStringLiteral("Could not open ")),
-                 qPrintable(result.error));
-        qInfo("%s: %s", qPrintable(path), qPrintable(result.error));
+        QCOMPARE(result.error, QStringLiteral("Could not open %1: it is a device, not a regular "
+                                              "file.")
+                                   .arg(QDir::toNativeSeparators(path)));
     }
 #endif
+}
+
+void TableLoaderTest::tableBeyondTheLargestStartLocation()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("kgf.exe")));
+    const qint64 at = qint64(std::numeric_limits<qint32>::max()) + 1;
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (!file.resize(at + 4096))
+        QSKIP("this file system holds no sparse file of 2 GiB");
+    QVERIFY(file.seek(at) && file.write(tableSignature()) == 5);
+    file.close();
+    SearchSettings settings;
+    settings.scanStart = at - 100;
+    const LoadResult result = loadFromExecutable(file.fileName(), {}, settings);
+    QCOMPARE(result.error, QStringLiteral("The formation table in %1 is at start location "
+                                          "2,147,483,648, beyond the largest start location, "
+                                          "2,147,483,647.")
+                               .arg(QDir::toNativeSeparators(file.fileName())));
 }
 
 QTEST_APPLESS_MAIN(TableLoaderTest)

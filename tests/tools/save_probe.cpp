@@ -1,6 +1,6 @@
 // Saves a table of one repeated byte to a path, as whatever user runs it.
 // Tests start it as another user to see what that user's save does.
-//   save_probe PATH BYTE   -> exit 0 when saved; otherwise the message, exit 1
+//   save_probe PATH BYTE [without-backup] -> exit 0 when saved; otherwise the message, exit 1
 #include "table_saver.h"
 
 #include <QByteArray>
@@ -9,12 +9,13 @@
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: save_probe PATH BYTE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: save_probe PATH BYTE [without-backup]\n");
         return 2;
     }
     const QByteArray table(1488, static_cast<char>(QByteArray(argv[2]).toInt()));
-    const SaveResult result = saveTable(QString::fromLocal8Bit(argv[1]), table);
+    const SaveResult result =
+        saveTable(QString::fromLocal8Bit(argv[1]), table, {.withoutBackup = argc == 4 && *argv[3]});
     if (!result.ok)
         std::fprintf(stdout, "%s\n", result.error.toLocal8Bit().constData());
     return result.ok ? 0 : 1;

@@ -163,14 +163,14 @@ void LoadSaveTest::loadFaultsChangeNothing_data()
     QTest::newRow("no signature") << "kgf.exe" << noSignature << "0"
                                   << "was not found";
     QTest::newRow("executable too short") << "KGF.EXE" << QByteArray(5000, 'x') << "0"
-                                          << "holds 5000 bytes";
+                                          << "holds 5,000 bytes";
     QTest::newRow("negative start") << "frmation.dat" << QByteArray(2000, 'x') << "-5"
                                     << "is negative";
     QTest::newRow("start too large") << "frmation.dat" << QByteArray(2000, 'x') << "3000000000"
                                      << "is too large";
     QTest::newRow("data file too short")
         << "frmation.dat" << QByteArray(1000, 'x') << "0"
-        << "holds 1000 bytes, but a table at start location 0 needs 1488 bytes";
+        << "holds 1,000 bytes, but a table at start location 0 needs 1,488 bytes";
 }
 
 void LoadSaveTest::loadFaultsChangeNothing()

@@ -127,7 +127,7 @@ void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens_data()
     QByteArray longName = QByteArray(5000, 'x') + "\r\n";
     for (int i = 1; i < 31; ++i)
         longName += "name\r\n";
-    QTest::newRow("a name cut") << true << longName << "is longer than 4096 bytes and was cut";
+    QTest::newRow("a name cut") << true << longName << "is longer than 4,096 bytes and was cut";
 }
 
 void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens()
