@@ -21,10 +21,11 @@ struct Options {
     QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
     QCommandLineOption force{QStringLiteral("force")};
+    QCommandLineOption noBackup{QStringLiteral("no-backup")};
 
     void addTo(QCommandLineParser &parser) const
     {
-        parser.addOptions({help, version, start, startA, startB, format, output, force});
+        parser.addOptions({help, version, start, startA, startB, format, output, force, noBackup});
     }
 };
 
@@ -93,10 +94,13 @@ Invocation parseTextInvocation(const QStringList &arguments)
         const QCommandLineOption &option;
         Mode mode;
         Mode alsoFor;
-    } owners[] = {
-        {options.start, Mode::Export, Mode::Export},  {options.output, Mode::Export, Mode::Export},
-        {options.format, Mode::Export, Mode::Import}, {options.force, Mode::Import, Mode::Import},
-        {options.startA, Mode::Diff, Mode::Diff},     {options.startB, Mode::Diff, Mode::Diff}};
+    } owners[] = {{options.start, Mode::Export, Mode::Export},
+                  {options.output, Mode::Export, Mode::Export},
+                  {options.format, Mode::Export, Mode::Import},
+                  {options.force, Mode::Import, Mode::Import},
+                  {options.noBackup, Mode::Import, Mode::Import},
+                  {options.startA, Mode::Diff, Mode::Diff},
+                  {options.startB, Mode::Diff, Mode::Diff}};
     for (const auto &owner : owners)
         if (parser.isSet(owner.option) && invocation.mode != owner.mode &&
             invocation.mode != owner.alsoFor)
@@ -122,6 +126,7 @@ Invocation parseTextInvocation(const QStringList &arguments)
     if (parser.isSet(options.output) && invocation.output.isEmpty())
         return usageError(QStringLiteral("--output needs a file name."));
     invocation.force = parser.isSet(options.force);
+    invocation.noBackup = parser.isSet(options.noBackup);
     const struct {
         const QCommandLineOption &option;
         QString &target;
@@ -158,7 +163,8 @@ QString usageText()
     return QStringLiteral(
         "Usage: kgf-formation-editor [FILE]\n"
         "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
-        "       kgf-formation-editor import [--format json|csv] [--force] TEXT TARGET\n"
+        "       kgf-formation-editor import [--format json|csv] [--force] [--no-backup]\n"
+        "                                   TEXT TARGET\n"
         "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n");
 }
 
@@ -176,7 +182,9 @@ Editor for the formation table of the flight simulator KGF.
   import     Reads a table text (TEXT "-" is standard input), checks all of
              it, and saves the formations it holds into the first 1,488
              bytes of TARGET; every other byte of TARGET stays. A TARGET
-             that does not exist yet needs all 31 formations. A TARGET
+             that does not exist yet needs all 31 formations. Before it
+             first changes an existing TARGET it keeps a copy of it as
+             TARGET.bak, and never replaces a .bak that is there. A TARGET
              ending in .exe is refused without --force: a table at the
              start of a program breaks it.
   diff       Prints what differs between the tables of A and B, field by
@@ -190,6 +198,7 @@ Options:
                        form of TEXT (default: told by its first character)
   -o, --output OUT     export: write the text to OUT, not standard output
   --force              import: write into a TARGET ending in .exe
+  --no-backup          import: save even when no TARGET.bak can be made
   -h, --help           show this help
   -v, --version        show the version
 

@@ -22,6 +22,7 @@ struct Invocation {
     QString startA;
     QString startB;
     bool force = false;
+    bool noBackup = false; // import: save even when no backup of TARGET can be made
 };
 
 // Whether the arguments (the program first) ask for a mode that needs no

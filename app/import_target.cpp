@@ -20,6 +20,7 @@ TargetTable importBase(const QString &target, const TableText &text)
         result.ok = loaded.ok;
         result.table = loaded.table;
         result.error = loaded.error;
+        result.source = loaded.source;
         return result;
     }
     if (!coversWholeTable(text)) {
@@ -36,8 +37,21 @@ TargetTable importBase(const QString &target, const TableText &text)
     return result;
 }
 
-QString saveImported(const QString &target, const QByteArray &table)
+QString saveImported(const QString &target, const QByteArray &table, const TargetTable &base,
+                     bool withoutBackup)
 {
-    const SaveResult saved = saveTable(target, table);
-    return saved.ok ? QString() : saved.error;
+    SaveOptions options;
+    options.loaded = base.source.valid ? &base.source : nullptr;
+    options.withoutBackup = withoutBackup;
+    const SaveResult saved = saveTable(target, table, options);
+    switch (saved.question) {
+    case SaveResult::Question::None:
+        return saved.ok ? QString() : saved.error;
+    case SaveResult::Question::ChangedByOtherProgram:
+        return saved.error + QStringLiteral(" Nothing was written.");
+    case SaveResult::Question::NoBackup:
+        return saved.error +
+               QStringLiteral(" Nothing was written. Give --no-backup to import without one.");
+    }
+    Q_UNREACHABLE();
 }

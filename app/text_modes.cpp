@@ -145,8 +145,36 @@ QStringList formationNames()
     return names.names;
 }
 
+// Whether `a` and `b` are one existing file, under any names (links too).
+bool sameFile(const QString &a, const QString &b)
+{
+    QFile first(a);
+    QFile second(b);
+    FileStatus one;
+    FileStatus other;
+    QString reason;
+    return openRegularFile(first, QIODevice::ReadOnly).ok &&
+           openRegularFile(second, QIODevice::ReadOnly).ok && fileStatus(first, &one, &reason) &&
+           fileStatus(second, &other, &reason) && one.identity.valid &&
+           one.identity == other.identity;
+}
+
 int runExport(const Invocation &invocation)
 {
+    const QString &output = invocation.output;
+    if (!output.isEmpty() && output != QLatin1String("-")) {
+        // The text must never take the place of the table it comes from, or
+        // of a program.
+        QString refusal;
+        if (isProgramPath(output))
+            refusal = QStringLiteral("%1 is a program, and export writes text");
+        else if (sameFile(output, invocation.files[0]))
+            refusal = QStringLiteral("%1 is the file being exported");
+        if (!refusal.isEmpty()) {
+            tell(QStringLiteral("Nothing was written: %1.").arg(refusal.arg(shownPath(output))));
+            return Failed;
+        }
+    }
     const LoadResult loaded = loadTable(invocation.files[0], invocation.start);
     if (!loaded.ok) {
         tell(loaded.error);
@@ -182,7 +210,8 @@ int runImport(const Invocation &invocation)
         tell(base.error);
         return Failed;
     }
-    const QString error = saveImported(target, applyTableText(base.table, text));
+    const QString error =
+        saveImported(target, applyTableText(base.table, text), base, invocation.noBackup);
     if (!error.isEmpty()) {
         tell(error);
         return Failed;

@@ -29,6 +29,13 @@ std::optional<qint32> feetToStored(double feet)
     return toInt32(roundHalfEven(feet * FormationLine::UnitsPerFoot));
 }
 
+QString feetOutOfRange(const QString &shown, double feet)
+{
+    return QStringLiteral("%1 feet is %2 what the table can hold (from -102,261,126 to "
+                          "102,261,126 feet).")
+        .arg(shown, feet < 0 ? QStringLiteral("beyond") : QStringLiteral("more than"));
+}
+
 int typeIndexToStore(int buttonOn, int shownWithoutButton)
 {
     Q_ASSERT(buttonOn >= -1 && buttonOn < FormationLine::TypeCount);
@@ -74,11 +81,9 @@ LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &sto
         const auto value = feetToStored(*feet);
         if (!value) {
             result.error =
-                QStringLiteral("Line %1, %2: %3 feet is %4 what the table can hold "
-                               "(from -102,261,126 to 102,261,126 feet).")
+                QStringLiteral("Line %1, %2: %3")
                     .arg(lineNumber)
-                    .arg(QLatin1String(offset.name), offset.text.trimmed(),
-                         *feet < 0 ? QStringLiteral("beyond") : QStringLiteral("more than"));
+                    .arg(QLatin1String(offset.name), feetOutOfRange(offset.text.trimmed(), *feet));
             return result;
         }
         offset.target = *value;

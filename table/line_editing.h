@@ -41,6 +41,9 @@ LineEncoding encodeEditedLine(const EditedLine &edited, const FormationLine &sto
 
 // Feet as stored units, or nothing when out of the 32-bit range.
 std::optional<qint32> feetToStored(double feet);
+// What is wrong with `feet`, typed as `shown`, when feetToStored gives nothing:
+// "-1e9 feet is beyond what the table can hold (from ... feet)."
+QString feetOutOfRange(const QString &shown, double feet);
 
 // The panel's view of a stored line: the "Type" box shows the whole code.
 struct LineTexts {

@@ -92,12 +92,13 @@ SaveResult notSaved(const QString &path, const QString &reason)
     return result;
 }
 
-SaveResult ask(SaveResult::Question question, const QString &text)
+// What stands in the way (`fact`, one sentence) and the question about it.
+SaveResult ask(SaveResult::Question question, const QString &fact, const QString &asked)
 {
     SaveResult result;
     result.question = question;
-    result.questionText = text;
-    result.error = text;
+    result.error = fact;
+    result.questionText = fact + QLatin1Char(' ') + asked;
     return result;
 }
 
@@ -345,8 +346,9 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         if (changed)
             return ask(SaveResult::Question::ChangedByOtherProgram,
                        QStringLiteral("%1 was changed by another program after the table was "
-                                      "loaded from it. Save over those changes?")
-                           .arg(shownPath(path)));
+                                      "loaded from it.")
+                           .arg(shownPath(path)),
+                       QStringLiteral("Save over those changes?"));
     }
 
     SaveResult result;
@@ -370,9 +372,9 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
             if (const QString cannot = makeBackup(file, old, backupPath, options, &made);
                 !cannot.isEmpty())
                 return ask(SaveResult::Question::NoBackup,
-                           QStringLiteral("No backup of %1 can be made (%2). Save without a "
-                                          "backup?")
-                               .arg(shownPath(path), cannot));
+                           QStringLiteral("No backup of %1 can be made (%2).")
+                               .arg(shownPath(path), cannot),
+                           QStringLiteral("Save without a backup?"));
             if (made)
                 result.backupPath = backupPath;
         }
@@ -392,7 +394,15 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     // A write refused outright leaves nothing to put back.
     const QString notRestored = touched ? restore(target, oldStart, old) : QString();
     if (notRestored.isEmpty()) {
-        SaveResult undone = notSaved(path, failed + QStringLiteral(". The file is unchanged"));
+        // A backup made on the way is a true copy of the unchanged file; it
+        // stays, and the message says so.
+        const QString kept = result.backupPath.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(", and the copy of it made before this save "
+                                                  "stays as %1")
+                                       .arg(shownPath(result.backupPath));
+        SaveResult undone =
+            notSaved(path, failed + QStringLiteral(". The file is unchanged") + kept);
         undone.backupPath = result.backupPath;
         return undone;
     }
@@ -459,7 +469,11 @@ std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file)
 
 bool isProgramPath(const QString &path)
 {
-    return path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
+    // Windows drops dots and blanks at the end of a name: "kgf.exe. " opens kgf.exe.
+    QStringView name(path);
+    while (name.endsWith(u'.') || name.endsWith(u' '))
+        name.chop(1);
+    return name.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
 SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)

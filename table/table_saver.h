@@ -64,8 +64,9 @@ struct SaveOptions {
 struct SaveResult {
     bool ok = false;
     // For the user when not ok, naming the file and what state it is in.
-    // When a question is asked it holds the question's text, so that a
-    // caller that cannot ask reads it as the reason the save did not happen.
+    // When a question is asked it says what stands in the way (the question
+    // text without its question), so that a caller that cannot ask can give
+    // it as the reason nothing was saved.
     QString error;
     enum class Question { None, ChangedByOtherProgram, NoBackup };
     // Not None: nothing was written; ask, then save again with the option set.

@@ -3,8 +3,6 @@
 #include "formation_table.h"
 #include "table_text_fields.h"
 
-#include <QLocale>
-
 namespace
 {
 
@@ -34,10 +32,9 @@ TableText readTableText(QByteArrayView text, TextFormat format)
 {
     if (text.size() > MaxTableTextBytes) {
         TableText result;
-        result.error = QStringLiteral("The text is %1 bytes long; texts longer than 16 MiB "
-                                      "(16,777,216 bytes) are not read.")
-                           .arg(QLocale(QLocale::English, QLocale::UnitedStates)
-                                    .toString(qlonglong(text.size())));
+        // Readers stop one byte past the limit, so the true length is unknown.
+        result.error = QStringLiteral("The text is longer than 16 MiB (16,777,216 bytes), the "
+                                      "most that is read.");
         return result;
     }
     text = withoutByteOrderMark(text);

@@ -137,10 +137,7 @@ LineCheck checkLine(const LineFields &fields, const PlaceOf &place)
         if (feet) {
             fromFeet = feetToStored(feet->value);
             if (!fromFeet)
-                return fail(feetField(axis),
-                            QStringLiteral("%1 feet is more than the table can hold (from "
-                                           "-102261126 to 102261126 feet).")
-                                .arg(feet->shown));
+                return fail(feetField(axis), feetOutOfRange(feet->shown, feet->value));
         }
         if (stored) {
             const double value = stored->value;
@@ -148,8 +145,8 @@ LineCheck checkLine(const LineFields &fields, const PlaceOf &place)
                   value <= std::numeric_limits<qint32>::max()) ||
                 value != std::floor(value))
                 return fail(storedField(axis),
-                            QStringLiteral("%1 is not a whole number from -2147483648 to "
-                                           "2147483647.")
+                            QStringLiteral("%1 is not a whole number from -2,147,483,648 to "
+                                           "2,147,483,647.")
                                 .arg(stored->shown));
             if (fromFeet && *fromFeet != qint32(value))
                 return fail(feetField(axis),

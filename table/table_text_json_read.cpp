@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QSet>
 #include <algorithm>
+#include <optional>
 
 using namespace tabletext;
 
@@ -23,6 +25,68 @@ QString lineAndColumn(QByteArrayView text, qsizetype offset)
     return QStringLiteral("line %1, column %2")
         .arg(before.count('\n') + 1)
         .arg(before.size() - lineStart + 1);
+}
+
+// QJsonDocument keeps the last of two equal keys in one object, so a hand
+// edit that gives a field again would be taken without a word. The text is
+// valid JSON when this runs, so a plain scan finds such a key: the path of
+// the first one given twice, or nothing.
+std::optional<QString> keyGivenTwice(QByteArrayView text)
+{
+    struct Container {
+        bool object = false;
+        QSet<QString> keys;
+        QString key;       // the key whose value is being read
+        int index = 0;     // in a list
+        bool atKey = true; // in an object: the next string is a key
+    };
+    QList<Container> open;
+    auto pathTo = [&open](const QString &last) {
+        QString path;
+        for (qsizetype i = 1; i < open.size(); ++i) { // the outermost object has no name
+            const Container &outer = open[i - 1];
+            path += outer.object ? (path.isEmpty() ? outer.key : u'.' + outer.key)
+                                 : QStringLiteral("[%1]").arg(outer.index);
+        }
+        return path.isEmpty() ? last : path + u'.' + last;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '{' || c == '[') {
+            Container container;
+            container.object = c == '{';
+            open.append(container);
+        } else if (c == '}' || c == ']') {
+            open.removeLast();
+        } else if (c == ',' && !open.isEmpty()) {
+            open.last().atKey = open.last().object;
+            open.last().index += 1;
+        } else if (c == ':' && !open.isEmpty()) {
+            open.last().atKey = false;
+        } else if (c == '"') {
+            const qsizetype start = i;
+            bool escaped = false;
+            for (++i; i < text.size() && text[i] != '"'; ++i)
+                if (text[i] == '\\') {
+                    escaped = true;
+                    ++i;
+                }
+            if (open.isEmpty() || !open.last().object || !open.last().atKey)
+                continue;
+            const QByteArrayView quoted = text.sliced(start, i + 1 - start);
+            const QString key = escaped ? QJsonDocument::fromJson("[" + quoted.toByteArray() + "]")
+                                              .array()
+                                              .at(0)
+                                              .toString()
+                                        : QString::fromUtf8(quoted.sliced(1, quoted.size() - 2));
+            Container &object = open.last();
+            if (object.keys.contains(key))
+                return pathTo(key);
+            object.keys.insert(key);
+            object.key = key;
+        }
+    }
+    return std::nullopt;
 }
 
 QString typeName(const QJsonValue &value)
@@ -319,6 +383,10 @@ TableText readJson(QByteArrayView text)
     }
     if (!document.isObject()) {
         result.error = QStringLiteral("The text is not a JSON object in { }.");
+        return result;
+    }
+    if (const auto twice = keyGivenTwice(text)) {
+        result.error = QStringLiteral("%1: this field is given twice.").arg(*twice);
         return result;
     }
     return JsonReader().read(document.object());

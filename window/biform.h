@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common_dialog.h"
+#include "file_snapshot.h"
 #include "formation_table.h"
 #include "line_editing.h"
 #include "prompter.h"
@@ -116,6 +117,9 @@ private:
     // The table's history, reverting, and the context menu.
     void setUpHistory();
     void historyChanged();
+    // Before an undo or redo shows its formation: true when the panel holds
+    // no unwritten edits or the user drops them for `step` ("Undo", "Redo").
+    bool dropPanelEditsFor(const QString &step);
     void startHistory(); // after a load: no steps, the table is the reference
     void markSaved();    // after a save: the clean point and the reference
     // One step that gives formation `formation` the bytes `after`; false
@@ -149,8 +153,9 @@ private:
     QString m_startupProblem;
     bool m_shownOnce = false;
     bool m_loading = false;
-    QString m_loadedPath;      // the file the table was last loaded from
-    int m_shownFormation = -1; // the formation whose lines the panel shows
+    QString m_loadedPath;       // the file the table was last loaded from
+    FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
+    int m_shownFormation = -1;  // the formation whose lines the panel shows
     FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace
 {
@@ -33,7 +34,19 @@ void BiForm::selectFormation(int formation)
         // the question is settled.
         checkOnly(m_option2, shown);
         if (!settlePanel()) {
-            m_option2[shown]->setFocus();
+            // The focus belongs on the box at fault after a refused write,
+            // else on the chosen selector; an arrow key's move of the focus
+            // to the new selector comes after this handler, so it is put
+            // right once that is done.
+            auto *box = qobject_cast<QLineEdit *>(focusWidget());
+            QWidget *back = box ? static_cast<QWidget *>(box) : m_option2[shown];
+            QTimer::singleShot(0, this, [this, back, box] {
+                if (!m_option2.contains(qobject_cast<QRadioButton *>(focusWidget())))
+                    return;
+                back->setFocus(Qt::OtherFocusReason);
+                if (box)
+                    box->selectAll();
+            });
             return;
         }
         checkOnly(m_option2, formation);

@@ -2,6 +2,7 @@
 #include "biform.h"
 
 #include "controls.h"
+#include "native_file.h"
 #include "table_loader.h"
 
 #include <QCloseEvent>
@@ -71,6 +72,7 @@ void BiForm::loadFile(const QString &path)
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
     m_loadedPath = m_fileName;
+    m_loadedState = result.source;
     startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
     if (const int formation = selectedFormation(); formation >= 0)
@@ -86,21 +88,46 @@ bool BiForm::save()
     const QString target = m_dialog.FileName();
     if (target.isEmpty())
         return false;
-    if (isProgramPath(target) &&
+    // Only a program that is there is harmed; a new name ending in .exe
+    // becomes a formation data file like any other.
+    if (isProgramPath(target) && pathKind(target) == PathKind::Regular &&
         !prompter().confirm(this,
-                            QStringLiteral("%1 is a program. Saving there overwrites the "
-                                           "first 1,488 bytes of the program, not its "
-                                           "formation table, and the program will no "
-                                           "longer run. Overwrite it anyway?")
+                            QStringLiteral("%1 is a program. Saving writes the formation table "
+                                           "over its first 1,488 bytes, not over the table "
+                                           "inside it, and the program will no longer run. "
+                                           "Overwrite it anyway?")
                                 .arg(QDir::toNativeSeparators(target)),
                             QStringLiteral("Overwrite")))
         return false;
 
-    const SaveResult result = saveTable(target, m_table.toBytes(), {.wrap = m_saveFileWrapper});
+    // The save asks before writing over another program's changes to the
+    // loaded file and before writing without a backup; each answer "Save"
+    // saves again with that allowed. Nothing is written until then.
+    SaveOptions options;
+    options.loaded = m_loadedState.valid ? &m_loadedState : nullptr;
+    options.wrap = m_saveFileWrapper;
+    SaveResult result;
+    for (;;) {
+        result = saveTable(target, m_table.toBytes(), options);
+        bool *allowed = nullptr;
+        if (result.question == SaveResult::Question::ChangedByOtherProgram)
+            allowed = &options.overwriteOtherChanges;
+        else if (result.question == SaveResult::Question::NoBackup)
+            allowed = &options.withoutBackup;
+        if (!allowed)
+            break;
+        Q_ASSERT(!*allowed);
+        if (*allowed || !prompter().confirm(this, result.questionText, QStringLiteral("Save")))
+            return false;
+        *allowed = true;
+    }
     if (!result.ok) {
         prompter().tell(this, result.error);
         return false;
     }
+    // Our own save is no change by another program.
+    if (result.savedOverLoaded)
+        m_loadedState = result.saved;
     markSaved();
     return true;
 }

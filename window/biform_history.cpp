@@ -88,16 +88,29 @@ void BiForm::markSaved()
     updateChangedMarks();
 }
 
+bool BiForm::dropPanelEditsFor(const QString &step)
+{
+    // Writing the panel would itself be the newest step, which an undo would
+    // take back at once and a redo would lose its way forward to; so the
+    // only choices are to drop the typed edits or to stay.
+    if (!panelDiffers())
+        return true;
+    return prompter().confirm(this,
+                              QStringLiteral("The panel has changes that are not written into "
+                                             "the table. %1 anyway and drop them?")
+                                  .arg(step),
+                              step);
+}
+
 void BiForm::undo()
 {
-    // The step shows its formation anew, so typed edits are settled first.
-    if (settlePanel())
+    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo")))
         m_history->undo();
 }
 
 void BiForm::redo()
 {
-    if (settlePanel())
+    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo")))
         m_history->redo();
 }
 
@@ -162,12 +175,12 @@ void BiForm::pasteOverFormation(int formation)
     TableText read;
     // Sizes are checked before anything is converted or parsed, so a huge
     // clipboard is refused at once.
-    if (text.trimmed().isEmpty()) {
-        problem = QStringLiteral("The clipboard holds no text.");
-    } else if (text.size() > MaxTableTextBytes) {
+    if (text.size() > MaxTableTextBytes) {
         problem = QStringLiteral("The clipboard holds %1 characters, far more than a formation's "
                                  "text.")
                       .arg(QLocale(QLocale::English).toString(text.size()));
+    } else if (text.trimmed().isEmpty()) {
+        problem = QStringLiteral("The clipboard holds no text.");
     } else if (read = readTableText(text.toUtf8()); !read.ok) {
         problem = QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error);
     } else if (read.formations.size() != 1) {

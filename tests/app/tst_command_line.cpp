@@ -47,8 +47,8 @@ private slots:
     void exportWrites();
     void importApplies_data();
     void importApplies();
-    void importRefuses_data();
-    void importRefuses();
+    void refusesAndWritesNothing_data();
+    void refusesAndWritesNothing();
     void diffs_data();
     void diffs();
     void usage_data();
@@ -180,7 +180,7 @@ void CommandLineTest::importApplies()
     QCOMPARE(contents(target), after);
 }
 
-void CommandLineTest::importRefuses_data()
+void CommandLineTest::refusesAndWritesNothing_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("text");
@@ -209,7 +209,7 @@ void CommandLineTest::importRefuses_data()
         << QByteArray(R"(formations[0].lines[0].yFeet: "1" feet is stored as 21, but yStored )"
                       "is 0.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
-                               << QByteArray("text.json: The text is 16,777,217 bytes long");
+                               << QByteArray("text.json: The text is longer than 16 MiB");
     QTest::newRow("program without --force, refused before the text is read")
         << QStringList{"import", "nothing.json", "KGF.EXE"} << QByteArray() << 1
         << QByteArray("KGF.EXE is a program: a table written at its start breaks it");
@@ -218,11 +218,25 @@ void CommandLineTest::importRefuses_data()
         << writeFormationText(pattern(1488, 4), 3, QString()) << 1
         << QByteArray("new.dat does not exist yet, so the text must give all 31 formations; it "
                       "gives 1.");
+    QTest::newRow("a field given twice")
+        << import << changed(R"("count": 0)", R"("count": 7, "count": 0)") << 1
+        << QByteArray("text.json: formations[0].lines[0].count: this field is given twice.");
+    QTest::newRow("program name as Windows opens it")
+        << QStringList{"import", "nothing.json", "KGF.EXE."} << QByteArray() << 1
+        << QByteArray("KGF.EXE. is a program");
+    QTest::newRow("export over the file it reads")
+        << QStringList{"export", "-o", "./frmation.dat", "frmation.dat"} << QByteArray() << 1
+        << QStringLiteral("Nothing was written: %1 is the file being exported.")
+               .arg(QDir::toNativeSeparators(QStringLiteral("./frmation.dat")))
+               .toUtf8();
+    QTest::newRow("export into a program")
+        << QStringList{"export", "--output", "KGF.EXE", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: KGF.EXE is a program, and export writes text.");
     QTest::newRow("one file only") << QStringList{"import", "text.json"} << whole << 2
                                    << QByteArray("import takes TEXT and TARGET; 1 given.");
 }
 
-void CommandLineTest::importRefuses()
+void CommandLineTest::refusesAndWritesNothing()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, text);
@@ -235,7 +249,7 @@ void CommandLineTest::importRefuses()
     const Run result = run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
-    QCOMPARE(result.err.count('\n'), status == 2 ? 6 : 1); // the usage after a usage error
+    QCOMPARE(result.err.count('\n'), status == 2 ? 7 : 1); // the usage after a usage error
     QCOMPARE(result.out, QByteArray());
     for (const char *name : {"frmation.dat", "KGF.EXE"})
         QCOMPARE(contents(QLatin1String(name)), before);

@@ -126,7 +126,10 @@ void FormationNamesTest::byteOrderMarkDecidesTheFile_data()
                                << zurich;
     QTest::newRow("UTF-8") << QByteArray("\xef\xbb\xbfZ\xc3\xbcrich\nB") << zurich;
     QTest::newRow("UTF-8 mark, a byte that is not UTF-8")
-        << QByteArray("\xef\xbb\xbf" "a\xe9" "b") << QStringList{QStringLiteral("a\ufffdb")};
+        << QByteArray("\xef\xbb\xbf"
+                      "a\xe9"
+                      "b")
+        << QStringList{QStringLiteral("a\ufffdb")};
     QTest::newRow("UTF-16 pair, odd last byte")
         << QByteArray("\xff\xfe\x3d\xd8\x00\xde\r\0x", 9)
         << QStringList{QStringLiteral("\U0001f600"), QStringLiteral("\ufffd")};

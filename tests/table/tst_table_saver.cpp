@@ -738,8 +738,7 @@ void TableSaverTest::otherUserSavesInPlace_data()
     // nobody may write the file but not create names in its folder, so not
     // its backup either.
     QTest::newRow("folder the user cannot write")
-        << "755" << 65534 << "644" << false
-        << "No backup of %1 can be made (Permission denied). Save without a backup?";
+        << "755" << 65534 << "644" << false << "No backup of %1 can be made (Permission denied).";
     QTest::newRow("folder the user cannot write, without a backup")
         << "755" << 65534 << "644" << true << "";
     // A shared sticky folder (like /tmp): nobody may not replace root's file.
@@ -826,6 +825,8 @@ void TableSaverTest::programPaths()
     QVERIFY(isProgramPath(QStringLiteral("C:/Games/KGF.EXE")));
     QVERIFY(isProgramPath(QStringLiteral("/x/kgf.exe")));
     QVERIFY(isProgramPath(QStringLiteral("setup.Exe")));
+    QVERIFY(isProgramPath(QStringLiteral("C:/Games/kgf.exe.")));   // Windows opens kgf.exe
+    QVERIFY(isProgramPath(QStringLiteral("C:/Games/kgf.exe . "))); // the same
     QVERIFY(!isProgramPath(QStringLiteral("frmation.dat")));
     QVERIFY(!isProgramPath(QStringLiteral("exe")));
 }

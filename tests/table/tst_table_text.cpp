@@ -256,11 +256,11 @@ void TableTextTest::refused_data()
         << l + R"(.yFeet: "-4.76190476190476E-02" feet is stored as -1, but yStored is 0.)";
     QTest::newRow("feet beyond the table")
         << jsonWithLine(QByteArray(good).replace("\"xStored\": 0", "\"xFeet\": \"102261127\""))
-        << l + R"(.xFeet: "102261127" feet is more than the table can hold (from -102261126 to )"
-               "102261126 feet).";
+        << l + R"(.xFeet: "102261127" feet is more than what the table can hold (from )"
+               "-102,261,126 to 102,261,126 feet).";
     QTest::newRow("stored beyond 32 bits")
         << jsonWithLine(QByteArray(good).replace("\"zStored\": 0", "\"zStored\": 2147483648"))
-        << l + ".zStored: 2147483648 is not a whole number from -2147483648 to 2147483647.";
+        << l + ".zStored: 2147483648 is not a whole number from -2,147,483,648 to 2,147,483,647.";
     QTest::newRow("offset missing")
         << jsonWithLine(QByteArray(good).replace(", \"xStored\": 0", ""))
         << l + ": the X offset is missing: give xFeet, xStored or both.";
@@ -306,8 +306,8 @@ void TableTextTest::refused_data()
     QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
                                       << "row 4, column 1001: the row has more than 1000 fields.";
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
-                               << "The text is 16,777,217 bytes long; texts longer than 16 MiB "
-                                  "(16,777,216 bytes) are not read.";
+                               << "The text is longer than 16 MiB (16,777,216 bytes), the most "
+                                  "that is read.";
 }
 
 void TableTextTest::refused()

@@ -404,16 +404,18 @@ void FormationEditTest::failedSaveKeepsUnsavedState()
 void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState_data()
 {
     QTest::addColumn<int>("oldSize");
-    QTest::addColumn<bool>("saves");
+    QTest::addColumn<bool>("withoutBackup"); // the answer to the backup question
     QTest::newRow("empty file must grow") << 0 << false;
-    // With no room for its backup the save asks first, and says why.
-    QTest::newRow("longer file, no room for its backup") << 5000 << false;
+    // With no room for its backup the save asks first; a longer file then
+    // takes the table in place.
+    QTest::newRow("longer file, no room for a backup, cancelled") << 5000 << false;
+    QTest::newRow("longer file, no room for a backup, saved") << 5000 << true;
 }
 
 void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
 {
     QFETCH(int, oldSize);
-    QFETCH(bool, saves);
+    QFETCH(bool, withoutBackup);
     const QByteArray old(oldSize, 'k');
     const auto disk = TinyFileSystem::fullDiskHolding(QStringLiteral("frmation.dat"), old);
     if (!disk)
@@ -421,21 +423,36 @@ void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
     const QString path = disk->path(QStringLiteral("frmation.dat"));
     WindowFixture f;
     changeSomething(f);
+    f.prompter.confirmAnswer = withoutBackup;
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    if (saves) {
-        QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    if (oldSize == 0) {
+        // An empty backup takes no room; it stays, a true copy, and is named.
+        QCOMPARE(f.prompter.told.size(), 1);
+        QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
+                 qPrintable(f.prompter.told[0]));
+        QVERIFY(f.prompter.told[0].contains(
+            QStringLiteral("The file is unchanged, and the copy of it made before this save "
+                           "stays as %1.bak.")
+                .arg(QDir::toNativeSeparators(path))));
+        QCOMPARE(QFileInfo(path + QStringLiteral(".bak")).size(), 0);
+    } else {
+        QVERIFY(!QFile::exists(path + QStringLiteral(".bak")));
+        QCOMPARE(f.prompter.asked.size(), 1);
+        QVERIFY2(f.prompter.asked[0].startsWith(QStringLiteral("No backup of %1 can be made (")
+                                                    .arg(QDir::toNativeSeparators(path))),
+                 qPrintable(f.prompter.asked[0]));
+        QVERIFY(f.prompter.asked[0].endsWith(QStringLiteral("Save without a backup?")));
+        QCOMPARE(f.prompter.acceptButtons[0], QStringLiteral("Save"));
+        QVERIFY(f.prompter.told.isEmpty());
+    }
+    if (withoutBackup) {
         QVERIFY(!f.window->hasUnsavedChanges());
         QCOMPARE(file.readAll(), f.window->GF1().toBytes() + old.mid(1488));
         return;
     }
-    QCOMPARE(f.prompter.told.size(), 1);
-    QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
-             qPrintable(f.prompter.told[0]));
-    QVERIFY(f.prompter.told[0].contains(oldSize == 0 ? QStringLiteral("The file is unchanged")
-                                                     : QStringLiteral("Save without a backup?")));
     QVERIFY(f.window->hasUnsavedChanges());
     QCOMPARE(file.readAll(), old);
 }

@@ -26,6 +26,8 @@ private slots:
     void copyAndPasteAFormation();
     void pasteRefusesWhatIsNotOneFormation_data();
     void pasteRefusesWhatIsNotOneFormation();
+    void typedEditsBeforeAStep_data();
+    void typedEditsBeforeAStep();
 };
 
 static QByteArray sampleTable()
@@ -372,6 +374,63 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation()
     QCOMPARE(f.window->GF1().toBytes(), sampleTable());
     QVERIFY(!f.window->hasUnsavedChanges());
     QApplication::clipboard()->clear();
+}
+
+void HistoryTest::typedEditsBeforeAStep_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<bool>("yes"); // the answer: go on (drop, or write) or stay
+    QTest::newRow("undo, dropped") << "undo" << true;
+    QTest::newRow("undo, stayed") << "undo" << false;
+    QTest::newRow("redo, dropped") << "redo" << true;
+    QTest::newRow("paste, written first") << "paste" << true;
+    QTest::newRow("revert, written first") << "revert" << true;
+    QTest::newRow("revert, stayed") << "revert" << false;
+}
+
+void HistoryTest::typedEditsBeforeAStep()
+{
+    QFETCH(QString, step);
+    QFETCH(bool, yes);
+    WindowFixture f;
+    start(f);
+    edit(f, 3, 1, QStringLiteral("6"));
+    const QByteArray six = f.window->GF1().toBytes();
+    if (step == QLatin1String("redo"))
+        f.window->undo();
+    f.window->copyFormation(5);
+    f.click(QStringLiteral("Option2(3)"));
+    f.box(1)->setText(QStringLiteral("9")); // typed, not written
+    f.prompter.confirmAnswer = yes;
+    f.prompter.writeAnswer = yes ? Prompter::Choice::Go : Prompter::Choice::Cancel;
+
+    QByteArray expected = yes ? six : f.window->GF1().toBytes();
+    if (step == QLatin1String("undo")) {
+        f.window->undo();
+        // Writing would be the newest step, which the undo would take back:
+        // the typed edits can only be dropped.
+        QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Undo")});
+        if (yes)
+            expected = sampleTable();
+    } else if (step == QLatin1String("redo")) {
+        f.window->redo();
+        QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Redo")});
+    } else if (step == QLatin1String("paste")) {
+        f.window->pasteOverFormation(7);
+        expected[3 * 48 + 2] = 9;
+        expected.replace(7 * 48, 48, sampleTable().mid(5 * 48, 48));
+    } else {
+        f.window->revertFormation(3);
+        if (yes)
+            expected = sampleTable(); // 9 written, then the loaded bytes back
+    }
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QVERIFY2(f.prompter.asked[0].startsWith(QStringLiteral("The panel has changes that are not "
+                                                           "written into the table.")),
+             qPrintable(f.prompter.asked[0]));
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+    if (!yes)
+        QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
 }
 
 QTEST_MAIN(HistoryTest)

@@ -157,6 +157,23 @@ void KeyboardTest::refusedValueTakesTheFocus()
     QCOMPARE(f.prompter.told.size(), 1);
     QCOMPARE(focused(), QStringLiteral("Text3(13)"));
     QCOMPARE(f.box(13)->selectedText(), QStringLiteral("ten"));
+
+    // The same when the write comes from the question before another
+    // formation is chosen: the choice stays, the box at fault has the focus.
+    f.prompter.writeAnswer = Prompter::Choice::Go;
+    f.control(QStringLiteral("Option2(0)"))->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QCOMPARE(f.prompter.told.size(), 2);
+    QTRY_COMPARE(focused(), QStringLiteral("Text3(13)"));
+    QCOMPARE(f.box(13)->selectedText(), QStringLiteral("ten"));
+    QVERIFY(f.button(QStringLiteral("Option2(0)"))->isChecked());
+
+    // Cancelled, the focus goes back to the chosen selector.
+    f.prompter.writeAnswer = Prompter::Choice::Cancel;
+    f.control(QStringLiteral("Option2(0)"))->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTRY_COMPARE(focused(), QStringLiteral("Option2(0)"));
+    QVERIFY(f.button(QStringLiteral("Option2(0)"))->isChecked());
 }
 
 void KeyboardTest::leftBoxShowsTheStartOfItsText()

@@ -5,6 +5,9 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 #include <QLabel>
 
 class LoadSaveTest : public QObject
@@ -23,6 +26,10 @@ private slots:
     void saveRoundTripAndTail();
     void saveAfterExecutableLoadWritesFromFirstByte();
     void saveToProgramAsksFirst();
+    void newProgramNameIsNoQuestion();
+    void changesByAnotherProgramAreAsked_data();
+    void changesByAnotherProgramAreAsked();
+    void firstSaveKeepsABackup();
     void failedSaveIsReportedAndKeepsOldFile();
     void fifoIsRefusedAtOnce_data();
     void fifoIsRefusedAtOnce();
@@ -283,6 +290,97 @@ void LoadSaveTest::saveToProgramAsksFirst()
     f.click(QStringLiteral("Command3"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray(1488, '\0') + program.mid(1488));
+}
+
+void LoadSaveTest::newProgramNameIsNoQuestion()
+{
+    WindowFixture f;
+    const QString path = f.path(QStringLiteral("KGF.EXE"));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(f.prompter.asked.isEmpty());
+    QVERIFY(f.prompter.told.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(1488, '\0'));
+}
+
+void LoadSaveTest::changesByAnotherProgramAreAsked_data()
+{
+    QTest::addColumn<QString>("saveTo"); // the loaded file's name, or another name for it
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("same path, cancelled") << "frmation.dat" << false;
+    QTest::newRow("same path, saved over") << "frmation.dat" << true;
+    QTest::newRow("through a hard link, cancelled") << "link.dat" << false;
+}
+
+void LoadSaveTest::changesByAnotherProgramAreAsked()
+{
+    QFETCH(QString, saveTo);
+    QFETCH(bool, answer);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 3));
+    const QString target = f.path(saveTo);
+    if (target != path) {
+#ifdef Q_OS_UNIX
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()),
+                 0);
+#else
+        QSKIP("hard links are made on POSIX systems here");
+#endif
+    }
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    // Our own save, twice, asks nothing.
+    for (int i = 0; i < 2; ++i) {
+        f.click(QStringLiteral("Option2(1)"));
+        f.box(1)->setText(QString::number(10 + i));
+        f.click(QStringLiteral("Command2"));
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command3"));
+        QVERIFY2(f.prompter.asked.isEmpty(), qPrintable(f.prompter.asked.join(u'\n')));
+    }
+    // Another program writes the file.
+    const QByteArray theirs = pattern(2000, 77);
+    f.writeFile(QStringLiteral("frmation.dat"), theirs);
+    f.box(1)->setText(QStringLiteral("30"));
+    f.click(QStringLiteral("Command2"));
+    f.prompter.confirmAnswer = answer;
+    f.answers.push_back(target);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.asked,
+             QStringList{QStringLiteral("%1 was changed by another program after the table was "
+                                        "loaded from it. Save over those changes?")
+                             .arg(QDir::toNativeSeparators(target))});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), answer ? f.window->GF1().toBytes() + theirs.mid(1488) : theirs);
+    QCOMPARE(f.window->hasUnsavedChanges(), !answer);
+    QVERIFY(f.prompter.told.isEmpty());
+}
+
+void LoadSaveTest::firstSaveKeepsABackup()
+{
+    WindowFixture f;
+    const QByteArray stock = pattern(3000, 5);
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), stock);
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    // Saving what was loaded changes no byte: no backup.
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(!QFile::exists(path + QStringLiteral(".bak")));
+    for (int count : {7, 8}) {
+        f.click(QStringLiteral("Option2(0)"));
+        f.box(1)->setText(QString::number(count));
+        f.click(QStringLiteral("Command2"));
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command3"));
+        QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+        QFile backup(path + QStringLiteral(".bak"));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), stock); // the file as it was before the first save
+    }
 }
 
 void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
