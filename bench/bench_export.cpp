@@ -4,6 +4,7 @@
 // Files are in the page cache. Prints the mean times and their ratio in one
 // run.
 #include "bench_files.h"
+#include "summary_reporter.h"
 
 #include <QProcess>
 #include <benchmark/benchmark.h>
@@ -52,21 +53,6 @@ BENCHMARK(ExportProcess)
     ->MinTime(2.0)
     ->UseRealTime();
 BENCHMARK(CatProcess)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-
-// Keeps each run's mean real time, for the summary after the table.
-class SummaryReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred)
-                seconds[run.run_name.function_name + "/" + run.run_name.args] =
-                    run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 int main(int argc, char **argv)
 {

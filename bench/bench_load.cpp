@@ -6,6 +6,7 @@
 //     one buffer kept between runs, then scanned with memchr;
 //   - `cat FILE > /dev/null` as a whole process, for scale.
 #include "bench_files.h"
+#include "summary_reporter.h"
 #include "table_loader.h"
 
 #include <QFile>
@@ -73,21 +74,6 @@ static void CatProcess(benchmark::State &state)
 BENCHMARK(OurLoad)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(ReadOnceAndScan)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(CatProcess)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-// Keeps each run's mean real time, for the summary after the table.
-class SummaryReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.run_name.function_name + "/" + run.run_name.args] =
-                    run.real_accumulated_time / double(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 int main(int argc, char **argv)
 {
