@@ -152,15 +152,47 @@ QStringList splitNameLines(QByteArrayView bytes, int maxLines)
     return reader.lines();
 }
 
+namespace
+{
+
+// How many bytes at the end of `bytes` are the start of a UTF-8 character
+// that the cut left without its end: 0 to 3.
+int unfinishedCharacter(QByteArrayView bytes)
+{
+    for (int back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        const auto byte = static_cast<quint8>(bytes[bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte: the lead is further back
+        // A lead byte of a sequence longer than what follows it; bytes that
+        // can lead no character (C0, C1, F5 to FF) lead none here either.
+        const int length = byte >= 0xF0 && byte <= 0xF4  ? 4
+                           : byte >= 0xE0 && byte < 0xF0 ? 3
+                           : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                         : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+bool isUtf8(QByteArrayView bytes, QString *text)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *text = utf8.decode(bytes);
+    return !utf8.hasError();
+}
+
+} // namespace
+
 QString decodeNameLine(QByteArrayView bytes, bool cut)
 {
-    // A character is at most four bytes, so a cut one leaves at most three.
-    for (int dropped = 0; dropped <= (cut ? 3 : 0) && dropped <= bytes.size(); ++dropped) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = utf8.decode(bytes.first(bytes.size() - dropped));
-        if (!utf8.hasError())
-            return text;
-    }
+    // Only a UTF-8 character cut in two is dropped; a line that is not
+    // UTF-8 keeps every byte it has.
+    QString text;
+    if (isUtf8(bytes, &text))
+        return text;
+    if (const int unfinished = cut ? unfinishedCharacter(bytes) : 0;
+        unfinished > 0 && isUtf8(bytes.first(bytes.size() - unfinished), &text))
+        return text;
     return fromWindows1252(bytes);
 }
 

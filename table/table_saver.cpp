@@ -177,6 +177,11 @@ QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 oldSiz
 QString restore(OpenFile &target, const QByteArray &oldStart, const FileStatus &old)
 {
     WritableFile &file = *target.file;
+    // Longer than this save can have made it: another program wrote to the
+    // file meanwhile, and its bytes are not ours to overwrite.
+    if (file.size() > std::max<qint64>(old.size, FormationTable::ByteCount))
+        return QStringLiteral("another program made the file longer meanwhile, so it was left "
+                              "as it is");
     if (file.writeAt(0, oldStart.constData(), oldStart.size()) != oldStart.size())
         return QStringLiteral("the old bytes could not be written (%1)")
             .arg(reasonOf(file, "no reason given"));
@@ -262,8 +267,11 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
     *made = false;
     auto qfile = std::make_unique<QFile>();
     QString reason;
+    // The original's permission bits, but never set-user or set-group: the
+    // copy's owner is whoever saves.
+    const int permissions = status.permissions & ~06000;
     const QString temporary =
-        createTemporary(QFileInfo(backupPath).absolutePath(), status.permissions, *qfile, &reason);
+        createTemporary(QFileInfo(backupPath).absolutePath(), permissions, *qfile, &reason);
     if (temporary.isEmpty())
         return reason;
     OpenFile backup = openFile(std::move(qfile), options.wrapBackup);
@@ -279,6 +287,8 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
                              : QStringLiteral("the file became shorter while it was being read");
         else if (backup.file->writeAt(at, bytes.constData(), bytes.size()) != bytes.size())
             failed = reasonOf(*backup.file, "the disk took only part of the copy");
+        if (options.progress)
+            options.progress();
     }
     if (failed.isEmpty() && !backup.file->sync())
         failed = QStringLiteral("the disk did not confirm the write (%1)")
@@ -289,6 +299,8 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
         if (source.readAt(at, original.data(), original.size()) != original.size() ||
             backup.file->readAt(at, copy.data(), copy.size()) != copy.size() || copy != original)
             failed = QStringLiteral("reading the copy back did not give the file's bytes");
+        if (options.progress)
+            options.progress();
     }
     if (failed.isEmpty() && backup.file->size() != status.size)
         failed = QStringLiteral("reading the copy back did not give the file's bytes");
@@ -300,6 +312,10 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
     bool taken = false;
     failed = giveName(backup, temporary, backupPath, options, &taken);
     *made = failed.isEmpty();
+    // A file that took the name meanwhile serves as the backup; anything else does not.
+    if (taken && pathKind(backupPath) != PathKind::Regular)
+        return QStringLiteral("%1 appeared meanwhile and is not a regular file")
+            .arg(shownPath(backupPath));
     return taken ? QString() : failed;
 }
 
@@ -334,21 +350,20 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         loaded && (loaded->identity == old.identity || sameName(loaded->path, path));
     const qint64 tableOffset = isLoaded ? loaded->tableOffset : 0;
     if (isLoaded && !options.overwriteOtherChanges) {
-        bool changed = loaded->identity != old.identity || loaded->size != old.size ||
-                       loaded->modifiedNs != old.modifiedNs;
-        if (!changed) {
-            const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
-            if (!now)
-                return notSaved(path, QStringLiteral("the file could not be read first (%1)")
-                                          .arg(reasonOf(file, "the system reported a read error")));
-            changed = *now != loaded->tableBytes;
+        const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
+        if (!now)
+            return notSaved(path, QStringLiteral("the file could not be read first (%1)")
+                                      .arg(reasonOf(file, "the system reported a read error")));
+        if (loaded->identity != old.identity || loaded->size != old.size ||
+            loaded->modifiedNs != old.modifiedNs || *now != loaded->tableBytes) {
+            SaveResult asked = ask(SaveResult::Question::ChangedByOtherProgram,
+                                   QStringLiteral("%1 was changed by another program after the "
+                                                  "table was loaded from it.")
+                                       .arg(shownPath(path)),
+                                   QStringLiteral("Save over those changes?"));
+            asked.seen = snapshotOf(path, old, tableOffset, *now);
+            return asked;
         }
-        if (changed)
-            return ask(SaveResult::Question::ChangedByOtherProgram,
-                       QStringLiteral("%1 was changed by another program after the table was "
-                                      "loaded from it.")
-                           .arg(shownPath(path)),
-                       QStringLiteral("Save over those changes?"));
     }
 
     SaveResult result;
@@ -365,9 +380,15 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     if (!options.withoutBackup) {
         const QString backupPath = path + QStringLiteral(".bak");
         // Unknown: a name that cannot be looked at, such as one too long;
-        // trying to make it says why.
-        if (const PathKind kind = pathKind(backupPath);
-            kind == PathKind::Missing || kind == PathKind::Unknown) {
+        // trying to make it says why. A regular file there is the backup;
+        // anything else in its place means there is none.
+        const PathKind kind = pathKind(backupPath);
+        if (kind != PathKind::Regular && kind != PathKind::Missing && kind != PathKind::Unknown)
+            return ask(SaveResult::Question::NoBackup,
+                       QStringLiteral("No backup of %1 can be made (%2 is there, but %3).")
+                           .arg(shownPath(path), shownPath(backupPath), notRegularReason(kind)),
+                       QStringLiteral("Save without a backup?"));
+        if (kind == PathKind::Missing || kind == PathKind::Unknown) {
             bool made = false;
             if (const QString cannot = makeBackup(file, old, backupPath, options, &made);
                 !cannot.isEmpty())
@@ -404,25 +425,38 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         SaveResult undone =
             notSaved(path, failed + QStringLiteral(". The file is unchanged") + kept);
         undone.backupPath = result.backupPath;
+        // What the file is now, so that its time, if it could not be put
+        // back, is not later taken for another program's change.
+        if (FileStatus now; fileStatus(*target.native, &now, &reason)) {
+            undone.saved = snapshotOf(path, now, tableOffset,
+                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
+            undone.savedOverLoaded = isLoaded;
+        }
         return undone;
     }
 
     const qint64 sizeNow = file.size();
     const QString length =
         sizeNow < 0 ? QStringLiteral("unknown") : QStringLiteral("%1 bytes").arg(grouped(sizeNow));
-    const QString copy = result.backupPath.isEmpty()
-                             ? QStringLiteral("a copy")
-                             : QStringLiteral("%1, the copy made before this save")
-                                   .arg(shownPath(result.backupPath));
+    const QString backupPath = path + QStringLiteral(".bak");
+    const QString copy =
+        !result.backupPath.isEmpty()
+            ? QStringLiteral("%1, the copy made before this save").arg(shownPath(result.backupPath))
+        : pathKind(backupPath) == PathKind::Regular
+            ? QStringLiteral("%1, the copy made before it was first changed")
+                  .arg(shownPath(backupPath))
+            : QStringLiteral("a copy");
     SaveResult damaged;
     damaged.backupPath = result.backupPath;
-    damaged.error = QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
-                                   "content failed too (%3), so the file is damaged: its first "
-                                   "%4 bytes may hold part of the new table. Its length is now %5 "
-                                   "(it was %6 bytes). Restore it from %7, or save the table to "
-                                   "it again once the cause is fixed.")
-                        .arg(shownPath(path), failed, notRestored, grouped(table.size()), length,
-                             grouped(old.size), copy);
+    damaged.error =
+        QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
+                       "content failed too (%3), so the file is damaged: its first "
+                       "%4 bytes may hold part of the new table. Its length is now %5 "
+                       "(it was %6 bytes). Restore it from %7, or save the table to "
+                       "it again once the cause is fixed.")
+            .arg(shownPath(path), failed, notRestored,
+                 grouped(sizeNow < 0 ? table.size() : std::min<qint64>(sizeNow, table.size())),
+                 length, grouped(old.size), copy);
     return damaged;
 }
 

@@ -59,6 +59,9 @@ struct SaveOptions {
     FileWrapper wrapBackup{};             // tests: wraps the backup being written
     // Tests: runs just before a new file or a backup is given its name.
     std::function<void(const QString &name)> beforeNaming{};
+    // Called between the pieces of a long copy (the backup of a big file),
+    // so that a window can repaint meanwhile.
+    std::function<void()> progress{};
 };
 
 struct SaveResult {
@@ -72,9 +75,14 @@ struct SaveResult {
     // Not None: nothing was written; ask, then save again with the option set.
     Question question = Question::None;
     QString questionText;
-    // The file after a successful save. Its table bytes are taken at the
-    // loaded file's table offset when the save wrote that file, else at 0.
+    // The file after a successful save, or after a failed one whose old
+    // bytes were put back. Its table bytes are taken at the loaded file's
+    // table offset when the save wrote that file, else at 0.
     FileSnapshot saved;
+    // With the question about another program's changes: the file as it was
+    // when asked. Saving again with it as `SaveOptions::loaded` writes only
+    // if nothing changed the file meanwhile, and asks again otherwise.
+    FileSnapshot seen;
     // The save wrote the file `SaveOptions::loaded` describes (the same file,
     // or whatever now has its name): `saved` takes that description's place.
     bool savedOverLoaded = false;

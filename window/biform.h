@@ -152,7 +152,7 @@ private:
     QStringList m_formationNames;
     QString m_startupProblem;
     bool m_shownOnce = false;
-    bool m_loading = false;
+    bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
     FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
     int m_shownFormation = -1;  // the formation whose lines the panel shows

@@ -219,7 +219,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
             if (!m_frame1->childAt(at))
                 showHoveredName(QString());
-        } else if (const int i = m_option2.indexOf(static_cast<QRadioButton *>(watched)); i >= 0) {
+        } else if (const int i = m_option2.indexOf(qobject_cast<QRadioButton *>(watched)); i >= 0) {
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }

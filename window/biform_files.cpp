@@ -19,7 +19,7 @@ const QString LoadFilter =
 
 void BiForm::load()
 {
-    if (!m_readyFlag || m_loading)
+    if (!m_readyFlag || m_busy)
         return;
     if (!settlePanel() || !settleUnsavedChanges(QStringLiteral("loading another table")))
         return;
@@ -36,7 +36,7 @@ void BiForm::load()
 
 void BiForm::loadFile(const QString &path)
 {
-    if (!m_readyFlag || m_loading)
+    if (!m_readyFlag || m_busy)
         return;
     const QString previousFileName = m_fileName;
     m_fileName = path;
@@ -47,7 +47,7 @@ void BiForm::loadFile(const QString &path)
     m_label1->setCaption(QDir::toNativeSeparators(m_fileName));
     m_label1->repaint();
 
-    m_loading = true;
+    m_busy = true;
     const LoadResult result = loadTable(m_fileName, m_text2->text(), [this](qint64 position) {
         m_text2->setText(QString::number(position));
         m_text2->repaint();
@@ -55,7 +55,7 @@ void BiForm::loadFile(const QString &path)
         // and keys wait until it is over.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
-    m_loading = false;
+    m_busy = false;
 
     if (!result.ok) {
         m_fileName = previousFileName;
@@ -81,7 +81,7 @@ void BiForm::loadFile(const QString &path)
 
 bool BiForm::save()
 {
-    if (!settlePanel())
+    if (m_busy || !settlePanel())
         return false;
     m_dialog.setFileName(QString());
     m_dialog.ShowSave();
@@ -104,30 +104,35 @@ bool BiForm::save()
     // loaded file and before writing without a backup; each answer "Save"
     // saves again with that allowed. Nothing is written until then.
     SaveOptions options;
-    options.loaded = m_loadedState.valid ? &m_loadedState : nullptr;
+    FileSnapshot reference = m_loadedState; // what the user knows the file to be
+    options.loaded = reference.valid ? &reference : nullptr;
     options.wrap = m_saveFileWrapper;
+    // The backup of a big file takes a while: the window repaints meanwhile.
+    options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     SaveResult result;
+    m_busy = true;
     for (;;) {
         result = saveTable(target, m_table.toBytes(), options);
-        bool *allowed = nullptr;
-        if (result.question == SaveResult::Question::ChangedByOtherProgram)
-            allowed = &options.overwriteOtherChanges;
-        else if (result.question == SaveResult::Question::NoBackup)
-            allowed = &options.withoutBackup;
-        if (!allowed)
+        if (result.question == SaveResult::Question::None)
             break;
-        Q_ASSERT(!*allowed);
-        if (*allowed || !prompter().confirm(this, result.questionText, QStringLiteral("Save")))
-            return false;
-        *allowed = true;
+        if (!prompter().confirm(this, result.questionText, QStringLiteral("Save")))
+            break;
+        if (result.question == SaveResult::Question::ChangedByOtherProgram)
+            reference = result.seen; // saved over as it was when asked, and only so
+        else
+            options.withoutBackup = true;
     }
+    m_busy = false;
+    // Our own save, even one undone, is no change by another program; the
+    // file saved to is the one to watch from now on.
+    if (result.saved.valid && (result.ok || result.savedOverLoaded))
+        m_loadedState = result.saved;
+    if (result.question != SaveResult::Question::None)
+        return false; // cancelled: nothing was written
     if (!result.ok) {
         prompter().tell(this, result.error);
         return false;
     }
-    // Our own save is no change by another program.
-    if (result.savedOverLoaded)
-        m_loadedState = result.saved;
     markSaved();
     return true;
 }
@@ -154,8 +159,7 @@ bool BiForm::settleUnsavedChanges(const QString &action)
 
 void BiForm::closeEvent(QCloseEvent *event)
 {
-    const bool close =
-        !m_loading && settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
+    const bool close = !m_busy && settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
     if (close)
         event->accept();
     else

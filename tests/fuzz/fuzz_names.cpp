@@ -24,13 +24,30 @@ const QString &windows1252High()
     return high;
 }
 
+// How much of a cut line comes before an unfinished last character, found
+// by looking for its first byte; the whole line when there is none.
+qsizetype keptBeforeUnfinished(const QByteArray &line)
+{
+    for (qsizetype back = 1; back <= 3 && back <= line.size(); ++back) {
+        const uchar byte = uchar(line[line.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const int needs = byte >= 0xF0 && byte <= 0xF4  ? 4
+                          : byte >= 0xE0 && byte < 0xF0 ? 3
+                          : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                        : 1;
+        return needs > back ? line.size() - back : line.size();
+    }
+    return line.size();
+}
+
 QString referenceDecode(QByteArray line, bool cut)
 {
-    for (int dropped = 0; dropped <= (cut ? 3 : 0) && dropped <= line.size(); ++dropped) {
-        const QByteArray kept = line.chopped(dropped);
-        if (QUtf8StringView(kept).isValidUtf8())
-            return QString::fromUtf8(kept);
-    }
+    if (QUtf8StringView(line).isValidUtf8())
+        return QString::fromUtf8(line);
+    if (const QByteArray kept = line.left(keptBeforeUnfinished(line));
+        cut && kept.size() < line.size() && QUtf8StringView(kept).isValidUtf8())
+        return QString::fromUtf8(kept);
     QString text;
     for (const char byte : line)
         text += uchar(byte) >= 0x80 && uchar(byte) < 0xA0 ? windows1252High()[uchar(byte) - 0x80]
@@ -42,20 +59,7 @@ QString referenceDecode(QByteArray line, bool cut)
 // unfinished last character, found by looking for its first byte.
 QString referenceUtf8(const QByteArray &line, bool cut)
 {
-    qsizetype keep = line.size();
-    for (qsizetype back = 1; cut && back <= 3 && back <= line.size(); ++back) {
-        const uchar byte = uchar(line[line.size() - back]);
-        if ((byte & 0xC0) == 0x80)
-            continue;
-        const int needs = byte >= 0xF0 && byte <= 0xF4  ? 4
-                          : byte >= 0xE0 && byte < 0xF0 ? 3
-                          : byte >= 0xC2 && byte < 0xE0 ? 2
-                                                        : 1;
-        if (needs > back)
-            keep = line.size() - back;
-        break;
-    }
-    return QString::fromUtf8(line.left(keep));
+    return QString::fromUtf8(cut ? line.left(keptBeforeUnfinished(line)) : line);
 }
 
 struct ReferenceNames {

@@ -26,6 +26,7 @@ public:
         bool changeRestoreReadBack = false; // reading the old bytes back gives other bytes
         bool failFirstRead = false;         // reading the file before writing fails
         bool shortFirstRead = false;        // the file ends early when read before writing
+        QByteArray appendedBySomeoneElse;   // another program adds these while the table syncs
     };
 
     FaultyFile(std::unique_ptr<WritableFile> real, Faults faults)
@@ -82,6 +83,10 @@ public:
     {
         if (m_writes == 1 && m_faults.failSync)
             return fail("Input/output error") >= 0;
+        if (m_writes == 1 && !m_faults.appendedBySomeoneElse.isEmpty()) {
+            const QByteArray &theirs = m_faults.appendedBySomeoneElse;
+            m_real->writeAt(m_real->size(), theirs.constData(), theirs.size());
+        }
         return m_real->sync();
     }
 

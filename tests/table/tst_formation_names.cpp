@@ -113,6 +113,12 @@ void FormationNamesTest::decodesEachLineOnItsOwn()
     QCOMPARE(decodeNameLine("a\xc3\xbc\xc3", true), QStringLiteral("a\u00fc"));
     QCOMPARE(decodeNameLine("a\xe2\x82", true), QStringLiteral("a"));
     QCOMPARE(decodeNameLine("a\xc3", false), QStringLiteral("a\u00c3")); // whole line: Latin-1
+    // A cut line that is not UTF-8 keeps its last whole character.
+    QCOMPARE(decodeNameLine("a\xe9\xe9", true), QStringLiteral("a\u00e9\u00e9"));
+    QCOMPARE(decodeNameLine("\xe5"
+                            "a\xc3",
+                            true),
+             QStringLiteral("\u00e5a\u00c3"));
 }
 
 void FormationNamesTest::byteOrderMarkDecidesTheFile_data()

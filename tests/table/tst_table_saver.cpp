@@ -40,6 +40,9 @@ private slots:
     void changedByAnotherProgram();
     void repeatedSaves();
     void noBackupAsks();
+    void backupNameTakenByNoFile_data();
+    void backupNameTakenByNoFile();
+    void anotherProgramsBytesAreNeverPutBackOver();
     void fullDisk_data();
     void fullDisk();
     void otherUserSavesInPlace_data();
@@ -267,6 +270,7 @@ void TableSaverTest::refusesReadOnlyFile()
                                             QFileDevice::WriteGroup));
     const SaveResult group = saveTable(path, sampleTable(), {.withoutBackup = true});
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY2(!group.error.contains(QStringLiteral("read-only")), qPrintable(group.error));
 #ifndef Q_OS_WIN
     if (!unixfiles::isRoot())
         QSKIP("only root may write a file whose owner may not, as its owner");
@@ -429,7 +433,7 @@ void TableSaverTest::failedPutBack()
     QCOMPARE(result.error,
              QStringLiteral("Saving the table to %1 failed: only 500 of 1,488 bytes could be "
                             "written (No space left on device). Putting back the file's old "
-                            "content failed too (%2), so the file is damaged: its first 1,488 "
+                            "content failed too (%2), so the file is damaged: its first %3 "
                             "bytes may hold part of the new table. Its length is now %3 bytes (it "
                             "was 100 bytes). Restore it from %1.bak, the copy made before this "
                             "save, or save the table to it again once the cause is fixed.")
@@ -676,6 +680,67 @@ void TableSaverTest::noBackupAsks()
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(contents(path), sampleTable() + old.mid(1488));
     QCOMPARE(namesIn(dir.path()), QStringList{"frmation.dat"});
+}
+
+void TableSaverTest::backupNameTakenByNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("folder") << "folder"
+                            << "it is a folder, not a regular file";
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file";
+    QTest::newRow("link to nothing") << "dangling link"
+                                     << "it is a link to a file that does not exist";
+}
+
+void TableSaverTest::backupNameTakenByNoFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    const QString backup = path + QStringLiteral(".bak");
+    const QByteArray old = pattern(2000, 21);
+    QVERIFY(writeFile(path, old));
+    if (kind == QLatin1String("dangling link")) {
+#ifdef Q_OS_WIN
+        QSKIP("Windows makes shortcuts, not symbolic links, with QFile::link");
+#endif
+        if (!QFile::link(dir.filePath(QStringLiteral("gone")), backup))
+            QSKIP("this system makes no symbolic links here");
+    } else if (const QString cannot = unixfiles::makeNotRegular(kind, backup); !cannot.isEmpty()) {
+        QSKIP(qPrintable(cannot));
+    }
+    // No copy can be made: asked, and nothing written until the user agrees.
+    const SaveResult result = saveTable(path, sampleTable());
+    QCOMPARE(result.question, SaveResult::Question::NoBackup);
+    QVERIFY2(result.questionText.startsWith(QStringLiteral("No backup of %1 can be made (%2 is "
+                                                           "there, but ")
+                                                .arg(shown(path), shown(backup))),
+             qPrintable(result.questionText));
+    QVERIFY2(result.questionText.contains(why), qPrintable(result.questionText));
+    QCOMPARE(contents(path), old);
+}
+
+void TableSaverTest::anotherProgramsBytesAreNeverPutBackOver()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    const QByteArray old = pattern(3000, 22);
+    QVERIFY(writeFile(path, old));
+    FaultyFile::Faults faults;
+    faults.appendedBySomeoneElse = "written by another program";
+    SaveOptions options;
+    options.withoutBackup = true;
+    options.wrap = FaultyFile::wrapper(faults);
+    const SaveResult result = saveTable(path, sampleTable(), options);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.error.contains(QStringLiteral("another program made the file longer "
+                                                  "meanwhile, so it was left as it is")),
+             qPrintable(result.error));
+    QVERIFY(result.error.contains(QStringLiteral("the file is damaged")));
+    QCOMPARE(contents(path), sampleTable() + old.mid(1488) + faults.appendedBySomeoneElse);
 }
 
 void TableSaverTest::fullDisk_data()

@@ -30,6 +30,7 @@ private slots:
     void changesByAnotherProgramAreAsked_data();
     void changesByAnotherProgramAreAsked();
     void firstSaveKeepsABackup();
+    void savedFileIsWatchedToo();
     void failedSaveIsReportedAndKeepsOldFile();
     void fifoIsRefusedAtOnce_data();
     void fifoIsRefusedAtOnce();
@@ -381,6 +382,46 @@ void LoadSaveTest::firstSaveKeepsABackup()
         QVERIFY(backup.open(QIODevice::ReadOnly));
         QCOMPARE(backup.readAll(), stock); // the file as it was before the first save
     }
+}
+
+void LoadSaveTest::savedFileIsWatchedToo()
+{
+    WindowFixture f;
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), pattern(1488, 6)));
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Option2(2)"));
+    const QString copy = f.path(QStringLiteral("copy.dat"));
+    auto saveCount = [&](int count) {
+        f.box(1)->setText(QString::number(count));
+        f.click(QStringLiteral("Command2"));
+        f.answers.push_back(copy);
+        f.click(QStringLiteral("Command3"));
+    };
+    saveCount(3);
+    QVERIFY(f.prompter.asked.isEmpty());
+
+    // Another program writes the file saved to, and writes it again while
+    // the question about the first change is open: the second change is
+    // asked about too, and a Cancel then keeps it.
+    f.writeFile(QStringLiteral("copy.dat"), pattern(1488, 7));
+    f.prompter.confirmAnswer = true;
+    int questions = 0;
+    f.prompter.whileAsking = [&] {
+        if (++questions == 1) // answered Save
+            f.writeFile(QStringLiteral("copy.dat"), pattern(1500, 8));
+        else // answered Cancel
+            f.prompter.confirmAnswer = false;
+    };
+    saveCount(4);
+    QCOMPARE(f.prompter.asked.size(), 2);
+    for (const QString &question : f.prompter.asked)
+        QVERIFY2(question.startsWith(QDir::toNativeSeparators(copy) +
+                                     QStringLiteral(" was changed by another program")),
+                 qPrintable(question));
+    QFile file(copy);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), pattern(1500, 8));
+    QVERIFY(f.window->hasUnsavedChanges());
 }
 
 void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()

@@ -26,6 +26,8 @@ public:
     {
         asked.append(text);
         acceptButtons.append(accept);
+        if (whileAsking)
+            whileAsking();
         return confirmAnswer;
     }
     Choice askToSave(QWidget *, const QString &text) override
@@ -43,6 +45,7 @@ public:
     QStringList asked;
     QStringList acceptButtons;
     bool confirmAnswer = false;
+    std::function<void()> whileAsking; // what happens while a Save/Cancel question is open
     Choice saveAnswer = Choice::Cancel;
     Choice writeAnswer = Choice::Cancel;
 };
