@@ -265,14 +265,9 @@ bool CsvReader::readRow(const CsvRecord &record, int &formation, int &lineNumber
         if (fields.feet[axis]) // feet are read as the window reads its box
             fields.feet[axis]->shown = shown(cell(record, feetField(axis)));
     }
-    const LineCheck check =
-        checkLine(fields, [&record](const QString &field) { return rowPlace(record.row, field); });
-    if (!check.ok) {
-        m_error = check.error;
-        return false;
-    }
-    line = check.line;
-    return true;
+    return readCheckedLine(
+        fields, [&record](const QString &field) { return rowPlace(record.row, field); }, line,
+        m_error);
 }
 
 } // namespace

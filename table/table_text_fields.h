@@ -54,6 +54,17 @@ struct LineCheck {
 
 // The line the fields give, or the first thing wrong with them.
 LineCheck checkLine(const LineFields &fields, const PlaceOf &place);
+// The same for a reader: the line into `line`, or false with `error` set.
+inline bool readCheckedLine(const LineFields &fields, const PlaceOf &place, TextLine &line,
+                            QString &error)
+{
+    LineCheck check = checkLine(fields, place);
+    if (check.ok)
+        line = check.line;
+    else
+        error = check.error;
+    return check.ok;
+}
 
 // A whole number from `low` to `high`, or nothing.
 std::optional<int> wholeIn(double value, double low, double high);

@@ -356,13 +356,7 @@ bool JsonReader::readLine(const QJsonValue &value, const QString &path, TextLine
             return false;
     }
 
-    const LineCheck check = checkLine(fields, at);
-    if (!check.ok) {
-        m_error = check.error;
-        return false;
-    }
-    line = check.line;
-    return true;
+    return readCheckedLine(fields, at, line, m_error);
 }
 
 } // namespace
