@@ -1,4 +1,4 @@
-#include "../table/save_faults.h"
+#include "../files/save_faults.h"
 #include "twips.h"
 #include "window_fixture.h"
 

@@ -1,5 +1,5 @@
-#include "../table/save_faults.h"
-#include "../table/unix_files.h"
+#include "../files/save_faults.h"
+#include "../files/unix_files.h"
 #include "controls.h"
 #include "table_loader.h"
 #include "window_fixture.h"

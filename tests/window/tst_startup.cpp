@@ -1,4 +1,4 @@
-#include "../table/unix_files.h"
+#include "../files/unix_files.h"
 #include "twips.h"
 #include "window_fixture.h"
 
