@@ -1,58 +1,78 @@
-// The whole export process, as a user runs it, against `cat FILE > /dev/null`
-// of the same file, on a generated 64 MiB game executable (the table
-// signature 4 KiB before the end) and on the bundled sample data file.
-// Files are in the page cache. Prints the mean times and their ratio in one
-// run.
+// The whole export process, as a user runs it, against two floors in one
+// run: a plain QtCore program that reads the same file and writes a JSON
+// document (built with this benchmark, bench/qtcore_export.cpp), and `cat
+// FILE > /dev/null`. Files: a generated 64 MiB game executable (the table
+// signature 4 KiB before the end) and the bundled sample data file, in the
+// page cache. Each process is started directly, its output thrown away.
+// KGF_BENCH_OTHER=PATH also times the export of another build of the
+// program, such as an earlier one. Prints the mean times and their ratios.
 #include "bench_files.h"
+#include "process_run.h"
 #include "summary_reporter.h"
 
-#include <QProcess>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 
 namespace
 {
 
-QString fileFor(int which)
+std::string fileFor(int which)
 {
-    return which == 0 ? benchExecutable(64 * MiB) : QStringLiteral(SAMPLE_TABLE);
+    return which == 0 ? benchExecutable(64 * MiB).toStdString() : std::string(SAMPLE_TABLE);
 }
 
-// Runs a shell line with the program as $0 and the file as $1.
-bool shell(const char *line, const QString &file)
+std::string otherProgram()
 {
-    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QLatin1String(line),
-                                                    QStringLiteral(PROGRAM), file}) == 0;
+    const char *other = std::getenv("KGF_BENCH_OTHER");
+    return other != nullptr ? other : "";
+}
+
+void timeProcess(benchmark::State &state, const std::vector<std::string> &arguments)
+{
+    for (auto _ : state)
+        if (!runProcess(arguments))
+            state.SkipWithError("the process failed");
 }
 
 } // namespace
 
-static void ExportProcess(benchmark::State &state)
+static void ProgramExport(benchmark::State &state)
 {
-    const QString file = fileFor(int(state.range(0)));
-    for (auto _ : state)
-        if (!shell("\"$0\" export \"$1\" > /dev/null", file))
-            state.SkipWithError("export failed");
+    timeProcess(state, {PROGRAM, "export", fileFor(int(state.range(0)))});
 }
 
-static void CatProcess(benchmark::State &state)
+static void OtherExport(benchmark::State &state)
 {
-    const QString file = fileFor(int(state.range(0)));
-    for (auto _ : state)
-        if (!shell("cat \"$1\" > /dev/null", file))
-            state.SkipWithError("cat failed");
+    if (otherProgram().empty())
+        state.SkipWithError("KGF_BENCH_OTHER is not set");
+    else
+        timeProcess(state, {otherProgram(), "export", fileFor(int(state.range(0)))});
+}
+
+// It reads the first 1,488 bytes only, so it is a floor for the data file alone.
+static void QtCoreExport(benchmark::State &state)
+{
+    timeProcess(state, {QTCORE_EXPORT, fileFor(int(state.range(0)))});
+}
+
+static void Cat(benchmark::State &state)
+{
+    timeProcess(state, {"/bin/cat", fileFor(int(state.range(0)))});
 }
 
 // Argument 0: the 64 MiB executable; 1: the sample data file.
-BENCHMARK(ExportProcess)
+BENCHMARK(ProgramExport)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0)
     ->UseRealTime();
-BENCHMARK(CatProcess)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(OtherExport)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(QtCoreExport)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(Cat)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 int main(int argc, char **argv)
 {
@@ -60,17 +80,37 @@ int main(int argc, char **argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
+    auto ms = [&reporter](const std::string &name) {
+        const auto found = reporter.seconds.find(name);
+        return found == reporter.seconds.end() ? -1.0 : found->second * 1e3;
+    };
+    auto cell = [](double value) {
+        if (value < 0)
+            std::printf(" %11s", "-");
+        else
+            std::printf(" %8.2f ms", value);
+    };
+    auto ratio = [](double a, double b) {
+        if (a < 0 || b < 0)
+            std::printf(" %8s", "-");
+        else
+            std::printf(" %7.2fx", a / b);
+    };
     std::printf("\nSummary (mean real time per process)\n");
-    std::printf("%-26s %12s %12s %8s\n", "file", "export", "cat", "ratio");
+    std::printf("%-24s %11s %11s %11s %11s %8s %8s\n", "file", "export", "other", "QtCore", "cat",
+                "/QtCore", "/cat");
     const char *names[] = {"64 MiB game executable", "sample frmation.dat"};
     for (int which : {0, 1}) {
         const std::string arg = "/" + std::to_string(which);
-        const auto ours = reporter.seconds.find("ExportProcess" + arg);
-        const auto cat = reporter.seconds.find("CatProcess" + arg);
-        if (ours == reporter.seconds.end() || cat == reporter.seconds.end())
-            continue;
-        std::printf("%-26s %9.2f ms %9.2f ms %7.2fx\n", names[which], ours->second * 1e3,
-                    cat->second * 1e3, ours->second / cat->second);
+        const double ours = ms("ProgramExport" + arg);
+        const double floor = ms("QtCoreExport" + arg);
+        const double cat = ms("Cat" + arg);
+        std::printf("%-24s", names[which]);
+        for (double value : {ours, ms("OtherExport" + arg), floor, cat})
+            cell(value);
+        ratio(ours, floor);
+        ratio(ours, cat);
+        std::printf("\n");
     }
     benchmark::Shutdown();
     return 0;
