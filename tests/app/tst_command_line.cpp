@@ -1,7 +1,6 @@
 // The built program's text modes, run as a user runs them: without a
 // display, reading files and standard input, writing standard output.
 #include "files/unix_files.h"
-#include "native_file.h"
 #include "table_loader.h"
 #include "table_text.h"
 
@@ -57,10 +56,8 @@ private slots:
     void diffs();
     void usage_data();
     void usage();
-    void exportIntoDevice_data();
-    void exportIntoDevice();
-    void exportIntoRedirectedStream_data();
-    void exportIntoRedirectedStream();
+    void exportIntoWhatIsNoRegularFile_data();
+    void exportIntoWhatIsNoRegularFile();
 
 private:
     using SetUp = std::function<void(QProcess &)>;
@@ -381,76 +378,64 @@ void CommandLineTest::usage()
         QVERIFY(result.err.contains("Usage: kgf-formation-editor [FILE]"));
 }
 
-void CommandLineTest::exportIntoDevice_data()
+void CommandLineTest::exportIntoWhatIsNoRegularFile_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("said"); // empty: written
-    QTest::newRow("a device node") << "node" << QByteArray();
-    QTest::newRow("a link to a device node") << "link" << QByteArray();
+    QTest::addColumn<QString>("output"); // "node", "link" and "full" are made here
+    QTest::addColumn<bool>("append");    // how standard output or error goes to redirected.txt
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("a device node") << "node" << false << QByteArray();
+    QTest::newRow("a link to a device node") << "link" << false << QByteArray();
     QTest::newRow("a device that refuses the bytes")
-        << "full" << QByteArray(": No space left on device.");
-    QTest::newRow("NUL") << "NUL" << QByteArray();
+        << "full" << false << QByteArray(": No space left on device.");
+    QTest::newRow("NUL") << "NUL" << false << QByteArray();
+    QTest::newRow("standard output by its own name") << "redirected.txt" << false << QByteArray();
+    QTest::newRow("/dev/stdout") << "/dev/stdout" << false << QByteArray();
+    QTest::newRow("/dev/stdout, appending") << "/dev/stdout" << true << QByteArray();
+    QTest::newRow("/dev/stderr, appending") << "/dev/stderr" << true << QByteArray();
 }
 
-void CommandLineTest::exportIntoDevice()
-{
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, said);
-    const QString node = m_dir->filePath(QStringLiteral("node"));
-    const QString link = m_dir->filePath(QStringLiteral("link"));
-#ifdef Q_OS_WIN
-    if (kind != QLatin1String("NUL"))
-        QSKIP("device nodes are made on POSIX systems");
-    const QString out = kind;
-#else
-    if (kind == QLatin1String("NUL"))
-        QSKIP("NUL is a device on Windows only");
-    if (!(kind == QLatin1String("full") ? unixfiles::makeFullDevice(node)
-                                        : unixfiles::makeNullDevice(node)) ||
-        (kind == QLatin1String("link") && !QFile::link(node, link)))
-        QSKIP("device nodes need root");
-    const QString out = kind == QLatin1String("link") ? link : node;
-#endif
-    file(QStringLiteral("frmation.dat"), m_table);
-    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System);
-    const Run result = run({"export", "-o", out, "frmation.dat"});
-    QCOMPARE(result.status, said.isEmpty() ? 0 : 1);
-    QVERIFY2(said.isEmpty() ? result.err.isEmpty() : result.err.contains(said),
-             result.err.constData());
-    QCOMPARE(pathKind(out), PathKind::Device); // written into, never replaced
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System), before);
-}
-
-void CommandLineTest::exportIntoRedirectedStream_data()
-{
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<bool>("append");
-    QTest::newRow("standard output by its own name") << "redirected.txt" << false;
-    QTest::newRow("/dev/stdout") << "/dev/stdout" << false;
-    QTest::newRow("/dev/stdout, appending") << "/dev/stdout" << true;
-    QTest::newRow("/dev/stderr, appending") << "/dev/stderr" << true;
-}
-
-void CommandLineTest::exportIntoRedirectedStream()
+void CommandLineTest::exportIntoWhatIsNoRegularFile()
 {
     QFETCH(QString, output);
     QFETCH(bool, append);
-    if (output.startsWith(QLatin1String("/dev/")) && !QFileInfo::exists(output))
-        QSKIP("this system has no /dev/stdout");
+    QFETCH(QByteArray, said);
+    const bool device = QStringList{"node", "link", "full", "NUL"}.contains(output);
+    QString out = output;
+#ifdef Q_OS_WIN
+    if (output != QLatin1String("NUL") && output != QLatin1String("redirected.txt"))
+        QSKIP("device nodes and /dev/stdout are POSIX's");
+#else
+    const QString node = m_dir->filePath(QStringLiteral("node"));
+    if (output == QLatin1String("NUL") || (output.startsWith(u'/') && !QFileInfo::exists(output)))
+        QSKIP("no such device here");
+    if (device && !(output == QLatin1String("full") ? unixfiles::makeFullDevice(node)
+                                                    : unixfiles::makeNullDevice(node)))
+        QSKIP("device nodes need root");
+    if (device)
+        out = output == QLatin1String("link") ? m_dir->filePath(output) : node;
+    if (output == QLatin1String("link") && !QFile::link(node, out))
+        QSKIP("this system makes no symbolic links");
+#endif
     file(QStringLiteral("frmation.dat"), m_table);
     const QString redirected = file(QStringLiteral("redirected.txt"), "kept\n");
-    const unixfiles::Identity identity = unixfiles::identityOf(redirected);
-    const Run result = run({"export", "-o", output, "frmation.dat"}, {}, [&](QProcess &process) {
+    const unixfiles::Identity identity = unixfiles::identityOf(device ? out : redirected);
+    const QStringList entries = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System);
+    const Run result = run({"export", "-o", out, "frmation.dat"}, {}, [&](QProcess &process) {
         const auto mode = append ? QIODevice::Append : QIODevice::Truncate;
         if (output.endsWith(QLatin1String("stderr")))
             process.setStandardErrorFile(redirected, mode);
         else
             process.setStandardOutputFile(redirected, mode);
     });
-    QCOMPARE(result.status, 0);
-    QCOMPARE(contents(QStringLiteral("redirected.txt")),
-             (append ? "kept\n" : "") + writeTableText(m_table, m_names, TextFormat::Json));
-    QCOMPARE(unixfiles::identityOf(redirected), identity); // written, not replaced
+    QCOMPARE(result.status, said.isEmpty() ? 0 : 1);
+    QVERIFY2(result.err.contains(said), result.err.constData());
+    QCOMPARE(result.err.isEmpty(), said.isEmpty());
+    // Written into, never replaced, and nothing left beside it.
+    QCOMPARE(unixfiles::identityOf(device ? out : redirected), identity);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System), entries);
+    if (!device)
+        QCOMPARE(contents(QStringLiteral("redirected.txt")),
+                 (append ? "kept\n" : "") + writeTableText(m_table, m_names, TextFormat::Json));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
