@@ -95,8 +95,10 @@ private:
 
     // The panel: showing a formation, reading it back.
     void showFormation(int formation);
+    // Shows `formation` and turns its selector on: the panel and the
+    // selectors always agree on the chosen formation.
+    void chooseFormation(int formation);
     void showLine(int line, int row);
-    int selectedFormation() const; // -1 when no selector is on
     QLineEdit *lineBox(int line, int field) const;
     struct Refusal {
         QLineEdit *box = nullptr; // the box at fault
@@ -155,7 +157,7 @@ private:
     bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
     FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
-    int m_shownFormation = -1;  // the formation whose lines the panel shows
+    int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none
     FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid

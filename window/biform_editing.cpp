@@ -29,9 +29,9 @@ void BiForm::selectFormation(int formation)
         return;
     const int shown = m_shownFormation;
     if (shown >= 0 && panelDiffers()) {
-        // The click has already turned the new button on, but the question
-        // is about the formation the panel shows: that one is chosen until
-        // the question is settled.
+        // The new selector is already on, but the question is about the
+        // formation the panel shows: that one is chosen until the question
+        // is settled.
         checkOnly(m_option2, shown);
         if (!settlePanel()) {
             // The focus belongs on the box at fault after a refused write,
@@ -49,9 +49,14 @@ void BiForm::selectFormation(int formation)
             });
             return;
         }
-        checkOnly(m_option2, formation);
     }
-    showFormation(formation);
+    chooseFormation(formation);
+}
+
+void BiForm::chooseFormation(int formation)
+{
+    showFormation(formation); // first, so that turning the selector on asks nothing
+    checkOnly(m_option2, formation);
 }
 
 void BiForm::showFormation(int formation)
@@ -93,11 +98,6 @@ void BiForm::showLine(int line, int row)
     QPalette palette = typeBox->palette();
     palette.setColor(QPalette::Text, known ? QPalette().color(QPalette::Text) : QColor(Qt::red));
     typeBox->setPalette(palette);
-}
-
-int BiForm::selectedFormation() const
-{
-    return m_option2.indexOf(static_cast<QRadioButton *>(m_selectorGroup->checkedButton()));
 }
 
 bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
@@ -161,7 +161,7 @@ bool BiForm::settlePanel()
 
 bool BiForm::editThisOne()
 {
-    const int formation = selectedFormation();
+    const int formation = m_shownFormation;
     if (formation < 0) {
         prompter().tell(this, QStringLiteral("Choose a formation with the numbered buttons "
                                              "first; \"Edit this one\" writes its three lines."));

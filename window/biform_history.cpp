@@ -130,8 +130,7 @@ void BiForm::putFormation(int formation, const QByteArray &bytes)
     m_table.setFormationBytes(formation, bytes);
     // Chosen and shown as a click on its selector would, so the user sees
     // what came back.
-    checkOnly(m_option2, formation);
-    showFormation(formation);
+    chooseFormation(formation);
 }
 
 bool BiForm::differsFromReference(int formation) const
@@ -260,7 +259,7 @@ bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
     if (const int i = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched))); i >= 0)
         showHistoryMenu(i, at);
     else if (watched == m_frame1)
-        showHistoryMenu(selectedFormation(), at);
+        showHistoryMenu(m_shownFormation, at);
     else
         return false;
     event->accept();
