@@ -132,7 +132,7 @@ private:
     void updateChangedMarks();
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
-    bool handleSelectorKeys(QObject *watched, QEvent *event);
+    int formationAtFocus() const; // what the frame's keys act on; -1: none
 
     // The keyboard.
     void setUpKeyboard();

@@ -223,8 +223,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }
-    if (handleKeyboard(watched, event) || handleContextMenu(watched, event) ||
-        handleSelectorKeys(watched, event))
+    if (handleKeyboard(watched, event) || handleContextMenu(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -1,7 +1,9 @@
+#include "table_text.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -13,6 +15,10 @@ private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
     void everyWayOfChoosingShowsTheFormation_data();
     void everyWayOfChoosingShowsTheFormation();
+    void copyAsksAboutTypedValues_data();
+    void copyAsksAboutTypedValues();
+    void frameKeysActOnTheShownFormation_data();
+    void frameKeysActOnTheShownFormation();
 };
 
 // Line 1 of formation f holds 100 + f aircraft; every other byte is 0.
@@ -97,6 +103,79 @@ void PanelTest::everyWayOfChoosingShowsTheFormation()
     expected[48 * shown + 2] = 9;
     if (typed)
         expected[48 * shown + 16 + 2] = 7;
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+}
+
+// Line 1's count of the one formation on the clipboard; -1 when it holds none.
+static int copiedCount()
+{
+    const TableText read = readTableText(QApplication::clipboard()->text().toUtf8());
+    return read.ok && read.formations.size() == 1 ? read.formations[0].lines[0].line.count : -1;
+}
+
+void PanelTest::copyAsksAboutTypedValues_data()
+{
+    QTest::addColumn<int>("formation"); // copied
+    QTest::addColumn<int>("answer");    // to the question about the typed 9
+    QTest::addColumn<int>("count");     // line 1's count on the clipboard; -1: nothing copied
+    QTest::newRow("written first") << 3 << int(Prompter::Choice::Go) << 9;
+    QTest::newRow("dropped") << 3 << int(Prompter::Choice::Discard) << 103;
+    QTest::newRow("cancelled") << 3 << int(Prompter::Choice::Cancel) << -1;
+    QTest::newRow("another formation, nothing asked") << 5 << int(Prompter::Choice::Cancel) << 105;
+}
+
+void PanelTest::copyAsksAboutTypedValues()
+{
+    QFETCH(int, formation);
+    QFETCH(int, answer);
+    QFETCH(int, count);
+    WindowFixture f;
+    start(f);
+    f.click(selector(3));
+    f.box(1)->setText(QStringLiteral("9"));
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    f.prompter.writeAnswer = Prompter::Choice(answer);
+    f.window->copyFormation(formation);
+    QCOMPARE(f.prompter.asked.size(), formation == 3 ? 1 : 0);
+    QCOMPARE(copiedCount(), count);
+    QCOMPARE(f.box(1)->text(), QString::number(count == 103 ? 103 : 9));
+}
+
+void PanelTest::frameKeysActOnTheShownFormation_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("formation"); // what the keys act on; -1: the box's own text
+    QTest::newRow("modifier box") << "Check2(1)" << 3;
+    QTest::newRow("type button") << "Option4(0)" << 3;
+    QTest::newRow("Edit this one") << "Command2" << 3;
+    QTest::newRow("another selector: its own") << "Option2(5)" << 5;
+    QTest::newRow("line box: its text") << "Text3(1)" << -1;
+}
+
+void PanelTest::frameKeysActOnTheShownFormation()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, formation);
+    WindowFixture f;
+    start(f);
+    f.click(selector(3));
+    QWidget *focused = f.control(focus);
+    focused->setFocus(Qt::TabFocusReason);
+    if (formation < 0)
+        f.box(1)->selectAll();
+    QTest::keyClick(focused, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(copiedCount(), formation < 0 ? -1 : 100 + formation);
+    if (formation < 0)
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("103"));
+
+    const QString twenty = QString::fromUtf8(writeFormationText(countedTable(), 20, {}));
+    QApplication::clipboard()->setText(twenty);
+    QTest::keyClick(focused, Qt::Key_V, Qt::ControlModifier);
+    QByteArray expected = countedTable();
+    if (formation >= 0)
+        expected[48 * formation + 2] = 120;
+    else
+        QCOMPARE(f.box(1)->text(), twenty);
     QCOMPARE(f.window->GF1().toBytes(), expected);
 }
 
