@@ -120,8 +120,9 @@ private:
     void setUpHistory();
     void historyChanged();
     // Before an undo or redo shows its formation: true when the panel holds
-    // no unwritten edits or the user drops them for `step` ("Undo", "Redo").
-    bool dropPanelEditsFor(const QString &step);
+    // no unwritten edits or the user drops them for `verb` ("Undo", "Redo")
+    // of the step named `step`.
+    bool dropPanelEditsFor(const QString &verb, const QString &step);
     void startHistory(); // after a load: no steps, the table is the reference
     void markSaved();    // after a save: the clean point and the reference
     // One step that gives formation `formation` the bytes `after`; false
@@ -164,7 +165,8 @@ private:
     QUndoStack *m_history = nullptr;
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;
-    QByteArray m_reference; // the table as last loaded or saved
+    QByteArray m_reference;        // the table as last loaded or saved
+    bool m_referenceSaved = false; // the reference is the last save, not the load
     CommonDialog m_dialog;
 
     // Controls.

@@ -99,6 +99,7 @@ void BiForm::startHistory()
 {
     m_history->clear();
     m_reference = m_table.toBytes();
+    m_referenceSaved = false;
     updateChangedMarks();
 }
 
@@ -106,32 +107,34 @@ void BiForm::markSaved()
 {
     m_history->setClean();
     m_reference = m_table.toBytes();
+    m_referenceSaved = true;
     updateChangedMarks();
 }
 
-bool BiForm::dropPanelEditsFor(const QString &step)
+bool BiForm::dropPanelEditsFor(const QString &verb, const QString &step)
 {
     // Writing the panel would itself be the newest step, which an undo would
     // take back at once and a redo would lose its way forward to; so the
     // only choices are to drop the typed edits or to stay.
     if (!panelDiffers())
         return true;
-    return prompter().confirm(this,
-                              QStringLiteral("The panel has changes that are not written into "
-                                             "the table. %1 anyway and drop them?")
-                                  .arg(step),
-                              step);
+    QString named = step;
+    if (!named.isEmpty())
+        named[0] = named[0].toUpper();
+    return prompter().confirm(
+        this, QStringLiteral("%1 '%2' and drop what you typed in the panel?").arg(verb, named),
+        verb);
 }
 
 void BiForm::undo()
 {
-    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo")))
+    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
         m_history->undo();
 }
 
 void BiForm::redo()
 {
-    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo")))
+    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
         m_history->redo();
 }
 
@@ -253,8 +256,9 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
     for (QAction *action : {undo, redo, copy, paste})
         action->setShortcutVisibleInContextMenu(true);
-    QAction *revert =
-        menu.addAction(QStringLiteral("Revert formation%1 to the loaded file").arg(number));
+    QAction *revert = menu.addAction(
+        QStringLiteral("Revert formation%1 to the %2 file")
+            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
     revert->setEnabled(chosen && differsFromReference(formation));
     QAction *picked = menu.exec(globalPos);
     if (picked == undo)

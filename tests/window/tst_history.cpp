@@ -251,7 +251,8 @@ void HistoryTest::revertPutsTheLoadedBytesBack()
     // A save makes the saved table the one to go back to.
     f.answers.push_back(f.path(QStringLiteral("saved.dat")));
     f.click(QStringLiteral("Command3"));
-    QVERIFY(openMenu(selector, QStringLiteral("mouse")).contains(revert4 + "||off"));
+    QVERIFY(openMenu(selector, QStringLiteral("mouse"))
+                .contains(QStringLiteral("Revert formation 4 to the saved file||off")));
     QCOMPARE(selector->toolTip(), QString());
 }
 
@@ -441,9 +442,14 @@ void HistoryTest::typedEditsBeforeAStep()
             expected = sampleTable(); // 9 written, then the loaded bytes back
     }
     QCOMPARE(f.prompter.asked.size(), 1);
-    QVERIFY2(f.prompter.asked[0].startsWith(QStringLiteral("The panel has changes that are not "
-                                                           "written into the table.")),
-             qPrintable(f.prompter.asked[0]));
+    // Undo and redo name the step they would take.
+    const QString question = step == QLatin1String("undo") || step == QLatin1String("redo")
+                                 ? QStringLiteral("%1 'Edit of formation 3' and drop what you "
+                                                  "typed in the panel?")
+                                       .arg(step == QLatin1String("undo") ? "Undo" : "Redo")
+                                 : QStringLiteral("The panel has changes that are not written "
+                                                  "into the table. Write them now?");
+    QCOMPARE(f.prompter.asked[0], question);
     QCOMPARE(f.window->GF1().toBytes(), expected);
     if (!yes)
         QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
