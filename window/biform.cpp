@@ -28,6 +28,7 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     startUp();
     applyTabOrder();
     setUpKeyboard();
+    setUpTypeBoxes();
     setUpHistory();
     m_command1->setFocus();
 }

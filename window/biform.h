@@ -99,6 +99,14 @@ private:
     // selectors always agree on the chosen formation.
     void chooseFormation(int formation);
     void showLine(int line, int row);
+    // The "Type" box kept in step with the type buttons and modifier boxes.
+    void setUpTypeBoxes();
+    void showTypeCode(int line, int code);               // sets the line's buttons and boxes
+    void showTypeWithoutButton(int line, int typeIndex); // -1: the type has a button
+    EditedLine typeOfControls(int line) const;           // the type index and modifiers
+    void typeControlsChanged(int line);                  // by the user: the code into the box
+    // Escape in a line box: the text the panel showed for it.
+    void putBackShownText(QLineEdit *box);
     QLineEdit *lineBox(int line, int field) const;
     struct Refusal {
         QLineEdit *box = nullptr; // the box at fault
@@ -193,6 +201,9 @@ private:
     // button; -1 when the panel shows a type with a button or nothing.
     int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
     QString m_typeNote[FormationTable::LinesPerFormation]; // the "Type" box's note about it
+    bool m_settingTypeControls = false;                    // the window, not the user, sets them
+    // What the panel showed in each line box for the chosen formation.
+    QString m_shownText[FormationTable::LinesPerFormation * LineEncoding::FieldCount];
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

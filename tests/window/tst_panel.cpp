@@ -19,14 +19,23 @@ private slots:
     void copyAsksAboutTypedValues();
     void frameKeysActOnTheShownFormation_data();
     void frameKeysActOnTheShownFormation();
+    void typeBoxSetsItsLine_data();
+    void typeBoxSetsItsLine();
+    void typeBoxRefusesWhatIsNoCode_data();
+    void typeBoxRefusesWhatIsNoCode();
+    void escapePutsBackTheShownValue_data();
+    void escapePutsBackTheShownValue();
 };
 
-// Line 1 of formation f holds 100 + f aircraft; every other byte is 0.
+// Line 1 of formation f holds 100 + f aircraft, line 2 type code 1C (type
+// index 12, which has no button, and "One lead"); every other byte is 0.
 static QByteArray countedTable()
 {
     QByteArray table(1488, '\0');
-    for (int f = 0; f < 31; ++f)
+    for (int f = 0; f < 31; ++f) {
         table[48 * f + 2] = static_cast<char>(100 + f);
+        table[48 * f + 16 + 1] = '\x1C';
+    }
     return table;
 }
 
@@ -177,6 +186,131 @@ void PanelTest::frameKeysActOnTheShownFormation()
     else
         QCOMPARE(f.box(1)->text(), twenty);
     QCOMPARE(f.window->GF1().toBytes(), expected);
+}
+
+// Line 2's type button that is on (-1: none) and its ticked modifiers' flags.
+static QString line2Controls(const WindowFixture &f)
+{
+    int type = -1;
+    int flags = 0;
+    for (int k = 0; k < 8; ++k)
+        if (f.button(QStringLiteral("Option4(%1)").arg(k))->isChecked())
+            type = k;
+    for (int k = 0; k < 4; ++k)
+        if (f.button(QStringLiteral("Check3(%1)").arg(k))->isChecked())
+            flags |= 16 << k;
+    return QStringLiteral("%1/%2").arg(type).arg(flags);
+}
+
+// Formation 3 chosen, `typed` typed over line 2's "Type" box, which keeps the focus.
+static QLineEdit *typeIntoBox(WindowFixture &f, int box, const QString &typed)
+{
+    start(f);
+    f.click(selector(3));
+    QLineEdit *edited = f.box(box);
+    edited->setFocus(Qt::TabFocusReason);
+    edited->selectAll();
+    QTest::keyClicks(edited, typed);
+    return edited;
+}
+
+void PanelTest::typeBoxSetsItsLine_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("controls"); // line2Controls at once
+    QTest::addColumn<int>("stored");
+    QTest::newRow("Line echelon right, Staggered") << "35"
+                                                   << "3/32" << 0x23;
+    QTest::newRow("every flag, blanks around") << " 247 "
+                                               << "7/240" << 0xF7;
+    QTest::newRow("index 8 has no button") << "200"
+                                           << "-1/192" << 0xC8;
+    QTest::newRow("exponent") << "1.6E1"
+                              << "0/16" << 0x10;
+}
+
+void PanelTest::typeBoxSetsItsLine()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, controls);
+    QFETCH(int, stored);
+    WindowFixture f;
+    QCOMPARE(line2Controls(f), QStringLiteral("-1/0"));
+    QLineEdit *type = typeIntoBox(f, 5, typed);
+    QCOMPARE(line2Controls(f), controls);
+    QCOMPARE(type->toolTip().contains(QStringLiteral("has no button")), stored % 16 >= 8);
+    QTest::keyClick(type, Qt::Key_Return);
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QByteArray expected = countedTable();
+    expected[48 * 3 + 16 + 1] = static_cast<char>(stored);
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+    QCOMPARE(type->text(), QString::number(stored));
+    // A button chosen afterwards writes its code into the box.
+    f.click(QStringLiteral("Option4(1)"));
+    QCOMPARE(type->text(), QString::number((stored & 0xF0) + 1));
+    QCOMPARE(type->toolTip(), QString());
+}
+
+void PanelTest::typeBoxRefusesWhatIsNoCode_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("blank") << " "
+                           << "Line 2, Type: the box is empty.";
+    QTest::newRow("words") << "Diamond"
+                           << "Line 2, Type: \"Diamond\" is not a number.";
+    for (const char *code : {"256", "-1", "3.5"})
+        QTest::addRow("%s", code) << QString::fromLatin1(code)
+                                  << QStringLiteral("Line 2, Type: %1 is not a type code, a whole "
+                                                    "number from 0 to 255.")
+                                         .arg(QLatin1String(code));
+}
+
+void PanelTest::typeBoxRefusesWhatIsNoCode()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    WindowFixture f;
+    QLineEdit *type = typeIntoBox(f, 5, typed);
+    QTest::keyClick(type, Qt::Key_Return);
+    QCOMPARE(f.prompter.told, QStringList{message + " Nothing was written to the table."});
+    QCOMPARE(f.window->GF1().toBytes(), countedTable());
+    QCOMPARE(type->text(), typed);
+    // What was typed is an edit not written: it is asked about.
+    f.click(selector(4));
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QCOMPARE(type->text(), typed);
+}
+
+void PanelTest::escapePutsBackTheShownValue_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("X Offset") << 2 << "55";
+    QTest::newRow("Type, with its buttons") << 5 << "35";
+}
+
+void PanelTest::escapePutsBackTheShownValue()
+{
+    QFETCH(int, box);
+    QFETCH(QString, typed);
+    WindowFixture f;
+    QLineEdit *edited = typeIntoBox(f, box, QString());
+    f.box(1)->setText(QStringLiteral("9")); // typed into another box
+    const QString shown = f.box(box)->text();
+    const QString controls = line2Controls(f);
+    QTest::keyClicks(edited, typed);
+    QTest::keyClick(edited, Qt::Key_Escape);
+    QCOMPARE(edited->text(), shown);
+    QCOMPARE(line2Controls(f), controls);
+    QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
+    // As if typed: Ctrl+Z brings the typed text back.
+    QTest::keyClick(edited, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(edited->text(), typed);
+    QTest::keyClick(edited, Qt::Key_Escape);
+    // The 9 typed elsewhere is still asked about.
+    f.click(selector(4));
+    QCOMPARE(f.prompter.asked.size(), 1);
 }
 
 QTEST_MAIN(PanelTest)
