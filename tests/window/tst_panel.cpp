@@ -1,3 +1,5 @@
+#include "controls.h"
+#include "shortened_number.h"
 #include "table_text.h"
 #include "window_fixture.h"
 
@@ -6,6 +8,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 
 // The panel shows one chosen formation, and every command acts on it.
 class PanelTest : public QObject
@@ -25,6 +28,10 @@ private slots:
     void typeBoxRefusesWhatIsNoCode();
     void escapePutsBackTheShownValue_data();
     void escapePutsBackTheShownValue();
+    void shortenedNumbers_data();
+    void shortenedNumbers();
+    void longNumberKeepsSignDigitsAndExponent();
+    void changedSelectorIsBoldInItsOwnPlace();
 };
 
 // Line 1 of formation f holds 100 + f aircraft, line 2 type code 1C (type
@@ -311,6 +318,89 @@ void PanelTest::escapePutsBackTheShownValue()
     // The 9 typed elsewhere is still asked about.
     f.click(selector(4));
     QCOMPARE(f.prompter.asked.size(), 1);
+}
+
+void PanelTest::shortenedNumbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("room"); // in characters
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("fits") << "-50" << 3 << "-50";
+    QTest::newRow("exponent kept") << "-4.76190476190476E-02" << 14 << "-4.7619...E-02";
+    QTest::newRow("whole part kept") << "-102261126.095238" << 15 << "-102261126.0...";
+    QTest::newRow("whole part too wide") << "123456789012" << 10 << "1.2...E+11";
+    QTest::newRow("whole part and exponent") << "12345e-02" << 8 << "1...E+02";
+    QTest::newRow("leading zeros") << " -0000.5 " << 4 << "-0.5";
+    QTest::newRow("no number") << "Diamond" << 5 << "Di...";
+    QTest::newRow("nothing fits: the narrowest") << "255" << 2 << "255";
+    QTest::newRow("a long text") << QString(100000, u'7') + ".5" << 15 << "7.777...E+99999";
+}
+
+void PanelTest::shortenedNumbers()
+{
+    QFETCH(QString, text);
+    QFETCH(int, room);
+    QFETCH(QString, shown);
+    int measured = 0;
+    QCOMPARE(shortenedNumber(text, room,
+                             [&measured](const QString &form) {
+                                 ++measured;
+                                 return int(form.size());
+                             }),
+             shown);
+    QVERIFY2(measured < 50, qPrintable(QString::number(measured))); // by halves, not digit by digit
+}
+
+void PanelTest::longNumberKeepsSignDigitsAndExponent()
+{
+    WindowFixture f;
+    // Line 1's X Offset of formation 0 stored as -1: -4.76190476190476E-02 feet.
+    QByteArray table = countedTable();
+    table.replace(4, 4, QByteArray::fromHex("FFFFFFFF"));
+    start(f, table);
+    f.click(selector(0));
+    auto *x = f.control<LineBox>(QStringLiteral("Text3(2)"));
+    const QString full = QStringLiteral("-4.76190476190476E-02");
+    QCOMPARE(x->text(), full);
+    QCOMPARE(x->toolTip(), full);
+    const QString painted = x->paintedText();
+    QVERIFY2(painted.startsWith(QStringLiteral("-4.7")) &&
+                 painted.endsWith(QStringLiteral("...E-02")),
+             qPrintable(painted));
+    QVERIFY(x->fontMetrics().horizontalAdvance(painted) < x->width());
+    x->setFocus(Qt::TabFocusReason);
+    QCOMPARE(x->paintedText(), full); // being edited: whole
+    f.box(3)->setFocus(Qt::TabFocusReason);
+    QCOMPARE(x->paintedText(), painted);
+    QCOMPARE(f.control<LineBox>(QStringLiteral("Text3(3)"))->paintedText(), QStringLiteral("0"));
+}
+
+void PanelTest::changedSelectorIsBoldInItsOwnPlace()
+{
+    WindowFixture f;
+    start(f);
+    auto *changed = f.control<QRadioButton>(selector(28));
+    const QRect place = changed->geometry();
+    const QString caption = changed->text();
+    f.click(selector(28));
+    f.box(1)->setText(QStringLiteral("5"));
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(changed->font().bold());
+    QVERIFY(!f.control(selector(27))->font().bold());
+    QCOMPARE(changed->geometry(), place);
+    QCOMPARE(changed->text(), caption);
+    QCOMPARE(changed->accessibleName(), QStringLiteral("28"));
+    QCOMPARE(changed->accessibleDescription(),
+             QStringLiteral("Formation 28, changed since loaded"));
+    // The bold number still fits where the style draws it.
+    QStyleOptionButton option;
+    option.initFrom(changed);
+    option.text = caption;
+    const QRect room =
+        changed->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, changed);
+    QVERIFY(changed->fontMetrics().horizontalAdvance(caption) <= room.width());
+    f.window->undo();
+    QVERIFY(!changed->font().bold());
 }
 
 QTEST_MAIN(PanelTest)
