@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 
-// The panel shows one chosen formation, and every command acts on it.
+// The panel shows one chosen formation; every command acts on it.
 class PanelTest : public QObject
 {
     Q_OBJECT
@@ -18,20 +18,15 @@ private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
     void everyWayOfChoosingShowsTheFormation_data();
     void everyWayOfChoosingShowsTheFormation();
-    void copyAsksAboutTypedValues_data();
-    void copyAsksAboutTypedValues();
-    void frameKeysActOnTheShownFormation_data();
-    void frameKeysActOnTheShownFormation();
-    void typeBoxSetsItsLine_data();
-    void typeBoxSetsItsLine();
-    void typeBoxRefusesWhatIsNoCode_data();
-    void typeBoxRefusesWhatIsNoCode();
+    void copyKeysInTheFrame_data();
+    void copyKeysInTheFrame();
+    void typeBox_data();
+    void typeBox();
     void escapePutsBackTheShownValue_data();
     void escapePutsBackTheShownValue();
     void shortenedNumbers_data();
     void shortenedNumbers();
-    void longNumberKeepsSignDigitsAndExponent();
-    void changedSelectorIsBoldInItsOwnPlace();
+    void seenAtAGlance();
 };
 
 // Line 1 of formation f holds 100 + f aircraft, line 2 type code 1C (type
@@ -46,34 +41,29 @@ static QByteArray countedTable()
     return table;
 }
 
-// A shown, active window with `table` loaded.
-static void start(WindowFixture &f, const QByteArray &table = countedTable())
-{
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
-    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
-    f.click(QStringLiteral("Command1"));
-    QCOMPARE(f.window->GF1().toBytes(), table);
-}
-
 static QString selector(int formation)
 {
     return QStringLiteral("Option2(%1)").arg(formation);
 }
 
-static QString nameLabel(const WindowFixture &f)
+// A shown window with `table` loaded and `formation` chosen.
+static void start(WindowFixture &f, int formation, const QByteArray &table = countedTable())
 {
-    return f.control<QLabel>(QStringLiteral("Label4"))->text();
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
+    f.click(QStringLiteral("Command1"));
+    f.click(selector(formation));
 }
 
 void PanelTest::everyWayOfChoosingShowsTheFormation_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("typed"); // unwritten edits in the panel, kept by Cancel
-    for (const char *how : {"accessible toggle", "setChecked", "arrow key", "space"}) {
-        QTest::addRow("%s", how) << QString::fromLatin1(how) << false;
-        QTest::addRow("%s, typed edits", how) << QString::fromLatin1(how) << true;
-    }
+    for (const char *how : {"accessible toggle", "setChecked", "arrow key", "space"})
+        for (const bool typed : {false, true})
+            QTest::addRow("%s%s", how, typed ? ", typed edits" : "")
+                << QString::fromLatin1(how) << typed;
 }
 
 void PanelTest::everyWayOfChoosingShowsTheFormation()
@@ -81,44 +71,31 @@ void PanelTest::everyWayOfChoosingShowsTheFormation()
     QFETCH(QString, how);
     QFETCH(bool, typed);
     WindowFixture f;
-    start(f);
-    f.click(selector(3));
+    start(f, 3);
     if (typed)
         f.box(6)->setText(QStringLiteral("7"));
-    f.prompter.writeAnswer = Prompter::Choice::Cancel;
-
-    // Formation 8 sits under formation 3 in the rows of five.
-    auto *target = f.control<QRadioButton>(selector(8));
+    auto *target = f.control<QRadioButton>(selector(8)); // under 3 in the rows of five
     if (how == QLatin1String("accessible toggle")) {
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(target);
-        QVERIFY(accessible->actionInterface()->actionNames().contains(
-            QAccessibleActionInterface::toggleAction()));
-        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QAccessible::queryAccessibleInterface(target)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
     } else if (how == QLatin1String("setChecked")) {
         target->setChecked(true);
-    } else if (how == QLatin1String("arrow key")) {
-        f.control(selector(3))->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(f.control(selector(3)), Qt::Key_Down);
     } else {
-        target->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(target, Qt::Key_Space);
+        QWidget *from = f.control(how == QLatin1String("space") ? selector(8) : selector(3));
+        from->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(from, how == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Down);
     }
-
-    const int shown = typed ? 3 : 8;
-    QCOMPARE(f.prompter.asked.size(), typed ? 1 : 0);
-    QCOMPARE(f.button(selector(shown))->isChecked(), true);
-    QCOMPARE(f.button(selector(typed ? 8 : 3))->isChecked(), false);
-    QCOMPARE(nameLabel(f), QStringLiteral(" Formation %1 ").arg(shown));
+    const int shown = typed ? 3 : 8; // Cancel keeps formation 3 and what was typed
+    QCOMPARE(f.prompter.asked.size(), int(typed));
+    QVERIFY(f.button(selector(shown))->isChecked() && !f.button(selector(11 - shown))->isChecked());
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(),
+             QStringLiteral(" Formation %1 ").arg(shown));
     QCOMPARE(f.box(1)->text(), QString::number(100 + shown));
-    QCOMPARE(f.box(6)->text(), typed ? QStringLiteral("7") : QStringLiteral("0"));
-
-    // "Edit this one" writes what the panel shows into the formation it shows.
-    f.box(1)->setText(QStringLiteral("9"));
+    QCOMPARE(f.box(6)->text(), QString::number(typed ? 7 : 0));
+    // "Edit this one" writes the panel into the formation it shows.
     f.click(QStringLiteral("Command2"));
     QByteArray expected = countedTable();
-    expected[48 * shown + 2] = 9;
-    if (typed)
-        expected[48 * shown + 16 + 2] = 7;
+    expected[48 * shown + 16 + 2] = typed ? 7 : 0;
     QCOMPARE(f.window->GF1().toBytes(), expected);
 }
 
@@ -129,70 +106,45 @@ static int copiedCount()
     return read.ok && read.formations.size() == 1 ? read.formations[0].lines[0].line.count : -1;
 }
 
-void PanelTest::copyAsksAboutTypedValues_data()
-{
-    QTest::addColumn<int>("formation"); // copied
-    QTest::addColumn<int>("answer");    // to the question about the typed 9
-    QTest::addColumn<int>("count");     // line 1's count on the clipboard; -1: nothing copied
-    QTest::newRow("written first") << 3 << int(Prompter::Choice::Go) << 9;
-    QTest::newRow("dropped") << 3 << int(Prompter::Choice::Discard) << 103;
-    QTest::newRow("cancelled") << 3 << int(Prompter::Choice::Cancel) << -1;
-    QTest::newRow("another formation, nothing asked") << 5 << int(Prompter::Choice::Cancel) << 105;
-}
-
-void PanelTest::copyAsksAboutTypedValues()
-{
-    QFETCH(int, formation);
-    QFETCH(int, answer);
-    QFETCH(int, count);
-    WindowFixture f;
-    start(f);
-    f.click(selector(3));
-    f.box(1)->setText(QStringLiteral("9"));
-    QApplication::clipboard()->setText(QStringLiteral("before"));
-    f.prompter.writeAnswer = Prompter::Choice(answer);
-    f.window->copyFormation(formation);
-    QCOMPARE(f.prompter.asked.size(), formation == 3 ? 1 : 0);
-    QCOMPARE(copiedCount(), count);
-    QCOMPARE(f.box(1)->text(), QString::number(count == 103 ? 103 : 9));
-}
-
-void PanelTest::frameKeysActOnTheShownFormation_data()
+void PanelTest::copyKeysInTheFrame_data()
 {
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<int>("formation"); // what the keys act on; -1: the box's own text
-    QTest::newRow("modifier box") << "Check2(1)" << 3;
-    QTest::newRow("type button") << "Option4(0)" << 3;
-    QTest::newRow("Edit this one") << "Command2" << 3;
-    QTest::newRow("another selector: its own") << "Option2(5)" << 5;
-    QTest::newRow("line box: its text") << "Text3(1)" << -1;
+    QTest::addColumn<int>("answer"); // to the question about the count 9 typed for formation 3
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<int>("count");  // line 1's count copied by Ctrl+C; -1: no formation
+    QTest::addColumn<int>("pasted"); // the formation Ctrl+V then pastes over; -1: not tried
+    using C = Prompter::Choice;
+    QTest::newRow("modifier box, written") << "Check2(1)" << int(C::Go) << true << 9 << 3;
+    QTest::newRow("Edit this one, dropped") << "Command2" << int(C::Discard) << true << 103 << 3;
+    QTest::newRow("type button, cancelled") << "Option4(0)" << int(C::Cancel) << true << -1 << -1;
+    QTest::newRow("another selector: its own")
+        << "Option2(5)" << int(C::Discard) << false << 105 << 5;
+    QTest::newRow("line box: its text") << "Text3(1)" << int(C::Cancel) << false << -1 << -1;
 }
 
-void PanelTest::frameKeysActOnTheShownFormation()
+void PanelTest::copyKeysInTheFrame()
 {
     QFETCH(QString, focus);
-    QFETCH(int, formation);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    QFETCH(int, count);
+    QFETCH(int, pasted);
     WindowFixture f;
-    start(f);
-    f.click(selector(3));
+    start(f, 3);
+    f.box(1)->setText(QStringLiteral("9"));
+    f.prompter.writeAnswer = Prompter::Choice(answer);
+    QApplication::clipboard()->setText(QStringLiteral("before"));
     QWidget *focused = f.control(focus);
     focused->setFocus(Qt::TabFocusReason);
-    if (formation < 0)
-        f.box(1)->selectAll();
     QTest::keyClick(focused, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(copiedCount(), formation < 0 ? -1 : 100 + formation);
-    if (formation < 0)
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("103"));
-
-    const QString twenty = QString::fromUtf8(writeFormationText(countedTable(), 20, {}));
-    QApplication::clipboard()->setText(twenty);
+    QCOMPARE(f.prompter.asked.size(), int(asked));
+    QCOMPARE(copiedCount(), count);
+    if (pasted < 0)
+        return;
+    QApplication::clipboard()->setText(
+        QString::fromUtf8(writeFormationText(countedTable(), 20, QString())));
     QTest::keyClick(focused, Qt::Key_V, Qt::ControlModifier);
-    QByteArray expected = countedTable();
-    if (formation >= 0)
-        expected[48 * formation + 2] = 120;
-    else
-        QCOMPARE(f.box(1)->text(), twenty);
-    QCOMPARE(f.window->GF1().toBytes(), expected);
+    QCOMPARE(f.window->GF1().toBytes()[48 * pasted + 2], char(120));
 }
 
 // Line 2's type button that is on (-1: none) and its ticked modifiers' flags.
@@ -201,19 +153,16 @@ static QString line2Controls(const WindowFixture &f)
     int type = -1;
     int flags = 0;
     for (int k = 0; k < 8; ++k)
-        if (f.button(QStringLiteral("Option4(%1)").arg(k))->isChecked())
-            type = k;
+        type = f.button(QStringLiteral("Option4(%1)").arg(k))->isChecked() ? k : type;
     for (int k = 0; k < 4; ++k)
-        if (f.button(QStringLiteral("Check3(%1)").arg(k))->isChecked())
-            flags |= 16 << k;
+        flags |= f.button(QStringLiteral("Check3(%1)").arg(k))->isChecked() ? 16 << k : 0;
     return QStringLiteral("%1/%2").arg(type).arg(flags);
 }
 
-// Formation 3 chosen, `typed` typed over line 2's "Type" box, which keeps the focus.
-static QLineEdit *typeIntoBox(WindowFixture &f, int box, const QString &typed)
+// Formation 3 chosen and `typed` typed over box `box`, which keeps the focus.
+static QLineEdit *typeInto(WindowFixture &f, int box, const QString &typed)
 {
-    start(f);
-    f.click(selector(3));
+    start(f, 3);
     QLineEdit *edited = f.box(box);
     edited->setFocus(Qt::TabFocusReason);
     edited->selectAll();
@@ -221,102 +170,80 @@ static QLineEdit *typeIntoBox(WindowFixture &f, int box, const QString &typed)
     return edited;
 }
 
-void PanelTest::typeBoxSetsItsLine_data()
+void PanelTest::typeBox_data()
 {
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("typed");    // into line 2's "Type" box
     QTest::addColumn<QString>("controls"); // line2Controls at once
-    QTest::addColumn<int>("stored");
-    QTest::newRow("Line echelon right, Staggered") << "35"
-                                                   << "3/32" << 0x23;
-    QTest::newRow("every flag, blanks around") << " 247 "
-                                               << "7/240" << 0xF7;
-    QTest::newRow("index 8 has no button") << "200"
-                                           << "-1/192" << 0xC8;
-    QTest::newRow("exponent") << "1.6E1"
-                              << "0/16" << 0x10;
-}
-
-void PanelTest::typeBoxSetsItsLine()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, controls);
-    QFETCH(int, stored);
-    WindowFixture f;
-    QCOMPARE(line2Controls(f), QStringLiteral("-1/0"));
-    QLineEdit *type = typeIntoBox(f, 5, typed);
-    QCOMPARE(line2Controls(f), controls);
-    QCOMPARE(type->toolTip().contains(QStringLiteral("has no button")), stored % 16 >= 8);
-    QTest::keyClick(type, Qt::Key_Return);
-    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
-    QByteArray expected = countedTable();
-    expected[48 * 3 + 16 + 1] = static_cast<char>(stored);
-    QCOMPARE(f.window->GF1().toBytes(), expected);
-    QCOMPARE(type->text(), QString::number(stored));
-    // A button chosen afterwards writes its code into the box.
-    f.click(QStringLiteral("Option4(1)"));
-    QCOMPARE(type->text(), QString::number((stored & 0xF0) + 1));
-    QCOMPARE(type->toolTip(), QString());
-}
-
-void PanelTest::typeBoxRefusesWhatIsNoCode_data()
-{
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("stored");       // by Enter; -1: refused with `message`
     QTest::addColumn<QString>("message");
+    QTest::newRow("echelon right, Staggered") << "35"
+                                              << "3/32" << 0x23 << "";
+    QTest::newRow("every flag, blanks") << " 247 "
+                                        << "7/240" << 0xF7 << "";
+    QTest::newRow("index 8: no button") << "200"
+                                        << "-1/192" << 0xC8 << "";
+    QTest::newRow("exponent") << "1.6E1"
+                              << "0/16" << 0x10 << "";
     QTest::newRow("blank") << " "
-                           << "Line 2, Type: the box is empty.";
+                           << "" << -1 << "Line 2, Type: the box is empty.";
     QTest::newRow("words") << "Diamond"
-                           << "Line 2, Type: \"Diamond\" is not a number.";
+                           << "" << -1 << "Line 2, Type: \"Diamond\" is not a number.";
     for (const char *code : {"256", "-1", "3.5"})
-        QTest::addRow("%s", code) << QString::fromLatin1(code)
+        QTest::addRow("%s", code) << QString::fromLatin1(code) << "" << -1
                                   << QStringLiteral("Line 2, Type: %1 is not a type code, a whole "
                                                     "number from 0 to 255.")
                                          .arg(QLatin1String(code));
 }
 
-void PanelTest::typeBoxRefusesWhatIsNoCode()
+void PanelTest::typeBox()
 {
     QFETCH(QString, typed);
+    QFETCH(QString, controls);
+    QFETCH(int, stored);
     QFETCH(QString, message);
     WindowFixture f;
-    QLineEdit *type = typeIntoBox(f, 5, typed);
+    QLineEdit *type = typeInto(f, 5, typed);
     QTest::keyClick(type, Qt::Key_Return);
-    QCOMPARE(f.prompter.told, QStringList{message + " Nothing was written to the table."});
-    QCOMPARE(f.window->GF1().toBytes(), countedTable());
-    QCOMPARE(type->text(), typed);
-    // What was typed is an edit not written: it is asked about.
-    f.click(selector(4));
-    QCOMPARE(f.prompter.asked.size(), 1);
-    QCOMPARE(type->text(), typed);
+    if (stored < 0) {
+        QCOMPARE(f.prompter.told, QStringList{message + " Nothing was written to the table."});
+        QCOMPARE(f.window->GF1().toBytes(), countedTable());
+        f.click(selector(4)); // an edit not written: asked about
+        QCOMPARE(f.prompter.asked.size(), 1);
+        return;
+    }
+    QCOMPARE(line2Controls(f), controls);
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QByteArray expected = countedTable();
+    expected[48 * 3 + 16 + 1] = static_cast<char>(stored);
+    QCOMPARE(f.window->GF1().toBytes(), expected);
+    QCOMPARE(type->text(), QString::number(stored));
+    f.click(QStringLiteral("Option4(1)")); // a button writes its code into the box
+    QCOMPARE(type->text(), QString::number((stored & 0xF0) + 1));
 }
 
 void PanelTest::escapePutsBackTheShownValue_data()
 {
     QTest::addColumn<int>("box");
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("X Offset") << 2 << "55";
-    QTest::newRow("Type, with its buttons") << 5 << "35";
+    QTest::newRow("X Offset") << 2;
+    QTest::newRow("Type, with its buttons") << 5;
 }
 
 void PanelTest::escapePutsBackTheShownValue()
 {
     QFETCH(int, box);
-    QFETCH(QString, typed);
     WindowFixture f;
-    QLineEdit *edited = typeIntoBox(f, box, QString());
-    f.box(1)->setText(QStringLiteral("9")); // typed into another box
-    const QString shown = f.box(box)->text();
+    QLineEdit *edited = typeInto(f, box, QString());
+    const QString shown = edited->text();
     const QString controls = line2Controls(f);
-    QTest::keyClicks(edited, typed);
+    f.box(1)->setText(QStringLiteral("9")); // typed into another box
+    QTest::keyClicks(edited, QStringLiteral("35"));
     QTest::keyClick(edited, Qt::Key_Escape);
     QCOMPARE(edited->text(), shown);
     QCOMPARE(line2Controls(f), controls);
-    QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
-    // As if typed: Ctrl+Z brings the typed text back.
-    QTest::keyClick(edited, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(edited->text(), typed);
+    QTest::keyClick(edited, Qt::Key_Z, Qt::ControlModifier); // as if typed: undone
+    QCOMPARE(edited->text(), QStringLiteral("35"));
     QTest::keyClick(edited, Qt::Key_Escape);
-    // The 9 typed elsewhere is still asked about.
-    f.click(selector(4));
+    f.click(selector(4)); // the 9 is still asked about
     QCOMPARE(f.prompter.asked.size(), 1);
 }
 
@@ -342,27 +269,22 @@ void PanelTest::shortenedNumbers()
     QFETCH(int, room);
     QFETCH(QString, shown);
     int measured = 0;
-    QCOMPARE(shortenedNumber(text, room,
-                             [&measured](const QString &form) {
-                                 ++measured;
-                                 return int(form.size());
-                             }),
-             shown);
-    QVERIFY2(measured < 50, qPrintable(QString::number(measured))); // by halves, not digit by digit
+    const auto width = [&measured](const QString &form) { return ++measured, int(form.size()); };
+    QCOMPARE(shortenedNumber(text, room, width), shown);
+    QVERIFY2(measured < 50, qPrintable(QString::number(measured))); // by halves
 }
 
-void PanelTest::longNumberKeepsSignDigitsAndExponent()
+// Long numbers keep their sign, leading digits and exponent; a changed
+// formation's selector shows its number in bold, in its own place.
+void PanelTest::seenAtAGlance()
 {
     WindowFixture f;
-    // Line 1's X Offset of formation 0 stored as -1: -4.76190476190476E-02 feet.
     QByteArray table = countedTable();
-    table.replace(4, 4, QByteArray::fromHex("FFFFFFFF"));
-    start(f, table);
-    f.click(selector(0));
+    table.replace(28 * 48 + 4, 4, QByteArray::fromHex("FFFFFFFF")); // line 1's X: stored -1
+    start(f, 28, table);
     auto *x = f.control<LineBox>(QStringLiteral("Text3(2)"));
     const QString full = QStringLiteral("-4.76190476190476E-02");
-    QCOMPARE(x->text(), full);
-    QCOMPARE(x->toolTip(), full);
+    QVERIFY(x->text() == full && x->toolTip() == full);
     const QString painted = x->paintedText();
     QVERIFY2(painted.startsWith(QStringLiteral("-4.7")) &&
                  painted.endsWith(QStringLiteral("...E-02")),
@@ -370,35 +292,24 @@ void PanelTest::longNumberKeepsSignDigitsAndExponent()
     QVERIFY(x->fontMetrics().horizontalAdvance(painted) < x->width());
     x->setFocus(Qt::TabFocusReason);
     QCOMPARE(x->paintedText(), full); // being edited: whole
-    f.box(3)->setFocus(Qt::TabFocusReason);
-    QCOMPARE(x->paintedText(), painted);
-    QCOMPARE(f.control<LineBox>(QStringLiteral("Text3(3)"))->paintedText(), QStringLiteral("0"));
-}
 
-void PanelTest::changedSelectorIsBoldInItsOwnPlace()
-{
-    WindowFixture f;
-    start(f);
     auto *changed = f.control<QRadioButton>(selector(28));
     const QRect place = changed->geometry();
-    const QString caption = changed->text();
-    f.click(selector(28));
+    QTest::keyClick(x, Qt::Key_Return); // stored -1 again: nothing changed
+    QVERIFY(!changed->font().bold());
+    QCOMPARE(x->paintedText(), full);
     f.box(1)->setText(QStringLiteral("5"));
     f.click(QStringLiteral("Command2"));
-    QVERIFY(changed->font().bold());
-    QVERIFY(!f.control(selector(27))->font().bold());
-    QCOMPARE(changed->geometry(), place);
-    QCOMPARE(changed->text(), caption);
+    QVERIFY(changed->font().bold() && !f.control(selector(27))->font().bold());
+    QVERIFY(changed->geometry() == place && changed->text() == QStringLiteral(" 28"));
     QCOMPARE(changed->accessibleName(), QStringLiteral("28"));
     QCOMPARE(changed->accessibleDescription(),
              QStringLiteral("Formation 28, changed since loaded"));
-    // The bold number still fits where the style draws it.
-    QStyleOptionButton option;
+    QStyleOptionButton option; // the bold number still fits where the style draws it
     option.initFrom(changed);
-    option.text = caption;
     const QRect room =
         changed->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, changed);
-    QVERIFY(changed->fontMetrics().horizontalAdvance(caption) <= room.width());
+    QVERIFY(changed->fontMetrics().horizontalAdvance(changed->text()) <= room.width());
     f.window->undo();
     QVERIFY(!changed->font().bold());
 }
