@@ -82,8 +82,8 @@ void BiForm::loadFile(const QString &path)
     m_loadedState = result.source;
     startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
-    if (const int formation = selectedFormation(); formation >= 0)
-        showFormation(formation);
+    if (m_shownFormation >= 0)
+        showFormation(m_shownFormation);
 }
 
 bool BiForm::save()
