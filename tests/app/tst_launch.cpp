@@ -99,7 +99,7 @@ void LaunchTest::startsTheRightPart()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     const QByteArray out = process.readAllStandardOutput();
-    const QByteArray err = process.readAllStandardError();
+    const QByteArray err = process.readAllStandardError().replace("\r\n", "\n"); // Windows
     QCOMPARE(process.exitCode(), status);
     QVERIFY2((status == 0 ? out : err).contains(said), err.constData());
     if (status == 1)
