@@ -1,115 +1,104 @@
-// The whole export process, as a user runs it, against two floors in one
-// run: a plain QtCore program that reads the same file and writes a JSON
-// document (built with this benchmark, bench/qtcore_export.cpp), and `cat
-// FILE > /dev/null`. Files: a generated 64 MiB game executable (the table
-// signature 4 KiB before the end) and the bundled sample data file, in the
-// page cache. Each process is started directly, its output thrown away.
-// KGF_BENCH_OTHER=PATH also times the export of another build of the
-// program, such as an earlier one. Prints the mean times and their ratios.
+// The whole export process, as a user runs it, against two floors: a plain
+// QtCore program that reads the same file and writes a JSON document (built
+// with this benchmark, bench/qtcore_export.cpp), and `cat FILE > /dev/null`.
+// Files: a generated 64 MiB game executable (the table signature 4 KiB
+// before the end) and the bundled sample data file, in the page cache. Each
+// process is started directly, its output thrown away, and the processes
+// take turns, so that a change of load on the machine meets all of them
+// alike. KGF_BENCH_OTHER=PATH also times the export of another build of the
+// program. Prints the median and mean times and the ratios of the medians.
 #include "bench_files.h"
 #include "process_run.h"
-#include "summary_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <numeric>
 #include <string>
 
 namespace
 {
+
+const char *const Files[] = {"64 MiB game executable", "sample frmation.dat"};
+const char *const Commands[] = {"export", "other", "QtCore", "cat"};
 
 std::string fileFor(int which)
 {
     return which == 0 ? benchExecutable(64 * MiB).toStdString() : std::string(SAMPLE_TABLE);
 }
 
-std::string otherProgram()
+// The processes of one file, by the name of Commands; empty: not timed.
+std::vector<std::string> commandFor(int file, int command)
 {
+    const std::string path = fileFor(file);
     const char *other = std::getenv("KGF_BENCH_OTHER");
-    return other != nullptr ? other : "";
+    switch (command) {
+    case 0:
+        return {PROGRAM, "export", path};
+    case 1:
+        return other != nullptr ? std::vector<std::string>{other, "export", path}
+                                : std::vector<std::string>{};
+    case 2: // it reads the first 1,488 bytes only: a floor for the data file alone
+        return file == 1 ? std::vector<std::string>{QTCORE_EXPORT, path}
+                         : std::vector<std::string>{};
+    default:
+        return {"/bin/cat", path};
+    }
 }
 
-void timeProcess(benchmark::State &state, const std::vector<std::string> &arguments)
-{
-    for (auto _ : state)
-        if (!runProcess(arguments))
-            state.SkipWithError("the process failed");
-}
+std::map<std::pair<int, int>, std::vector<double>> samples; // (file, command) -> seconds
 
 } // namespace
 
-static void ProgramExport(benchmark::State &state)
+// Argument: 0 the 64 MiB executable, 1 the sample data file.
+static void ExportProcesses(benchmark::State &state)
 {
-    timeProcess(state, {PROGRAM, "export", fileFor(int(state.range(0)))});
+    const int file = int(state.range(0));
+    for (auto _ : state)
+        for (int command = 0; command < 4; ++command) {
+            const std::vector<std::string> arguments = commandFor(file, command);
+            if (arguments.empty())
+                continue;
+            const double seconds = timedProcess(arguments);
+            if (seconds < 0) {
+                state.SkipWithError("a process failed");
+                return;
+            }
+            samples[{file, command}].push_back(seconds);
+        }
 }
-
-static void OtherExport(benchmark::State &state)
-{
-    if (otherProgram().empty())
-        state.SkipWithError("KGF_BENCH_OTHER is not set");
-    else
-        timeProcess(state, {otherProgram(), "export", fileFor(int(state.range(0)))});
-}
-
-// It reads the first 1,488 bytes only, so it is a floor for the data file alone.
-static void QtCoreExport(benchmark::State &state)
-{
-    timeProcess(state, {QTCORE_EXPORT, fileFor(int(state.range(0)))});
-}
-
-static void Cat(benchmark::State &state)
-{
-    timeProcess(state, {"/bin/cat", fileFor(int(state.range(0)))});
-}
-
-// Argument 0: the 64 MiB executable; 1: the sample data file.
-BENCHMARK(ProgramExport)
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0)
-    ->UseRealTime();
-BENCHMARK(OtherExport)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-BENCHMARK(QtCoreExport)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-BENCHMARK(Cat)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(ExportProcesses)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(8.0);
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
 
-    auto ms = [&reporter](const std::string &name) {
-        const auto found = reporter.seconds.find(name);
-        return found == reporter.seconds.end() ? -1.0 : found->second * 1e3;
-    };
-    auto cell = [](double value) {
-        if (value < 0)
-            std::printf(" %11s", "-");
-        else
-            std::printf(" %8.2f ms", value);
-    };
-    auto ratio = [](double a, double b) {
-        if (a < 0 || b < 0)
-            std::printf(" %8s", "-");
-        else
-            std::printf(" %7.2fx", a / b);
-    };
-    std::printf("\nSummary (mean real time per process)\n");
-    std::printf("%-24s %11s %11s %11s %11s %8s %8s\n", "file", "export", "other", "QtCore", "cat",
-                "/QtCore", "/cat");
-    const char *names[] = {"64 MiB game executable", "sample frmation.dat"};
-    for (int which : {0, 1}) {
-        const std::string arg = "/" + std::to_string(which);
-        const double ours = ms("ProgramExport" + arg);
-        const double floor = ms("QtCoreExport" + arg);
-        const double cat = ms("Cat" + arg);
-        std::printf("%-24s", names[which]);
-        for (double value : {ours, ms("OtherExport" + arg), floor, cat})
-            cell(value);
-        ratio(ours, floor);
-        ratio(ours, cat);
+    std::printf("\nSummary: median (mean) real time per process, ms\n");
+    std::printf("%-24s", "file");
+    for (const char *command : Commands)
+        std::printf(" %16s", command);
+    std::printf(" %8s %8s\n", "/QtCore", "/cat");
+    for (int file : {0, 1}) {
+        std::map<int, double> medians;
+        std::printf("%-24s", Files[file]);
+        for (int command = 0; command < 4; ++command) {
+            const std::vector<double> &times = samples[{file, command}];
+            if (times.empty()) {
+                std::printf(" %16s", "-");
+                continue;
+            }
+            medians[command] = median(times);
+            const double mean = std::accumulate(times.begin(), times.end(), 0.0) / times.size();
+            std::printf(" %7.2f (%6.2f)", medians[command] * 1e3, mean * 1e3);
+        }
+        for (int floor : {2, 3}) {
+            if (medians.count(0) && medians.count(floor))
+                std::printf(" %7.2fx", medians[0] / medians[floor]);
+            else
+                std::printf(" %8s", "-");
+        }
         std::printf("\n");
     }
     benchmark::Shutdown();

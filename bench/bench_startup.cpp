@@ -3,23 +3,17 @@
 // probe library window_shown_probe is preloaded to end the program there.
 // Runs on the display named by DISPLAY, else on Qt's offscreen platform.
 // KGF_BENCH_OTHER=PATH also times another build of the program, such as an
-// earlier one, in the same run. Prints the mean times.
+// earlier one, taking turns with this one. Prints the median and mean times.
 #include "process_run.h"
-#include "summary_reporter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 
 namespace
 {
-
-std::string programFor(int which)
-{
-    const char *other = std::getenv("KGF_BENCH_OTHER");
-    return which == 0 ? PROGRAM : other != nullptr ? other : "";
-}
 
 bool onDisplay()
 {
@@ -27,39 +21,44 @@ bool onDisplay()
     return display != nullptr && *display != '\0';
 }
 
+std::vector<double> samples[2]; // this build, KGF_BENCH_OTHER
+
 } // namespace
 
-// Argument 0: this build's program; 1: the one KGF_BENCH_OTHER names.
 static void WindowStart(benchmark::State &state)
 {
-    const std::string program = programFor(int(state.range(0)));
-    if (program.empty()) {
-        state.SkipWithError("KGF_BENCH_OTHER is not set");
-        return;
-    }
+    const char *other = std::getenv("KGF_BENCH_OTHER");
+    const std::vector<std::string> programs = other != nullptr
+                                                  ? std::vector<std::string>{PROGRAM, other}
+                                                  : std::vector<std::string>{PROGRAM};
     std::vector<std::string> environment{"LD_PRELOAD=" WINDOW_SHOWN_PROBE};
     if (!onDisplay())
         environment.push_back("QT_QPA_PLATFORM=offscreen");
     for (auto _ : state)
-        if (!runProcess({program}, environment))
-            state.SkipWithError("the window did not start and end");
+        for (std::size_t which = 0; which < programs.size(); ++which) {
+            const double seconds = timedProcess({programs[which]}, environment);
+            if (seconds < 0) {
+                state.SkipWithError("the window did not start and end");
+                return;
+            }
+            samples[which].push_back(seconds);
+        }
 }
-
-BENCHMARK(WindowStart)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(WindowStart)->Unit(benchmark::kMillisecond)->MinTime(8.0);
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
 
-    std::printf("\nSummary: start to the first window shown, on %s\n",
+    std::printf("\nSummary: start to the first window shown, on %s, median (mean)\n",
                 onDisplay() ? "the display DISPLAY names" : "the offscreen platform");
     const char *names[] = {"this build", "KGF_BENCH_OTHER"};
     for (int which : {0, 1}) {
-        const auto found = reporter.seconds.find("WindowStart/" + std::to_string(which));
-        if (found != reporter.seconds.end())
-            std::printf("%-16s %8.2f ms\n", names[which], found->second * 1e3);
+        const std::vector<double> &times = samples[which];
+        if (!times.empty())
+            std::printf("%-16s %8.2f ms (%6.2f ms)\n", names[which], median(times) * 1e3,
+                        std::accumulate(times.begin(), times.end(), 0.0) / times.size() * 1e3);
     }
     benchmark::Shutdown();
     return 0;

@@ -4,6 +4,8 @@
 // errors thrown away, for timing whole processes. POSIX only, like the
 // benchmarks.
 
+#include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
@@ -38,4 +40,24 @@ inline bool runProcess(const std::vector<std::string> &arguments,
     int status = 0;
     return started == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;
+}
+
+// The seconds `runProcess` took, or a negative number when it failed.
+inline double timedProcess(const std::vector<std::string> &arguments,
+                           const std::vector<std::string> &environment = {})
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (!runProcess(arguments, environment))
+        return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The middle of the samples (the mean of the middle two for an even count).
+inline double median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    const std::size_t half = samples.size() / 2;
+    return samples.size() % 2 == 1 ? samples[half] : (samples[half - 1] + samples[half]) / 2;
 }
