@@ -14,9 +14,9 @@
 QStringList programArguments(int argc, char **argv);
 
 // The entry point `name` of the library with the window, loaded on first
-// use: beside the program in the build and on Windows, in the program's
-// own library folder once installed on Linux (the program's RPATH names
-// both). Null, with `error` set, when it cannot be loaded.
+// use from its place relative to the program's own folder: beside it on
+// Windows, ../lib/kgf-formation-editor/ on Linux (in the build as once
+// installed). Null, with `error` set, when it cannot be loaded.
 GuiEntry loadGuiEntry(const char *name, QString *error);
 
 #ifdef Q_OS_WIN
