@@ -68,7 +68,12 @@ static void ExportProcesses(benchmark::State &state)
             samples[{file, command}].push_back(seconds);
         }
 }
-BENCHMARK(ExportProcesses)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(8.0);
+BENCHMARK(ExportProcesses)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(8.0)
+    ->UseRealTime();
 
 int main(int argc, char **argv)
 {

@@ -44,7 +44,7 @@ static void WindowStart(benchmark::State &state)
             samples[which].push_back(seconds);
         }
 }
-BENCHMARK(WindowStart)->Unit(benchmark::kMillisecond)->MinTime(8.0);
+BENCHMARK(WindowStart)->Unit(benchmark::kMillisecond)->MinTime(8.0)->UseRealTime();
 
 int main(int argc, char **argv)
 {
