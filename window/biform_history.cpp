@@ -40,6 +40,11 @@ void BiForm::setUpHistory()
     connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
     connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
     connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
+    m_pictureAction = new QAction(QStringLiteral("Show formation picture"), this);
+    m_pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_pictureAction->setShortcutVisibleInContextMenu(true);
+    connect(m_pictureAction, &QAction::triggered, this, &BiForm::showPicture);
+    addAction(m_pictureAction);
     historyChanged();
 
     // Shift+F10 opens the context menu of the focused control, as the Menu key does.
@@ -224,6 +229,8 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     QAction *revert =
         menu.addAction(QStringLiteral("Revert formation%1 to the loaded file").arg(number));
     revert->setEnabled(chosen && differsFromReference(formation));
+    menu.addSeparator();
+    menu.addAction(m_pictureAction);
     QAction *picked = menu.exec(globalPos);
     if (picked == copy)
         copyFormation(formation);
