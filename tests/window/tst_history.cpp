@@ -290,7 +290,8 @@ void HistoryTest::contextMenu()
         QStringLiteral("Paste over formation %1|%2|on")
             .arg(formation)
             .arg(QKeySequence(QKeySequence::Paste).toString()),
-        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert)};
+        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
+        QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
 }
