@@ -249,7 +249,7 @@ void CommandLineTest::refusesAndWritesNothing()
     const Run result = run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
-    QCOMPARE(result.err.count('\n'), status == 2 ? 7 : 1); // the usage after a usage error
+    QCOMPARE(result.err.count('\n'), status == 2 ? 8 : 1); // the usage after a usage error
     QCOMPARE(result.out, QByteArray());
     for (const char *name : {"frmation.dat", "KGF.EXE"})
         QCOMPARE(contents(QLatin1String(name)), before);
