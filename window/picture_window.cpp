@@ -77,9 +77,16 @@ PictureWindow::PictureWindow(Prompter *prompter, QWidget *parent)
     relayOut();
 }
 
-QWidget *PictureWindow::marker(int view, int line) const
+QWidget *PictureWindow::marker(int view, int line)
 {
+    ensureLayout();
     return m_markers[view * PictureContent::LineCount + line];
+}
+
+const PictureLayout &PictureWindow::pictureLayout()
+{
+    ensureLayout();
+    return m_layout;
 }
 
 void PictureWindow::setContent(const PictureContent &content)
@@ -98,9 +105,17 @@ void PictureWindow::setContent(const PictureContent &content)
 
 void PictureWindow::relayOut()
 {
+    m_laidOut = false;
+    update();
+}
+
+void PictureWindow::ensureLayout()
+{
+    if (m_laidOut)
+        return;
+    m_laidOut = true;
     m_layout = layOutPicture(m_content, QSizeF(size()));
     updateMarkers();
-    update();
 }
 
 void PictureWindow::updateMarkers()
@@ -108,7 +123,7 @@ void PictureWindow::updateMarkers()
     const bool shown = m_content.formation >= 0;
     for (int view = 0; view < ViewCount; ++view) {
         for (int line = 0; line < PictureContent::LineCount; ++line) {
-            QWidget *handle = marker(view, line);
+            QWidget *handle = m_markers[view * PictureContent::LineCount + line];
             const QPointF at = m_layout.views[view].markers[line];
             handle->move(QPoint(int(std::lround(at.x())), int(std::lround(at.y()))) -
                          handle->rect().center());
@@ -125,6 +140,7 @@ void PictureWindow::updateMarkers()
 
 void PictureWindow::paintEvent(QPaintEvent *)
 {
+    ensureLayout();
     QPainter painter(this);
     paintPicture(painter, m_content, m_layout);
     // The focused marker, and what the last copy or save did: only in the window.
@@ -164,6 +180,7 @@ bool PictureWindow::eventFilter(QObject *watched, QEvent *event)
     const int index = int(m_markers.indexOf(qobject_cast<QWidget *>(watched)));
     if (index < 0)
         return QWidget::eventFilter(watched, event);
+    ensureLayout();
     const int view = index / PictureContent::LineCount;
     const int line = index % PictureContent::LineCount;
     switch (event->type()) {

@@ -22,7 +22,7 @@ public:
 
     void setContent(const PictureContent &content);
     const PictureContent &content() const { return m_content; }
-    const PictureLayout &pictureLayout() const { return m_layout; }
+    const PictureLayout &pictureLayout();
     // The file the table was loaded from, which a picture never replaces.
     void setTablePath(const QString &path) { m_tablePath = path; }
     // Asks for the name to save as; empty for cancel. Tests answer here.
@@ -36,7 +36,7 @@ public:
     bool savePictureAs(const QString &path); // true when written and read back
 
     // The marker widget of `line` (0..2) in `view` (0..2).
-    QWidget *marker(int view, int line) const;
+    QWidget *marker(int view, int line);
 
 signals:
     // Line `line` (0..2) should have offset `axis` (AxisX...) `stored`.
@@ -49,7 +49,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The layout is made when it is needed, once for any number of changes.
     void relayOut();
+    void ensureLayout();
     void updateMarkers();
     // Moves line `line` of view `view` to feet (h, v) from its offsets
     // `from` (stored units); an axis that did not move is left alone.
@@ -61,6 +63,7 @@ private:
     Prompter *m_prompter;
     PictureContent m_content;
     PictureLayout m_layout;
+    bool m_laidOut = false;
     QString m_tablePath;
     QString m_notice;
     std::function<QString()> m_askFile;
