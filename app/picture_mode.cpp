@@ -157,6 +157,11 @@ int draw(const PictureRequest &request)
             return Failed;
         }
     }
+    if (request.format == PictureFormat::Svg && !canWriteSvg()) {
+        tell(QStringLiteral("Nothing was written: this build of the program writes PNG only; "
+                            "it was made without Qt SVG."));
+        return Failed;
+    }
     const LoadResult loaded = loadTable(request.file, request.start);
     if (!loaded.ok) {
         tell(loaded.error);

@@ -4,7 +4,18 @@
 
 #include <QBuffer>
 #include <QPainter>
+#ifdef KGF_HAVE_SVG
 #include <QSvgGenerator>
+#endif
+
+bool canWriteSvg()
+{
+#ifdef KGF_HAVE_SVG
+    return true;
+#else
+    return false;
+#endif
+}
 
 QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio)
 {
@@ -25,6 +36,7 @@ QByteArray pictureBytes(const PictureContent &content, const QSize &size, Pictur
             return {};
         return buffer.data();
     }
+#ifdef KGF_HAVE_SVG
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
     svg.setSize(size);
@@ -40,4 +52,7 @@ QByteArray pictureBytes(const PictureContent &content, const QSize &size, Pictur
     paintPicture(painter, content, layOutPicture(content, QSizeF(size)));
     painter.end();
     return buffer.data();
+#else
+    return {};
+#endif
 }

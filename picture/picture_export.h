@@ -16,5 +16,7 @@ enum class PictureFormat { Png, Svg };
 // The picture at `size` logical pixels, with `pixelRatio` device pixels per
 // logical pixel (2 for a sharp image on a screen scaled 200 %).
 QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio = 1);
+// Whether this build writes SVG: it needs Qt SVG, which a build may lack.
+bool canWriteSvg();
 // The bytes of a PNG or SVG file of the picture; empty when Qt could not make them.
 QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format);

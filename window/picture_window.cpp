@@ -305,7 +305,7 @@ QString PictureWindow::askFile()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     const QString png = QStringLiteral("PNG image (*.png)");
     const QString svg = QStringLiteral("SVG drawing (*.svg)");
-    dialog.setNameFilters({png, svg});
+    dialog.setNameFilters(canWriteSvg() ? QStringList{png, svg} : QStringList{png});
     dialog.setDefaultSuffix(QStringLiteral("png"));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString &filter) {
         dialog.setDefaultSuffix(filter == svg ? QStringLiteral("svg") : QStringLiteral("png"));
@@ -332,6 +332,8 @@ bool PictureWindow::savePictureAs(const QString &path)
     const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
     if (!svg && !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
         refusal = QStringLiteral("a picture is saved as a .png or .svg file");
+    else if (svg && !canWriteSvg())
+        refusal = QStringLiteral("this build of the program saves PNG only");
     else if (isProgramOutput(path))
         refusal = QStringLiteral("%1 is a program").arg(shown);
     else if (!m_tablePath.isEmpty() && isSameFile(path, m_tablePath))
