@@ -27,12 +27,24 @@ void BiForm::showPicture()
         for (const QList<QCheckBox *> &boxes : std::as_const(m_modifierBoxes))
             for (QCheckBox *box : boxes)
                 connect(box, &QCheckBox::stateChanged, m_picture, [this] { refreshPicture(); });
-        // Beside the main window where the screen has room, else over it.
+        // Beside the main window, narrowed to the room the screen has there,
+        // else below it, else over it.
         const QRect screen = this->screen()->availableGeometry();
-        QPoint at = frameGeometry().topRight() + QPoint(8, 0);
-        at.setX(std::max(screen.left(), std::min(at.x(), screen.right() - m_picture->width())));
-        at.setY(std::max(screen.top(), std::min(at.y(), screen.bottom() - m_picture->height())));
-        m_picture->move(at);
+        const QRect main = frameGeometry();
+        const QSize wanted = m_picture->size();
+        const QSize least = m_picture->minimumSize();
+        if (screen.right() - main.right() - 8 >= least.width()) {
+            m_picture->resize(std::min(wanted.width(), screen.right() - main.right() - 8),
+                              wanted.height());
+            m_picture->move(main.right() + 8, main.top());
+        } else if (screen.bottom() - main.bottom() - 8 >= least.height()) {
+            m_picture->resize(wanted.width(),
+                              std::min(wanted.height(), screen.bottom() - main.bottom() - 8));
+            m_picture->move(main.left(), main.bottom() + 8);
+        } else {
+            m_picture->move(std::max(screen.left(), screen.right() - wanted.width()),
+                            std::max(screen.top(), main.top()));
+        }
     }
     refreshPicture();
     m_picture->show();
