@@ -74,6 +74,18 @@ PictureWindow::PictureWindow(Prompter *prompter, QWidget *parent)
         action->setShortcutVisibleInContextMenu(true);
         addAction(action);
     }
+    // Shift+F10 opens the context menu, as the Menu key does; not one of its items.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        QWidget *at = focusWidget() ? focusWidget() : this;
+        const QPoint center = at->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at->mapTo(this, center),
+                                at->mapToGlobal(center));
+        contextMenuEvent(&event);
+    });
+    m_menuKey = menuKey;
+    addAction(menuKey);
     relayOut();
 }
 
@@ -171,7 +183,9 @@ void PictureWindow::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("PictureMenu"));
-    menu.addActions(actions());
+    for (QAction *action : actions())
+        if (action != m_menuKey)
+            menu.addAction(action);
     menu.exec(event->globalPos());
 }
 

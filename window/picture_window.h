@@ -8,6 +8,7 @@
 #include <functional>
 
 class Prompter;
+class QAction;
 
 // The window beside the main one that draws the formation the panel shows,
 // from three sides, and lets its lines be moved: a marker dragged with the
@@ -68,6 +69,7 @@ private:
     QString m_notice;
     std::function<QString()> m_askFile;
     QList<QWidget *> m_markers; // view by view, line by line: the Tab order
+    QAction *m_menuKey = nullptr;
 
     struct Drag {
         int view = -1;
