@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_WIN

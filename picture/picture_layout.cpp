@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {

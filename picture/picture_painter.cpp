@@ -4,7 +4,7 @@
 #include "picture_scale.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <algorithm>
 
 namespace
 {

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <algorithm>
 
 void BiForm::showPicture()
 {

@@ -15,7 +15,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
