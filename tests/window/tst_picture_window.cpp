@@ -202,9 +202,9 @@ void PictureWindowTest::arrowKeysMoveTheFocusedMarker()
     QVERIFY(picture);
     picture->marker(0, 0)->setFocus();
     for (int t = 0; t < tabs; ++t)
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(picture->focusWidget(), Qt::Key_Tab);
     QWidget *focused = picture->marker(tabs / 3, tabs % 3);
-    QCOMPARE(QApplication::focusWidget(), focused);
+    QCOMPARE(picture->focusWidget(), focused);
     // Its name says the line, type, count and offsets.
     const FormationLine line = storedLine(f, 2, tabs % 3);
     const QString name = QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
