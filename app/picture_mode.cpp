@@ -222,15 +222,23 @@ int runPictureMode(int &argc, char **argv)
     // notes (such as a missing runtime folder) would only bury it.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     // No window: the offscreen platform needs no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QByteArray platform = "offscreen";
 #ifdef Q_OS_WIN
-    // Offscreen on Windows reads its fonts from a folder: the system's.
-    if (!qEnvironmentVariableIsSet("QT_QPA_FONTDIR"))
-        qputenv("QT_QPA_FONTDIR",
-                (qEnvironmentVariable("SystemRoot", QStringLiteral("C:\\Windows")) +
-                 QStringLiteral("\\Fonts"))
-                    .toLocal8Bit());
+    // Offscreen on Windows reads its fonts from a folder: the system's. Where
+    // that holds none (Wine keeps its fonts elsewhere), the Windows platform
+    // asks the system for them; it too draws without showing a window.
+    if (!qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) {
+        const QString fonts = qEnvironmentVariable("SystemRoot", QStringLiteral("C:\\Windows")) +
+                              QStringLiteral("\\Fonts");
+        const QStringList faces{QStringLiteral("*.ttf"), QStringLiteral("*.ttc"),
+                                QStringLiteral("*.otf")};
+        if (QDir(fonts).entryList(faces, QDir::Files).isEmpty())
+            platform = "windows:fontengine=freetype";
+        else
+            qputenv("QT_QPA_FONTDIR", fonts.toLocal8Bit());
+    }
 #endif
+    qputenv("QT_QPA_PLATFORM", platform);
     QGuiApplication app(argc, argv);
     const PictureRequest request = parse(QCoreApplication::arguments());
     if (!request.usageError.isEmpty())
