@@ -40,8 +40,9 @@ TargetTable importBase(const QString &target, const TableText &text)
 QString saveImported(const QString &target, const QByteArray &table, const TargetTable &base,
                      bool withoutBackup)
 {
+    const WatchedFiles watched{base.source, {}};
     SaveOptions options;
-    options.loaded = base.source.valid ? &base.source : nullptr;
+    options.watched = &watched;
     options.withoutBackup = withoutBackup;
     const SaveResult saved = saveTable(target, table, options);
     switch (saved.question) {

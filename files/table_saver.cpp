@@ -107,16 +107,6 @@ QString reasonOf(const WritableFile &file, const char *ownWords)
     return plainReason(file.errorString(), ownWords);
 }
 
-bool sameName(const QString &a, const QString &b)
-{
-#ifdef Q_OS_WIN
-    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
-    return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), cs) == 0;
-}
-
 FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 tableOffset,
                         const QByteArray &tableBytes)
 {
@@ -131,6 +121,18 @@ FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 ta
     return snapshot;
 }
 
+// The watched file `path` is, now `identity`: the loaded one first.
+const FileSnapshot *watchedSnapshot(const WatchedFiles *watched, const QString &path,
+                                    const FileIdentity &identity)
+{
+    if (!watched)
+        return nullptr;
+    for (const FileSnapshot *snapshot : {&watched->loaded, &watched->saved})
+        if (describes(*snapshot, path, identity))
+            return snapshot;
+    return nullptr;
+}
+
 // Up to one table's bytes at `offset`; nothing when they could not be read.
 // A snapshot left without them makes the next save ask, which is the safe way.
 std::optional<QByteArray> tableBytesAt(WritableFile &file, qint64 offset)
@@ -141,6 +143,17 @@ std::optional<QByteArray> tableBytesAt(WritableFile &file, qint64 offset)
         return std::nullopt;
     bytes.truncate(got);
     return bytes;
+}
+
+// The open file as it is now; not valid when the system cannot tell.
+FileSnapshot snapshotNow(const QString &path, OpenFile &open, qint64 tableOffset)
+{
+    FileStatus now;
+    QString reason;
+    if (!fileStatus(*open.native, &now, &reason))
+        return {};
+    return snapshotOf(path, now, tableOffset,
+                      tableBytesAt(*open.file, tableOffset).value_or(QByteArray()));
 }
 
 // Writes the whole table at the start, pushes it to the disk and reads it
@@ -343,23 +356,22 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
                                 .arg(reasonOf(file, "the system reported a read error"))
                           : QStringLiteral("the file became shorter while it was being read"));
 
-    // Is it the loaded file, and did another program change it since? The
-    // same file under any name, or another file that took the loaded one's name.
-    const FileSnapshot *loaded = options.loaded && options.loaded->valid ? options.loaded : nullptr;
-    const bool isLoaded =
-        loaded && (loaded->identity == old.identity || sameName(loaded->path, path));
-    const qint64 tableOffset = isLoaded ? loaded->tableOffset : 0;
-    if (isLoaded && !options.overwriteOtherChanges) {
+    // Is it a watched file, and did another program change it since?
+    const FileSnapshot *watched = watchedSnapshot(options.watched, path, old.identity);
+    const qint64 tableOffset = watched ? watched->tableOffset : 0;
+    if (watched && !options.overwriteOtherChanges) {
         const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
         if (!now)
             return notSaved(path, QStringLiteral("the file could not be read first (%1)")
                                       .arg(reasonOf(file, "the system reported a read error")));
-        if (loaded->identity != old.identity || loaded->size != old.size ||
-            loaded->modifiedNs != old.modifiedNs || *now != loaded->tableBytes) {
+        if (watched->identity != old.identity || watched->size != old.size ||
+            watched->modifiedNs != old.modifiedNs || *now != watched->tableBytes) {
+            const bool loaded = watched == &options.watched->loaded;
             SaveResult asked = ask(SaveResult::Question::ChangedByOtherProgram,
                                    QStringLiteral("%1 was changed by another program after the "
-                                                  "table was loaded from it.")
-                                       .arg(shownPath(path)),
+                                                  "table was %2 it.")
+                                       .arg(shownPath(path), loaded ? QStringLiteral("loaded from")
+                                                                    : QStringLiteral("saved to")),
                                    QStringLiteral("Save over those changes?"));
             asked.seen = snapshotOf(path, old, tableOffset, *now);
             return asked;
@@ -367,13 +379,11 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     }
 
     SaveResult result;
-    result.savedOverLoaded = isLoaded;
     const bool changesBytes = old.size < table.size() || oldStart != table;
     if (!changesBytes) {
         // The file holds the table already: nothing to write, nothing to keep.
         result.ok = true;
-        result.saved = snapshotOf(path, old, tableOffset,
-                                  tableBytesAt(file, tableOffset).value_or(QByteArray()));
+        result.saved = snapshotNow(path, target, tableOffset);
         return result;
     }
 
@@ -405,11 +415,8 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     const QString failed = writeAndCheck(file, table, old.size, &touched);
     if (failed.isEmpty()) {
         settleModifiedTime(*target.native);
-        FileStatus now;
         result.ok = true;
-        if (fileStatus(*target.native, &now, &reason))
-            result.saved = snapshotOf(path, now, tableOffset,
-                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
+        result.saved = snapshotNow(path, target, tableOffset);
         return result;
     }
     // A write refused outright leaves nothing to put back.
@@ -427,11 +434,7 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         undone.backupPath = result.backupPath;
         // What the file is now, so that its time, if it could not be put
         // back, is not later taken for another program's change.
-        if (FileStatus now; fileStatus(*target.native, &now, &reason)) {
-            undone.saved = snapshotOf(path, now, tableOffset,
-                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
-            undone.savedOverLoaded = isLoaded;
-        }
+        undone.saved = snapshotNow(path, target, tableOffset);
         return undone;
     }
 
@@ -448,6 +451,8 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
             : QStringLiteral("a copy");
     SaveResult damaged;
     damaged.backupPath = result.backupPath;
+    // What the save left: the next save takes it for the editor's own write.
+    damaged.saved = snapshotNow(path, target, tableOffset);
     damaged.error =
         QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
                        "content failed too (%3), so the file is damaged: its first "
@@ -488,8 +493,6 @@ SaveResult createNew(const QString &path, const QByteArray &table, const SaveOpt
     result.ok = true;
     if (known)
         result.saved = snapshotOf(path, status, 0, table);
-    result.savedOverLoaded =
-        options.loaded && options.loaded->valid && sameName(options.loaded->path, path);
     return result;
 }
 

@@ -21,7 +21,8 @@
 //
 // Two things are asked before an existing file is written, and nothing is
 // written until the caller agrees and saves again with the matching option:
-// - the file is the one the table was loaded from, and another program has
+// - the file is one of the watched files (the one the table was loaded
+//   from, or the one it was last saved to), and another program has
 //   changed it since;
 // - the save would change the file, no NAME.bak (the full name with ".bak")
 //   is beside it yet, and that copy of the file's whole content cannot be
@@ -52,11 +53,11 @@ std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file);
 using FileWrapper = std::function<std::unique_ptr<WritableFile>(std::unique_ptr<WritableFile>)>;
 
 struct SaveOptions {
-    const FileSnapshot *loaded = nullptr; // the file the table was last loaded from or saved to
-    bool overwriteOtherChanges = false;   // the user agreed to save over another program's changes
-    bool withoutBackup = false;           // the user agreed to save without a backup
-    FileWrapper wrap{};                   // tests: wraps the file the table is written to
-    FileWrapper wrapBackup{};             // tests: wraps the backup being written
+    const WatchedFiles *watched = nullptr; // the files the table came from and last went to
+    bool overwriteOtherChanges = false;    // the user agreed to save over another program's changes
+    bool withoutBackup = false;            // the user agreed to save without a backup
+    FileWrapper wrap{};                    // tests: wraps the file the table is written to
+    FileWrapper wrapBackup{};              // tests: wraps the backup being written
     // Tests: runs just before a new file or a backup is given its name.
     std::function<void(const QString &name)> beforeNaming{};
     // Called between the pieces of a long copy (the backup of a big file),
@@ -75,17 +76,16 @@ struct SaveResult {
     // Not None: nothing was written; ask, then save again with the option set.
     Question question = Question::None;
     QString questionText;
-    // The file after a successful save, or after a failed one whose old
-    // bytes were put back. Its table bytes are taken at the loaded file's
-    // table offset when the save wrote that file, else at 0.
+    // The file as this save left it, after it wrote: the table, or the old
+    // bytes put back, or what a failed save left there. Its table bytes are
+    // taken at the watched file's table offset when the save wrote one,
+    // else at 0. After a save that worked, watchSaved(); after one that
+    // failed, refreshWatched().
     FileSnapshot saved;
     // With the question about another program's changes: the file as it was
-    // when asked. Saving again with it as `SaveOptions::loaded` writes only
-    // if nothing changed the file meanwhile, and asks again otherwise.
+    // when asked. Saving again with it in its watched place writes only if
+    // nothing changed the file meanwhile, and asks again otherwise.
     FileSnapshot seen;
-    // The save wrote the file `SaveOptions::loaded` describes (the same file,
-    // or whatever now has its name): `saved` takes that description's place.
-    bool savedOverLoaded = false;
     QString backupPath; // the backup this save made, if it made one
 };
 

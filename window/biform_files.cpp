@@ -72,7 +72,7 @@ void BiForm::loadFile(const QString &path)
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
     m_loadedPath = m_fileName;
-    m_loadedState = result.source;
+    m_filesOnDisk = {result.source, {}};
     startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
     if (const int formation = selectedFormation(); formation >= 0)
@@ -104,8 +104,8 @@ bool BiForm::save()
     // loaded file and before writing without a backup; each answer "Save"
     // saves again with that allowed. Nothing is written until then.
     SaveOptions options;
-    FileSnapshot reference = m_loadedState; // what the user knows the file to be
-    options.loaded = reference.valid ? &reference : nullptr;
+    WatchedFiles reference = m_filesOnDisk; // what the user knows the files to be
+    options.watched = &reference;
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
@@ -118,15 +118,17 @@ bool BiForm::save()
         if (!prompter().confirm(this, result.questionText, QStringLiteral("Save")))
             break;
         if (result.question == SaveResult::Question::ChangedByOtherProgram)
-            reference = result.seen; // saved over as it was when asked, and only so
+            refreshWatched(reference, result.seen); // saved over as it was when asked, and only so
         else
             options.withoutBackup = true;
     }
     m_busy = false;
-    // Our own save, even one undone, is no change by another program; the
-    // file saved to is the one to watch from now on.
-    if (result.saved.valid && (result.ok || result.savedOverLoaded))
-        m_loadedState = result.saved;
+    // Our own save, even one undone or failed, is no change by another
+    // program; the file saved to is watched from now on.
+    if (result.ok)
+        watchSaved(m_filesOnDisk, result.saved);
+    else
+        refreshWatched(m_filesOnDisk, result.saved);
     if (result.question != SaveResult::Question::None)
         return false; // cancelled: nothing was written
     if (!result.ok) {

@@ -598,13 +598,15 @@ void TableSaverTest::changedByAnotherProgram()
     file.close();
 
     const QByteArray before = contents(target);
-    const SaveResult result =
-        saveTable(target, sampleTable(),
-                  {.loaded = &load.source, .overwriteOtherChanges = change == "agreed"});
+    WatchedFiles watched{load.source, {}};
+    const SaveResult result = saveTable(
+        target, sampleTable(), {.watched = &watched, .overwriteOtherChanges = change == "agreed"});
     if (!asks) {
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(contents(target).left(1488), sampleTable());
-        QCOMPARE(result.savedOverLoaded, change != "other file");
+        watchSaved(watched, result.saved); // in the loaded file's place, or beside it
+        QCOMPARE(watched.loaded.modifiedNs == result.saved.modifiedNs, change != "other file");
+        QCOMPARE(watched.saved.valid, change == "other file");
         return;
     }
     QCOMPARE(result.question, SaveResult::Question::ChangedByOtherProgram);
@@ -631,14 +633,15 @@ void TableSaverTest::repeatedSaves()
                                             QFileDevice::WriteUser));
     const LoadResult load = loadFromDataFile(path, 16);
     QVERIFY(load.ok);
-    SaveResult result = saveTable(path, sampleTable(), {.loaded = &load.source});
+    WatchedFiles watched{load.source, {}};
+    SaveResult result = saveTable(path, sampleTable(), {.watched = &watched});
     QVERIFY(result.ok && result.backupPath.isEmpty() && !QFileInfo::exists(backup));
 
     QByteArray edited = sampleTable();
     for (char c : {'1', '2'}) {
         edited[0] = c; // saved at 0, over most of where the table was loaded from at 16
-        const FileSnapshot loaded = result.saved;
-        result = saveTable(path, edited, {.loaded = &loaded});
+        watchSaved(watched, result.saved);
+        result = saveTable(path, edited, {.watched = &watched});
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(result.saved.tableBytes, contents(path).mid(16, 1488));
         QCOMPARE(result.backupPath, c == '1' ? backup : QString());
@@ -646,14 +649,15 @@ void TableSaverTest::repeatedSaves()
         QCOMPARE(QFileInfo(backup).permissions(), QFileInfo(path).permissions());
     }
 
-    FileSnapshot loaded = result.saved;
+    watchSaved(watched, result.saved);
+    FileSnapshot &loaded = watched.loaded;
     QFile file(path);
     QString reason;
     QVERIFY(openRegularFile(file, QIODevice::ReadWrite).ok);
     loaded.modifiedNs -= 20'000'000; // long ago enough that a write would move it
     QVERIFY2(setModifiedTime(file, loaded.modifiedNs, &reason), qPrintable(reason));
     file.close();
-    QVERIFY(saveTable(path, edited, {.loaded = &loaded}).ok);
+    QVERIFY(saveTable(path, edited, {.watched = &watched}).ok);
     QCOMPARE(loadFromDataFile(path, 0).source.modifiedNs, loaded.modifiedNs);
 }
 
