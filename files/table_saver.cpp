@@ -83,23 +83,27 @@ OpenFile openFile(std::unique_ptr<QFile> qfile, const FileWrapper &wrap)
     return open;
 }
 
+using Kind = SaveOutcome::Kind;
+using Question = SaveOutcome::Question;
+
 // Nothing was written, or what was written is undone: the file is as it was.
-SaveResult notSaved(const QString &path, const QString &reason)
+SaveOutcome notSaved(const QString &path, const QString &reason)
 {
-    SaveResult result;
-    result.error =
+    SaveOutcome outcome;
+    outcome.kind = Kind::NotSaved;
+    outcome.message =
         QStringLiteral("The table was not saved to %1: %2.").arg(shownPath(path), reason);
-    return result;
+    return outcome;
 }
 
-// What stands in the way (`fact`, one sentence) and the question about it.
-SaveResult ask(SaveResult::Question question, const QString &fact, const QString &asked)
+// What stands in the way (`fact`, one sentence), to be asked about.
+SaveOutcome ask(Question question, const QString &fact)
 {
-    SaveResult result;
-    result.question = question;
-    result.error = fact;
-    result.questionText = fact + QLatin1Char(' ') + asked;
-    return result;
+    SaveOutcome outcome;
+    outcome.kind = Kind::Ask;
+    outcome.question = question;
+    outcome.message = fact;
+    return outcome;
 }
 
 QString reasonOf(const WritableFile &file, const char *ownWords)
@@ -332,7 +336,7 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
     return taken ? QString() : failed;
 }
 
-SaveResult writeInPlace(const QString &path, const QByteArray &table, const SaveOptions &options)
+SaveOutcome writeInPlace(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     // A file marked read-only stays untouched, even for a user (such as an
     // administrator) whom the system would let write it.
@@ -359,7 +363,7 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     // Is it a watched file, and did another program change it since?
     const FileSnapshot *watched = watchedSnapshot(options.watched, path, old.identity);
     const qint64 tableOffset = watched ? watched->tableOffset : 0;
-    if (watched && !options.overwriteOtherChanges) {
+    if (watched) {
         const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
         if (!now)
             return notSaved(path, QStringLiteral("the file could not be read first (%1)")
@@ -367,23 +371,22 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         if (watched->identity != old.identity || watched->size != old.size ||
             watched->modifiedNs != old.modifiedNs || *now != watched->tableBytes) {
             const bool loaded = watched == &options.watched->loaded;
-            SaveResult asked = ask(SaveResult::Question::ChangedByOtherProgram,
-                                   QStringLiteral("%1 was changed by another program after the "
-                                                  "table was %2 it.")
-                                       .arg(shownPath(path), loaded ? QStringLiteral("loaded from")
-                                                                    : QStringLiteral("saved to")),
-                                   QStringLiteral("Save over those changes?"));
+            SaveOutcome asked = ask(Question::ChangedByOtherProgram,
+                                    QStringLiteral("%1 was changed by another program after the "
+                                                   "table was %2 it.")
+                                        .arg(shownPath(path), loaded ? QStringLiteral("loaded from")
+                                                                     : QStringLiteral("saved to")));
             asked.seen = snapshotOf(path, old, tableOffset, *now);
             return asked;
         }
     }
 
-    SaveResult result;
+    SaveOutcome result;
     const bool changesBytes = old.size < table.size() || oldStart != table;
     if (!changesBytes) {
         // The file holds the table already: nothing to write, nothing to keep.
-        result.ok = true;
-        result.saved = snapshotNow(path, target, tableOffset);
+        result.kind = Kind::NothingToChange;
+        result.left = snapshotNow(path, target, tableOffset);
         return result;
     }
 
@@ -394,18 +397,15 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
         // anything else in its place means there is none.
         const PathKind kind = pathKind(backupPath);
         if (kind != PathKind::Regular && kind != PathKind::Missing && kind != PathKind::Unknown)
-            return ask(SaveResult::Question::NoBackup,
+            return ask(Question::NoBackup,
                        QStringLiteral("No backup of %1 can be made (%2 is there, but %3).")
-                           .arg(shownPath(path), shownPath(backupPath), notRegularReason(kind)),
-                       QStringLiteral("Save without a backup?"));
+                           .arg(shownPath(path), shownPath(backupPath), notRegularReason(kind)));
         if (kind == PathKind::Missing || kind == PathKind::Unknown) {
             bool made = false;
             if (const QString cannot = makeBackup(file, old, backupPath, options, &made);
                 !cannot.isEmpty())
-                return ask(SaveResult::Question::NoBackup,
-                           QStringLiteral("No backup of %1 can be made (%2).")
-                               .arg(shownPath(path), cannot),
-                           QStringLiteral("Save without a backup?"));
+                return ask(Question::NoBackup, QStringLiteral("No backup of %1 can be made (%2).")
+                                                   .arg(shownPath(path), cannot));
             if (made)
                 result.backupPath = backupPath;
         }
@@ -415,8 +415,8 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     const QString failed = writeAndCheck(file, table, old.size, &touched);
     if (failed.isEmpty()) {
         settleModifiedTime(*target.native);
-        result.ok = true;
-        result.saved = snapshotNow(path, target, tableOffset);
+        result.kind = Kind::Saved;
+        result.left = snapshotNow(path, target, tableOffset);
         return result;
     }
     // A write refused outright leaves nothing to put back.
@@ -429,12 +429,12 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
                                  : QStringLiteral(", and the copy of it made before this save "
                                                   "stays as %1")
                                        .arg(shownPath(result.backupPath));
-        SaveResult undone =
+        SaveOutcome undone =
             notSaved(path, failed + QStringLiteral(". The file is unchanged") + kept);
         undone.backupPath = result.backupPath;
         // What the file is now, so that its time, if it could not be put
         // back, is not later taken for another program's change.
-        undone.saved = snapshotNow(path, target, tableOffset);
+        undone.left = snapshotNow(path, target, tableOffset);
         return undone;
     }
 
@@ -449,11 +449,12 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
             ? QStringLiteral("%1, the copy made before it was first changed")
                   .arg(shownPath(backupPath))
             : QStringLiteral("a copy");
-    SaveResult damaged;
+    SaveOutcome damaged;
+    damaged.kind = Kind::Damaged;
     damaged.backupPath = result.backupPath;
     // What the save left: the next save takes it for the editor's own write.
-    damaged.saved = snapshotNow(path, target, tableOffset);
-    damaged.error =
+    damaged.left = snapshotNow(path, target, tableOffset);
+    damaged.message =
         QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
                        "content failed too (%3), so the file is damaged: its first "
                        "%4 bytes may hold part of the new table. Its length is now %5 "
@@ -465,7 +466,7 @@ SaveResult writeInPlace(const QString &path, const QByteArray &table, const Save
     return damaged;
 }
 
-SaveResult createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
+SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     const QString folder = QFileInfo(path).absolutePath();
     auto qfile = std::make_unique<QFile>();
@@ -489,10 +490,10 @@ SaveResult createNew(const QString &path, const QByteArray &table, const SaveOpt
         !unnamed.isEmpty())
         return notSaved(path, unnamed);
 
-    SaveResult result;
-    result.ok = true;
+    SaveOutcome result;
+    result.kind = Kind::Saved;
     if (known)
-        result.saved = snapshotOf(path, status, 0, table);
+        result.left = snapshotOf(path, status, 0, table);
     return result;
 }
 
@@ -513,7 +514,15 @@ bool isProgramPath(const QString &path)
     return name.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
+QString SaveOutcome::questionText() const
+{
+    Q_ASSERT(kind == Kind::Ask);
+    return message + (question == Question::ChangedByOtherProgram
+                          ? QStringLiteral(" Save over those changes?")
+                          : QStringLiteral(" Save without a backup?"));
+}
+
+SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     Q_ASSERT(table.size() == FormationTable::ByteCount);
     switch (const PathKind kind = pathKind(path)) {

@@ -20,7 +20,7 @@
 // replacing anything, so a failed save never leaves part of a file.
 //
 // Two things are asked before an existing file is written, and nothing is
-// written until the caller agrees and saves again with the matching option:
+// written until the caller agrees and saves again (see saveAsking):
 // - the file is one of the watched files (the one the table was loaded
 //   from, or the one it was last saved to), and another program has
 //   changed it since;
@@ -54,7 +54,6 @@ using FileWrapper = std::function<std::unique_ptr<WritableFile>(std::unique_ptr<
 
 struct SaveOptions {
     const WatchedFiles *watched = nullptr; // the files the table came from and last went to
-    bool overwriteOtherChanges = false;    // the user agreed to save over another program's changes
     bool withoutBackup = false;            // the user agreed to save without a backup
     FileWrapper wrap{};                    // tests: wraps the file the table is written to
     FileWrapper wrapBackup{};              // tests: wraps the backup being written
@@ -65,31 +64,57 @@ struct SaveOptions {
     std::function<void()> progress{};
 };
 
-struct SaveResult {
-    bool ok = false;
-    // For the user when not ok, naming the file and what state it is in.
-    // When a question is asked it says what stands in the way (the question
-    // text without its question), so that a caller that cannot ask can give
-    // it as the reason nothing was saved.
-    QString error;
-    enum class Question { None, ChangedByOtherProgram, NoBackup };
-    // Not None: nothing was written; ask, then save again with the option set.
-    Question question = Question::None;
-    QString questionText;
-    // The file as this save left it, after it wrote: the table, or the old
-    // bytes put back, or what a failed save left there. Its table bytes are
-    // taken at the watched file's table offset when the save wrote one,
-    // else at 0. After a save that worked, watchSaved(); after one that
-    // failed, refreshWatched().
-    FileSnapshot saved;
-    // With the question about another program's changes: the file as it was
-    // when asked. Saving again with it in its watched place writes only if
-    // nothing changed the file meanwhile, and asks again otherwise.
-    FileSnapshot seen;
+// What one save did: one outcome, and what each promises about the file
+// and its backup.
+struct SaveOutcome {
+    enum class Kind {
+        // The table is in the file under its name: written, synced and read
+        // back. `backupPath` names the backup this save made before writing,
+        // if it made one: a true copy of the file as the save found it.
+        Saved,
+        // The file held the table already: nothing was written and no
+        // backup made.
+        NothingToChange,
+        // Nothing was written, and no backup made. `question` stands in the
+        // way; `message` says why in one sentence (the question without its
+        // question, for a caller that cannot ask) and `seen` is the file as
+        // it was when asked.
+        Ask,
+        // Not saved, and the file is as it was: nothing was written, or what
+        // was written was put back and read back. A backup this save made
+        // stays, a true copy of the file. `message` says why.
+        NotSaved,
+        // Not saved, and the file may hold part of the table: its old bytes
+        // could not be put back. `message` says what state it is in and
+        // where the old bytes are (the backup, where there is one).
+        Damaged,
+    };
+    enum class Question {
+        ChangedByOtherProgram, // a watched file changed; saving again with `seen` in
+                               // its place writes only if nothing changed since
+        NoBackup,              // saving again without a backup writes
+    };
+
+    Kind kind = Kind::NotSaved;
+    Question question = Question::ChangedByOtherProgram; // with Ask
+    QString message;   // for the user, naming the file; empty when saved or nothing changed
+    FileSnapshot seen; // with Ask and ChangedByOtherProgram: the file as it was when asked
+    // The file as this save left it, where it wrote or found the table: the
+    // table, the old bytes put back, or what a failed write left there. Its
+    // table bytes are taken at the watched file's table offset when the save
+    // wrote one, else at 0. Not valid when nothing was written, or the
+    // system could not tell.
+    FileSnapshot left;
     QString backupPath; // the backup this save made, if it made one
+
+    bool tableInFile() const { return kind == Kind::Saved || kind == Kind::NothingToChange; }
+    QString questionText() const; // with Ask: `message` and the question
 };
 
 // A target that is a program: saving there overwrites its first bytes.
 bool isProgramPath(const QString &path);
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options = {});
+// One save, asking nothing: where a question stands in the way, it is the
+// outcome.
+SaveOutcome saveTable(const QString &path, const QByteArray &table,
+                      const SaveOptions &options = {});
