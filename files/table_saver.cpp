@@ -12,6 +12,7 @@
 namespace
 {
 
+// The open file itself, through the system's calls.
 class QFileWritable : public WritableFile
 {
 public:
@@ -21,49 +22,28 @@ public:
     {
         // From the handle: QFile::size() gives 0, not an error, when it fails.
         FileStatus status;
-        m_reason.clear();
         return fileStatus(*m_file, &status, &m_reason) ? status.size : -1;
     }
 
     qint64 readAt(qint64 position, char *data, qint64 length) override
     {
-        m_reason.clear();
-        return m_file->seek(position) ? readUpTo(*m_file, data, length) : -1;
+        return ::readAt(*m_file, position, data, length, &m_reason);
     }
 
     qint64 writeAt(qint64 position, const char *data, qint64 length) override
     {
-        m_reason.clear();
-        if (!m_file->seek(position))
-            return -1;
-        qint64 done = 0;
-        while (done < length) {
-            // A short count means the disk took only part; the next call
-            // then reports why.
-            const qint64 put = m_file->write(data + done, length - done);
-            if (put <= 0)
-                return done > 0 ? done : -1;
-            done += put;
-        }
-        return done;
+        return ::writeAt(*m_file, position, data, length, &m_reason);
     }
 
-    bool resize(qint64 size) override
-    {
-        m_reason.clear();
-        return m_file->resize(size);
-    }
+    bool resize(qint64 size) override { return resizeFile(*m_file, size, &m_reason); }
 
     bool sync() override { return syncFile(*m_file, &m_reason); }
 
-    QString errorString() const override
-    {
-        return m_reason.isEmpty() ? m_file->errorString() : m_reason;
-    }
+    QString errorString() const override { return m_reason; }
 
 private:
     std::unique_ptr<QFile> m_file;
-    QString m_reason; // from the last system call QFile does not know of
+    QString m_reason; // from the last call that failed
 };
 
 // A file a save has open: the file it reads and writes through (which tests
@@ -245,6 +225,17 @@ QString createTemporary(const QString &folder, int permissions, QFile &file, QSt
     return {};
 }
 
+// Removes a temporary file this save made: empty when it is gone, else
+// words for the message that say it is left.
+QString removeTemporary(const QString &temporary)
+{
+    QString reason;
+    if (removeFile(temporary, &reason))
+        return {};
+    return QStringLiteral("; the unfinished file %1 is left, as it could not be removed (%2)")
+        .arg(shownPath(temporary), reason);
+}
+
 // Closes the complete temporary file and gives it the name `path`, which
 // must still be free. Empty when it has it; otherwise why not, and the
 // temporary file is gone. `taken` tells that something had the name.
@@ -270,8 +261,7 @@ QString giveName(OpenFile &file, const QString &temporary, const QString &path,
             break;
         }
     }
-    QFile::remove(temporary);
-    return reason;
+    return reason + removeTemporary(temporary);
 }
 
 // Copies the whole of `source` (which holds `size` bytes) to a new file at
@@ -323,8 +313,7 @@ QString makeBackup(WritableFile &source, const FileStatus &status, const QString
         failed = QStringLiteral("reading the copy back did not give the file's bytes");
     if (!failed.isEmpty()) {
         backup.file.reset();
-        QFile::remove(temporary);
-        return failed;
+        return failed + removeTemporary(temporary);
     }
     bool taken = false;
     failed = giveName(backup, temporary, backupPath, options, &taken);
@@ -479,8 +468,7 @@ SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOp
     bool touched = false;
     if (const QString failed = writeAndCheck(*file.file, table, 0, &touched); !failed.isEmpty()) {
         file.file.reset();
-        QFile::remove(temporary);
-        return notSaved(path, failed);
+        return notSaved(path, failed + removeTemporary(temporary));
     }
     settleModifiedTime(*file.native);
     FileStatus status;
