@@ -159,10 +159,13 @@ bool simulatedFailure(const char *call, const QString &path, qint64 *length = nu
     return false;
 }
 
-// Hands an open descriptor to `file`; on failure it is closed.
+// Hands an open descriptor to `file`; on failure it is closed. QFile
+// forgets the file's name once it has a descriptor: it is kept as the
+// object's name, for the seam's calls.
 OpenResult adopt(QFile &file, int descriptor, QIODevice::OpenMode mode)
 {
     OpenResult result;
+    file.setObjectName(file.fileName());
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
 #ifdef Q_OS_WIN
         _close(descriptor);
@@ -174,6 +177,12 @@ OpenResult adopt(QFile &file, int descriptor, QIODevice::OpenMode mode)
     }
     result.ok = true;
     return result;
+}
+
+// The path an open file was opened by.
+QString nameOf(const QFile &file)
+{
+    return file.fileName().isEmpty() ? file.objectName() : file.fileName();
 }
 
 } // namespace
@@ -267,7 +276,7 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     const DWORD share =
         write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE handle =
-        simulatedFailure("open", file.fileName())
+        simulatedFailure("open", nameOf(file))
             ? INVALID_HANDLE_VALUE
             : CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), share, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -283,7 +292,7 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
             notRegularReason(type == FILE_TYPE_CHAR ? PathKind::Device : PathKind::Special);
         return result;
     }
-    if (simulatedFailure("status", file.fileName()) ||
+    if (simulatedFailure("status", nameOf(file)) ||
         !GetFileInformationByHandle(handle, &information)) {
         result.reason = windowsReason(GetLastError());
         CloseHandle(handle);
@@ -308,15 +317,14 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     const QByteArray path = QFile::encodeName(file.fileName());
     int descriptor;
     do {
-        descriptor =
-            simulatedFailure("open", file.fileName()) ? -1 : ::open(path.constData(), flags);
+        descriptor = simulatedFailure("open", nameOf(file)) ? -1 : ::open(path.constData(), flags);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         result.reason = errno == EISDIR ? notRegularReason(PathKind::Folder) : errnoReason(errno);
         return result;
     }
     struct stat status;
-    if (simulatedFailure("status", file.fileName()) || ::fstat(descriptor, &status) != 0) {
+    if (simulatedFailure("status", nameOf(file)) || ::fstat(descriptor, &status) != 0) {
         result.reason = errnoReason(errno);
         ::close(descriptor);
         return result;
@@ -405,7 +413,7 @@ bool setHidden(QFile &file, bool hidden, QString *reason)
                                   : information.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
     if (basic.FileAttributes == 0)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (simulatedFailure("set hidden", file.fileName()) ||
+    if (simulatedFailure("set hidden", nameOf(file)) ||
         !SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -418,12 +426,62 @@ bool setHidden(QFile &file, bool hidden, QString *reason)
     return true;
 }
 
+FileIdentity pathIdentity(const QString &path, QString *reason)
+{
+    FileIdentity identity;
+    reason->clear();
+#ifdef Q_OS_WIN
+    // No access asked for: this open conflicts with no other program's.
+    HANDLE handle = simulatedFailure("look", path)
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(windowsPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (!missingError(GetLastError()))
+            *reason = windowsReason(GetLastError());
+        return identity;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information))
+        identity = {information.dwVolumeSerialNumber,
+                    quint64(information.nFileIndexHigh) << 32 | information.nFileIndexLow, true};
+    else
+        *reason = windowsReason(GetLastError());
+    CloseHandle(handle);
+#else
+    struct stat status;
+    if (simulatedFailure("look", path) ||
+        ::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno != ENOENT)
+            *reason = errnoReason(errno);
+        return identity;
+    }
+    identity = {quint64(status.st_dev), quint64(status.st_ino), true};
+#endif
+    return identity;
+}
+
+bool isSymbolicLink(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const DWORD attributes = simulatedFailure("look", path)
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesW(windowsPath(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    struct stat status;
+    return simulatedFailure("look", path) ||
+           ::lstat(QFile::encodeName(path).constData(), &status) != 0 || S_ISLNK(status.st_mode);
+#endif
+}
+
 bool fileStatus(QFile &file, FileStatus *status, QString *reason)
 {
     Q_ASSERT(file.isOpen());
 #ifdef Q_OS_WIN
     BY_HANDLE_FILE_INFORMATION information;
-    if (simulatedFailure("status", file.fileName()) ||
+    if (simulatedFailure("status", nameOf(file)) ||
         !GetFileInformationByHandle(osHandle(file), &information)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -437,7 +495,7 @@ bool fileStatus(QFile &file, FileStatus *status, QString *reason)
     status->permissions = 0;
 #else
     struct stat information;
-    if (simulatedFailure("status", file.fileName()) || ::fstat(file.handle(), &information) != 0) {
+    if (simulatedFailure("status", nameOf(file)) || ::fstat(file.handle(), &information) != 0) {
         *reason = errnoReason(errno);
         return false;
     }
@@ -457,7 +515,7 @@ bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)
     FILETIME time;
     time.dwLowDateTime = DWORD(quint64(modifiedNs) & 0xFFFFFFFF);
     time.dwHighDateTime = DWORD(quint64(modifiedNs) >> 32);
-    if (simulatedFailure("set time", file.fileName()) ||
+    if (simulatedFailure("set time", nameOf(file)) ||
         !SetFileTime(osHandle(file), nullptr, nullptr, &time)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -472,7 +530,7 @@ bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)
         times[1].tv_sec -= 1;
         times[1].tv_nsec += 1'000'000'000;
     }
-    if (simulatedFailure("set time", file.fileName()) || ::futimens(file.handle(), times) != 0) {
+    if (simulatedFailure("set time", nameOf(file)) || ::futimens(file.handle(), times) != 0) {
         *reason = errnoReason(errno);
         return false;
     }
@@ -489,7 +547,7 @@ void settleModifiedTime(QFile &file)
     // other programs' changes may ask once too often.
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    if (!simulatedFailure("set time", file.fileName()))
+    if (!simulatedFailure("set time", nameOf(file)))
         SetFileTime(osHandle(file), nullptr, nullptr, &now);
 #else
     Q_UNUSED(file); // a write sets the time at once, and closing leaves it
@@ -521,7 +579,7 @@ qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *
         at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
         at.OffsetHigh = DWORD(quint64(position + done) >> 32);
         DWORD got = 0;
-        if (simulatedFailure("read", file.fileName(), &wanted) ||
+        if (simulatedFailure("read", nameOf(file), &wanted) ||
             !ReadFile(osHandle(file), data + done, DWORD(wanted), &got, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF)
                 break;
@@ -530,7 +588,7 @@ qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *
         }
 #else
         const ssize_t got =
-            simulatedFailure("read", file.fileName(), &wanted)
+            simulatedFailure("read", nameOf(file), &wanted)
                 ? -1
                 : ::pread(file.handle(), data + done, size_t(wanted), off_t(position + done));
         if (got < 0) {
@@ -558,14 +616,14 @@ qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QS
         at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
         at.OffsetHigh = DWORD(quint64(position + done) >> 32);
         DWORD put = 0;
-        if (simulatedFailure("write", file.fileName(), &wanted) ||
+        if (simulatedFailure("write", nameOf(file), &wanted) ||
             !WriteFile(osHandle(file), data + done, DWORD(wanted), &put, &at) || put == 0) {
             *reason = windowsReason(put == 0 ? GetLastError() : ERROR_WRITE_FAULT);
             return done > 0 ? done : -1;
         }
 #else
         const ssize_t put =
-            simulatedFailure("write", file.fileName(), &wanted)
+            simulatedFailure("write", nameOf(file), &wanted)
                 ? -1
                 : ::pwrite(file.handle(), data + done, size_t(wanted), off_t(position + done));
         if (put <= 0) {
@@ -587,7 +645,7 @@ bool resizeFile(QFile &file, qint64 size, QString *reason)
 #ifdef Q_OS_WIN
     FILE_END_OF_FILE_INFO end;
     end.EndOfFile.QuadPart = size;
-    if (simulatedFailure("resize", file.fileName()) ||
+    if (simulatedFailure("resize", nameOf(file)) ||
         !SetFileInformationByHandle(osHandle(file), FileEndOfFileInfo, &end, sizeof end)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -595,9 +653,8 @@ bool resizeFile(QFile &file, qint64 size, QString *reason)
 #else
     int status;
     do {
-        status = simulatedFailure("resize", file.fileName())
-                     ? -1
-                     : ::ftruncate(file.handle(), off_t(size));
+        status =
+            simulatedFailure("resize", nameOf(file)) ? -1 : ::ftruncate(file.handle(), off_t(size));
     } while (status != 0 && errno == EINTR);
     if (status != 0) {
         *reason = errnoReason(errno);
@@ -632,7 +689,7 @@ bool syncFile(QFile &file, QString *reason)
     }
 #ifdef Q_OS_WIN
     const HANDLE handle = osHandle(file);
-    if (simulatedFailure("sync", file.fileName()) || handle == INVALID_HANDLE_VALUE ||
+    if (simulatedFailure("sync", nameOf(file)) || handle == INVALID_HANDLE_VALUE ||
         !FlushFileBuffers(handle)) {
         *reason = windowsReason(GetLastError());
         return false;
@@ -640,7 +697,7 @@ bool syncFile(QFile &file, QString *reason)
 #else
     int status;
     do {
-        status = simulatedFailure("sync", file.fileName()) ? -1 : ::fsync(file.handle());
+        status = simulatedFailure("sync", nameOf(file)) ? -1 : ::fsync(file.handle());
     } while (status != 0 && errno == EINTR);
     if (status != 0) {
         *reason = errnoReason(errno);

@@ -91,6 +91,16 @@ struct FileStatus {
     int permissions = 0; // POSIX permission bits; 0 on Windows
 };
 
+// Which file `path` names now, after following symbolic links. Not valid
+// when nothing has that name (`reason` left empty) or it cannot be looked
+// at (`reason` says why).
+FileIdentity pathIdentity(const QString &path, QString *reason);
+
+// Whether the name `path` itself is a symbolic link (on Windows, any link
+// that leads elsewhere), whatever it leads to; true too when it cannot be
+// looked at, as neither can be trusted to hold a copy.
+bool isSymbolicLink(const QString &path);
+
 // What the open `file` is now, taken from its handle, not from its path.
 bool fileStatus(QFile &file, FileStatus *status, QString *reason);
 

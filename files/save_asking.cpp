@@ -3,16 +3,16 @@
 SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFiles &watched,
                        SaveOptions options, const SaveAnswer &answer)
 {
-    WatchedFiles agreed = watched; // as the user last knew the files
-    options.watched = &agreed;
+    options.watched = &watched;
+    FileSnapshot agreed; // the file as the user saw it when saying yes
     SaveOutcome outcome;
     for (;;) {
         outcome = saveTable(path, table, options);
         if (outcome.kind != SaveOutcome::Kind::Ask || !answer(outcome))
             break;
-        if (outcome.question == SaveOutcome::Question::ChangedByOtherProgram)
-            refreshWatched(agreed, outcome.seen);
-        else
+        agreed = outcome.seen;
+        options.agreed = &agreed;
+        if (outcome.question == SaveOutcome::Question::NoBackup)
             options.withoutBackup = true;
     }
     // The editor's own save, even one undone or failed, is no change by

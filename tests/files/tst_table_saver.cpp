@@ -43,6 +43,10 @@ private slots:
     void backupNameTakenByNoFile_data();
     void backupNameTakenByNoFile();
     void anotherProgramsBytesAreNeverPutBackOver();
+    void anotherProgramDuringTheSave_data();
+    void anotherProgramDuringTheSave();
+    void savesAtAnOffset_data();
+    void savesAtAnOffset();
     void fullDisk_data();
     void fullDisk();
     void otherUserSavesInPlace_data();
@@ -708,6 +712,15 @@ void TableSaverTest::backupNameTakenByNoFile_data()
                           << "not a regular file";
     QTest::newRow("link to nothing") << "dangling link"
                                      << "it is a link to a file that does not exist";
+    // No copy of the old bytes: the save would change them there too, or
+    // whatever the link leads to later.
+    QTest::newRow("link to the file itself") << "link to itself"
+                                             << "it is a link, not a copy";
+    QTest::newRow("link to a copy") << "link to a copy"
+                                    << "it is a link, not a copy";
+    QTest::newRow("another name of the file itself")
+        << "hard link"
+        << "it is another name of the file itself, not a copy";
 }
 
 void TableSaverTest::backupNameTakenByNoFile()
@@ -719,12 +732,22 @@ void TableSaverTest::backupNameTakenByNoFile()
     const QString backup = path + QStringLiteral(".bak");
     const QByteArray old = pattern(2000, 21);
     QVERIFY(writeFile(path, old));
-    if (kind == QLatin1String("dangling link")) {
+    if (kind.contains(QLatin1String("link"))) {
 #ifdef Q_OS_WIN
-        QSKIP("Windows makes shortcuts, not symbolic links, with QFile::link");
+        QSKIP("links are made on POSIX systems here");
+#else
+        const QString copy = dir.filePath(QStringLiteral("copy.dat"));
+        QVERIFY(writeFile(copy, old));
+        const QString to = kind == QLatin1String("dangling link")    ? dir.filePath("gone")
+                           : kind == QLatin1String("link to a copy") ? copy
+                                                                     : path;
+        QCOMPARE(
+            kind == QLatin1String("hard link")
+                ? ::link(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData())
+                : ::symlink(QFile::encodeName(to).constData(),
+                            QFile::encodeName(backup).constData()),
+            0);
 #endif
-        if (!QFile::link(dir.filePath(QStringLiteral("gone")), backup))
-            QSKIP("this system makes no symbolic links here");
     } else if (const QString cannot = unixfiles::makeNotRegular(kind, backup); !cannot.isEmpty()) {
         QSKIP(qPrintable(cannot));
     }
@@ -748,16 +771,150 @@ void TableSaverTest::anotherProgramsBytesAreNeverPutBackOver()
     QVERIFY(writeFile(path, old));
     FaultyFile::Faults faults;
     faults.appendedBySomeoneElse = "written by another program";
+    faults.failSync = true;
     SaveOptions options;
     options.withoutBackup = true;
     options.wrap = FaultyFile::wrapper(faults);
     const SaveOutcome result = saveTable(path, sampleTable(), options);
-    QVERIFY(!result.tableInFile());
+    QCOMPARE(result.kind, SaveOutcome::Kind::Damaged);
     QVERIFY2(result.message.contains(QStringLiteral("another program made the file longer "
                                                     "meanwhile, so it was left as it is")),
              qPrintable(result.message));
     QVERIFY(result.message.contains(QStringLiteral("the file is damaged")));
     QCOMPARE(contents(path), sampleTable() + old.mid(1488) + faults.appendedBySomeoneElse);
+}
+
+void TableSaverTest::anotherProgramDuringTheSave_data()
+{
+    QTest::addColumn<QByteArray>("after"); // a call of the save that comes first
+    QTest::addColumn<QByteArray>("call");  // the call on the file before which it acts
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("failCall"); // that call then fails
+    QTest::addColumn<QString>("told");
+    const QString changed = "%1 was changed by another program while the table was being saved "
+                            "to it. %1.bak, made just before, holds the file as it was before "
+                            "that.";
+    QTest::newRow("writes in place once the backup is made")
+        << QByteArray("rename") << QByteArray("look") << "in place" << false << changed;
+    QTest::newRow("puts a file in its place once the backup is made")
+        << QByteArray("rename") << QByteArray("look") << "rename" << false
+        << "Another program put another file in the place of %1 while the table was being saved "
+           "to it. %1.bak, made just before, holds the file as it was before that.";
+    // Never grown back, nor put back over the other program's bytes.
+    QTest::newRow("cuts it short after the write, whose sync fails")
+        << QByteArray("write") << QByteArray("sync") << "cut" << true
+        << "another program made the file shorter meanwhile, so it was left as it is";
+    QTest::newRow("writes in place after the write, whose sync fails")
+        << QByteArray("write") << QByteArray("sync") << "in place" << true
+        << "another program changed the file meanwhile, so it was left as it is";
+}
+
+void TableSaverTest::anotherProgramDuringTheSave()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, call);
+    QFETCH(QString, action);
+    QFETCH(bool, failCall);
+    QFETCH(QString, told);
+#ifdef Q_OS_WIN
+    QSKIP("Windows lets no other program write a file while a save has it open");
+#endif
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    const QByteArray old = pattern(3000, 23);
+    QVERIFY(writeFile(path, old));
+    const QString theirs = dir.filePath(QStringLiteral("theirs.dat"));
+    bool reached = false;
+    bool acted = false;
+    setSystemCallHook([&](const char *name, const QString &onFile) {
+        reached = reached || name == after;
+        if (!reached || acted || name != call || onFile != path)
+            return SystemFault::None;
+        acted = true;
+        if (action == QLatin1String("cut"))
+            QFile(path).resize(700);
+        else if (action == QLatin1String("rename"))
+            writeFile(theirs, "another program's file") && QFile::remove(path) &&
+                QFile::rename(theirs, path);
+        else if (QFile file(path); file.open(QIODevice::ReadWrite))
+            file.seek(10), file.write("another program's bytes");
+        return failCall ? SystemFault::IoError : SystemFault::None;
+    });
+    const SaveOutcome result = saveTable(path, sampleTable());
+    setSystemCallHook({});
+    const QByteArray now = contents(path);
+    QVERIFY(acted);
+    if (!failCall) { // caught before any write: the other program's file as it left it
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        QCOMPARE(result.question, SaveOutcome::Question::ChangedByOtherProgram);
+        QCOMPARE(result.message, told.arg(shown(path)));
+        QVERIFY(now != old && !now.contains(sampleTable().left(100)));
+        QCOMPARE(contents(path + QStringLiteral(".bak")), old);
+        return;
+    }
+    QCOMPARE(result.kind, SaveOutcome::Kind::Damaged);
+    QVERIFY2(result.message.contains(told), qPrintable(result.message));
+    QCOMPARE(now.size(), action == QLatin1String("cut") ? 700 : 3000);
+    QVERIFY(action == QLatin1String("cut") || now.mid(10, 23) == "another program's bytes");
+}
+
+void TableSaverTest::savesAtAnOffset_data()
+{
+    QTest::addColumn<int>("size");          // -1: no file
+    QTest::addColumn<int>("theirChangeAt"); // -1: none; time put back after it
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("why");
+    const int saved = int(SaveOutcome::Kind::Saved);
+    const int notSaved = int(SaveOutcome::Kind::NotSaved);
+    QTest::newRow("a longer file") << 3000 << -1 << saved << "";
+    QTest::newRow("a file just long enough") << 1988 << -1 << saved << "";
+    QTest::newRow("a file a byte too short")
+        << 1987 << -1 << notSaved
+        << "it holds 1,987 bytes, fewer than the 1,988 a table at byte 500 needs, and a save "
+           "never makes a file longer to reach its table.";
+    QTest::newRow("no file") << -1 << -1 << notSaved << "it does not exist";
+    // The check for other programs' changes looks at the table where it is.
+    QTest::newRow("another program changed the table there")
+        << 3000 << 600 << int(SaveOutcome::Kind::Ask) << "";
+    QTest::newRow("another program changed bytes before it") << 3000 << 100 << saved << "";
+}
+
+void TableSaverTest::savesAtAnOffset()
+{
+    QFETCH(int, size);
+    QFETCH(int, theirChangeAt);
+    QFETCH(int, kind);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    QByteArray old = pattern(qMax(size, 0), 24);
+    WatchedFiles watched;
+    if (size >= 0)
+        QVERIFY(writeFile(path, old));
+    if (size >= 1988)
+        watched.loaded = loadFromDataFile(path, 500).source;
+    if (theirChangeAt >= 0) {
+        old.replace(theirChangeAt, 5, "their");
+        QFile file(path);
+        QString reason;
+        QVERIFY(openRegularFile(file, QIODevice::ReadWrite).ok && file.seek(theirChangeAt) &&
+                file.write("their") == 5 &&
+                setModifiedTime(file, watched.loaded.modifiedNs, &reason));
+    }
+
+    const SaveOutcome result = saveTable(path, sampleTable(), {.watched = &watched, .offset = 500});
+    QCOMPARE(int(result.kind), kind);
+    QVERIFY2(result.message.contains(why), qPrintable(result.message));
+    if (result.kind != SaveOutcome::Kind::Saved) {
+        QCOMPARE(namesIn(dir.path()), size < 0 ? QStringList() : QStringList{"frmation.dat"});
+        QCOMPARE(contents(path), size < 0 ? QByteArray("<unreadable>") : old);
+        return;
+    }
+    // Only the table's bytes change, and the next save sees them where they are.
+    QCOMPARE(contents(path), old.left(500) + sampleTable() + old.mid(1988));
+    QCOMPARE(contents(path + QStringLiteral(".bak")), old);
+    QCOMPARE(result.left.tableOffset, qint64(500));
+    QCOMPARE(result.left.tableBytes, sampleTable());
 }
 
 void TableSaverTest::fullDisk_data()
