@@ -1,11 +1,11 @@
 #include "import_target.h"
 
 #include "formation_table.h"
+#include "message_text.h"
 #include "native_file.h"
 #include "save_asking.h"
 #include "table_loader.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 TargetTable importBase(const QString &target, const TableText &text)
@@ -26,7 +26,7 @@ TargetTable importBase(const QString &target, const TableText &text)
     if (!coversWholeTable(text)) {
         result.error =
             QStringLiteral("%1 %2, so the text must give all 31 formations; it gives %3.")
-                .arg(QDir::toNativeSeparators(target),
+                .arg(shownPath(target),
                      kind == PathKind::Missing ? QStringLiteral("does not exist yet")
                                                : QStringLiteral("holds less than a whole table"),
                      QString::number(text.formations.size()));

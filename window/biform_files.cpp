@@ -48,20 +48,26 @@ void BiForm::loadFile(const QString &path)
     m_label1->setCaption(QDir::toNativeSeparators(m_fileName));
     m_label1->repaint();
 
+    // The start location is given when the user typed into its box since
+    // the last load; only then is a file that begins as a program read at it.
+    const bool typed = m_text2->isModified();
     m_busy = true;
-    const LoadResult result = loadTable(m_fileName, m_text2->text(), [this](qint64 position) {
-        m_text2->setText(QString::number(position));
-        m_text2->repaint();
-        // Let the window repaint while a long search runs; the user's clicks
-        // and keys wait until it is over.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    const LoadResult result =
+        loadTable(m_fileName, m_text2->text(), typed ? StartGiven::Yes : StartGiven::No,
+                  [this](qint64 position) {
+                      m_text2->setText(QString::number(position));
+                      m_text2->repaint();
+                      // Let the window repaint while a long search runs; the user's
+                      // clicks and keys wait until it is over.
+                      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                  });
     m_busy = false;
 
     if (!result.ok) {
         m_fileName = previousFileName;
         m_label1->setCaption(previousLabel1);
         m_text2->setText(previousText2);
+        m_text2->setModified(typed);
         prompter().tell(this, result.error);
         return;
     }
@@ -69,6 +75,7 @@ void BiForm::loadFile(const QString &path)
         m_text2->setText(QString::number(result.startLocation));
         m_text2->repaint();
     }
+    m_text2->setModified(false);
     m_startLocation = result.startLocation;
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
@@ -76,8 +83,8 @@ void BiForm::loadFile(const QString &path)
     m_filesOnDisk = {result.source, {}};
     startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
-    if (const int formation = selectedFormation(); formation >= 0)
-        showFormation(formation);
+    if (m_shownFormation >= 0)
+        showFormation(m_shownFormation);
 }
 
 bool BiForm::save()
