@@ -2,12 +2,10 @@
 // the columns, then one row per line in any order.
 #include "csv.h"
 #include "formation_table.h"
+#include "gathered_lines.h"
 #include "line_captions.h"
 #include "number_text.h"
 #include "table_text_fields.h"
-
-#include <algorithm>
-#include <map>
 
 using namespace tabletext;
 
@@ -27,109 +25,81 @@ QString shownCell(const QString &cell)
     return trimmed.size() <= 40 && !trimmed.isEmpty() ? trimmed : shown(cell);
 }
 
+// Reads a table text top-down: the head (the format row and the header),
+// then each row as one line, then whether every formation has its three
+// lines. The first fault ends the reading; m_error says where and what.
 class CsvReader
 {
 public:
-    TableText read(QStringView text);
+    explicit CsvReader(QStringView text) : m_parser(text) {}
+    TableText read();
 
 private:
+    bool readHead();
+    bool readFormatRow(const CsvRecord &record);
+    bool readHeader(const CsvRecord &record);
+    bool readRows();
+    bool readRow(const CsvRecord &record);
+    bool readPlace(const CsvRecord &record, int &formation, int &lineNumber);
+    bool readFields(const CsvRecord &record, LineFields &fields);
+    bool readModifiers(const CsvRecord &record, LineFields &fields);
+    bool readNumbers(const CsvRecord &record, LineFields &fields);
+    bool noUnnamedCells(const CsvRecord &record);
+    bool allLinesGiven();
+
+    // The cell of a column in a row; empty when the column or the cell is not there.
+    QString cell(const CsvRecord &record, const QString &column) const;
+    bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
     bool fail(int row, const QString &column, const QString &what)
     {
         m_error = rowPlace(row, column) + QStringLiteral(": ") + what;
         return false;
     }
-    bool readFormatRow(const CsvRecord &record);
-    bool readHeader(const CsvRecord &record);
-    bool readRow(const CsvRecord &record, int &formation, int &lineNumber, TextLine &line);
-    // The cell of a column in a row; empty when the column or the cell is not there.
-    QString cell(const CsvRecord &record, const QString &column) const;
-    bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
-    bool required(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out,
-                  double low, double high, const QString &what, int &value);
+    bool failText(const QString &what)
+    {
+        m_error = what;
+        return false;
+    }
+    // The parser's fault; past the header, its column is named as the header names it.
+    bool parserFault();
 
+    CsvParser m_parser;
     QStringList m_header;
     QString m_error;
+    GatheredLines m_gathered;
 };
 
-TableText CsvReader::read(QStringView text)
+TableText CsvReader::read()
 {
     TableText result;
-    CsvParser parser(text);
-    CsvRecord record;
-    // Gives the fault of the parser, or of the rows, as the result.
-    auto failed = [&] {
-        if (parser.failed()) {
-            // Past the header, a column is named as the header names it.
-            const QString name = m_header.value(parser.errorField() - 1);
-            m_error = rowPlace(parser.errorRow(),
-                               name.isEmpty() ? QString::number(parser.errorField()) : name) +
-                      QStringLiteral(": ") + parser.error() + u'.';
-        }
+    if (readHead() && readRows() && allLinesGiven()) {
+        result.formations = m_gathered.formations();
+        result.ok = true;
+    } else {
         result.error = m_error;
-        return result;
-    };
-    if (!parser.next(record)) {
-        m_error = QStringLiteral("The text is empty.");
-        return failed();
     }
-    if (!readFormatRow(record))
-        return failed();
-    if (!parser.next(record)) {
-        m_error = QStringLiteral("The text ends after its first row; the header row is missing.");
-        return failed();
-    }
-    if (!readHeader(record))
-        return failed();
-
-    struct Seen {
-        int firstRow = 0;
-        int rowOfLine[FormationTable::LinesPerFormation] = {};
-        TextFormation formation;
-    };
-    std::map<int, Seen> seen;
-    while (parser.next(record)) {
-        int formation = 0;
-        int lineNumber = 0;
-        TextLine line;
-        if (!readRow(record, formation, lineNumber, line))
-            return failed();
-        Seen &entry = seen[formation];
-        if (entry.firstRow == 0)
-            entry.firstRow = record.row;
-        int &rowOfLine = entry.rowOfLine[lineNumber - 1];
-        if (rowOfLine != 0) {
-            fail(record.row, QStringLiteral("line"),
-                 QStringLiteral("formation %1 line %2 is given twice, in row %3 and here.")
-                     .arg(QString::number(formation), QString::number(lineNumber),
-                          QString::number(rowOfLine)));
-            return failed();
-        }
-        rowOfLine = record.row;
-        entry.formation.formation = formation;
-        entry.formation.lines[lineNumber - 1] = line;
-    }
-    if (parser.failed())
-        return failed();
-    if (seen.empty()) {
-        m_error = QStringLiteral("The text holds no formation: there is no row after the "
-                                 "header.");
-        return failed();
-    }
-    for (const auto &[number, entry] : seen) {
-        for (int line = 0; line < FormationTable::LinesPerFormation; ++line) {
-            if (entry.rowOfLine[line] == 0) {
-                fail(entry.firstRow, QStringLiteral("line"),
-                     QStringLiteral("formation %1 has no line %2; a formation has exactly three "
-                                    "lines, 1, 2 and 3.")
-                         .arg(number)
-                         .arg(line + 1));
-                return failed();
-            }
-        }
-        result.formations.append(entry.formation);
-    }
-    result.ok = true;
     return result;
+}
+
+bool CsvReader::parserFault()
+{
+    const QString name = m_header.value(m_parser.errorField() - 1);
+    return fail(m_parser.errorRow(), name.isEmpty() ? QString::number(m_parser.errorField()) : name,
+                m_parser.error() + u'.');
+}
+
+bool CsvReader::readHead()
+{
+    CsvRecord record;
+    if (!m_parser.next(record))
+        return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
+    if (!readFormatRow(record))
+        return false;
+    if (!m_parser.next(record))
+        return m_parser.failed() ? parserFault()
+                                 : failText(QStringLiteral("The text ends after its first row; "
+                                                           "the header row is missing."));
+    return readHeader(record);
 }
 
 bool CsvReader::readFormatRow(const CsvRecord &record)
@@ -147,9 +117,7 @@ bool CsvReader::readFormatRow(const CsvRecord &record)
                         .arg(expected));
     const auto version = parseNumberBox(cells[3]);
     if (!version || *version != TableTextFormatVersion)
-        return fail(record.row, QStringLiteral("4"),
-                    QStringLiteral("this text is of version %1; this program reads version %2.")
-                        .arg(shownCell(cells[3]), QString::number(TableTextFormatVersion)));
+        return fail(record.row, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
     for (qsizetype k = 4; k < cells.size(); ++k)
         if (!cells[k].isEmpty())
             return fail(record.row, QString::number(k + 1),
@@ -187,6 +155,128 @@ bool CsvReader::readHeader(const CsvRecord &record)
     return true;
 }
 
+bool CsvReader::readRows()
+{
+    CsvRecord record;
+    while (m_parser.next(record))
+        if (!readRow(record))
+            return false;
+    if (m_parser.failed())
+        return parserFault();
+    if (m_gathered.isEmpty())
+        return failText(
+            QStringLiteral("The text holds no formation: there is no row after the header."));
+    return true;
+}
+
+bool CsvReader::readRow(const CsvRecord &record)
+{
+    int formation = 0;
+    int lineNumber = 0;
+    LineFields fields;
+    TextLine line;
+    if (!noUnnamedCells(record) || !readPlace(record, formation, lineNumber) ||
+        !readFields(record, fields) ||
+        !readCheckedLine(
+            fields, [&record](const QString &field) { return rowPlace(record.row, field); }, line,
+            m_error))
+        return false;
+    const auto before = m_gathered.take(formation, lineNumber, line, rowPlace(record.row));
+    if (before)
+        return fail(record.row, QStringLiteral("line"),
+                    QStringLiteral("formation %1 line %2 is given twice, in %3 and here.")
+                        .arg(QString::number(formation), QString::number(lineNumber), *before));
+    return true;
+}
+
+bool CsvReader::noUnnamedCells(const CsvRecord &record)
+{
+    for (qsizetype k = 0; k < record.fields.size(); ++k) {
+        if (record.fields[k].isEmpty() || !m_header.value(k).isEmpty())
+            continue;
+        return fail(record.row, QString::number(k + 1),
+                    QStringLiteral("this cell holds %1, but its column has no name in the header.")
+                        .arg(shown(record.fields[k])));
+    }
+    return true;
+}
+
+bool CsvReader::readPlace(const CsvRecord &record, int &formation, int &lineNumber)
+{
+    const struct {
+        QString column;
+        std::optional<int> (*check)(const GivenNumber &, QString &);
+        int &number;
+    } places[] = {{QStringLiteral("formation"), formationNumber, formation},
+                  {QStringLiteral("line"), tabletext::lineNumber, lineNumber}};
+    for (const auto &place : places) {
+        std::optional<GivenNumber> given;
+        if (!number(record, place.column, given))
+            return false;
+        if (!given)
+            return fail(record.row, place.column, QStringLiteral("the cell is empty."));
+        QString error;
+        const auto whole = place.check(*given, error);
+        if (!whole)
+            return fail(record.row, place.column, error);
+        place.number = *whole;
+    }
+    return true;
+}
+
+bool CsvReader::readFields(const CsvRecord &record, LineFields &fields)
+{
+    if (const QString type = cell(record, QStringLiteral("type")); !type.isEmpty())
+        fields.type = type;
+    return readModifiers(record, fields) && readNumbers(record, fields);
+}
+
+bool CsvReader::readModifiers(const CsvRecord &record, LineFields &fields)
+{
+    for (int k = 0; k < FormationLine::ModifierCount; ++k) {
+        const QString column = modifierCaption(k);
+        const QString value = cell(record, column).trimmed();
+        if (value != QLatin1String("0") && value != QLatin1String("1"))
+            return fail(record.row, column,
+                        value.isEmpty()
+                            ? QStringLiteral("the cell is empty; write 1 (set) or 0 (not set).")
+                            : QStringLiteral("%1 is not 1 (set) or 0 (not set).")
+                                  .arg(shown(cell(record, column))));
+        fields.modifiers[k] = value == QLatin1String("1");
+    }
+    return true;
+}
+
+bool CsvReader::readNumbers(const CsvRecord &record, LineFields &fields)
+{
+    if (!number(record, QStringLiteral("typeIndex"), fields.typeIndex) ||
+        !number(record, QStringLiteral("count"), fields.count) ||
+        !number(record, QStringLiteral("byte0"), fields.byte0) ||
+        !number(record, QStringLiteral("byte3"), fields.byte3))
+        return false;
+    for (int axis = 0; axis < Axes; ++axis) {
+        if (!number(record, feetField(axis), fields.feet[axis]) ||
+            !number(record, storedField(axis), fields.stored[axis]))
+            return false;
+        if (fields.feet[axis]) // feet are read as the window reads its box
+            fields.feet[axis]->shown = shown(cell(record, feetField(axis)));
+    }
+    return true;
+}
+
+bool CsvReader::allLinesGiven()
+{
+    const auto gap = m_gathered.firstGap();
+    if (!gap)
+        return true;
+    // `where` is the place of the formation's first row.
+    return failText(gap->where +
+                    QStringLiteral(", column line: formation %1 has no line %2; a formation has "
+                                   "exactly three lines, 1, 2 and 3.")
+                        .arg(gap->formation)
+                        .arg(gap->line));
+}
+
 QString CsvReader::cell(const CsvRecord &record, const QString &column) const
 {
     const qsizetype at = m_header.indexOf(column);
@@ -206,70 +296,6 @@ bool CsvReader::number(const CsvRecord &record, const QString &column,
     return true;
 }
 
-bool CsvReader::required(const CsvRecord &record, const QString &column,
-                         std::optional<GivenNumber> &out, double low, double high,
-                         const QString &what, int &value)
-{
-    if (!number(record, column, out))
-        return false;
-    if (!out)
-        return fail(record.row, column, QStringLiteral("the cell is empty."));
-    const auto whole = wholeIn(out->value, low, high);
-    if (!whole)
-        return fail(record.row, column, QStringLiteral("%1 is not %2.").arg(out->shown, what));
-    value = *whole;
-    return true;
-}
-
-bool CsvReader::readRow(const CsvRecord &record, int &formation, int &lineNumber, TextLine &line)
-{
-    for (qsizetype k = 0; k < record.fields.size(); ++k) {
-        if (record.fields[k].isEmpty() || !m_header.value(k).isEmpty())
-            continue;
-        return fail(record.row, QString::number(k + 1),
-                    QStringLiteral("this cell holds %1, but its column has no name in the header.")
-                        .arg(shown(record.fields[k])));
-    }
-    std::optional<GivenNumber> given;
-    if (!required(record, QStringLiteral("formation"), given, 0, FormationTable::FormationCount - 1,
-                  QStringLiteral("a formation number from 0 to 30"), formation))
-        return false;
-    given.reset();
-    if (!required(record, QStringLiteral("line"), given, 1, FormationTable::LinesPerFormation,
-                  QStringLiteral("a line number from 1 to 3"), lineNumber))
-        return false;
-
-    LineFields fields;
-    if (const QString type = cell(record, QStringLiteral("type")); !type.isEmpty())
-        fields.type = type;
-    for (int k = 0; k < FormationLine::ModifierCount; ++k) {
-        const QString column = modifierCaption(k);
-        const QString value = cell(record, column).trimmed();
-        if (value != QLatin1String("0") && value != QLatin1String("1"))
-            return fail(record.row, column,
-                        value.isEmpty()
-                            ? QStringLiteral("the cell is empty; write 1 (set) or 0 (not set).")
-                            : QStringLiteral("%1 is not 1 (set) or 0 (not set).")
-                                  .arg(shown(cell(record, column))));
-        fields.modifiers[k] = value == QLatin1String("1");
-    }
-    if (!number(record, QStringLiteral("typeIndex"), fields.typeIndex) ||
-        !number(record, QStringLiteral("count"), fields.count) ||
-        !number(record, QStringLiteral("byte0"), fields.byte0) ||
-        !number(record, QStringLiteral("byte3"), fields.byte3))
-        return false;
-    for (int axis = 0; axis < Axes; ++axis) {
-        if (!number(record, feetField(axis), fields.feet[axis]) ||
-            !number(record, storedField(axis), fields.stored[axis]))
-            return false;
-        if (fields.feet[axis]) // feet are read as the window reads its box
-            fields.feet[axis]->shown = shown(cell(record, feetField(axis)));
-    }
-    return readCheckedLine(
-        fields, [&record](const QString &field) { return rowPlace(record.row, field); }, line,
-        m_error);
-}
-
 } // namespace
 
 namespace tabletext
@@ -277,7 +303,8 @@ namespace tabletext
 
 TableText readCsv(QByteArrayView text)
 {
-    return CsvReader().read(QString::fromUtf8(text));
+    const QString decoded = QString::fromUtf8(text);
+    return CsvReader(decoded).read();
 }
 
 } // namespace tabletext

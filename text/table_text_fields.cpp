@@ -1,5 +1,6 @@
 #include "table_text_fields.h"
 
+#include "formation_table.h"
 #include "line_captions.h"
 #include "line_editing.h"
 
@@ -52,6 +53,28 @@ std::optional<int> wholeIn(double value, double low, double high)
     if (!(value >= low && value <= high) || value != std::floor(value))
         return std::nullopt;
     return static_cast<int>(value);
+}
+
+std::optional<int> formationNumber(const GivenNumber &given, QString &error)
+{
+    const auto number = wholeIn(given.value, 0, FormationTable::FormationCount - 1);
+    if (!number)
+        error = QStringLiteral("%1 is not a formation number from 0 to 30.").arg(given.shown);
+    return number;
+}
+
+std::optional<int> lineNumber(const GivenNumber &given, QString &error)
+{
+    const auto number = wholeIn(given.value, 1, FormationTable::LinesPerFormation);
+    if (!number)
+        error = QStringLiteral("%1 is not a line number from 1 to 3.").arg(given.shown);
+    return number;
+}
+
+QString otherVersion(const QString &shownVersion)
+{
+    return QStringLiteral("this text is of version %1; this program reads version %2.")
+        .arg(shownVersion, QString::number(TableTextFormatVersion));
 }
 
 QString shown(QStringView text)

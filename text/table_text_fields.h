@@ -69,6 +69,14 @@ inline bool readCheckedLine(const LineFields &fields, const PlaceOf &place, Text
 // A whole number from `low` to `high`, or nothing.
 std::optional<int> wholeIn(double value, double low, double high);
 
+// The formation number (0..30) or line number (1..3) a text gives, or
+// nothing with `error` saying why it is not one.
+std::optional<int> formationNumber(const GivenNumber &given, QString &error);
+std::optional<int> lineNumber(const GivenNumber &given, QString &error);
+
+// What is said of a text of another version than this program's.
+QString otherVersion(const QString &shownVersion);
+
 // A text of the input as a message shows it: in quotes, cut after a few
 // dozen characters, control characters written as escapes.
 QString shown(QStringView text);
