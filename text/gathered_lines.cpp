@@ -23,6 +23,14 @@ std::optional<QString> GatheredLines::take(int formation, int line, const TextLi
     return std::nullopt;
 }
 
+void GatheredLines::name(int formation, const QString &name)
+{
+    Q_ASSERT(m_formations.count(formation) == 1);
+    QString &named = m_formations[formation].formation.name;
+    if (named.isEmpty())
+        named = name;
+}
+
 std::optional<GatheredLines::Gap> GatheredLines::firstGap() const
 {
     for (const auto &[number, gathered] : m_formations)

@@ -19,6 +19,9 @@ public:
     std::optional<QString> take(int formation, int line, const TextLine &read,
                                 const QString &where);
 
+    // Gives a formation taken before its name, unless it has one already.
+    void name(int formation, const QString &name);
+
     bool isEmpty() const { return m_formations.empty(); }
 
     // The first formation without all three lines: its number, the first

@@ -1,5 +1,6 @@
-// Reading the CSV form of the table: a format row, a header row that names
-// the columns, then one row per line in any order.
+// Reading the CSV form of the table: a header row that names the columns,
+// then one row per line in any order. Texts written before the header came
+// first have a format row above it.
 #include "csv.h"
 #include "formation_table.h"
 #include "gathered_lines.h"
@@ -25,13 +26,17 @@ QString shownCell(const QString &cell)
     return trimmed.size() <= 40 && !trimmed.isEmpty() ? trimmed : shown(cell);
 }
 
-// Reads a table text top-down: the head (the format row and the header),
-// then each row as one line, then whether every formation has its three
-// lines. The first fault ends the reading; m_error says where and what.
+// Reads a table text top-down: the head (the header, after the format row
+// in older texts), then each row as one line, then whether every formation
+// has its three lines. The first fault ends the reading; m_error says where
+// and what.
 class CsvReader
 {
 public:
-    explicit CsvReader(QStringView text) : m_parser(text) {}
+    explicit CsvReader(QStringView text)
+        : m_separator(csvSeparator(text)), m_parser(text, 1000, m_separator)
+    {
+    }
     TableText read();
 
 private:
@@ -40,6 +45,7 @@ private:
     bool readHeader(const CsvRecord &record);
     bool readRows();
     bool readRow(const CsvRecord &record);
+    bool readVersion(const CsvRecord &record);
     bool readPlace(const CsvRecord &record, int &formation, int &lineNumber);
     bool readFields(const CsvRecord &record, LineFields &fields);
     bool readModifiers(const CsvRecord &record, LineFields &fields);
@@ -63,11 +69,17 @@ private:
     // The parser's fault; past the header, its column is named as the header names it.
     bool parserFault();
 
+    QChar m_separator;
     CsvParser m_parser;
     QStringList m_header;
     QString m_error;
+    bool m_isTableText = true;
     GatheredLines m_gathered;
 };
+
+// A column a later form may add to say its version; this program's texts
+// leave it out.
+const QString VersionColumn = QStringLiteral("formatVersion");
 
 TableText CsvReader::read()
 {
@@ -77,6 +89,7 @@ TableText CsvReader::read()
         result.ok = true;
     } else {
         result.error = m_error;
+        result.isTableText = m_isTableText;
     }
     return result;
 }
@@ -91,14 +104,24 @@ bool CsvReader::parserFault()
 bool CsvReader::readHead()
 {
     CsvRecord record;
-    if (!m_parser.next(record))
+    if (!m_parser.next(record)) {
+        m_isTableText = m_parser.failed();
         return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
-    if (!readFormatRow(record))
-        return false;
-    if (!m_parser.next(record))
-        return m_parser.failed() ? parserFault()
-                                 : failText(QStringLiteral("The text ends after its first row; "
-                                                           "the header row is missing."));
+    }
+    if (record.fields[0] == QLatin1String("format")) {
+        if (!readFormatRow(record))
+            return false;
+        if (!m_parser.next(record))
+            return m_parser.failed() ? parserFault()
+                                     : failText(QStringLiteral("The text ends after its first "
+                                                               "row; the header row is missing."));
+    } else if (!record.fields.contains(QLatin1String("formation"))) {
+        m_isTableText = false;
+        return fail(record.row, QString(),
+                    QStringLiteral("the first row must be the header, which names the columns "
+                                   "%1; this is not a KGF formation table text.")
+                        .arg(csvHeader().join(u',')));
+    }
     return readHeader(record);
 }
 
@@ -110,11 +133,13 @@ bool CsvReader::readFormatRow(const CsvRecord &record)
                                  .arg(TableTextFormatVersion);
     if (cells.size() < 4 || cells[0] != QLatin1String("format") ||
         cells[1] != QLatin1String(TableTextFormatName) ||
-        cells[2] != QLatin1String("formatVersion"))
+        cells[2] != QLatin1String("formatVersion")) {
+        m_isTableText = false;
         return fail(record.row, QString(),
                     QStringLiteral("the first row must be %1; this is not a KGF formation table "
                                    "text.")
                         .arg(expected));
+    }
     const auto version = parseNumberBox(cells[3]);
     if (!version || *version != TableTextFormatVersion)
         return fail(record.row, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
@@ -129,7 +154,7 @@ bool CsvReader::readFormatRow(const CsvRecord &record)
 
 bool CsvReader::readHeader(const CsvRecord &record)
 {
-    const QStringList known = csvHeader();
+    const QStringList known = csvHeader() << VersionColumn;
     for (qsizetype k = 0; k < record.fields.size(); ++k) {
         const QString &name = record.fields[k];
         if (name.isEmpty())
@@ -175,8 +200,8 @@ bool CsvReader::readRow(const CsvRecord &record)
     int lineNumber = 0;
     LineFields fields;
     TextLine line;
-    if (!noUnnamedCells(record) || !readPlace(record, formation, lineNumber) ||
-        !readFields(record, fields) ||
+    if (!noUnnamedCells(record) || !readVersion(record) ||
+        !readPlace(record, formation, lineNumber) || !readFields(record, fields) ||
         !readCheckedLine(
             fields, [&record](const QString &field) { return rowPlace(record.row, field); }, line,
             m_error))
@@ -186,6 +211,17 @@ bool CsvReader::readRow(const CsvRecord &record)
         return fail(record.row, QStringLiteral("line"),
                     QStringLiteral("formation %1 line %2 is given twice, in %3 and here.")
                         .arg(QString::number(formation), QString::number(lineNumber), *before));
+    m_gathered.name(formation, formulaUnguarded(cell(record, QStringLiteral("formationName"))));
+    return true;
+}
+
+bool CsvReader::readVersion(const CsvRecord &record)
+{
+    std::optional<GivenNumber> version;
+    if (!number(record, VersionColumn, version))
+        return false;
+    if (version && version->value != TableTextFormatVersion)
+        return fail(record.row, VersionColumn, otherVersion(version->shown));
     return true;
 }
 
@@ -227,7 +263,7 @@ bool CsvReader::readPlace(const CsvRecord &record, int &formation, int &lineNumb
 bool CsvReader::readFields(const CsvRecord &record, LineFields &fields)
 {
     if (const QString type = cell(record, QStringLiteral("type")); !type.isEmpty())
-        fields.type = type;
+        fields.type = formulaUnguarded(type);
     return readModifiers(record, fields) && readNumbers(record, fields);
 }
 
@@ -289,7 +325,10 @@ bool CsvReader::number(const CsvRecord &record, const QString &column,
     const QString text = cell(record, column);
     if (text.isEmpty())
         return true;
-    const auto value = parseNumberBox(text);
+    // Where commas do not separate, a spreadsheet may write them as the
+    // decimal mark: "-53,857" is -53.857 there.
+    const bool decimalComma = m_separator != u',' && text.count(u',') == 1 && !text.contains(u'.');
+    const auto value = parseNumberBox(decimalComma ? QString(text).replace(u',', u'.') : text);
     if (!value)
         return fail(record.row, column, QStringLiteral("%1 is not a number.").arg(shown(text)));
     out = GivenNumber{*value, shownCell(text)};

@@ -223,11 +223,14 @@ bool JsonReader::readFormation(const QJsonValue &value, const QString &path)
             QStringLiteral("a formation")))
         return false;
     int number = 0;
-    std::optional<QString> name; // not used: the names belong to readorder.txt
-    return readFormationNumber(object, path, number) &&
-           string(object.value(QStringLiteral("formationName")),
-                  fieldPath(path, QStringLiteral("formationName")), name) &&
-           readLines(object, path, number);
+    std::optional<QString> name;
+    if (!readFormationNumber(object, path, number) ||
+        !string(object.value(QStringLiteral("formationName")),
+                fieldPath(path, QStringLiteral("formationName")), name) ||
+        !readLines(object, path, number))
+        return false;
+    m_gathered.name(number, name.value_or(QString()));
+    return true;
 }
 
 bool JsonReader::readFormationNumber(const QJsonObject &object, const QString &path, int &number)

@@ -54,6 +54,12 @@ QByteArray csvWithLine(const QByteArray &header, const QByteArray &line1)
            header + "\r\n4,1," + line1 + "\n4,2,0,0,0,0,0,0,0,0,0\n4,3,0,0,0,0,0,0,0,0,0\n";
 }
 
+// The same text without its first row: a CSV of today from one of older texts.
+QByteArray withoutFirstRow(const QByteArray &text)
+{
+    return text.mid(text.indexOf('\n') + 1);
+}
+
 const QByteArray Base = [] {
     QRandomGenerator random(7);
     return randomTable(random, 0);
@@ -76,6 +82,8 @@ private slots:
     void refused();
     void formatTold_data();
     void formatTold();
+    void noTableText_data();
+    void noTableText();
 };
 
 void TableTextTest::roundTrip_data()
@@ -89,9 +97,21 @@ void TableTextTest::roundTrip()
 {
     QFETCH(TextFormat, format);
     QRandomGenerator random(42);
-    const QStringList awkwardNames{QStringLiteral("Vic, wide"), QStringLiteral("\"Box\""),
-                                   QStringLiteral("two\r\nlines"), QString(),
-                                   QStringLiteral("Schwarm \u00c4")};
+    const QStringList awkwardNames{QStringLiteral("Vic, wide"),
+                                   QStringLiteral("\"Box\""),
+                                   QStringLiteral("two\r\nlines"),
+                                   QString(),
+                                   QStringLiteral("Schwarm \u00c4"),
+                                   QStringLiteral("=1+1"),
+                                   QStringLiteral("-wing"),
+                                   QStringLiteral("@home"),
+                                   QStringLiteral("+"),
+                                   QStringLiteral("\tTab"),
+                                   QStringLiteral("\rCR"),
+                                   QStringLiteral("'quoted"),
+                                   QStringLiteral("'=x"),
+                                   QStringLiteral("-5"),
+                                   QStringLiteral("a;b\tc")};
     for (int seed = 0; seed < 200; ++seed) {
         const QByteArray table = randomTable(random, seed);
         QStringList names;
@@ -102,6 +122,8 @@ void TableTextTest::roundTrip()
         QVERIFY2(read.ok, qPrintable(read.error));
         QVERIFY(coversWholeTable(read));
         QCOMPARE(applyTableText(randomTable(random, seed + 1), read), table);
+        for (const TextFormation &formation : read.formations)
+            QCOMPARE(formation.name, names[formation.formation]);
     }
 }
 
@@ -121,34 +143,43 @@ void TableTextTest::oneFormationPastesAnywhere()
 
 void TableTextTest::writtenLine_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QByteArray>("csv");
+    const QString vic = QStringLiteral("Vic, \"wide\"");
     QTest::newRow("echelon, staggered")
-        << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
+        << vic << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 4, "line": 1, "modifiers": ["Staggered"],
               "type": "Line echelon right", "typeIndex": 3, "xFeet": "100", "xStored": 2100,
               "yFeet": "-50", "yStored": -1050, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,Line echelon right,3,0,1,0,0,4,100,2100,-50,-1050,"
                       "-4.76190476190476E-02,-1,0,0");
     QTest::newRow("index without caption, all modifiers, extremes")
-        << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
+        << vic << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
         << QByteArray(R"({"byte0": 255, "byte3": 7, "count": 255, "line": 1,
               "modifiers": ["One lead", "Staggered", "Step", "Alternate"], "typeIndex": 9,
               "xFeet": "-102261126.095238", "xStored": -2147483648, "yFeet": "102261126.047619",
               "yStored": 2147483647, "zFeet": "95.2380952380952", "zStored": 2000})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,,9,1,1,1,1,255,-102261126.095238,-2147483648,"
                       "102261126.047619,2147483647,95.2380952380952,2000,255,7");
+    QTest::newRow("a name a spreadsheet would run")
+        << QStringLiteral("=HYPERLINK(\"http://x\")") << lineBytes(0, 22, 2, 0, -21, 0, -1)
+        << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 2, "line": 1, "modifiers": ["One lead"],
+              "type": "Diamond", "typeIndex": 6, "xFeet": "-1", "xStored": -21, "yFeet": "0",
+              "yStored": 0, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+        << QByteArray("5,\"'=HYPERLINK(\"\"http://x\"\")\",1,Diamond,6,1,0,0,0,2,-1,-21,0,0,"
+                      "-4.76190476190476E-02,-1,0,0");
 }
 
 void TableTextTest::writtenLine()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, json);
     QFETCH(QByteArray, csv);
     QByteArray table = Base;
     table.replace(5 * 48, 16, line);
-    const QString name = QStringLiteral("Vic, \"wide\"");
 
     const QJsonObject top = QJsonDocument::fromJson(writeFormationText(table, 5, name)).object();
     QCOMPARE(top.value(QStringLiteral("format")).toString(), QStringLiteral("KGF formation table"));
@@ -163,14 +194,12 @@ void TableTextTest::writtenLine()
     names[5] = name;
     const QList<CsvRecord> rows =
         parseCsv(QString::fromUtf8(writeTableText(table, names, TextFormat::Csv)));
-    QCOMPARE(rows.size(), 2 + 93);
-    QCOMPARE(rows[0].fields.join(u','),
-             QStringLiteral("format,KGF formation table,formatVersion,1"));
+    QCOMPARE(rows.size(), 1 + 93);
     QCOMPARE(
-        rows[1].fields.join(u','),
+        rows[0].fields.join(u','),
         QStringLiteral("formation,formationName,line,type,typeIndex,One lead,Staggered,Step,"
                        "Alternate,count,xFeet,xStored,yFeet,yStored,zFeet,zStored,byte0,byte3"));
-    QCOMPARE(csvRecord(rows[2 + 15].fields), QString::fromUtf8(csv + "\r\n"));
+    QCOMPARE(csvRecord(rows[1 + 15].fields), QString::fromUtf8(csv + "\r\n"));
 }
 
 void TableTextTest::handMade_data()
@@ -194,6 +223,19 @@ void TableTextTest::handMade_data()
         << "\xEF\xBB\xBF" +
                csvWithLine("type,xFeet,byte3", "3,0,1,0,1,200,2100,5,-21,Line echelon right,100,")
         << lineBytes(b0, 3 + 32 + 128, 200, b3, 2100, 5, -21);
+    QTest::newRow("csv header first, semicolons and decimal commas")
+        << QByteArray("formation;line;typeIndex;One lead;Staggered;Step;Alternate;count;xFeet;"
+                      "yStored;zFeet\r\n4;1;5;0;0;1;0;9;-53,857;2;0,5\r\n"
+                      "4;2;0;0;0;0;0;0;0;0;0\r\n4;3;0;0;0;0;0;0;0;0;0\r\n")
+        << lineBytes(b0, 5 + 64, 9, b3, -1131, 2, 10);
+    QTest::newRow("csv from a spreadsheet's clipboard: tabs, quoted header, point and comma")
+        << QByteArray(
+               "\"formation\"\t\"line\"\t\"type\"\t\"One lead\"\t\"Staggered\"\t\"Step\"\t"
+               "\"Alternate\"\t\"count\"\t\"xFeet\"\t\"yFeet\"\t\"zStored\"\t\"formationName\"\n"
+               "4\t1\tBomber stream\t1\t0\t0\t1\t3\t1.5\t-0,25\t-7\tVic, wide\n"
+               "4\t2\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n"
+               "4\t3\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n")
+        << lineBytes(b0, 7 + 16 + 128, 3, b3, 32, -5, -7);
 }
 
 void TableTextTest::handMade()
@@ -280,9 +322,12 @@ void TableTextTest::refused_data()
            "and 3.";
 
     const QByteArray row = "0,0,0,0,0,1,0,0,0";
-    QTest::newRow("csv not a table") << QByteArray("a,b\n")
-                                     << "row 1: the first row must be format,KGF formation table,"
-                                        "formatVersion,1; this is not a KGF formation table text.";
+    QTest::newRow("csv not a table")
+        << QByteArray("a,b\n")
+        << "row 1: the first row must be the header, which names the columns formation,"
+           "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,"
+           "xStored,yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table "
+           "text.";
     QTest::newRow("csv column missing")
         << QByteArray(csvWithLine("", row)).replace(",count,", ",")
         << "row 2: the header has no column count, which every line needs.";
@@ -303,6 +348,17 @@ void TableTextTest::refused_data()
         << QByteArray(csvWithLine("", row)).replace("4,3,", "5,3,")
         << "row 3, column line: formation 4 has no line 3; a formation has exactly three lines, "
            "1, 2 and 3.";
+    QTest::newRow("csv decimal comma where commas separate")
+        << csvWithLine("xFeet", row + ",\"1,5\"")
+        << R"(row 3, column xFeet: "1,5" is not a number.)";
+    const QByteArray semicolons = "formation;line;typeIndex;One lead;Staggered;Step;Alternate;"
+                                  "count;xStored;yStored;zStored\n";
+    QTest::newRow("csv number with two commas")
+        << semicolons + "4;1;0;0;0;0;0;1,000,5;0;0;0\n"
+        << R"(row 2, column count: "1,000,5" is not a number.)";
+    QTest::newRow("csv of a later version")
+        << withoutFirstRow(csvWithLine("formatVersion", row + ",2"))
+        << "row 2, column formatVersion: this text is of version 2; this program reads version 1.";
     QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
                                       << "row 4, column 1001: the row has more than 1000 fields.";
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
@@ -327,6 +383,7 @@ void TableTextTest::formatTold_data()
     QTest::newRow("blanks first") << QByteArray(" \r\n\t{") << TextFormat::Json;
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF{") << TextFormat::Json;
     QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
+    QTest::newRow("csv header first") << QByteArray("formation,line,{") << TextFormat::Csv;
     QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
 }
 
@@ -335,6 +392,29 @@ void TableTextTest::formatTold()
     QFETCH(QByteArray, text);
     QFETCH(TextFormat, format);
     QCOMPARE(detectTextFormat(text), format);
+}
+
+void TableTextTest::noTableText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("isTableText");
+    QTest::newRow("prose") << QByteArray("Try the diamond!") << false;
+    QTest::newRow("another program's csv") << QByteArray("name;count\nVic;3\n") << false;
+    QTest::newRow("another form's first row")
+        << QByteArray("format,Mission,formatVersion,1\n") << false;
+    QTest::newRow("header with a typo") << QByteArray("formation,lien\n1,1\n") << true;
+    QTest::newRow("older text, no header")
+        << QByteArray("format,KGF formation table,formatVersion,1\n") << true;
+    QTest::newRow("json of another kind") << QByteArray(R"({"a": 1})") << true;
+}
+
+void TableTextTest::noTableText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, isTableText);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.isTableText, isTableText);
 }
 
 QTEST_GUILESS_MAIN(TableTextTest)
