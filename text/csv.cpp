@@ -24,6 +24,7 @@ bool CsvParser::fail(const CsvRecord &record, const QString &error)
     m_errorRow = record.row;
     m_errorField = int(record.fields.size()) + 1;
     m_error = error;
+    m_faulty = record;
     m_at = m_text.size(); // nothing more is read
     return false;
 }

@@ -32,6 +32,8 @@ public:
     int errorRow() const { return m_errorRow; } // 1-based record and field of the fault
     int errorField() const { return m_errorField; }
     QString error() const { return m_error; } // what is wrong there, in plain words
+    // The record at fault, with the fields read before the fault.
+    const CsvRecord &faultyRecord() const { return m_faulty; }
 
 private:
     bool fail(const CsvRecord &record, const QString &error);
@@ -44,6 +46,7 @@ private:
     int m_errorRow = 0;
     int m_errorField = 0;
     QString m_error;
+    CsvRecord m_faulty;
 };
 
 // All the records of a short text; empty when it has a fault.

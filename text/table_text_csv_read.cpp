@@ -56,11 +56,14 @@ private:
     // The cell of a column in a row; empty when the column or the cell is not there.
     QString cell(const CsvRecord &record, const QString &column) const;
     bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
-    bool fail(int row, const QString &column, const QString &what)
+    bool fail(const CsvRecord &record, const QString &column, const QString &what)
     {
-        m_error = rowPlace(row, column) + QStringLiteral(": ") + what;
+        m_error = place(record, column) + QStringLiteral(": ") + what;
         return false;
     }
+    // The row and column, after the formation and line of the row where its cells give them.
+    QString place(const CsvRecord &record, const QString &column) const;
+    std::optional<double> numberIn(const QString &cell) const;
     bool failText(const QString &what)
     {
         m_error = what;
@@ -97,7 +100,8 @@ TableText CsvReader::read()
 bool CsvReader::parserFault()
 {
     const QString name = m_header.value(m_parser.errorField() - 1);
-    return fail(m_parser.errorRow(), name.isEmpty() ? QString::number(m_parser.errorField()) : name,
+    return fail(m_parser.faultyRecord(),
+                name.isEmpty() ? QString::number(m_parser.errorField()) : name,
                 m_parser.error() + u'.');
 }
 
@@ -117,7 +121,7 @@ bool CsvReader::readHead()
                                                                "row; the header row is missing."));
     } else if (!record.fields.contains(QLatin1String("formation"))) {
         m_isTableText = false;
-        return fail(record.row, QString(),
+        return fail(record, QString(),
                     QStringLiteral("the first row must be the header, which names the columns "
                                    "%1; this is not a KGF formation table text.")
                         .arg(csvHeader().join(u',')));
@@ -135,17 +139,17 @@ bool CsvReader::readFormatRow(const CsvRecord &record)
         cells[1] != QLatin1String(TableTextFormatName) ||
         cells[2] != QLatin1String("formatVersion")) {
         m_isTableText = false;
-        return fail(record.row, QString(),
+        return fail(record, QString(),
                     QStringLiteral("the first row must be %1; this is not a KGF formation table "
                                    "text.")
                         .arg(expected));
     }
     const auto version = parseNumberBox(cells[3]);
     if (!version || *version != TableTextFormatVersion)
-        return fail(record.row, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
+        return fail(record, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
     for (qsizetype k = 4; k < cells.size(); ++k)
         if (!cells[k].isEmpty())
-            return fail(record.row, QString::number(k + 1),
+            return fail(record, QString::number(k + 1),
                         QStringLiteral("the first row ends after the version, but this cell holds "
                                        "%1.")
                             .arg(shown(cells[k])));
@@ -160,11 +164,11 @@ bool CsvReader::readHeader(const CsvRecord &record)
         if (name.isEmpty())
             continue; // a spreadsheet may carry empty columns along
         if (!known.contains(name))
-            return fail(record.row, QString::number(k + 1),
+            return fail(record, QString::number(k + 1),
                         QStringLiteral("%1 is not a column name; the columns are %2.")
                             .arg(shown(name), known.join(QStringLiteral(", "))));
         if (record.fields.indexOf(name) != k)
-            return fail(record.row, QString::number(k + 1),
+            return fail(record, QString::number(k + 1),
                         QStringLiteral("the column %1 is there twice.").arg(name));
     }
     m_header = record.fields;
@@ -175,7 +179,7 @@ bool CsvReader::readHeader(const CsvRecord &record)
     for (const QString &name : needed)
         if (!m_header.contains(name))
             return fail(
-                record.row, QString(),
+                record, QString(),
                 QStringLiteral("the header has no column %1, which every line needs.").arg(name));
     return true;
 }
@@ -203,14 +207,13 @@ bool CsvReader::readRow(const CsvRecord &record)
     if (!noUnnamedCells(record) || !readVersion(record) ||
         !readPlace(record, formation, lineNumber) || !readFields(record, fields) ||
         !readCheckedLine(
-            fields, [&record](const QString &field) { return rowPlace(record.row, field); }, line,
+            fields, [this, &record](const QString &field) { return place(record, field); }, line,
             m_error))
         return false;
     const auto before = m_gathered.take(formation, lineNumber, line, rowPlace(record.row));
     if (before)
-        return fail(record.row, QStringLiteral("line"),
-                    QStringLiteral("formation %1 line %2 is given twice, in %3 and here.")
-                        .arg(QString::number(formation), QString::number(lineNumber), *before));
+        return fail(record, QStringLiteral("line"),
+                    QStringLiteral("this line is given twice, in %1 and here.").arg(*before));
     m_gathered.name(formation, formulaUnguarded(cell(record, QStringLiteral("formationName"))));
     return true;
 }
@@ -221,7 +224,7 @@ bool CsvReader::readVersion(const CsvRecord &record)
     if (!number(record, VersionColumn, version))
         return false;
     if (version && version->value != TableTextFormatVersion)
-        return fail(record.row, VersionColumn, otherVersion(version->shown));
+        return fail(record, VersionColumn, otherVersion(version->shown));
     return true;
 }
 
@@ -230,7 +233,7 @@ bool CsvReader::noUnnamedCells(const CsvRecord &record)
     for (qsizetype k = 0; k < record.fields.size(); ++k) {
         if (record.fields[k].isEmpty() || !m_header.value(k).isEmpty())
             continue;
-        return fail(record.row, QString::number(k + 1),
+        return fail(record, QString::number(k + 1),
                     QStringLiteral("this cell holds %1, but its column has no name in the header.")
                         .arg(shown(record.fields[k])));
     }
@@ -250,11 +253,11 @@ bool CsvReader::readPlace(const CsvRecord &record, int &formation, int &lineNumb
         if (!number(record, place.column, given))
             return false;
         if (!given)
-            return fail(record.row, place.column, QStringLiteral("the cell is empty."));
+            return fail(record, place.column, QStringLiteral("the cell is empty."));
         QString error;
         const auto whole = place.check(*given, error);
         if (!whole)
-            return fail(record.row, place.column, error);
+            return fail(record, place.column, error);
         place.number = *whole;
     }
     return true;
@@ -273,7 +276,7 @@ bool CsvReader::readModifiers(const CsvRecord &record, LineFields &fields)
         const QString column = modifierCaption(k);
         const QString value = cell(record, column).trimmed();
         if (value != QLatin1String("0") && value != QLatin1String("1"))
-            return fail(record.row, column,
+            return fail(record, column,
                         value.isEmpty()
                             ? QStringLiteral("the cell is empty; write 1 (set) or 0 (not set).")
                             : QStringLiteral("%1 is not 1 (set) or 0 (not set).")
@@ -305,12 +308,10 @@ bool CsvReader::allLinesGiven()
     const auto gap = m_gathered.firstGap();
     if (!gap)
         return true;
-    // `where` is the place of the formation's first row.
-    return failText(gap->where +
-                    QStringLiteral(", column line: formation %1 has no line %2; a formation has "
-                                   "exactly three lines, 1, 2 and 3.")
-                        .arg(gap->formation)
-                        .arg(gap->line));
+    return failText(
+        QStringLiteral("formation %1 (%2): line %3 is missing; a formation has "
+                       "exactly three lines, 1, 2 and 3.")
+            .arg(QString::number(gap->formation), gap->where, QString::number(gap->line)));
 }
 
 QString CsvReader::cell(const CsvRecord &record, const QString &column) const
@@ -325,14 +326,35 @@ bool CsvReader::number(const CsvRecord &record, const QString &column,
     const QString text = cell(record, column);
     if (text.isEmpty())
         return true;
-    // Where commas do not separate, a spreadsheet may write them as the
-    // decimal mark: "-53,857" is -53.857 there.
-    const bool decimalComma = m_separator != u',' && text.count(u',') == 1 && !text.contains(u'.');
-    const auto value = parseNumberBox(decimalComma ? QString(text).replace(u',', u'.') : text);
+    const auto value = numberIn(text);
     if (!value)
-        return fail(record.row, column, QStringLiteral("%1 is not a number.").arg(shown(text)));
+        return fail(record, column, QStringLiteral("%1 is not a number.").arg(shown(text)));
     out = GivenNumber{*value, shownCell(text)};
     return true;
+}
+
+std::optional<double> CsvReader::numberIn(const QString &cell) const
+{
+    // Where commas do not separate, a spreadsheet may write them as the
+    // decimal mark: "-53,857" is -53.857 there.
+    const bool decimalComma = m_separator != u',' && cell.count(u',') == 1 && !cell.contains(u'.');
+    return parseNumberBox(decimalComma ? QString(cell).replace(u',', u'.') : cell);
+}
+
+QString CsvReader::place(const CsvRecord &record, const QString &column) const
+{
+    const QString row = rowPlace(record.row, column);
+    const auto formation = numberIn(cell(record, QStringLiteral("formation")));
+    const auto line = numberIn(cell(record, QStringLiteral("line")));
+    QString unused;
+    const auto formationGiven =
+        formation ? formationNumber(GivenNumber{*formation, QString()}, unused) : std::nullopt;
+    if (!formationGiven)
+        return row;
+    const auto lineGiven = line ? lineNumber(GivenNumber{*line, QString()}, unused) : std::nullopt;
+    return QStringLiteral("formation %1%2 (%3)")
+        .arg(QString::number(*formationGiven),
+             lineGiven ? QStringLiteral(", line %1").arg(*lineGiven) : QString(), row);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "formation_table.h"
 #include "line_captions.h"
 #include "line_editing.h"
+#include "number_text.h"
 
 #include <cmath>
 #include <limits>
@@ -173,9 +174,11 @@ LineCheck checkLine(const LineFields &fields, const PlaceOf &place)
                                 .arg(stored->shown));
             if (fromFeet && *fromFeet != qint32(value))
                 return fail(feetField(axis),
-                            QStringLiteral("%1 feet is stored as %2, but %3 is %4.")
+                            QStringLiteral("%1 feet is stored as %2, but %3 is %4, which is %5 "
+                                           "feet; change %6 or %3 so that they agree, or delete "
+                                           "one of them.")
                                 .arg(feet->shown, QString::number(*fromFeet), storedField(axis),
-                                     stored->shown));
+                                     stored->shown, formatFeet(qint32(value)), feetField(axis)));
             fromFeet = qint32(value);
         }
         if (!fromFeet)

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSet>
 #include <optional>
 
@@ -89,6 +90,37 @@ std::optional<QString> keyGivenTwice(QByteArrayView text)
     return std::nullopt;
 }
 
+std::optional<int> wholeNumber(const QJsonValue &value, int low, int high)
+{
+    return value.isDouble() ? wholeIn(value.toDouble(), low, high) : std::nullopt;
+}
+
+// Where a path points, for a person: the formation and line as the window
+// numbers them, where the text gives them, with the path beside them. A
+// text may hold some formations only, so formations[i] is not formation i.
+QString placeOf(const QJsonObject &top, const QString &path)
+{
+    static const QRegularExpression indices(
+        QStringLiteral(R"(^formations\[(\d+)\](?:\.lines\[(\d+)\])?)"));
+    const QRegularExpressionMatch match = indices.match(path);
+    if (!match.hasMatch())
+        return path;
+    const QJsonObject formation =
+        top.value(QStringLiteral("formations"))[match.captured(1).toInt()].toObject();
+    const auto number = wholeNumber(formation.value(QStringLiteral("formation")), 0,
+                                    FormationTable::FormationCount - 1);
+    if (!number)
+        return path;
+    QString named = QStringLiteral("formation %1").arg(*number);
+    if (match.hasCaptured(2)) {
+        const QJsonValue line = formation.value(QStringLiteral("lines"))[match.captured(2).toInt()];
+        if (const auto lineNumber =
+                wholeNumber(line[QStringLiteral("line")], 1, FormationTable::LinesPerFormation))
+            named += QStringLiteral(", line %1").arg(*lineNumber);
+    }
+    return QStringLiteral("%1 (`%2`)").arg(named, path);
+}
+
 QString typeName(const QJsonValue &value)
 {
     switch (value.type()) {
@@ -113,7 +145,8 @@ QString typeName(const QJsonValue &value)
 class JsonReader
 {
 public:
-    TableText read(const QJsonObject &top);
+    explicit JsonReader(const QJsonObject &top) : m_top(top) {}
+    TableText read();
 
 private:
     bool readHead(const QJsonObject &top);
@@ -134,7 +167,7 @@ private:
                        const QString &what);
     bool fail(const QString &path, const QString &what)
     {
-        m_error = path.isEmpty() ? what : path + QStringLiteral(": ") + what;
+        m_error = path.isEmpty() ? what : placeOf(m_top, path) + QStringLiteral(": ") + what;
         return false;
     }
 
@@ -145,6 +178,7 @@ private:
         return result;
     }
 
+    const QJsonObject m_top;
     QString m_error;
     QString m_pathOf[FormationTable::FormationCount]; // where each formation was given
     GatheredLines m_gathered;
@@ -155,11 +189,11 @@ QString fieldPath(const QString &path, const QString &field)
     return field.isEmpty() ? path : path + u'.' + field;
 }
 
-TableText JsonReader::read(const QJsonObject &top)
+TableText JsonReader::read()
 {
     TableText result;
     QJsonArray list;
-    if (!readHead(top) || !findFormations(top, list))
+    if (!readHead(m_top) || !findFormations(m_top, list))
         return failed();
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (!readFormation(list[i], QStringLiteral("formations[%1]").arg(i)))
@@ -248,8 +282,8 @@ bool JsonReader::readFormationNumber(const QJsonObject &object, const QString &p
     number = *whole;
     QString &first = m_pathOf[number];
     if (!first.isEmpty())
-        return fail(numberPath, QStringLiteral("formation %1 is given twice, here and in %2.")
-                                    .arg(QString::number(number), first));
+        return fail(numberPath,
+                    QStringLiteral("this formation is given twice, here and in `%1`.").arg(first));
     first = path;
     return true;
 }
@@ -273,9 +307,9 @@ bool JsonReader::readLines(const QJsonObject &object, const QString &path, int f
         int lineNumber = 0;
         if (!readLine(array[i], linePath, line, lineNumber))
             return false;
-        if (m_gathered.take(formation, lineNumber, line, linePath))
+        if (const auto before = m_gathered.take(formation, lineNumber, line, linePath))
             return fail(fieldPath(linePath, QStringLiteral("line")),
-                        QStringLiteral("line %1 is given twice.").arg(lineNumber));
+                        QStringLiteral("this line is given twice, here and in `%1`.").arg(*before));
     }
     return true;
 }
@@ -307,7 +341,9 @@ bool JsonReader::readLine(const QJsonValue &value, const QString &path, TextLine
         !readModifiers(object, path, fields) || !readOffsets(object, path, fields))
         return false;
     return readCheckedLine(
-        fields, [&path](const QString &field) { return fieldPath(path, field); }, line, m_error);
+        fields,
+        [this, &path](const QString &field) { return placeOf(m_top, fieldPath(path, field)); },
+        line, m_error);
 }
 
 bool JsonReader::readLineNumber(const QJsonObject &object, const QString &path, int &lineNumber)
@@ -431,10 +467,11 @@ TableText readJson(QByteArrayView text)
         return result;
     }
     if (const auto twice = keyGivenTwice(text)) {
-        result.error = QStringLiteral("%1: this field is given twice.").arg(*twice);
+        result.error = QStringLiteral("%1: this field is given twice.")
+                           .arg(placeOf(document.object(), *twice));
         return result;
     }
-    return JsonReader().read(document.object());
+    return JsonReader(document.object()).read();
 }
 
 } // namespace tabletext

@@ -259,7 +259,11 @@ void TableTextTest::refused_data()
     QTest::addColumn<QString>("error");
     const QByteArray good = R"("typeIndex": 0, "modifiers": [], "count": 1, "xStored": 0,
                                "yStored": 0, "zStored": 0)";
-    const QString l = QStringLiteral("formations[0].lines[0]");
+    // Formation 4 is the first of the text's list.
+    auto line1 = [](const char *field, const QString &what) {
+        return QStringLiteral("formation 4, line 1 (`formations[0].lines[0]%1`): %2")
+            .arg(QLatin1String(field), what);
+    };
     QTest::newRow("not json") << QByteArray("{\n}\nx")
                               << "line 3, column 1: this is not valid JSON (garbage at the end "
                                  "of the document).";
@@ -272,54 +276,67 @@ void TableTextTest::refused_data()
     QTest::newRow("no formation")
         << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1, "formations": []})")
         << "formations: the list is empty; give at least one formation.";
-    QTest::newRow("typo in a key") << jsonWithLine(good + R"(, "cuont": 1)")
-                                   << l + R"(: "cuont" is not a field of a line; the fields are )"
-                                          "byte0, byte3, count, line, modifiers, type, typeIndex, "
-                                          "xFeet, xStored, yFeet, yStored, zFeet, zStored.";
+    QTest::newRow("typo in a key")
+        << jsonWithLine(good + R"(, "cuont": 1)")
+        << line1("", R"("cuont" is not a field of a line; the fields are byte0, byte3, )"
+                     "count, line, modifiers, type, typeIndex, xFeet, "
+                     "xStored, yFeet, yStored, zFeet, zStored.");
     QTest::newRow("count out of range")
         << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": 256"))
-        << l + ".count: 256 is not a number of aircraft from 0 to 255.";
+        << line1(".count", "256 is not a number of aircraft from 0 to 255.");
     QTest::newRow("count in quotes")
         << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": \"1\""))
-        << l + R"(.count: "1" is not a number; write it without quotes.)";
+        << line1(".count", R"("1" is not a number; write it without quotes.)");
     QTest::newRow("unknown caption")
         << jsonWithLine(good + R"(, "type": "Line astern")")
-        << l + R"(.type: "Line astern" is not a type; the types are "Line Astern", "Line abreast )"
-               R"(right", "Line abreast left", "Line echelon right", "Line echelon left", )"
-               R"("Inverted V", "Diamond", "Bomber stream".)";
+        << line1(".type", R"("Line astern" is not a type; the types are "Line Astern", "Line )"
+                          R"(abreast right", "Line abreast left", "Line echelon right", "Line )"
+                          R"(echelon left", "Inverted V", "Diamond", "Bomber stream".)");
     QTest::newRow("caption and index disagree")
         << jsonWithLine(good + R"(, "type": "Diamond")")
-        << l + R"(.typeIndex: 0 does not agree with type "Diamond", which is type index 6.)";
+        << line1(".typeIndex", R"(0 does not agree with type "Diamond", which is type index 6.)");
     QTest::newRow("modifier twice")
         << jsonWithLine(QByteArray(good).replace("[]", R"(["Step", "Step"])"))
-        << l + R"(.modifiers[1]: "Step" is given twice.)";
+        << line1(".modifiers[1]", R"("Step" is given twice.)");
     QTest::newRow("feet and stored disagree")
         << jsonWithLine(good + R"(, "yFeet": "-4.76190476190476E-02")")
-        << l + R"(.yFeet: "-4.76190476190476E-02" feet is stored as -1, but yStored is 0.)";
+        << line1(".yFeet", R"("-4.76190476190476E-02" feet is stored as -1, but yStored is 0, )"
+                           "which is 0 feet; change yFeet or yStored so that they agree, or "
+                           "delete one of them.");
     QTest::newRow("feet beyond the table")
         << jsonWithLine(QByteArray(good).replace("\"xStored\": 0", "\"xFeet\": \"102261127\""))
-        << l + R"(.xFeet: "102261127" feet is more than what the table can hold (from )"
-               "-102,261,126 to 102,261,126 feet).";
+        << line1(".xFeet", R"("102261127" feet is more than what the table can hold (from )"
+                           "-102,261,126 to 102,261,126 feet).");
     QTest::newRow("stored beyond 32 bits")
         << jsonWithLine(QByteArray(good).replace("\"zStored\": 0", "\"zStored\": 2147483648"))
-        << l + ".zStored: 2147483648 is not a whole number from -2,147,483,648 to 2,147,483,647.";
+        << line1(".zStored",
+                 "2147483648 is not a whole number from -2,147,483,648 to 2,147,483,647.");
     QTest::newRow("offset missing")
         << jsonWithLine(QByteArray(good).replace(", \"xStored\": 0", ""))
-        << l + ": the X offset is missing: give xFeet, xStored or both.";
+        << line1("", "the X offset is missing: give xFeet, xStored or both.");
     QTest::newRow("carried byte out of range")
         << jsonWithLine(good + R"(, "byte3": -1)")
-        << l + ".byte3: -1 is not a byte value from 0 to 255.";
+        << line1(".byte3", "-1 is not a byte value from 0 to 255.");
     QTest::newRow("formation twice")
         << QByteArray(jsonWithLine(good)).replace("]}]}", "]}, {\"formation\": 4}]}")
-        << "formations[1].formation: formation 4 is given twice, here and in formations[0].";
+        << "formation 4 (`formations[1].formation`): this formation is given twice, here and in "
+           "`formations[0]`.";
     QTest::newRow("line twice")
         << QByteArray(jsonWithLine(good)).replace("\"line\": 3", "\"line\": 2")
-        << "formations[0].lines[2].line: line 2 is given twice.";
-    QTest::newRow("two lines")
-        << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1,
+        << "formation 4, line 2 (`formations[0].lines[2].line`): this line is given twice, here "
+           "and "
+           "in `formations[0].lines[1]`.";
+    QTest::newRow("key twice") << jsonWithLine(good + R"(, "count": 2)")
+                               << line1(".count", "this field is given twice.");
+    QTest::newRow("formation number out of range")
+        << QByteArray(jsonWithLine(good)).replace("\"formation\": 4", "\"formation\": 31")
+        << "formations[0].formation: 31 is not a formation number from 0 to 30.";
+    QTest::newRow("two lines") << QByteArray(
+                                      R"({"format": "KGF formation table", "formatVersion": 1,
                           "formations": [{"formation": 30, "lines": [{}, {}]}]})")
-        << "formations[0].lines: there are 2 lines; a formation has exactly three, lines 1, 2 "
-           "and 3.";
+                               << "formation 30 (`formations[0].lines`): there are 2 lines; a "
+                                  "formation has exactly three, "
+                                  "lines 1, 2 and 3.";
 
     const QByteArray row = "0,0,0,0,0,1,0,0,0";
     QTest::newRow("csv not a table")
@@ -333,32 +350,41 @@ void TableTextTest::refused_data()
         << "row 2: the header has no column count, which every line needs.";
     QTest::newRow("csv count out of range")
         << QByteArray(csvWithLine("", row)).replace("4,1,0,0,0,0,0,1,", "4,1,0,0,0,0,0,300,")
-        << "row 3, column count: 300 is not a number of aircraft from 0 to 255.";
+        << "formation 4, line 1 (row 3, column count): 300 is not a number of aircraft from 0 to "
+           "255.";
     QTest::newRow("csv modifier not 0 or 1")
         << csvWithLine("", "0,0,yes,0,0,1,0,0,0")
-        << R"(row 3, column Staggered: "yes" is not 1 (set) or 0 (not set).)";
+        << R"(formation 4, line 1 (row 3, column Staggered): "yes" is not 1 (set) or 0 (not set).)";
     QTest::newRow("csv feet and stored disagree")
         << csvWithLine("xFeet", row + ",1")
-        << R"(row 3, column xFeet: "1" feet is stored as 21, )"
-           "but xStored is 0.";
+        << R"(formation 4, line 1 (row 3, column xFeet): "1" feet is stored as 21, but xStored is 0, )"
+           "which is 0 feet; change xFeet or xStored so that they agree, or delete one of them.";
     QTest::newRow("csv stray quote") << csvWithLine("", "0,0,0,0,0,1,0,0\"1,0")
-                                     << "row 3, column yStored: a quote is inside a field that "
-                                        "does not start with one.";
+                                     << "formation 4, line 1 (row 3, column yStored): a quote is "
+                                        "inside a field that does not start with one.";
     QTest::newRow("csv line missing")
         << QByteArray(csvWithLine("", row)).replace("4,3,", "5,3,")
-        << "row 3, column line: formation 4 has no line 3; a formation has exactly three lines, "
-           "1, 2 and 3.";
+        << "formation 4 (row 3): line 3 is missing; a formation has exactly three lines, 1, 2 and "
+           "3.";
+    QTest::newRow("csv line twice")
+        << QByteArray(csvWithLine("", row)).replace("4,3,", "4,1,")
+        << "formation 4, line 1 (row 5, column line): this line is given twice, in row 3 and "
+           "here.";
+    QTest::newRow("csv line out of range")
+        << QByteArray(csvWithLine("", row)).replace("4,3,", "4,4,")
+        << "formation 4 (row 5, column line): 4 is not a line number from 1 to 3.";
     QTest::newRow("csv decimal comma where commas separate")
         << csvWithLine("xFeet", row + ",\"1,5\"")
-        << R"(row 3, column xFeet: "1,5" is not a number.)";
+        << R"(formation 4, line 1 (row 3, column xFeet): "1,5" is not a number.)";
     const QByteArray semicolons = "formation;line;typeIndex;One lead;Staggered;Step;Alternate;"
                                   "count;xStored;yStored;zStored\n";
     QTest::newRow("csv number with two commas")
         << semicolons + "4;1;0;0;0;0;0;1,000,5;0;0;0\n"
-        << R"(row 2, column count: "1,000,5" is not a number.)";
+        << R"(formation 4, line 1 (row 2, column count): "1,000,5" is not a number.)";
     QTest::newRow("csv of a later version")
         << withoutFirstRow(csvWithLine("formatVersion", row + ",2"))
-        << "row 2, column formatVersion: this text is of version 2; this program reads version 1.";
+        << "formation 4, line 1 (row 2, column formatVersion): this text is of version 2; this "
+           "program reads version 1.";
     QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
                                       << "row 4, column 1001: the row has more than 1000 fields.";
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
