@@ -56,14 +56,15 @@ private:
     // The cell of a column in a row; empty when the column or the cell is not there.
     QString cell(const CsvRecord &record, const QString &column) const;
     bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
+    std::optional<double> numberIn(const QString &cell) const;
+
+    // The row and column, after the formation and line of the row where its cells give them.
+    QString place(const CsvRecord &record, const QString &column) const;
     bool fail(const CsvRecord &record, const QString &column, const QString &what)
     {
         m_error = place(record, column) + QStringLiteral(": ") + what;
         return false;
     }
-    // The row and column, after the formation and line of the row where its cells give them.
-    QString place(const CsvRecord &record, const QString &column) const;
-    std::optional<double> numberIn(const QString &cell) const;
     bool failText(const QString &what)
     {
         m_error = what;
@@ -108,8 +109,8 @@ bool CsvReader::parserFault()
 bool CsvReader::readHead()
 {
     CsvRecord record;
-    if (!m_parser.next(record)) {
-        m_isTableText = m_parser.failed();
+    if (!m_parser.next(record)) { // a first row that does not parse is no header either
+        m_isTableText = false;
         return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
     }
     if (record.fields[0] == QLatin1String("format")) {

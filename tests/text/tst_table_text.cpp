@@ -425,6 +425,7 @@ void TableTextTest::noTableText_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("isTableText");
     QTest::newRow("prose") << QByteArray("Try the diamond!") << false;
+    QTest::newRow("prose with a quote") << QByteArray("Try the \"diamond\"!") << false;
     QTest::newRow("another program's csv") << QByteArray("name;count\nVic;3\n") << false;
     QTest::newRow("another form's first row")
         << QByteArray("format,Mission,formatVersion,1\n") << false;
