@@ -19,11 +19,12 @@ QString rowPlace(int row, const QString &column = QString())
                             : QStringLiteral("row %1, column %2").arg(QString::number(row), column);
 }
 
-// A number cell as a message shows it: as written, unless it is long.
+// A number cell as a message shows it: as written, unless it is long or
+// holds a line break or another control character.
 QString shownCell(const QString &cell)
 {
     const QString trimmed = cell.trimmed();
-    return trimmed.size() <= 40 && !trimmed.isEmpty() ? trimmed : shown(cell);
+    return trimmed.size() <= 40 && !trimmed.isEmpty() && printable(trimmed) ? trimmed : shown(cell);
 }
 
 // Reads a table text top-down: the head (the header, after the format row

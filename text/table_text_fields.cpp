@@ -5,6 +5,7 @@
 #include "line_editing.h"
 #include "number_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -97,6 +98,11 @@ QString shown(QStringView text)
     if (text.size() > Longest)
         result += QStringLiteral("...");
     return result + u'"';
+}
+
+bool printable(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
 }
 
 QString shownNumber(double value)

@@ -81,6 +81,10 @@ QString otherVersion(const QString &shownVersion);
 // dozen characters, control characters written as escapes.
 QString shown(QStringView text);
 
+// Whether a text can stand in a one-line message as it is: no control
+// characters, no line breaks.
+bool printable(QStringView text);
+
 // A number as a message shows it: whole numbers without a point.
 QString shownNumber(double value);
 

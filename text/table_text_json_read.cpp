@@ -42,14 +42,16 @@ std::optional<QString> keyGivenTwice(QByteArrayView text)
         bool atKey = true; // in an object: the next string is a key
     };
     QList<Container> open;
-    auto pathTo = [&open](const QString &last) {
+    // A key with a line break in it would break the message's line.
+    auto named = [](const QString &key) { return printable(key) ? key : shown(key); };
+    auto pathTo = [&open, &named](const QString &last) {
         QString path;
         for (qsizetype i = 1; i < open.size(); ++i) { // the outermost object has no name
             const Container &outer = open[i - 1];
-            path += outer.object ? (path.isEmpty() ? outer.key : u'.' + outer.key)
+            path += outer.object ? (path.isEmpty() ? named(outer.key) : u'.' + named(outer.key))
                                  : QStringLiteral("[%1]").arg(outer.index);
         }
-        return path.isEmpty() ? last : path + u'.' + last;
+        return path.isEmpty() ? named(last) : path + u'.' + named(last);
     };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
