@@ -64,5 +64,5 @@ QString csvRecord(const QStringList &fields);
 // gets an apostrophe in front, so that a spreadsheet shows it as text; so
 // does a cell that starts with an apostrophe, so that the guard reads back.
 QString formulaGuarded(const QString &cell);
-// The cell as it was before formulaGuarded.
+// The cell that formulaGuarded was given.
 QString formulaUnguarded(const QString &cell);
