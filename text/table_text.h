@@ -19,8 +19,9 @@
 //
 // Reading takes texts from anywhere (files from forums, the clipboard), so
 // it checks all of a text before it gives anything back, and every message
-// names the place: a JSON path such as formations[3].lines[1].count, or a
-// CSV row and column.
+// names the place: the formation and line as the window numbers them, where
+// the text gives them, beside a JSON path such as
+// formations[0].lines[1].count or a CSV row and column.
 
 enum class TextFormat { Json, Csv };
 
