@@ -56,6 +56,11 @@ struct TableText {
 // is "{", CSV otherwise.
 TextFormat detectTextFormat(QByteArrayView text);
 
+// Whether the first bytes of a text (a few KiB are enough) begin as a table
+// text does, after a UTF-8 byte order mark and blanks: with "{", or with a
+// CSV first row that is the header or the format row of older texts.
+bool beginsAsTableText(QByteArrayView head);
+
 TableText readTableText(QByteArrayView text, TextFormat format);
 inline TableText readTableText(QByteArrayView text)
 {

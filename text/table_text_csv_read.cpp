@@ -114,14 +114,15 @@ bool CsvReader::readHead()
         m_isTableText = false;
         return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
     }
-    if (record.fields[0] == QLatin1String("format")) {
+    const FirstRow first = firstRowOf(record.fields);
+    if (first == FirstRow::FormatRow) {
         if (!readFormatRow(record))
             return false;
         if (!m_parser.next(record))
             return m_parser.failed() ? parserFault()
                                      : failText(QStringLiteral("The text ends after its first "
                                                                "row; the header row is missing."));
-    } else if (!record.fields.contains(QLatin1String("formation"))) {
+    } else if (first == FirstRow::Other) {
         m_isTableText = false;
         return fail(record, QString(),
                     QStringLiteral("the first row must be the header, which names the columns "

@@ -73,6 +73,13 @@ std::optional<int> lineNumber(const GivenNumber &given, QString &error)
     return number;
 }
 
+FirstRow firstRowOf(const QStringList &cells)
+{
+    if (cells.value(0) == QLatin1String("format"))
+        return FirstRow::FormatRow;
+    return cells.contains(QLatin1String("formation")) ? FirstRow::Header : FirstRow::Other;
+}
+
 QString otherVersion(const QString &shownVersion)
 {
     return QStringLiteral("this text is of version %1; this program reads version %2.")

@@ -74,6 +74,11 @@ std::optional<int> wholeIn(double value, double low, double high);
 std::optional<int> formationNumber(const GivenNumber &given, QString &error);
 std::optional<int> lineNumber(const GivenNumber &given, QString &error);
 
+// What the first row of a CSV text is: the header (it names the column
+// "formation"), the format row of older texts ("format" first), or neither.
+enum class FirstRow { Header, FormatRow, Other };
+FirstRow firstRowOf(const QStringList &cells);
+
 // What is said of a text of another version than this program's.
 QString otherVersion(const QString &shownVersion);
 

@@ -84,6 +84,8 @@ private slots:
     void formatTold();
     void noTableText_data();
     void noTableText();
+    void beginsAsTableText_data();
+    void beginsAsTableText();
 };
 
 void TableTextTest::roundTrip_data()
@@ -442,6 +444,30 @@ void TableTextTest::noTableText()
     const TableText read = readTableText(text);
     QVERIFY(!read.ok);
     QCOMPARE(read.isTableText, isTableText);
+}
+
+void TableTextTest::beginsAsTableText_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("begins");
+    const QByteArray csv = writeTableText(Base, {}, TextFormat::Csv);
+    QTest::newRow("csv as written, cut") << csv.left(200) << true;
+    QTest::newRow("json as written, after blanks")
+        << "\r\n " + writeTableText(Base, {}, TextFormat::Json).left(10) << true;
+    QTest::newRow("older csv, byte order mark")
+        << "\xEF\xBB\xBF" + QByteArray(csvWithLine("", "0,0,0,0,0,1,0,0,0")) << true;
+    QTest::newRow("semicolons") << QByteArray("\n\"formation\";\"line\";\"count\"\n4;1") << true;
+    QTest::newRow("another form's first row")
+        << QByteArray("format,Mission,formatVersion,1") << false;
+    QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
+    QTest::newRow("a table's bytes") << Base << false;
+}
+
+void TableTextTest::beginsAsTableText()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(bool, begins);
+    QCOMPARE(::beginsAsTableText(head), begins);
 }
 
 QTEST_GUILESS_MAIN(TableTextTest)
