@@ -213,7 +213,11 @@ void BiForm::pasteOverFormation(int formation)
     } else if (text.trimmed().isEmpty()) {
         problem = QStringLiteral("The clipboard holds no text.");
     } else if (read = readTableText(text.toUtf8()); !read.ok) {
-        problem = QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error);
+        // Text that is no table text at all has no place worth naming.
+        problem =
+            read.isTableText
+                ? QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error)
+                : QStringLiteral("The clipboard holds no formation.");
     } else if (read.formations.size() != 1) {
         problem = QStringLiteral("The clipboard holds %1 formations; paste takes one, as \"Copy "
                                  "formation\" gives it.")

@@ -367,7 +367,8 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
     wrongCount.replace(count, "\"count\": 300");
     QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
     QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
-    QTest::newRow("prose") << QByteArray("Try the diamond!") << "does not hold a formation";
+    QTest::newRow("prose") << QByteArray("Try the diamond!")
+                           << "The clipboard holds no formation. Nothing was pasted";
     QTest::newRow("the whole table")
         << writeTableText(sampleTable(), {}, TextFormat::Json) << "holds 31 formations";
     QTest::newRow("100 MB of text") << QByteArray(100'000'000, 'x') << "100,000,000 characters";
