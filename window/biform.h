@@ -165,7 +165,7 @@ private:
     bool m_shownOnce = false;
     bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
-    FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
+    WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen
     int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none
     FileWrapper m_saveFileWrapper;
 
