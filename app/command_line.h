@@ -21,6 +21,7 @@ struct Invocation {
     QString start;  // the start locations as given, whole numbers from 0
     QString startA;
     QString startB;
+    QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
     bool force = false;
     bool noBackup = false; // import: save even when no backup of TARGET can be made
 };

@@ -3,10 +3,12 @@
 #include "formation_names.h"
 #include "formation_table.h"
 #include "import_target.h"
+#include "message_text.h"
 #include "native_file.h"
+#include "program_file.h"
+#include "stream_files.h"
 #include "table_diff.h"
 #include "table_loader.h"
-#include "table_saver.h"
 #include "table_text.h"
 
 #include <QCoreApplication>
@@ -21,34 +23,40 @@ namespace
 constexpr int Failed = 1;
 constexpr int Trouble = 2; // diff
 
-QString shownPath(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-// One line on standard error.
+// One line on standard error, with no control character of a name or an
+// argument left to act on the terminal.
 void tell(const QString &message)
 {
     QString line = message;
     line.replace(u'\n', u' ');
-    std::fprintf(stderr, "kgf-formation-editor: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "kgf-formation-editor: %s\n",
+                 escapeControls(line).toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
-bool writeStandardOutput(const QByteArray &bytes)
+bool writeStream(FILE *stream, const QByteArray &bytes)
 {
     QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+    if (!out.open(stream, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
         !out.flush()) {
-        tell(QStringLiteral("Could not write to standard output: %1.")
-                 .arg(plainReason(out.errorString(), "the system refused the bytes")));
+        tell(QStringLiteral("Could not write to standard %1: %2.")
+                 .arg(stream == stdout ? QStringLiteral("output") : QStringLiteral("error"),
+                      plainReason(out.errorString(), "the system refused the bytes")));
         return false;
     }
     return true;
 }
 
-// Writes a whole text file: a regular file is replaced only once all of it
-// is written; a pipe or device is written directly.
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    return writeStream(stdout, bytes);
+}
+
+// Writes a whole text file. A regular file is replaced only once all of it
+// is written; a device, FIFO or socket is written into as it is, never
+// replaced; the file a standard stream is redirected to (/dev/stdout, or
+// its own name) is written through the stream, which keeps its place and
+// its append mode.
 bool writeOutputFile(const QString &path, const QByteArray &bytes)
 {
     if (path == QLatin1String("-"))
@@ -57,11 +65,14 @@ bool writeOutputFile(const QString &path, const QByteArray &bytes)
     QString reason;
     if (kind == PathKind::Folder) {
         reason = notRegularReason(kind);
-    } else if (kind == PathKind::Special) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-            reason = plainReason(file.errorString(), "the system refused the bytes");
+    } else if (kind == PathKind::Device || kind == PathKind::Special) {
+        writeIntoDevice(path, bytes, &reason);
     } else {
+        if (const FileIdentity target = regularFileIdentity(path); target.valid) {
+            for (FILE *stream : {stdout, stderr})
+                if (target == streamIdentity(stream))
+                    return writeStream(stream, bytes);
+        }
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
             reason = plainReason(file.errorString(), "the system refused the bytes");
@@ -148,15 +159,34 @@ QStringList formationNames()
 // Whether `a` and `b` are one existing file, under any names (links too).
 bool sameFile(const QString &a, const QString &b)
 {
-    QFile first(a);
-    QFile second(b);
-    FileStatus one;
-    FileStatus other;
-    QString reason;
-    return openRegularFile(first, QIODevice::ReadOnly).ok &&
-           openRegularFile(second, QIODevice::ReadOnly).ok && fileStatus(first, &one, &reason) &&
-           fileStatus(second, &other, &reason) && one.identity.valid &&
-           one.identity == other.identity;
+    const FileIdentity one = regularFileIdentity(a);
+    return one.valid && one == regularFileIdentity(b);
+}
+
+// Whether a TEXT of import ("-": standard input) is the file TARGET.
+bool isImportedText(const QString &text, const QString &target)
+{
+    if (text != QLatin1String("-"))
+        return sameFile(text, target);
+    const FileIdentity input = streamIdentity(stdin);
+    return input.valid && input == regularFileIdentity(target);
+}
+
+// Whether the regular file at `path` begins as a table text does.
+bool holdsTableText(const QString &path)
+{
+    QFile file(path);
+    if (!openRegularFile(file, QIODevice::ReadOnly).ok)
+        return false; // nothing there yet, or the import says why it cannot read it
+    QByteArray head(4096, '\0');
+    const qint64 got = readUpTo(file, head.data(), head.size());
+    return got > 0 && beginsAsTableText(QByteArrayView(head.constData(), got));
+}
+
+StartGiven startGiven(const Invocation &invocation, const char *option)
+{
+    return invocation.startsGiven.contains(QLatin1String(option)) ? StartGiven::Yes
+                                                                  : StartGiven::No;
 }
 
 int runExport(const Invocation &invocation)
@@ -166,7 +196,7 @@ int runExport(const Invocation &invocation)
         // The text must never take the place of the table it comes from, or
         // of a program.
         QString refusal;
-        if (isProgramPath(output))
+        if (isProgramFile(output))
             refusal = QStringLiteral("%1 is a program, and export writes text");
         else if (sameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
@@ -175,7 +205,8 @@ int runExport(const Invocation &invocation)
             return Failed;
         }
     }
-    const LoadResult loaded = loadTable(invocation.files[0], invocation.start);
+    const LoadResult loaded =
+        loadTable(invocation.files[0], invocation.start, startGiven(invocation, "start"));
     if (!loaded.ok) {
         tell(loaded.error);
         return Failed;
@@ -189,9 +220,24 @@ int runExport(const Invocation &invocation)
 int runImport(const Invocation &invocation)
 {
     const QString &target = invocation.files[1];
-    if (isProgramPath(target) && !invocation.force) {
+    // Refused before any text is read: the table's bytes would go over the
+    // start of a program, or over a text.
+    if (isImportedText(invocation.files[0], target)) {
+        tell(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
+                            "would be written over it.")
+                 .arg(shownPath(target)));
+        return Failed;
+    }
+    if (isProgramFile(target) && !invocation.force) {
         tell(QStringLiteral("%1 is a program: a table written at its start breaks it, and the "
                             "game would no longer run. Give --force to write it anyway.")
+                 .arg(shownPath(target)));
+        return Failed;
+    }
+    if (holdsTableText(target) && !invocation.force) {
+        tell(QStringLiteral("Nothing was written: %1 is a formation table text, not a table "
+                            "file, and the table's bytes would be written over the start of it. "
+                            "Give --force to write it anyway.")
                  .arg(shownPath(target)));
         return Failed;
     }
@@ -221,12 +267,14 @@ int runImport(const Invocation &invocation)
 
 int runDiff(const Invocation &invocation)
 {
-    const LoadResult a = loadTable(invocation.files[0], invocation.startA);
+    const LoadResult a =
+        loadTable(invocation.files[0], invocation.startA, startGiven(invocation, "start-a"));
     if (!a.ok) {
         tell(a.error);
         return Trouble;
     }
-    const LoadResult b = loadTable(invocation.files[1], invocation.startB);
+    const LoadResult b =
+        loadTable(invocation.files[1], invocation.startB, startGiven(invocation, "start-b"));
     if (!b.ok) {
         tell(b.error);
         return Trouble;

@@ -1,7 +1,8 @@
 #include "output_file.h"
 
 #include "native_file.h"
-#include "table_saver.h"
+#include "program_file.h"
+#include "stream_files.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,11 +12,8 @@ namespace
 
 QString writeStream(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.flush())
-        return plainReason(file.errorString(), "the system refused the bytes");
-    return {};
+    QString reason;
+    return writeIntoDevice(path, bytes, &reason) ? QString() : reason;
 }
 
 QString readBack(const QString &path, const QByteArray &bytes)
@@ -35,7 +33,7 @@ QString readBack(const QString &path, const QByteArray &bytes)
 
 bool isProgramOutput(const QString &path)
 {
-    if (isProgramPath(path))
+    if (isProgramFile(path))
         return true;
     const QFileInfo info(path);
     return info.isFile() && info.isExecutable();
@@ -43,15 +41,8 @@ bool isProgramOutput(const QString &path)
 
 bool isSameFile(const QString &a, const QString &b)
 {
-    QFile first(a);
-    QFile second(b);
-    FileStatus one;
-    FileStatus other;
-    QString reason;
-    return openRegularFile(first, QIODevice::ReadOnly).ok &&
-           openRegularFile(second, QIODevice::ReadOnly).ok && fileStatus(first, &one, &reason) &&
-           fileStatus(second, &other, &reason) && one.identity.valid &&
-           one.identity == other.identity;
+    const FileIdentity one = regularFileIdentity(a);
+    return one.valid && one == regularFileIdentity(b);
 }
 
 QString writeOutputFile(const QString &path, const QByteArray &bytes)

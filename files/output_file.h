@@ -11,7 +11,8 @@
 // written.
 QString writeOutputFile(const QString &path, const QByteArray &bytes);
 
-// Whether the output `path` would land on a program.
+// Whether the output `path` would land on a program: by its name or its
+// first bytes, or a file marked executable.
 bool isProgramOutput(const QString &path);
 
 // Whether `a` and `b` name one existing file, under any names (links too).

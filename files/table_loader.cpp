@@ -4,6 +4,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "number_text.h"
+#include "program_file.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -194,13 +195,18 @@ StartLocation startLocationFromText(const QString &text)
     return result;
 }
 
-LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
+namespace
+{
+
+// What a failed search of a file that is a program by its content only
+// adds, since a data file may begin with those bytes too.
+const QString ReadAsDataHint =
+    QStringLiteral(" It begins as a program does (\"MZ\"), so the table was searched for by its "
+                   "signature; to read it as a formation data file, give a start location.");
+
+LoadResult readDataFile(QFile &file, const QString &path, qint32 startLocation, LoadResult result)
 {
     Q_ASSERT(startLocation >= 0);
-    QFile file(path);
-    LoadResult result;
-    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
-        return openFailure(path, cannot);
     const qint64 size = result.source.size;
     if (size < qint64(startLocation) + FormationTable::ByteCount) {
         LoadResult refused = tooShort(path, size, startLocation);
@@ -220,18 +226,19 @@ LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
     return result;
 }
 
-LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress,
-                              const SearchSettings &settings)
+// `byContent`: the file is searched because it begins as a program does,
+// not because of its name.
+LoadResult searchExecutable(QFile &file, const QString &path, LoadResult result,
+                            const SearchProgress &progress, const SearchSettings &settings,
+                            bool byContent)
 {
-    QFile file(path);
-    LoadResult result;
-    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
-        return openFailure(path, cannot);
     const qint64 size = result.source.size;
+    const QString hint = byContent ? ReadAsDataHint : QString();
     if (size <= settings.scanStart)
-        return failure(QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
-                                      "formation table is searched for from byte %3 on.")
-                           .arg(shownPath(path), grouped(size), grouped(settings.scanStart + 1)));
+        return failure(
+            QStringLiteral("%1 is not the game executable: it holds %2 bytes, and the "
+                           "formation table is searched for from byte %3 on.%4")
+                .arg(shownPath(path), grouped(size), grouped(settings.scanStart + 1), hint));
 
     const SearchResult search = searchSignature(file, size, progress, settings);
     if (!search.readError.isEmpty())
@@ -239,8 +246,8 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
     if (search.offset < 0)
         return failure(QStringLiteral("The formation table was not found in %1: no signature "
                                       "00 25 03 00 AA at or after byte %2. The file does not "
-                                      "look like the game's executable.")
-                           .arg(shownPath(path), grouped(settings.scanStart + 1)));
+                                      "look like the game's executable.%3")
+                           .arg(shownPath(path), grouped(settings.scanStart + 1), hint));
     if (search.offset > std::numeric_limits<qint32>::max())
         return failure(QStringLiteral("The formation table in %1 is at start location %2, "
                                       "beyond the largest start location, %3.")
@@ -258,12 +265,51 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
     return result;
 }
 
-LoadResult loadTable(const QString &path, const QString &startText, const SearchProgress &progress)
+} // namespace
+
+LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
+{
+    QFile file(path);
+    LoadResult result;
+    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
+        return openFailure(path, cannot);
+    return readDataFile(file, path, startLocation, result);
+}
+
+LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress,
+                              const SearchSettings &settings)
+{
+    QFile file(path);
+    LoadResult result;
+    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
+        return openFailure(path, cannot);
+    return searchExecutable(file, path, result, progress, settings, false);
+}
+
+LoadResult loadTable(const QString &path, const QString &startText, StartGiven given,
+                     const SearchProgress &progress, const SearchSettings &settings)
 {
     if (isExecutablePath(path))
-        return loadFromExecutable(path, progress);
+        return loadFromExecutable(path, progress, settings);
     const StartLocation start = startLocationFromText(startText);
+    if (!start.ok && given == StartGiven::Yes)
+        return failure(QStringLiteral("%1 was not loaded. %2").arg(shownPath(path), start.error));
+
+    // One open for looking at the first bytes and reading the table, so
+    // that both are of the same file.
+    QFile file(path);
+    LoadResult result;
+    if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
+        return openFailure(path, cannot);
+    char head[2] = {};
+    if (given == StartGiven::No) {
+        const qint64 got = readUpTo(file, head, sizeof head);
+        if (got < 0)
+            return readFailure(path, file.errorString());
+        if (beginsAsProgram(QByteArrayView(head, got)))
+            return searchExecutable(file, path, result, progress, settings, true);
+    }
     if (!start.ok)
         return failure(QStringLiteral("%1 was not loaded. %2").arg(shownPath(path), start.error));
-    return loadFromDataFile(path, start.value);
+    return readDataFile(file, path, start.value, result);
 }

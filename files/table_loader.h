@@ -77,7 +77,15 @@ LoadResult loadFromDataFile(const QString &path, qint32 startLocation);
 LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress = {},
                               const SearchSettings &settings = {});
 
-// Loads `path` as the user's Load does: the game executable by its
-// signature, any other file at the start location typed as `startText`.
+// Whether the user gave the start location of a load (typed it into the
+// window's box, or named it on the command line) or left it as it was.
+enum class StartGiven { No, Yes };
+
+// Loads `path` as the user's Load does: the game executable (a name ending
+// in F.EXE) by its signature; any other file at the start location typed as
+// `startText`, unless none was given and the file begins as a program does
+// ("MZ": a backup or a renamed copy of the game), which is then searched
+// like the game executable.
 LoadResult loadTable(const QString &path, const QString &startText,
-                     const SearchProgress &progress = {});
+                     StartGiven given = StartGiven::No, const SearchProgress &progress = {},
+                     const SearchSettings &settings = {});

@@ -3,6 +3,7 @@
 #include "formation_line.h"
 #include "formation_table.h"
 #include "line_captions.h"
+#include "message_text.h"
 #include "number_text.h"
 
 namespace
@@ -75,7 +76,7 @@ QString diffText(const QList<FormationChanges> &changes, const QStringList &name
         const QString name = names.value(formation.formation);
         text += QStringLiteral("formation %1").arg(formation.formation);
         if (!name.isEmpty())
-            text += QStringLiteral(" (%1)").arg(name);
+            text += QStringLiteral(" (%1)").arg(escapeControls(name)); // names go to terminals
         text += u'\n';
         for (const LineChanges &line : formation.lines) {
             text += QStringLiteral("  line %1\n").arg(line.line);

@@ -28,5 +28,6 @@ struct FormationChanges {
 QList<FormationChanges> diffTables(const QByteArray &before, const QByteArray &after);
 
 // The changes for a person: each formation (with its name, when there is
-// one), under it each line, under that each field as "old -> new".
+// one, its control characters written out), under it each line, under that
+// each field as "old -> new".
 QString diffText(const QList<FormationChanges> &changes, const QStringList &names);

@@ -28,6 +28,7 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     startUp();
     applyTabOrder();
     setUpKeyboard();
+    setUpTypeBoxes();
     setUpHistory();
     m_command1->setFocus();
 }
@@ -81,8 +82,21 @@ void BiForm::createSelectorButtons()
         checkOnly({button}, -1);
         addToTabOrder(22, n, button);
     }
+    // A selector turned on in any way (a click, a key, a screen reader's
+    // action, setChecked) chooses its formation; the window turns on only
+    // the selector of the formation it already shows, which asks nothing.
+    connect(m_selectorGroup, &QButtonGroup::buttonToggled, this,
+            [this](QAbstractButton *button, bool on) {
+                const int n = int(m_option2.indexOf(static_cast<QRadioButton *>(button)));
+                if (on && n != m_shownFormation)
+                    selectFormation(n);
+            });
     for (int n = 0; n < m_option2.size(); ++n) {
-        connect(m_option2[n], &QRadioButton::clicked, this, [this, n] { selectFormation(n); });
+        // A click on the chosen selector shows its formation anew.
+        connect(m_option2[n], &QRadioButton::clicked, this, [this, n] {
+            if (n == m_shownFormation)
+                selectFormation(n);
+        });
         m_option2[n]->setMouseTracking(true);
         m_option2[n]->installEventFilter(this);
     }

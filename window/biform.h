@@ -101,8 +101,18 @@ private:
 
     // The panel: showing a formation, reading it back.
     void showFormation(int formation);
+    // Shows `formation` and turns its selector on: the panel and the
+    // selectors always agree on the chosen formation.
+    void chooseFormation(int formation);
     void showLine(int line, int row);
-    int selectedFormation() const; // -1 when no selector is on
+    // The "Type" box kept in step with the type buttons and modifier boxes.
+    void setUpTypeBoxes();
+    void showTypeCode(int line, int code);               // sets the line's buttons and boxes
+    void showTypeWithoutButton(int line, int typeIndex); // -1: the type has a button
+    EditedLine typeOfControls(int line) const;           // the type index and modifiers
+    void typeControlsChanged(int line);                  // by the user: the code into the box
+    // Escape in a line box: the text the panel showed for it.
+    void putBackShownText(QLineEdit *box);
     QLineEdit *lineBox(int line, int field) const;
     struct Refusal {
         QLineEdit *box = nullptr; // the box at fault
@@ -124,8 +134,9 @@ private:
     void setUpHistory();
     void historyChanged();
     // Before an undo or redo shows its formation: true when the panel holds
-    // no unwritten edits or the user drops them for `step` ("Undo", "Redo").
-    bool dropPanelEditsFor(const QString &step);
+    // no unwritten edits or the user drops them for `verb` ("Undo", "Redo")
+    // of the step named `step`.
+    bool dropPanelEditsFor(const QString &verb, const QString &step);
     void startHistory(); // after a load: no steps, the table is the reference
     void markSaved();    // after a save: the clean point and the reference
     // One step that gives formation `formation` the bytes `after`; false
@@ -136,7 +147,7 @@ private:
     void updateChangedMarks();
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
-    bool handleSelectorKeys(QObject *watched, QEvent *event);
+    int formationAtFocus() const; // what the frame's keys act on; -1: none
 
     // The keyboard.
     void setUpKeyboard();
@@ -166,15 +177,16 @@ private:
     bool m_shownOnce = false;
     bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
-    FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
-    int m_shownFormation = -1;  // the formation whose lines the panel shows
+    WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen
+    int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none
     FileWrapper m_saveFileWrapper;
 
     FormationTable m_table; // the hidden grid
     QUndoStack *m_history = nullptr;
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;
-    QByteArray m_reference; // the table as last loaded or saved
+    QByteArray m_reference;        // the table as last loaded or saved
+    bool m_referenceSaved = false; // the reference is the last save, not the load
     QAction *m_pictureAction = nullptr;
     QPointer<PictureWindow> m_picture;
     CommonDialog m_dialog;
@@ -203,6 +215,9 @@ private:
     // button; -1 when the panel shows a type with a button or nothing.
     int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
     QString m_typeNote[FormationTable::LinesPerFormation]; // the "Type" box's note about it
+    bool m_settingTypeControls = false;                    // the window, not the user, sets them
+    // What the panel showed in each line box for the chosen formation.
+    QString m_shownText[FormationTable::LinesPerFormation * LineEncoding::FieldCount];
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

@@ -3,9 +3,8 @@
 #include "biform.h"
 
 #include "controls.h"
+#include "type_code_box.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -29,9 +28,9 @@ void BiForm::selectFormation(int formation)
         return;
     const int shown = m_shownFormation;
     if (shown >= 0 && panelDiffers()) {
-        // The click has already turned the new button on, but the question
-        // is about the formation the panel shows: that one is chosen until
-        // the question is settled.
+        // The new selector is already on, but the question is about the
+        // formation the panel shows: that one is chosen until the question
+        // is settled.
         checkOnly(m_option2, shown);
         if (!settlePanel()) {
             // The focus belongs on the box at fault after a refused write,
@@ -49,9 +48,14 @@ void BiForm::selectFormation(int formation)
             });
             return;
         }
-        checkOnly(m_option2, formation);
     }
-    showFormation(formation);
+    chooseFormation(formation);
+}
+
+void BiForm::chooseFormation(int formation)
+{
+    showFormation(formation); // first, so that turning the selector on asks nothing
+    checkOnly(m_option2, formation);
 }
 
 void BiForm::showFormation(int formation)
@@ -69,50 +73,28 @@ void BiForm::showLine(int line, int row)
     const LineTexts texts = lineTexts(stored);
     const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
                                           texts.zOffset};
-    // Type indices 8 to 15 have no button: the whole group goes off, and the
-    // "Type" box says so; "Edit this one" then keeps the index shown here.
-    const int typeIndex = stored.typeIndex();
-    const bool known = typeIndex < FormationLine::TypeCount;
-    m_typeWithoutButton[line - 1] = known ? -1 : typeIndex;
-    m_typeNote[line - 1] = known ? QString()
-                                 : QStringLiteral("Type index %1 has no button here. \"Edit this "
-                                                  "one\" keeps it.")
-                                       .arg(typeIndex);
     for (int field = 0; field < FieldsPerLine; ++field) {
         QLineEdit *box = lineBox(line, field);
+        m_shownText[m_text3.indexOf(box)] = shown[field];
         box->setText(shown[field]);
         box->setCursorPosition(0); // a long number shows its leading digits
         updateBoxToolTip(box);
     }
-
-    const QList<QCheckBox *> &modifiers = m_modifierBoxes[line - 1];
-    for (int k = 0; k < FormationLine::ModifierCount; ++k)
-        modifiers[k]->setChecked(stored.hasModifier(k));
-
-    checkOnly(m_typeButtons[line - 1], known ? typeIndex : -1);
-    QLineEdit *typeBox = lineBox(line, LineEncoding::Type);
-    QPalette palette = typeBox->palette();
-    palette.setColor(QPalette::Text, known ? QPalette().color(QPalette::Text) : QColor(Qt::red));
-    typeBox->setPalette(palette);
-}
-
-int BiForm::selectedFormation() const
-{
-    return m_option2.indexOf(static_cast<QRadioButton *>(m_selectorGroup->checkedButton()));
+    showTypeCode(line, stored.typeCode);
 }
 
 bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
                          Refusal *refusal) const
 {
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
-        EditedLine edited;
-        const QList<QRadioButton *> &types = m_typeButtons[line - 1];
-        const int buttonOn =
-            types.indexOf(static_cast<QRadioButton *>(types[0]->group()->checkedButton()));
-        edited.typeIndex = typeIndexToStore(buttonOn, m_typeWithoutButton[line - 1]);
-        // A grayed box (partly checked) counts as not ticked.
-        for (int k = 0; k < FormationLine::ModifierCount; ++k)
-            edited.modifiers[k] = m_modifierBoxes[line - 1][k]->checkState() == Qt::Checked;
+        QLineEdit *typeBox = lineBox(line, LineEncoding::Type);
+        const TypeCodeReading typed = readTypeCodeBox(typeBox->text(), line);
+        if (!typed.code) {
+            if (refusal)
+                *refusal = Refusal{typeBox, typed.error};
+            return false;
+        }
+        EditedLine edited = typeOfControls(line);
         edited.count = lineBox(line, LineEncoding::Count)->text();
         edited.xOffset = lineBox(line, LineEncoding::XOffset)->text();
         edited.yOffset = lineBox(line, LineEncoding::YOffset)->text();
@@ -124,6 +106,8 @@ bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::L
                 *refusal = Refusal{lineBox(line, encoded.field), encoded.error};
             return false;
         }
+        // The box and the buttons are kept in step.
+        Q_ASSERT(encoded.line.typeCode == *typed.code);
         lines[line - 1] = encoded.line;
     }
     return true;
@@ -162,7 +146,7 @@ bool BiForm::settlePanel()
 
 bool BiForm::editThisOne()
 {
-    const int formation = selectedFormation();
+    const int formation = m_shownFormation;
     if (formation < 0) {
         prompter().tell(this, QStringLiteral("Choose a formation with the numbered buttons "
                                              "first; \"Edit this one\" writes its three lines."));
@@ -224,8 +208,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }
-    if (handleKeyboard(watched, event) || handleContextMenu(watched, event) ||
-        handleSelectorKeys(watched, event))
+    if (handleKeyboard(watched, event) || handleContextMenu(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }

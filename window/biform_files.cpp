@@ -3,6 +3,7 @@
 
 #include "controls.h"
 #include "native_file.h"
+#include "save_asking.h"
 #include "table_loader.h"
 
 #include <QCloseEvent>
@@ -47,20 +48,26 @@ void BiForm::loadFile(const QString &path)
     m_label1->setCaption(QDir::toNativeSeparators(m_fileName));
     m_label1->repaint();
 
+    // The start location is given when the user typed into its box since
+    // the last load; only then is a file that begins as a program read at it.
+    const bool typed = m_text2->isModified();
     m_busy = true;
-    const LoadResult result = loadTable(m_fileName, m_text2->text(), [this](qint64 position) {
-        m_text2->setText(QString::number(position));
-        m_text2->repaint();
-        // Let the window repaint while a long search runs; the user's clicks
-        // and keys wait until it is over.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    const LoadResult result =
+        loadTable(m_fileName, m_text2->text(), typed ? StartGiven::Yes : StartGiven::No,
+                  [this](qint64 position) {
+                      m_text2->setText(QString::number(position));
+                      m_text2->repaint();
+                      // Let the window repaint while a long search runs; the user's
+                      // clicks and keys wait until it is over.
+                      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                  });
     m_busy = false;
 
     if (!result.ok) {
         m_fileName = previousFileName;
         m_label1->setCaption(previousLabel1);
         m_text2->setText(previousText2);
+        m_text2->setModified(typed);
         prompter().tell(this, result.error);
         return;
     }
@@ -68,15 +75,16 @@ void BiForm::loadFile(const QString &path)
         m_text2->setText(QString::number(result.startLocation));
         m_text2->repaint();
     }
+    m_text2->setModified(false);
     m_startLocation = result.startLocation;
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
     m_loadedPath = m_fileName;
-    m_loadedState = result.source;
+    m_filesOnDisk = {result.source, {}};
     startHistory();
     // The chosen formation now shows the new table's lines, never the old one's.
-    if (const int formation = selectedFormation(); formation >= 0)
-        showFormation(formation);
+    if (m_shownFormation >= 0)
+        showFormation(m_shownFormation);
 }
 
 bool BiForm::save()
@@ -100,41 +108,32 @@ bool BiForm::save()
                             QStringLiteral("Overwrite")))
         return false;
 
-    // The save asks before writing over another program's changes to the
-    // loaded file and before writing without a backup; each answer "Save"
-    // saves again with that allowed. Nothing is written until then.
+    // The save asks before writing over another program's changes to a
+    // watched file and before writing without a backup; nothing is written
+    // until the user says Save.
     SaveOptions options;
-    FileSnapshot reference = m_loadedState; // what the user knows the file to be
-    options.loaded = reference.valid ? &reference : nullptr;
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-    SaveResult result;
     m_busy = true;
-    for (;;) {
-        result = saveTable(target, m_table.toBytes(), options);
-        if (result.question == SaveResult::Question::None)
-            break;
-        if (!prompter().confirm(this, result.questionText, QStringLiteral("Save")))
-            break;
-        if (result.question == SaveResult::Question::ChangedByOtherProgram)
-            reference = result.seen; // saved over as it was when asked, and only so
-        else
-            options.withoutBackup = true;
-    }
+    const SaveOutcome outcome = saveAsking(
+        target, m_table.toBytes(), m_filesOnDisk, options, [this](const SaveOutcome &asked) {
+            return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
+        });
     m_busy = false;
-    // Our own save, even one undone, is no change by another program; the
-    // file saved to is the one to watch from now on.
-    if (result.saved.valid && (result.ok || result.savedOverLoaded))
-        m_loadedState = result.saved;
-    if (result.question != SaveResult::Question::None)
-        return false; // cancelled: nothing was written
-    if (!result.ok) {
-        prompter().tell(this, result.error);
+    switch (outcome.kind) {
+    case SaveOutcome::Kind::Saved:
+    case SaveOutcome::Kind::NothingToChange:
+        markSaved();
+        return true;
+    case SaveOutcome::Kind::Ask: // cancelled: nothing was written
+        return false;
+    case SaveOutcome::Kind::NotSaved:
+    case SaveOutcome::Kind::Damaged:
+        prompter().tell(this, outcome.message);
         return false;
     }
-    markSaved();
-    return true;
+    Q_UNREACHABLE();
 }
 
 bool BiForm::settleUnsavedChanges(const QString &action)

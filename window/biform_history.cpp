@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QRadioButton>
@@ -33,16 +32,12 @@ void BiForm::setUpHistory()
     if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
         redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
     m_redoAction->setShortcuts(redoKeys);
-    for (QAction *action : {m_undoAction, m_redoAction}) {
-        action->setShortcutVisibleInContextMenu(true);
-        addAction(action);
-    }
+    addActions({m_undoAction, m_redoAction});
     connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
     connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
     connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
     m_pictureAction = new QAction(QStringLiteral("Show formation picture"), this);
     m_pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    m_pictureAction->setShortcutVisibleInContextMenu(true);
     connect(m_pictureAction, &QAction::triggered, this, &BiForm::showPicture);
     addAction(m_pictureAction);
     historyChanged();
@@ -59,6 +54,31 @@ void BiForm::setUpHistory()
         QCoreApplication::sendEvent(focused, &event);
     });
     addAction(menuKey);
+
+    // The menu's copy and paste keys work wherever the focus is in the
+    // editing frame; a text box takes them for its own text first.
+    const struct {
+        QKeySequence::StandardKey key;
+        void (BiForm::*handler)(int);
+    } frameKeys[] = {{QKeySequence::Copy, &BiForm::copyFormation},
+                     {QKeySequence::Paste, &BiForm::pasteOverFormation}};
+    for (const auto &frameKey : frameKeys) {
+        auto *action = new QAction(m_frame1);
+        action->setShortcuts(frameKey.key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, handler = frameKey.handler] {
+            if (const int formation = formationAtFocus(); formation >= 0)
+                (this->*handler)(formation);
+        });
+        m_frame1->addAction(action);
+    }
+}
+
+int BiForm::formationAtFocus() const
+{
+    // A selector stands for its own formation, the rest of the frame for the chosen one.
+    const int focused = int(m_option2.indexOf(qobject_cast<QRadioButton *>(focusWidget())));
+    return focused >= 0 ? focused : m_shownFormation;
 }
 
 void BiForm::historyChanged()
@@ -83,6 +103,7 @@ void BiForm::startHistory()
 {
     m_history->clear();
     m_reference = m_table.toBytes();
+    m_referenceSaved = false;
     updateChangedMarks();
 }
 
@@ -90,32 +111,34 @@ void BiForm::markSaved()
 {
     m_history->setClean();
     m_reference = m_table.toBytes();
+    m_referenceSaved = true;
     updateChangedMarks();
 }
 
-bool BiForm::dropPanelEditsFor(const QString &step)
+bool BiForm::dropPanelEditsFor(const QString &verb, const QString &step)
 {
     // Writing the panel would itself be the newest step, which an undo would
     // take back at once and a redo would lose its way forward to; so the
     // only choices are to drop the typed edits or to stay.
     if (!panelDiffers())
         return true;
-    return prompter().confirm(this,
-                              QStringLiteral("The panel has changes that are not written into "
-                                             "the table. %1 anyway and drop them?")
-                                  .arg(step),
-                              step);
+    QString named = step;
+    if (!named.isEmpty())
+        named[0] = named[0].toUpper();
+    return prompter().confirm(
+        this, QStringLiteral("%1 '%2' and drop what you typed in the panel?").arg(verb, named),
+        verb);
 }
 
 void BiForm::undo()
 {
-    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo")))
+    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
         m_history->undo();
 }
 
 void BiForm::redo()
 {
-    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo")))
+    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
         m_history->redo();
 }
 
@@ -135,8 +158,7 @@ void BiForm::putFormation(int formation, const QByteArray &bytes)
     m_table.setFormationBytes(formation, bytes);
     // Chosen and shown as a click on its selector would, so the user sees
     // what came back.
-    checkOnly(m_option2, formation);
-    showFormation(formation);
+    chooseFormation(formation);
 }
 
 bool BiForm::differsFromReference(int formation) const
@@ -150,6 +172,10 @@ void BiForm::updateChangedMarks()
 {
     for (int n = 0; n < m_option2.size(); ++n) {
         const bool changed = differsFromReference(n);
+        // Seen at a glance: the number in bold, in the selector's own place.
+        QFont font = m_option2[n]->font();
+        font.setBold(changed);
+        m_option2[n]->setFont(font);
         m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since loaded") : QString());
         m_option2[n]->setAccessibleDescription(
             changed ? QStringLiteral("%1, changed since loaded").arg(m_formationNames[n])
@@ -169,6 +195,10 @@ void BiForm::revertFormation(int formation)
 
 void BiForm::copyFormation(int formation)
 {
+    // The shown formation is copied as the table holds it, so typed values
+    // are written or dropped first.
+    if (formation == m_shownFormation && !settlePanel())
+        return;
     QGuiApplication::clipboard()->setText(QString::fromUtf8(
         writeFormationText(m_table.toBytes(), formation, m_formationNames[formation])));
 }
@@ -187,7 +217,11 @@ void BiForm::pasteOverFormation(int formation)
     } else if (text.trimmed().isEmpty()) {
         problem = QStringLiteral("The clipboard holds no text.");
     } else if (read = readTableText(text.toUtf8()); !read.ok) {
-        problem = QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error);
+        // Text that is no table text at all has no place worth naming.
+        problem =
+            read.isTableText
+                ? QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error)
+                : QStringLiteral("The clipboard holds no formation.");
     } else if (read.formations.size() != 1) {
         problem = QStringLiteral("The clipboard holds %1 formations; paste takes one, as \"Copy "
                                  "formation\" gives it.")
@@ -213,8 +247,16 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("HistoryMenu"));
-    menu.addAction(m_undoAction);
-    menu.addAction(m_redoAction);
+    // Every item is an action of this menu alone: a screen reader finds an
+    // item through its action, and an action that outlived an earlier menu
+    // would lead it to that menu, which is gone.
+    QAction *undo = menu.addAction(m_undoAction->text());
+    QAction *redo = menu.addAction(m_redoAction->text());
+    for (const auto &[own, shared] :
+         {std::pair(undo, m_undoAction), std::pair(redo, m_redoAction)}) {
+        own->setShortcuts(shared->shortcuts());
+        own->setEnabled(shared->isEnabled());
+    }
     menu.addSeparator();
     const bool chosen = formation >= 0;
     const QString number = chosen ? QStringLiteral(" %1").arg(formation) : QString();
@@ -224,37 +266,29 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     QAction *paste = menu.addAction(QStringLiteral("Paste over formation%1").arg(number));
     paste->setShortcut(QKeySequence::Paste);
     paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
-    for (QAction *action : {copy, paste})
+    for (QAction *action : {undo, redo, copy, paste})
         action->setShortcutVisibleInContextMenu(true);
-    QAction *revert =
-        menu.addAction(QStringLiteral("Revert formation%1 to the loaded file").arg(number));
+    QAction *revert = menu.addAction(
+        QStringLiteral("Revert formation%1 to the %2 file")
+            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
     revert->setEnabled(chosen && differsFromReference(formation));
     menu.addSeparator();
-    menu.addAction(m_pictureAction);
+    QAction *picture = menu.addAction(m_pictureAction->text());
+    picture->setShortcut(m_pictureAction->shortcut());
+    picture->setShortcutVisibleInContextMenu(true);
     QAction *picked = menu.exec(globalPos);
-    if (picked == copy)
+    if (picked == undo)
+        this->undo();
+    else if (picked == redo)
+        this->redo();
+    else if (picked == copy)
         copyFormation(formation);
     else if (picked == paste)
         pasteOverFormation(formation);
     else if (picked == revert)
         revertFormation(formation);
-}
-
-bool BiForm::handleSelectorKeys(QObject *watched, QEvent *event)
-{
-    // A focused selector copies and pastes its whole formation; text boxes
-    // keep their own copy and paste.
-    const int formation = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
-    if (formation < 0 || event->type() != QEvent::KeyPress)
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (key->matches(QKeySequence::Copy))
-        copyFormation(formation);
-    else if (key->matches(QKeySequence::Paste))
-        pasteOverFormation(formation);
-    else
-        return false;
-    return true;
+    else if (picked == picture)
+        showPicture();
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
@@ -267,7 +301,7 @@ bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
     if (const int i = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched))); i >= 0)
         showHistoryMenu(i, at);
     else if (watched == m_frame1)
-        showHistoryMenu(selectedFormation(), at);
+        showHistoryMenu(m_shownFormation, at);
     else
         return false;
     event->accept();

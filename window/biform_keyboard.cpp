@@ -80,6 +80,12 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
     if (modifiers != Qt::NoModifier)
         return false;
 
+    if (auto *box = qobject_cast<QLineEdit *>(watched);
+        box && m_text3.contains(box) && key->key() == Qt::Key_Escape) {
+        putBackShownText(box);
+        return true;
+    }
+
     if (auto *button = qobject_cast<QPushButton *>(watched);
         button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         button->click();
@@ -105,6 +111,18 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
         return true;
     }
     return false;
+}
+
+void BiForm::putBackShownText(QLineEdit *box)
+{
+    const QString shown = m_shownText[m_text3.indexOf(box)];
+    if (box->text() == shown)
+        return;
+    // As if typed: Ctrl+Z brings the typed text back, and a "Type" box sets
+    // its buttons and boxes again.
+    box->selectAll();
+    box->insert(shown);
+    box->setSelection(int(shown.size()), -int(shown.size())); // whole, from its start
 }
 
 int BiForm::typeGroupOf(const QWidget *widget) const

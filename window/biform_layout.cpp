@@ -257,7 +257,7 @@ void BiForm::createLineEditors(QWidget *frame1)
     for (int n = 0; n < 15; ++n) {
         const int line = n / 5;
         const int field = n % 5;
-        auto *box = makeControl<QLineEdit>(
+        auto *box = makeControl<LineBox>(
             frame1, indexed("Text3", n),
             twipsRect(fieldLeft[field], lineTop[line], fieldWidth[field], 345));
         box->setText(QStringLiteral("Text3"));

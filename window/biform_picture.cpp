@@ -5,6 +5,7 @@
 
 #include "number_text.h"
 #include "picture_window.h"
+#include "type_code_box.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -71,13 +72,7 @@ PictureContent BiForm::panelPicture() const
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine stored =
             readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line));
-        EditedLine edited;
-        const QList<QRadioButton *> &types = m_typeButtons[line - 1];
-        edited.typeIndex = typeIndexToStore(
-            int(types.indexOf(static_cast<QRadioButton *>(types[0]->group()->checkedButton()))),
-            m_typeWithoutButton[line - 1]);
-        for (int k = 0; k < FormationLine::ModifierCount; ++k)
-            edited.modifiers[k] = m_modifierBoxes[line - 1][k]->checkState() == Qt::Checked;
+        EditedLine edited = typeOfControls(line);
         QString *texts[] = {nullptr, &edited.count, &edited.xOffset, &edited.yOffset,
                             &edited.zOffset};
         for (int field = LineEncoding::Count; field <= LineEncoding::ZOffset; ++field)
@@ -85,7 +80,9 @@ PictureContent BiForm::panelPicture() const
         // A box that holds no valid value is drawn with the stored one; the
         // line is unwritten all the same.
         LineEncoding encoded = encodeEditedLine(edited, stored, line);
-        const bool valid = encoded.ok;
+        // A Type box that holds no code is an unwritten edit too.
+        const bool valid =
+            encoded.ok && readTypeCodeBox(lineBox(line, LineEncoding::Type)->text(), line).code;
         for (int tries = 0; !encoded.ok && tries < LineEncoding::FieldCount; ++tries) {
             const LineTexts storedTexts = lineTexts(stored);
             const QString *fallback[] = {nullptr, &storedTexts.count, &storedTexts.xOffset,

@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include "shortened_number.h"
+
 #include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QFontDatabase>
@@ -197,10 +199,14 @@ void checkOnly(const QList<QRadioButton *> &group, int index)
     }
 }
 
-bool textOverflows(const QLineEdit *box)
+namespace
 {
-    // The room QLineEdit draws its text in: the style's contents rectangle,
-    // less the text margins and its own two pixels on either side.
+
+// Where QLineEdit draws a line of text: the style's contents rectangle, less
+// the text margins and its own two pixels on either side, the line centred
+// in its height.
+QRect textLine(const QLineEdit *box, const QString &text)
+{
     QStyleOptionFrame option;
     option.initFrom(box);
     option.rect = box->rect();
@@ -210,5 +216,50 @@ bool textOverflows(const QLineEdit *box)
                            ->subElementRect(QStyle::SE_LineEditContents, &option, box)
                            .marginsRemoved(box->textMargins());
     constexpr int InnerMargin = 2;
-    return box->fontMetrics().horizontalAdvance(box->text()) > room.width() - 2 * InnerMargin;
+    const QFontMetrics metrics = box->fontMetrics();
+    const int height = std::max(metrics.boundingRect(text).height(), metrics.height());
+    return QRect(room.x() + InnerMargin, room.y() + (room.height() - height + 1) / 2,
+                 room.width() - 2 * InnerMargin, height);
+}
+
+// The width a text may take in the box: QLineEdit keeps one pixel for the cursor.
+int textRoom(const QLineEdit *box)
+{
+    return textLine(box, box->text()).width() - 1;
+}
+
+} // namespace
+
+bool textOverflows(const QLineEdit *box)
+{
+    return box->fontMetrics().horizontalAdvance(box->text()) > textRoom(box);
+}
+
+QString LineBox::paintedText() const
+{
+    // Being edited, it shows its whole text as typed.
+    if (window()->focusWidget() == this)
+        return text();
+    const QFontMetrics metrics = fontMetrics();
+    return shortenedNumber(text(), textRoom(this), [&metrics](const QString &form) {
+        return metrics.horizontalAdvance(form);
+    });
+}
+
+void LineBox::paintEvent(QPaintEvent *event)
+{
+    const QString painted = paintedText();
+    if (painted == text()) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    // As QLineEdit draws an unfocused box whose text starts at its left edge.
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QRect line = textLine(this, painted);
+    painter.setClipRect(line.adjusted(-2, 0, 2, 0)); // the contents rectangle's width
+    painter.setPen(palette().text().color());
+    painter.drawText(QPoint(line.x(), line.y() + fontMetrics().ascent()), painted);
 }

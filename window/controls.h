@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 // The form's fonts: MS Sans Serif's metrics in a smoothly scaled face where
@@ -64,9 +65,23 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-class QLineEdit;
 // Whether a line box's text is wider than the box shows.
 bool textOverflows(const QLineEdit *box);
+
+// A line box of the editing panel. While it is not being edited, a number
+// too wide for it is drawn shortened so that its sign, leading digits and
+// exponent stay in view ("-4.7619...E-02"); its text stays the whole number.
+class LineBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+    // What is drawn: the text, or its shortened form.
+    QString paintedText() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 class QRadioButton;
 // Turns on button `index` of an option group and every other one off; -1

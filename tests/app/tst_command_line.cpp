@@ -1,5 +1,6 @@
 // The built program's text modes, run as a user runs them: without a
 // display, reading files and standard input, writing standard output.
+#include "files/unix_files.h"
 #include "table_loader.h"
 #include "table_text.h"
 
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace
 {
@@ -27,10 +29,11 @@ QByteArray pattern(int size, int seed)
     return bytes;
 }
 
-// A game executable: the table after its signature, somewhere past the search start.
+// A game executable: the program header, then the table after its
+// signature, somewhere past the search start.
 QByteArray executable(const QByteArray &table)
 {
-    QByteArray bytes(SignatureScanStart + 4000, 'x');
+    QByteArray bytes = "MZ" + QByteArray(SignatureScanStart + 4000, 'x');
     QByteArray withSignature = table;
     withSignature.replace(0, 5, tableSignature());
     return bytes + withSignature + QByteArray(100, 'y');
@@ -53,11 +56,15 @@ private slots:
     void diffs();
     void usage_data();
     void usage();
+    void exportIntoWhatIsNoRegularFile_data();
+    void exportIntoWhatIsNoRegularFile();
 
 private:
+    using SetUp = std::function<void(QProcess &)>;
     QString file(const QString &name, const QByteArray &bytes) const;
     QByteArray contents(const QString &name) const;
-    Run run(const QStringList &arguments, const QByteArray &input = {}) const;
+    Run run(const QStringList &arguments, const QByteArray &input = {},
+            const SetUp &setUp = {}) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_table = pattern(1488, 1);
@@ -74,6 +81,9 @@ void CommandLineTest::init()
         m_names[f] = QStringLiteral("Formation, \"%1\"").arg(f);
         names += m_names[f].toUtf8() + "\r\n";
     }
+    // A name that would retitle a terminal: only diff's text writes it out.
+    m_names[2] = QStringLiteral("Formation\x1b]0;owned\a, \"2\"");
+    names.replace("Formation, \"2\"", m_names[2].toUtf8());
     file(QStringLiteral("readorder.txt"), names);
 }
 
@@ -91,9 +101,12 @@ QByteArray CommandLineTest::contents(const QString &name) const
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(missing)");
 }
 
-Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input) const
+Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input,
+                         const SetUp &setUp) const
 {
     QProcess process;
+    if (setUp)
+        setUp(process);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
@@ -101,7 +114,8 @@ Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input) 
     process.setWorkingDirectory(m_dir->path());
     process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(PROGRAM)),
                   arguments);
-    process.write(input);
+    if (!input.isEmpty())
+        process.write(input);
     process.closeWriteChannel();
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -122,6 +136,8 @@ void CommandLineTest::exportWrites_data()
         << "shifted.dat" << QStringList{"--start", "16", "--format", "csv"} << TextFormat::Csv;
     QTest::newRow("executable, to a file")
         << "kgf.exe" << QStringList{"--output", "out.txt"} << TextFormat::Json;
+    QTest::newRow("a renamed copy of the executable, known by its content")
+        << "kgf.exe.orig" << QStringList{} << TextFormat::Json;
 }
 
 void CommandLineTest::exportWrites()
@@ -132,6 +148,7 @@ void CommandLineTest::exportWrites()
     file(QStringLiteral("frmation.dat"), m_table + "tail");
     file(QStringLiteral("shifted.dat"), QByteArray(16, 'z') + m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
+    file(QStringLiteral("kgf.exe.orig"), executable(m_table));
     const Run result = run(QStringList{QStringLiteral("export")} + options + QStringList{source});
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
@@ -162,6 +179,10 @@ void CommandLineTest::importApplies_data()
     QTest::newRow("into a program with --force")
         << QStringList{"import", "--force", "-", "kgf.exe"} << one << "kgf.exe" << m_table + "code"
         << seventh + "code";
+    const QByteArray text = writeTableText(m_table, {}, TextFormat::Json);
+    QTest::newRow("over a table text with --force")
+        << QStringList{"import", "--force", "-", "old.json"} << one << "old.json" << text
+        << QByteArray(text).replace(7 * 48, 48, other.mid(7 * 48, 48));
 }
 
 void CommandLineTest::importApplies()
@@ -196,18 +217,20 @@ void CommandLineTest::refusesAndWritesNothing_data()
                               << QByteArray("text.json: line 1, column 2: this is not valid JSON");
     QTest::newRow("count out of range")
         << import << changed(R"("count": 0)", R"("count": 256)") << 1
-        << QByteArray("text.json: formations[0].lines[0].count: 256 is not a number of aircraft "
-                      "from 0 to 255.");
+        << QByteArray("text.json: formation 0, line 1 (`formations[0].lines[0].count`): 256 is "
+                      "not a number of aircraft from 0 to 255.");
     QTest::newRow("unknown field")
         << import << changed("\"byte0\"", "\"byte1\"") << 1
-        << QByteArray(R"(text.json: formations[0].lines[0]: "byte1" is not a field of a line)");
+        << QByteArray(R"(text.json: formation 0, line 1 (`formations[0].lines[0]`): "byte1" is )"
+                      "not a field of a line");
     QTest::newRow("unknown caption")
         << import << changed("Line Astern", "Line astern") << 1
-        << QByteArray(R"(formations[0].lines[0].type: "Line astern" is not a type)");
+        << QByteArray(R"(`formations[0].lines[0].type`): "Line astern" is not a type)");
     QTest::newRow("feet and stored disagree")
         << import << changed(R"("yFeet": "0")", R"("yFeet": "1")") << 1
-        << QByteArray(R"(formations[0].lines[0].yFeet: "1" feet is stored as 21, but yStored )"
-                      "is 0.");
+        << QByteArray(R"(`formations[0].lines[0].yFeet`): "1" feet is stored as 21, but yStored )"
+                      "is 0, which is 0 feet; change yFeet or yStored so that they agree, or "
+                      "delete one of them.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
                                << QByteArray("text.json: The text is longer than 16 MiB");
     QTest::newRow("program without --force, refused before the text is read")
@@ -220,7 +243,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
                       "gives 1.");
     QTest::newRow("a field given twice")
         << import << changed(R"("count": 0)", R"("count": 7, "count": 0)") << 1
-        << QByteArray("text.json: formations[0].lines[0].count: this field is given twice.");
+        << QByteArray("text.json: formation 0, line 1 (`formations[0].lines[0].count`): this "
+                      "field is given twice.");
     QTest::newRow("program name as Windows opens it")
         << QStringList{"import", "nothing.json", "KGF.EXE."} << QByteArray() << 1
         << QByteArray("KGF.EXE. is a program");
@@ -234,6 +258,28 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QByteArray("Nothing was written: KGF.EXE is a program, and export writes text.");
     QTest::newRow("one file only") << QStringList{"import", "text.json"} << whole << 2
                                    << QByteArray("import takes TEXT and TARGET; 1 given.");
+    QTest::newRow("import into a program known by its content")
+        << QStringList{"import", "text.json", "game.bak"} << whole << 1
+        << QByteArray("game.bak is a program: a table written at its start breaks it");
+    QTest::newRow("export into a program known by its content")
+        << QStringList{"export", "-o", "game.bak", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: game.bak is a program, and export writes text.");
+    const QString itself = QStringLiteral("Nothing was written: %1 is the text being imported");
+    QTest::newRow("a text into itself under another name")
+        << QStringList{"import", "./text.json", "text.json"} << whole << 1
+        << itself.arg("text.json").toUtf8();
+    QTest::newRow("a text into itself from standard input")
+        << QStringList{"import", "-", "text.json"} << whole << 1
+        << itself.arg("text.json").toUtf8();
+    for (const char *name : {"old.json", "old.csv"})
+        QTest::addRow("into the table text %s", name)
+            << QStringList{"import", "text.json", name} << whole << 1
+            << QStringLiteral("Nothing was written: %1 is a formation table text, not a table file")
+                   .arg(QLatin1String(name))
+                   .toUtf8();
+    QTest::newRow("a path with control characters")
+        << QStringList{"export", u"none\x1b[2J\u0085\u202e.dat"_qs} << QByteArray() << 1
+        << QByteArray("Could not open none\\x1b[2J\\x85\\u202e.dat: ");
 }
 
 void CommandLineTest::refusesAndWritesNothing()
@@ -242,17 +288,27 @@ void CommandLineTest::refusesAndWritesNothing()
     QFETCH(QByteArray, text);
     QFETCH(int, status);
     QFETCH(QByteArray, message);
-    file(QStringLiteral("text.json"), text);
-    const QByteArray before = m_table + "tail";
-    for (const char *name : {"frmation.dat", "KGF.EXE"})
-        file(QLatin1String(name), before);
-    const Run result = run(arguments);
+    const QByteArray table = m_table + "tail";
+    const QByteArray zero(1488, '\0');
+    const QMap<QString, QByteArray> before{
+        {"text.json", text},
+        {"frmation.dat", table},
+        {"KGF.EXE", table},
+        {"game.bak", executable(m_table)},
+        {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
+        {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)}};
+    for (auto it = before.begin(); it != before.end(); ++it)
+        file(it.key(), it.value());
+    const Run result = run(arguments, {}, [this](QProcess &process) {
+        process.setStandardInputFile(m_dir->filePath(QStringLiteral("text.json")));
+    });
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
+    QVERIFY(!result.err.contains('\x1b'));
     QCOMPARE(result.err.count('\n'), status == 2 ? 8 : 1); // the usage after a usage error
     QCOMPARE(result.out, QByteArray());
-    for (const char *name : {"frmation.dat", "KGF.EXE"})
-        QCOMPARE(contents(QLatin1String(name)), before);
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(contents(it.key()), it.value());
     QCOMPARE(contents(QStringLiteral("new.dat")), QByteArray("(missing)"));
 }
 
@@ -265,8 +321,10 @@ void CommandLineTest::diffs_data()
         << QStringList{"diff", "kgf.exe", "frmation.dat"} << 0 << QByteArray();
     QTest::newRow("changed count and offset")
         << QStringList{"diff", "--start-b", "3", "frmation.dat", "changed.dat"} << 1
-        << QByteArray("formation 2 (Formation, \"2\")\n  line 3\n    count: 5 -> 4\n"
-                      "    zFeet: -4.76190476190476E-02 -> 0\n");
+        << QByteArray("formation 2 (Formation\\x1b]0;owned\\x07, \"2\")\n  line 3\n"
+                      "    count: 5 -> 4\n    zFeet: -4.76190476190476E-02 -> 0\n");
+    QTest::newRow("a backup of the executable, known by its content, and the executable")
+        << QStringList{"diff", "KGF.EXE.bak", "kgf.exe"} << 0 << QByteArray();
     QTest::newRow("a file that is not there")
         << QStringList{"diff", "frmation.dat", "none.dat"} << 2 << QByteArray();
 }
@@ -282,6 +340,7 @@ void CommandLineTest::diffs()
     m_table.replace(2 * 48 + 32, 16, line.toBytes());
     file(QStringLiteral("frmation.dat"), m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
+    file(QStringLiteral("KGF.EXE.bak"), executable(m_table) + "more");
     line.count = 4;
     line.zOffset = 0;
     file(QStringLiteral("changed.dat"),
@@ -320,6 +379,66 @@ void CommandLineTest::usage()
     QVERIFY2((status == 0 ? result.out : result.err).contains(said), result.err.constData());
     if (status == 2)
         QVERIFY(result.err.contains("Usage: kgf-formation-editor [FILE]"));
+}
+
+void CommandLineTest::exportIntoWhatIsNoRegularFile_data()
+{
+    QTest::addColumn<QString>("output"); // "node", "link" and "full" are made here
+    QTest::addColumn<bool>("append");    // how standard output or error goes to redirected.txt
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("a device node") << "node" << false << QByteArray();
+    QTest::newRow("a link to a device node") << "link" << false << QByteArray();
+    QTest::newRow("a device that refuses the bytes")
+        << "full" << false << QByteArray(": No space left on device.");
+    QTest::newRow("NUL") << "NUL" << false << QByteArray();
+    QTest::newRow("standard output by its own name") << "redirected.txt" << false << QByteArray();
+    QTest::newRow("/dev/stdout") << "/dev/stdout" << false << QByteArray();
+    QTest::newRow("/dev/stdout, appending") << "/dev/stdout" << true << QByteArray();
+    QTest::newRow("/dev/stderr, appending") << "/dev/stderr" << true << QByteArray();
+}
+
+void CommandLineTest::exportIntoWhatIsNoRegularFile()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, append);
+    QFETCH(QByteArray, said);
+    const bool device = QStringList{"node", "link", "full", "NUL"}.contains(output);
+    QString out = output;
+#ifdef Q_OS_WIN
+    if (output != QLatin1String("NUL") && output != QLatin1String("redirected.txt"))
+        QSKIP("device nodes and /dev/stdout are POSIX's");
+#else
+    const QString node = m_dir->filePath(QStringLiteral("node"));
+    if (output == QLatin1String("NUL") || (output.startsWith(u'/') && !QFileInfo::exists(output)))
+        QSKIP("no such device here");
+    if (device && !(output == QLatin1String("full") ? unixfiles::makeFullDevice(node)
+                                                    : unixfiles::makeNullDevice(node)))
+        QSKIP("device nodes need root");
+    if (device)
+        out = output == QLatin1String("link") ? m_dir->filePath(output) : node;
+    if (output == QLatin1String("link") && !QFile::link(node, out))
+        QSKIP("this system makes no symbolic links");
+#endif
+    file(QStringLiteral("frmation.dat"), m_table);
+    const QString redirected = file(QStringLiteral("redirected.txt"), "kept\n");
+    const unixfiles::Identity identity = unixfiles::identityOf(device ? out : redirected);
+    const QStringList entries = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System);
+    const Run result = run({"export", "-o", out, "frmation.dat"}, {}, [&](QProcess &process) {
+        const auto mode = append ? QIODevice::Append : QIODevice::Truncate;
+        if (output.endsWith(QLatin1String("stderr")))
+            process.setStandardErrorFile(redirected, mode);
+        else
+            process.setStandardOutputFile(redirected, mode);
+    });
+    QCOMPARE(result.status, said.isEmpty() ? 0 : 1);
+    QVERIFY2(result.err.contains(said), result.err.constData());
+    QCOMPARE(result.err.isEmpty(), said.isEmpty());
+    // Written into, never replaced, and nothing left beside it.
+    QCOMPARE(unixfiles::identityOf(device ? out : redirected), identity);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System), entries);
+    if (!device)
+        QCOMPARE(contents(QStringLiteral("redirected.txt")),
+                 (append ? "kept\n" : "") + writeTableText(m_table, m_names, TextFormat::Json));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -39,6 +39,8 @@ private slots:
     void refusesWhatIsNotARegularFile();
     void refusesWindowsDeviceNames();
     void tableBeyondTheLargestStartLocation();
+    void programByContent_data();
+    void programByContent();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -485,6 +487,44 @@ void TableLoaderTest::tableBeyondTheLargestStartLocation()
                                           "2,147,483,648, beyond the largest start location, "
                                           "2,147,483,647.")
                                .arg(QDir::toNativeSeparators(file.fileName())));
+}
+
+void TableLoaderTest::programByContent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("given");
+    QTest::addColumn<int>("start"); // where the table is read from; -1: refused
+    // 5,000 bytes: `head`, then a signature at 3,000 unless the row is refused.
+    QTest::newRow("a program's backup") << "KGF.EXE.bak" << QByteArray("MZ") << false << 3000;
+    QTest::newRow("a program's backup, start given")
+        << "KGF.EXE.bak" << QByteArray("MZ") << true << 16;
+    QTest::newRow("a data file that begins with MZ")
+        << "frmation.dat" << QByteArray("MZ") << false << -1;
+    QTest::newRow("a data file") << "frmation.dat" << QByteArray("ZM") << false << 16;
+    QTest::newRow("a program by its name, start given")
+        << "kgf.exe" << QByteArray("ZM") << true << 3000;
+}
+
+void TableLoaderTest::programByContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, head);
+    QFETCH(bool, given);
+    QFETCH(int, start);
+    const QByteArray data =
+        withSignatures(5000, start < 0 ? QList<qint64>{} : QList<qint64>{3000}).replace(0, 2, head);
+    SearchSettings settings;
+    settings.scanStart = 2000;
+    const LoadResult result = loadTable(write(name, data), QStringLiteral("16"),
+                                        given ? StartGiven::Yes : StartGiven::No, {}, settings);
+    QCOMPARE(result.ok, start >= 0);
+    QCOMPARE(result.table, start < 0 ? QByteArray() : data.mid(start, 1488));
+    QCOMPARE(result.foundBySignature, start == 3000);
+    if (!result.ok)
+        QVERIFY2(result.error.endsWith(QStringLiteral("to read it as a formation data file, give "
+                                                      "a start location.")),
+                 qPrintable(result.error));
 }
 
 QTEST_APPLESS_MAIN(TableLoaderTest)

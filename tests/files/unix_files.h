@@ -54,6 +54,18 @@ inline bool makeFullDevice(const QString &path)
 #endif
 }
 
+// A character device with the numbers of /dev/null (1, 3): writes go
+// nowhere and succeed. Needs root.
+inline bool makeNullDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return ::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 // What `path` itself is (a link is not followed), as far as these tests care.
 enum class FileType { None, Fifo, CharDevice, Other };
 

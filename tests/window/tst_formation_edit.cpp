@@ -184,9 +184,9 @@ void FormationEditTest::workedExampleWritesRowOne()
     withByte3[3] = '\x3C';
     load(f, withByte3);
     f.click(QStringLiteral("Option2(0)"));
+    f.box(0)->setText(QStringLiteral("7")); // a code typed first gives way to the buttons
     f.click(QStringLiteral("Option3(3)"));
     modifier(f, 1, 1)->setChecked(true);
-    f.box(0)->setText(QStringLiteral("typed text is replaced"));
     f.box(1)->setText(QStringLiteral("4"));
     f.box(2)->setText(QStringLiteral("100"));
     f.box(3)->setText(QStringLiteral("-50"));
@@ -288,14 +288,14 @@ void FormationEditTest::refusedInputChangesNothing()
     f.click(QStringLiteral("Option3(6)"));
     f.box(1)->setText(QStringLiteral("5"));
     f.box(2)->setText(QStringLiteral("12"));
-    f.box(0)->setText(QStringLiteral("typed"));
+    f.box(0)->setText(QStringLiteral("38"));
     f.box(box)->setText(text);
     f.click(QStringLiteral("Command2"));
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].startsWith(message), qPrintable(f.prompter.told[0]));
     QVERIFY(f.prompter.told[0].endsWith(QStringLiteral(" Nothing was written to the table.")));
     QCOMPARE(f.window->GF1().toBytes(), table);
-    QCOMPARE(f.box(0)->text(), QStringLiteral("typed")); // no "Type" box rewritten
+    QCOMPARE(f.box(0)->text(), QStringLiteral("38")); // no "Type" box rewritten
     QVERIFY(!f.window->hasUnsavedChanges());
 }
 

@@ -23,6 +23,7 @@ private slots:
     void revertPutsTheLoadedBytesBack();
     void contextMenu_data();
     void contextMenu();
+    void everyMenuIsReadByAScreenReader();
     void copyAndPasteAFormation();
     void pasteRefusesWhatIsNotOneFormation_data();
     void pasteRefusesWhatIsNotOneFormation();
@@ -171,6 +172,7 @@ void HistoryTest::typingIsUndoneBeforeTheTable()
 static QStringList openMenu(QWidget *widget, const QString &how, const QString &pick = {})
 {
     QStringList items;
+    bool placed = true;
     QTimer::singleShot(0, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         if (!menu)
@@ -182,8 +184,10 @@ static QStringList openMenu(QWidget *widget, const QString &how, const QString &
                 ++child;
                 continue;
             }
-            // Screen readers hear each item by its text.
-            QCOMPARE(accessible->child(child++)->text(QAccessible::Name), action->text());
+            // Screen readers hear each item by its text, and find its menu.
+            QAccessibleInterface *item = accessible->child(child++);
+            QCOMPARE(item->text(QAccessible::Name), action->text());
+            placed = placed && item->parent() && item->parent()->object() == menu;
             items << QStringLiteral("%1|%2|%3")
                          .arg(action->text(), action->shortcut().toString(),
                               action->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
@@ -209,6 +213,8 @@ static QStringList openMenu(QWidget *widget, const QString &how, const QString &
     widget->window()->activateWindow();
     if (!QTest::qWaitForWindowActive(widget->window()))
         qWarning("the window did not become active again");
+    if (!placed)
+        QTest::qFail("a menu item does not lead a screen reader to its menu", __FILE__, __LINE__);
     return items;
 }
 
@@ -245,7 +251,8 @@ void HistoryTest::revertPutsTheLoadedBytesBack()
     // A save makes the saved table the one to go back to.
     f.answers.push_back(f.path(QStringLiteral("saved.dat")));
     f.click(QStringLiteral("Command3"));
-    QVERIFY(openMenu(selector, QStringLiteral("mouse")).contains(revert4 + "||off"));
+    QVERIFY(openMenu(selector, QStringLiteral("mouse"))
+                .contains(QStringLiteral("Revert formation 4 to the saved file||off")));
     QCOMPARE(selector->toolTip(), QString());
 }
 
@@ -294,6 +301,16 @@ void HistoryTest::contextMenu()
         QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
+}
+
+void HistoryTest::everyMenuIsReadByAScreenReader()
+{
+    WindowFixture f;
+    start(f);
+    edit(f, 5, 1, QStringLiteral("4"));
+    // openMenu checks that each item leads to the menu it is in.
+    for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
+        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
 }
 
 void HistoryTest::copyAndPasteAFormation()
@@ -351,7 +368,8 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
     wrongCount.replace(count, "\"count\": 300");
     QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
     QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
-    QTest::newRow("prose") << QByteArray("Try the diamond!") << "does not hold a formation";
+    QTest::newRow("prose") << QByteArray("Try the diamond!")
+                           << "The clipboard holds no formation. Nothing was pasted";
     QTest::newRow("the whole table")
         << writeTableText(sampleTable(), {}, TextFormat::Json) << "holds 31 formations";
     QTest::newRow("100 MB of text") << QByteArray(100'000'000, 'x') << "100,000,000 characters";
@@ -426,9 +444,14 @@ void HistoryTest::typedEditsBeforeAStep()
             expected = sampleTable(); // 9 written, then the loaded bytes back
     }
     QCOMPARE(f.prompter.asked.size(), 1);
-    QVERIFY2(f.prompter.asked[0].startsWith(QStringLiteral("The panel has changes that are not "
-                                                           "written into the table.")),
-             qPrintable(f.prompter.asked[0]));
+    // Undo and redo name the step they would take.
+    const QString question = step == QLatin1String("undo") || step == QLatin1String("redo")
+                                 ? QStringLiteral("%1 'Edit of formation 3' and drop what you "
+                                                  "typed in the panel?")
+                                       .arg(step == QLatin1String("undo") ? "Undo" : "Redo")
+                                 : QStringLiteral("The panel has changes that are not written "
+                                                  "into the table. Write them now?");
+    QCOMPARE(f.prompter.asked[0], question);
     QCOMPARE(f.window->GF1().toBytes(), expected);
     if (!yes)
         QCOMPARE(f.box(1)->text(), QStringLiteral("9"));

@@ -31,6 +31,8 @@ private slots:
     void changesByAnotherProgramAreAsked();
     void firstSaveKeepsABackup();
     void savedFileIsWatchedToo();
+    void bothFilesStayWatched_data();
+    void bothFilesStayWatched();
     void failedSaveIsReportedAndKeepsOldFile();
     void fifoIsRefusedAtOnce_data();
     void fifoIsRefusedAtOnce();
@@ -422,6 +424,54 @@ void LoadSaveTest::savedFileIsWatchedToo()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), pattern(1500, 8));
     QVERIFY(f.window->hasUnsavedChanges());
+}
+
+void LoadSaveTest::bothFilesStayWatched_data()
+{
+    QTest::addColumn<bool>("damagedFirst");   // the first save fails and cannot put the file back
+    QTest::addColumn<QString>("otherTarget"); // where the first save goes
+    QTest::addColumn<bool>("asks");           // whether the second save, to the loaded file, asks
+    // The table went elsewhere, and then another program changed the loaded file.
+    QTest::newRow("saved elsewhere, loaded file changed") << false << "copy.dat" << true;
+    // The editor's own partial write is no other program's change.
+    QTest::newRow("damaged by the save itself") << true << "" << false;
+}
+
+void LoadSaveTest::bothFilesStayWatched()
+{
+    QFETCH(bool, damagedFirst);
+    QFETCH(QString, otherTarget);
+    QFETCH(bool, asks);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 9));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Option2(1)"));
+    f.box(1)->setText(QStringLiteral("5"));
+    f.click(QStringLiteral("Command2"));
+    if (damagedFirst) {
+        FaultyFile::Faults faults;
+        faults.room = 700;
+        faults.failRestore = true;
+        f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
+    }
+    f.answers.push_back(otherTarget.isEmpty() ? path : f.path(otherTarget));
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), damagedFirst ? 1 : 0);
+    f.window->setSaveFileWrapper({});
+    if (!damagedFirst)
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(1600, 10));
+
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.asked,
+             asks ? QStringList{QStringLiteral("%1 was changed by another program after the table "
+                                               "was loaded from it. Save over those changes?")
+                                    .arg(QDir::toNativeSeparators(path))}
+                  : QStringList());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(1488) == f.window->GF1().toBytes(), !asks);
 }
 
 void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()

@@ -1,0 +1,98 @@
+#include "stream_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+FileIdentity regularFileIdentity(const QString &path)
+{
+    QFile file(path);
+    FileStatus status;
+    QString reason;
+    if (!openRegularFile(file, QIODevice::ReadOnly).ok || !fileStatus(file, &status, &reason))
+        return {};
+    return status.identity;
+}
+
+FileIdentity streamIdentity(FILE *stream)
+{
+    QFile file;
+    FileStatus status;
+    QString reason;
+    const QIODevice::OpenMode mode = stream == stdin ? QIODevice::ReadOnly : QIODevice::WriteOnly;
+    if (!file.open(stream, mode, QFileDevice::DontCloseHandle) ||
+        !fileStatus(file, &status, &reason))
+        return {};
+    return status.identity;
+}
+
+bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
+{
+#ifdef Q_OS_WIN
+    // The name as typed: Windows itself makes NUL, CON or COM1 a device,
+    // which the \\?\ form of a path would not.
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *reason = plainReason(qt_error_string(), "the system refused to open it");
+        return false;
+    }
+    bool written = true;
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        DWORD wrote = 0;
+        const DWORD piece = DWORD(std::min<qsizetype>(bytes.size() - done, 1 << 20));
+        written = WriteFile(handle, bytes.data() + done, piece, &wrote, nullptr) && wrote > 0;
+        done += wrote;
+    }
+    if (!written)
+        *reason = plainReason(qt_error_string(), "the system refused the bytes");
+    CloseHandle(handle);
+    return written;
+#else
+    const QByteArray name = QFile::encodeName(path);
+    int descriptor;
+    do
+        descriptor = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        *reason = plainReason(qt_error_string(errno), "the system refused to open it");
+        return false;
+    }
+    struct stat status;
+    bool written = ::fstat(descriptor, &status) == 0;
+    if (!written) {
+        *reason = plainReason(qt_error_string(errno), "the system could not tell what it is");
+    } else if (S_ISREG(status.st_mode)) {
+        written = false;
+        *reason = QStringLiteral("it became a regular file while it was being written");
+    }
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        const ssize_t wrote = ::write(descriptor, bytes.data() + done, size_t(bytes.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            written = false;
+            *reason = wrote < 0
+                          ? plainReason(qt_error_string(errno), "the system refused the bytes")
+                          : QStringLiteral("the system took none of the bytes");
+        } else {
+            done += wrote;
+        }
+    }
+    if (::close(descriptor) != 0 && written && errno != EINTR) {
+        written = false;
+        *reason = plainReason(qt_error_string(errno), "the system refused the bytes");
+    }
+    return written;
+#endif
+}
