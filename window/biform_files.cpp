@@ -133,9 +133,9 @@ std::optional<qint64> BiForm::placeInFile(const QString &target)
                        .arg(at, shownPath(target));
         } else {
             text = QStringLiteral("The table was loaded from byte %1 of %2. Written back there, "
-                                  "only those 1,488 bytes change; written at the first byte, it "
-                                  "replaces the file's first 1,488 bytes, and a load from byte "
-                                  "%1 no longer finds it.")
+                                  "only those 1,488 bytes change. Written at the first byte, it "
+                                  "replaces the file's first 1,488 bytes instead, where a load "
+                                  "from byte %1 does not find it.")
                        .arg(at, shownPath(target));
             choices << QStringLiteral("Write it at the first byte");
         }
