@@ -146,11 +146,11 @@ TextInput readTextInput(const QString &path)
     return input;
 }
 
-// The names of readorder.txt in the working directory; none when it is not there.
-QStringList formationNames()
+// The names for a table from `tableFile`: of readorder.txt beside it, else
+// in the working directory; none when neither is there.
+QStringList formationNames(const QString &tableFile)
 {
-    const FormationNames names =
-        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
+    const FormationNames names = readFormationNames(namesFileFor(tableFile, QDir::currentPath()));
     if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
         tell(names.problem);
     return names.names;
@@ -211,7 +211,8 @@ int runExport(const Invocation &invocation)
         tell(loaded.error);
         return Failed;
     }
-    const QByteArray text = writeTableText(loaded.table, formationNames(), invocation.format);
+    const QByteArray text =
+        writeTableText(loaded.table, formationNames(invocation.files[0]), invocation.format);
     const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
                                                      : writeOutputFile(invocation.output, text);
     return written ? 0 : Failed;
@@ -282,7 +283,9 @@ int runDiff(const Invocation &invocation)
     const QList<FormationChanges> changes = diffTables(a.table, b.table);
     if (changes.isEmpty())
         return 0;
-    return writeStandardOutput(diffText(changes, formationNames()).toUtf8()) ? 1 : Trouble;
+    return writeStandardOutput(diffText(changes, formationNames(invocation.files[0])).toUtf8())
+               ? 1
+               : Trouble;
 }
 
 } // namespace

@@ -170,15 +170,17 @@ bool BiForm::differsFromReference(int formation) const
 
 void BiForm::updateChangedMarks()
 {
+    const QString since = m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded");
     for (int n = 0; n < m_option2.size(); ++n) {
         const bool changed = differsFromReference(n);
         // Seen at a glance: the number in bold, in the selector's own place.
         QFont font = m_option2[n]->font();
         font.setBold(changed);
         m_option2[n]->setFont(font);
-        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since loaded") : QString());
+        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since %1").arg(since)
+                                         : QString());
         m_option2[n]->setAccessibleDescription(
-            changed ? QStringLiteral("%1, changed since loaded").arg(m_formationNames[n])
+            changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
                     : m_formationNames[n]);
     }
 }
