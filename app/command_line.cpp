@@ -165,7 +165,8 @@ QString usageText()
         "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
         "       kgf-formation-editor import [--format json|csv] [--force] [--no-backup]\n"
         "                                   TEXT TARGET\n"
-        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n");
+        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n"
+        "       kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE\n");
 }
 
 QString helpText()
@@ -189,14 +190,19 @@ Editor for the formation table of the flight simulator KGF.
              start of a program breaks it.
   diff       Prints what differs between the tables of A and B, field by
              field. Exit status 0: the same, 1: different, 2: trouble.
+  picture    Draws formation N (default 0) of the table of FILE from above,
+             the side and the front, as PNG or SVG by the name of OUT; with
+             no OUT, PNG to standard output when it is not a terminal.
 
 Options:
   --start N            start location of a data FILE (default 0)
+  --formation N        picture: the formation to draw, 0 to 30 (default 0)
   --start-a N          start location of a data file A (default 0)
   --start-b N          start location of a data file B (default 0)
   --format json|csv    export: the text's form (default json); import: the
                        form of TEXT (default: told by its first character)
-  -o, --output OUT     export: write the text to OUT, not standard output
+  -o, --output OUT     export: write the text to OUT, not standard output;
+                       picture: write OUT.png or OUT.svg
   --force              import: write into a TARGET ending in .exe
   --no-backup          import: save even when no TARGET.bak can be made
   -h, --help           show this help

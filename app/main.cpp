@@ -1,6 +1,7 @@
 #include "biform.h"
 #include "command_line.h"
 #include "console.h"
+#include "picture_mode.h"
 #include "text_modes.h"
 #include "window_start.h"
 
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QStringList words;
     for (int i = 0; i < argc; ++i)
         words << QString::fromLocal8Bit(argv[i]);
+    if (wantsPictureMode(words))
+        return runPictureMode(argc, argv);
     if (wantsTextMode(words)) {
         // No window, so no display is needed.
         connectStandardStreams();

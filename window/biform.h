@@ -9,6 +9,7 @@
 
 #include <QKeySequence>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -17,6 +18,8 @@
 #include <utility>
 
 class AutoSizeLabel;
+class PictureWindow;
+struct PictureContent;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -70,6 +73,9 @@ public:
     void copyFormation(int formation);
     void pasteOverFormation(int formation); // from the clipboard's text
     void revertFormation(int formation);    // to the table as last loaded or saved
+    // The picture of the shown formation in its own window, opened or raised.
+    void showPicture();
+    PictureWindow *pictureWindow() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -175,6 +181,12 @@ private:
     int typeGroupOf(const QWidget *widget) const; // the line (0..2) of a type button, or -1
     void updateBoxToolTip(QLineEdit *box);
 
+    // The picture: what the panel would store, drawn live; a marker moved
+    // there becomes typed offsets here.
+    void refreshPicture();
+    PictureContent panelPicture() const;
+    void movePanelOffset(int line, int axis, qint32 stored);
+
     Prompter &prompter() { return *m_prompter; }
 
     std::unique_ptr<Prompter> m_ownPrompter;
@@ -209,6 +221,8 @@ private:
     QAction *m_redoAction = nullptr;
     QByteArray m_reference;        // the table as last loaded or saved
     bool m_referenceSaved = false; // the reference is the last save, not the load
+    QAction *m_pictureAction = nullptr;
+    QPointer<PictureWindow> m_picture;
     CommonDialog m_dialog;
 
     // Controls.

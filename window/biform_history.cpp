@@ -36,6 +36,10 @@ void BiForm::setUpHistory()
     connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
     connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
     connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
+    m_pictureAction = new QAction(QStringLiteral("Show formation picture"), this);
+    m_pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(m_pictureAction, &QAction::triggered, this, &BiForm::showPicture);
+    addAction(m_pictureAction);
     historyChanged();
 
     // Shift+F10 opens the context menu of the focused control, as the Menu key does.
@@ -270,6 +274,10 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
         QStringLiteral("Revert formation%1 to the %2 file")
             .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
     revert->setEnabled(chosen && differsFromReference(formation));
+    menu.addSeparator();
+    QAction *picture = menu.addAction(m_pictureAction->text());
+    picture->setShortcut(m_pictureAction->shortcut());
+    picture->setShortcutVisibleInContextMenu(true);
     QAction *picked = menu.exec(globalPos);
     if (picked == undo)
         this->undo();
@@ -281,6 +289,8 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
         pasteOverFormation(formation);
     else if (picked == revert)
         revertFormation(formation);
+    else if (picked == picture)
+        showPicture();
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)

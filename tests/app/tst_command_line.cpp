@@ -305,7 +305,7 @@ void CommandLineTest::refusesAndWritesNothing()
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
     QVERIFY(!result.err.contains('\x1b'));
-    QCOMPARE(result.err.count('\n'), status == 2 ? 7 : 1); // the usage after a usage error
+    QCOMPARE(result.err.count('\n'), status == 2 ? 8 : 1); // the usage after a usage error
     QCOMPARE(result.out, QByteArray());
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(contents(it.key()), it.value());

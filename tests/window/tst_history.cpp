@@ -297,7 +297,8 @@ void HistoryTest::contextMenu()
         QStringLiteral("Paste over formation %1|%2|on")
             .arg(formation)
             .arg(QKeySequence(QKeySequence::Paste).toString()),
-        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert)};
+        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
+        QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
 }
@@ -309,7 +310,7 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
     edit(f, 5, 1, QStringLiteral("4"));
     // openMenu checks that each item leads to the menu it is in.
     for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
-        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 5);
+        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
 }
 
 void HistoryTest::copyAndPasteAFormation()
