@@ -11,11 +11,7 @@ namespace
 const QStringList ModeWords{QStringLiteral("export"), QStringLiteral("import"),
                             QStringLiteral("diff")};
 // Modes that draw, and so run in the part of the program with QtGui.
-#ifdef KGF_PICTURE_MODE
 const QStringList PictureWords{QStringLiteral("picture")};
-#else
-const QStringList PictureWords;
-#endif
 const QStringList HelpWords{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
                             QStringLiteral("/?")};
 const QStringList VersionWords{QStringLiteral("-v"), QStringLiteral("--version")};
@@ -108,21 +104,41 @@ Invocation mistypedMode(const QString &word)
                                          : QStringLiteral("; did you mean %1?").arg(nearest)));
 }
 
+// "picture" is the first word that is no option or option value.
+bool wantsPictureMode(const QStringList &arguments)
+{
+    static const QStringList withValue{
+        QStringLiteral("--start"),    QStringLiteral("-start"),   QStringLiteral("--formation"),
+        QStringLiteral("-formation"), QStringLiteral("-o"),       QStringLiteral("--output"),
+        QStringLiteral("-output"),    QStringLiteral("--format"), QStringLiteral("-format"),
+        QStringLiteral("--start-a"),  QStringLiteral("--start-b")};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments[i];
+        if (word == QLatin1String("--"))
+            return arguments.value(i + 1) == QLatin1String("picture");
+        if (withValue.contains(word)) {
+            ++i;
+            continue;
+        }
+        if (word.startsWith(u'-') && word.size() > 1)
+            continue;
+        return word == QLatin1String("picture");
+    }
+    return false;
+}
+
 } // namespace
 
 Part partFor(const QStringList &arguments)
 {
+    if (wantsPictureMode(arguments))
+        return Part::Picture;
     const QStringList words = arguments.mid(1);
     if (std::any_of(words.begin(), words.end(), [](const QString &word) {
-            return HelpWords.contains(word) || VersionWords.contains(word);
+            return ModeWords.contains(word) || HelpWords.contains(word) ||
+                   VersionWords.contains(word);
         }))
         return Part::Text;
-    for (const QString &word : words) {
-        if (ModeWords.contains(word))
-            return Part::Text;
-        if (PictureWords.contains(word))
-            return Part::Picture;
-    }
     return !words.isEmpty() && isMistypedMode(words.first()) ? Part::Text : Part::Window;
 }
 
@@ -236,7 +252,8 @@ QString usageText()
         "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
         "       kgf-formation-editor import [--format json|csv] [--force] [--no-backup]\n"
         "                                   TEXT TARGET\n"
-        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n");
+        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n"
+        "       kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE\n");
 }
 
 QString helpText()
@@ -262,14 +279,19 @@ Editor for the formation table of the flight simulator KGF.
              start of a program breaks it.
   diff       Prints what differs between the tables of A and B, field by
              field. Exit status 0: the same, 1: different, 2: trouble.
+  picture    Draws formation N (default 0) of the table of FILE from above,
+             the side and the front, as PNG or SVG by the name of OUT; with
+             no OUT, PNG to standard output when it is not a terminal.
 
 Options:
   --start N            start location of a data FILE (default 0)
+  --formation N        picture: the formation to draw, 0 to 30 (default 0)
   --start-a N          start location of a data file A (default 0)
   --start-b N          start location of a data file B (default 0)
   --format json|csv    export: the text's form (default json); import: the
                        form of TEXT (default: told by its first character)
-  -o, --output OUT     export: write the text to OUT, not standard output
+  -o, --output OUT     export: write the text to OUT, not standard output;
+                       picture: write OUT.png or OUT.svg
   --force              import: write into a TARGET ending in .exe
   --no-backup          import: save even when no TARGET.bak can be made
   -h, --help           show this help

@@ -27,11 +27,12 @@ struct Invocation {
 };
 
 // The part of the program that runs a command line (the program first),
-// told before any application object exists. Text: a text mode word,
-// --help or --version anywhere, or a first argument that is neither an
-// option, a mode nor an existing file (a mistyped mode, which the text
-// part reports). Picture: the picture mode, which draws with QtGui.
-// Window: anything else. A mode word wins over a file of that name.
+// told before any application object exists. Picture: "picture" is the
+// first word that is no option or option value (it draws with QtGui).
+// Text: a text mode word, --help or --version anywhere, or a first
+// argument that is neither an option, a mode nor an existing file (a
+// mistyped mode, which the text part reports). Window: anything else. A
+// mode word wins over a file of that name.
 enum class Part { Text, Window, Picture };
 Part partFor(const QStringList &arguments);
 

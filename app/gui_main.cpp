@@ -1,9 +1,10 @@
-// The entry points of the library with the window; see gui_entry.h.
+// The entry points of the library with the window and the picture command;
+// see gui_entry.h.
 #include "biform.h"
 #include "command_line.h"
 #include "console.h"
 #include "gui_entry.h"
-#include "start_system.h"
+#include "picture_mode.h"
 #include "text_modes.h"
 #include "window_start.h"
 
@@ -34,15 +35,9 @@ extern "C" Q_DECL_EXPORT int kgfWindowMain(int argc, char **argv)
 }
 static_assert(std::is_same_v<decltype(&kgfWindowMain), GuiEntry>);
 
-#ifdef KGF_PICTURE_MODE
-int runPictureMode(const QStringList &arguments);
-
-// The picture mode makes its own application object; it gets the whole
-// command line, the program first.
+// The picture command makes its own application object.
 extern "C" Q_DECL_EXPORT int kgfPictureMain(int argc, char **argv)
 {
-    connectStandardStreams();
-    return runPictureMode(programArguments(argc, argv));
+    return runPictureMode(argc, argv);
 }
 static_assert(std::is_same_v<decltype(&kgfPictureMain), GuiEntry>);
-#endif

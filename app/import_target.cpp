@@ -3,8 +3,8 @@
 #include "formation_table.h"
 #include "message_text.h"
 #include "native_file.h"
+#include "save_asking.h"
 #include "table_loader.h"
-#include "table_saver.h"
 
 #include <QFileInfo>
 
@@ -40,18 +40,25 @@ TargetTable importBase(const QString &target, const TableText &text)
 QString saveImported(const QString &target, const QByteArray &table, const TargetTable &base,
                      bool withoutBackup)
 {
+    WatchedFiles watched{base.source, {}};
     SaveOptions options;
-    options.loaded = base.source.valid ? &base.source : nullptr;
     options.withoutBackup = withoutBackup;
-    const SaveResult saved = saveTable(target, table, options);
-    switch (saved.question) {
-    case SaveResult::Question::None:
-        return saved.ok ? QString() : saved.error;
-    case SaveResult::Question::ChangedByOtherProgram:
-        return saved.error + QStringLiteral(" Nothing was written.");
-    case SaveResult::Question::NoBackup:
-        return saved.error +
-               QStringLiteral(" Nothing was written. Give --no-backup to import without one.");
+    // Import asks nothing: a question is the reason it stops.
+    const SaveOutcome outcome =
+        saveAsking(target, table, watched, options, [](const SaveOutcome &) { return false; });
+    switch (outcome.kind) {
+    case SaveOutcome::Kind::Saved:
+    case SaveOutcome::Kind::NothingToChange:
+        return {};
+    case SaveOutcome::Kind::Ask:
+        return outcome.message +
+               (outcome.question == SaveOutcome::Question::NoBackup
+                    ? QStringLiteral(
+                          " Nothing was written. Give --no-backup to import without one.")
+                    : QStringLiteral(" Nothing was written."));
+    case SaveOutcome::Kind::NotSaved:
+    case SaveOutcome::Kind::Damaged:
+        return outcome.message;
     }
     Q_UNREACHABLE();
 }

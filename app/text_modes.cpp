@@ -1,6 +1,5 @@
 #include "text_modes.h"
 
-#include "csv.h"
 #include "formation_names.h"
 #include "formation_table.h"
 #include "import_target.h"
@@ -147,11 +146,11 @@ TextInput readTextInput(const QString &path)
     return input;
 }
 
-// The names of readorder.txt in the working directory; none when it is not there.
-QStringList formationNames()
+// The names for a table from `tableFile`: of readorder.txt beside it, else
+// in the working directory; none when neither is there.
+QStringList formationNames(const QString &tableFile)
 {
-    const FormationNames names =
-        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
+    const FormationNames names = readFormationNames(namesFileFor(tableFile, QDir::currentPath()));
     if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
         tell(names.problem);
     return names.names;
@@ -173,27 +172,6 @@ bool isImportedText(const QString &text, const QString &target)
     return input.valid && input == regularFileIdentity(target);
 }
 
-// Whether the first bytes of a file are those of a table text: "{", or the
-// first row of the CSV form, after a UTF-8 byte-order mark and blanks.
-bool readsAsTableText(QByteArrayView head)
-{
-    if (head.startsWith("\xEF\xBB\xBF"))
-        head = head.sliced(3);
-    while (!head.isEmpty() && QByteArrayView(" \t\r\n").contains(head.front()))
-        head = head.sliced(1);
-    if (head.startsWith('{'))
-        return true;
-    qsizetype end = 0;
-    while (end < head.size() && head[end] != '\r' && head[end] != '\n')
-        ++end;
-    const QString firstRow = QString::fromUtf8(head.first(end));
-    CsvParser parser(firstRow);
-    CsvRecord record;
-    return parser.next(record) && record.fields.size() >= 2 &&
-           record.fields[0] == QLatin1String("format") &&
-           record.fields[1] == QLatin1String(TableTextFormatName);
-}
-
 // Whether the regular file at `path` begins as a table text does.
 bool holdsTableText(const QString &path)
 {
@@ -202,7 +180,7 @@ bool holdsTableText(const QString &path)
         return false; // nothing there yet, or the import says why it cannot read it
     QByteArray head(4096, '\0');
     const qint64 got = readUpTo(file, head.data(), head.size());
-    return got > 0 && readsAsTableText(QByteArrayView(head.constData(), got));
+    return got > 0 && beginsAsTableText(QByteArrayView(head.constData(), got));
 }
 
 StartGiven startGiven(const Invocation &invocation, const char *option)
@@ -233,7 +211,8 @@ int runExport(const Invocation &invocation)
         tell(loaded.error);
         return Failed;
     }
-    const QByteArray text = writeTableText(loaded.table, formationNames(), invocation.format);
+    const QByteArray text =
+        writeTableText(loaded.table, formationNames(invocation.files[0]), invocation.format);
     const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
                                                      : writeOutputFile(invocation.output, text);
     return written ? 0 : Failed;
@@ -304,7 +283,9 @@ int runDiff(const Invocation &invocation)
     const QList<FormationChanges> changes = diffTables(a.table, b.table);
     if (changes.isEmpty())
         return 0;
-    return writeStandardOutput(diffText(changes, formationNames()).toUtf8()) ? 1 : Trouble;
+    return writeStandardOutput(diffText(changes, formationNames(invocation.files[0])).toUtf8())
+               ? 1
+               : Trouble;
 }
 
 } // namespace

@@ -3,17 +3,13 @@
 #include "biform.h"
 
 #include <QFileInfo>
-#include <QTimer>
 
 std::unique_ptr<BiForm> startWindow(const QString &file, Prompter *prompter)
 {
     auto window = std::make_unique<BiForm>(prompter);
+    // The full path, as the file dialog gives it.
+    if (!file.isEmpty())
+        window->loadWhenShown(QFileInfo(file).absoluteFilePath());
     window->show();
-    if (!file.isEmpty()) {
-        // The full path, as the file dialog gives it.
-        const QString path = QFileInfo(file).absoluteFilePath();
-        BiForm *shown = window.get();
-        QTimer::singleShot(0, shown, [shown, path] { shown->loadFile(path); });
-    }
     return window;
 }

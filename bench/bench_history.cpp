@@ -26,7 +26,9 @@ class SilentPrompter : public Prompter
 {
 public:
     void tell(QWidget *, const QString &text) override { told.append(text); }
+    void inform(QWidget *, const QString &text) override { told.append(text); }
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
+    int choose(QWidget *, const QString &, const QStringList &, int) override { return -1; }
     Choice askToSave(QWidget *, const QString &) override { return Choice::Cancel; }
     Choice askToWrite(QWidget *, const QString &) override { return Choice::Cancel; }
     QStringList told;

@@ -275,3 +275,14 @@ FormationNames readFormationNames(const QString &path)
     result.problem = problems.join(u' ');
     return result;
 }
+
+QString namesFileFor(const QString &tableFile, const QString &workingFolder)
+{
+    const QString name = QStringLiteral("readorder.txt");
+    if (!tableFile.isEmpty()) {
+        const QString beside = QFileInfo(tableFile).absoluteDir().filePath(name);
+        if (pathKind(beside) != PathKind::Missing)
+            return beside;
+    }
+    return QDir(workingFolder).filePath(name);
+}

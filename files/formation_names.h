@@ -79,3 +79,10 @@ QString decodeNameLine(QByteArrayView bytes, bool cut = false);
 QString fromWindows1252(QByteArrayView bytes);
 
 FormationNames readFormationNames(const QString &path);
+
+// The names file for a table read from `tableFile`: readorder.txt beside
+// that file when anything has that name there (the game's folder), else
+// readorder.txt in `workingFolder`, which is also the one with no table
+// file (empty). The window and the command line both take their names
+// from here.
+QString namesFileFor(const QString &tableFile, const QString &workingFolder);

@@ -114,10 +114,58 @@ QString errnoReason(int code)
 
 #endif
 
-// Hands an open descriptor to `file`; on failure it is closed.
+SystemCallHook &systemCallHook()
+{
+    static SystemCallHook hook;
+    return hook;
+}
+
+// Before a system call: true when a test has it fail, with the error set
+// where the system sets it, so that the code after the call handles it as
+// its own; a short read or write cuts `length` instead.
+bool simulatedFailure(const char *call, const QString &path, qint64 *length = nullptr)
+{
+    const SystemCallHook &hook = systemCallHook();
+    if (!hook)
+        return false;
+    switch (hook(call, path)) {
+    case SystemFault::None:
+        return false;
+    case SystemFault::Short:
+        if (length && *length > 1)
+            *length /= 2;
+        return false;
+#ifdef Q_OS_WIN
+    case SystemFault::NoSpace:
+        SetLastError(ERROR_DISK_FULL);
+        return true;
+    case SystemFault::IoError:
+        SetLastError(ERROR_IO_DEVICE);
+        return true;
+    case SystemFault::Interrupted: // Windows calls are not interrupted by signals
+        return false;
+#else
+    case SystemFault::NoSpace:
+        errno = ENOSPC;
+        return true;
+    case SystemFault::IoError:
+        errno = EIO;
+        return true;
+    case SystemFault::Interrupted:
+        errno = EINTR;
+        return true;
+#endif
+    }
+    return false;
+}
+
+// Hands an open descriptor to `file`; on failure it is closed. QFile
+// forgets the file's name once it has a descriptor: it is kept as the
+// object's name, for the seam's calls.
 OpenResult adopt(QFile &file, int descriptor, QIODevice::OpenMode mode)
 {
     OpenResult result;
+    file.setObjectName(file.fileName());
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
 #ifdef Q_OS_WIN
         _close(descriptor);
@@ -131,10 +179,24 @@ OpenResult adopt(QFile &file, int descriptor, QIODevice::OpenMode mode)
     return result;
 }
 
+// The path an open file was opened by.
+QString nameOf(const QFile &file)
+{
+    return file.fileName().isEmpty() ? file.objectName() : file.fileName();
+}
+
 } // namespace
+
+void setSystemCallHook(SystemCallHook hook)
+{
+    systemCallHook() = std::move(hook);
+}
 
 PathKind pathKind(const QString &path)
 {
+    // A path that cannot be looked at: opening it tells why.
+    if (simulatedFailure("look", path))
+        return PathKind::Unknown;
 #ifdef Q_OS_WIN
     // Judged as CreateFileW will see the path: a reserved device name opens
     // the device whatever the folder.
@@ -183,6 +245,8 @@ PathKind pathKind(const QString &path)
 
 bool isMarkedReadOnly(const QString &path)
 {
+    if (simulatedFailure("look", path))
+        return false; // opening it tells what is wrong
 #ifdef Q_OS_WIN
     const DWORD attributes = GetFileAttributesW(windowsPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
@@ -211,8 +275,11 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     // A file being written is ours alone until it is closed: others may read it.
     const DWORD share =
         write ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), share,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        simulatedFailure("open", nameOf(file))
+            ? INVALID_HANDLE_VALUE
+            : CreateFileW(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), share, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         result.reason = windowsReason(GetLastError());
         return result;
@@ -225,7 +292,8 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
             notRegularReason(type == FILE_TYPE_CHAR ? PathKind::Device : PathKind::Special);
         return result;
     }
-    if (!GetFileInformationByHandle(handle, &information)) {
+    if (simulatedFailure("status", nameOf(file)) ||
+        !GetFileInformationByHandle(handle, &information)) {
         result.reason = windowsReason(GetLastError());
         CloseHandle(handle);
         return result;
@@ -249,14 +317,14 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     const QByteArray path = QFile::encodeName(file.fileName());
     int descriptor;
     do {
-        descriptor = ::open(path.constData(), flags);
+        descriptor = simulatedFailure("open", nameOf(file)) ? -1 : ::open(path.constData(), flags);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         result.reason = errno == EISDIR ? notRegularReason(PathKind::Folder) : errnoReason(errno);
         return result;
     }
     struct stat status;
-    if (::fstat(descriptor, &status) != 0) {
+    if (simulatedFailure("status", nameOf(file)) || ::fstat(descriptor, &status) != 0) {
         result.reason = errnoReason(errno);
         ::close(descriptor);
         return result;
@@ -284,8 +352,10 @@ OpenResult createNewFile(QFile &file, const QString &path, int permissions)
 #ifdef Q_OS_WIN
     Q_UNUSED(permissions); // Windows keeps only the read-only attribute
     HANDLE handle =
-        CreateFileW(windowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        simulatedFailure("create", path)
+            ? INVALID_HANDLE_VALUE
+            : CreateFileW(windowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         result.reason = windowsReason(GetLastError());
         return result;
@@ -293,7 +363,8 @@ OpenResult createNewFile(QFile &file, const QString &path, int permissions)
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
     if (descriptor < 0) {
         CloseHandle(handle);
-        QFile::remove(path);
+        QString ignored;
+        removeFile(path, &ignored); // ours, made a moment ago
         result.reason = QStringLiteral("the system could not hand over the open file");
         return result;
     }
@@ -302,24 +373,28 @@ OpenResult createNewFile(QFile &file, const QString &path, int permissions)
     // O_EXCL: fails on any existing name, a dangling link included.
     int descriptor;
     do {
-        descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
-                            permissions < 0 ? 0666 : 0600);
+        descriptor = simulatedFailure("create", path)
+                         ? -1
+                         : ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                                  permissions < 0 ? 0666 : 0600);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         result.reason = errnoReason(errno);
         return result;
     }
     // fchmod, unlike the creation mode, is not cut down by the umask.
-    if (permissions >= 0 && ::fchmod(descriptor, mode_t(permissions & 07777)) != 0) {
+    if (permissions >= 0 && (simulatedFailure("set permissions", path) ||
+                             ::fchmod(descriptor, mode_t(permissions & 07777)) != 0)) {
         result.reason = errnoReason(errno);
         ::close(descriptor);
-        ::unlink(name.constData());
+        QString ignored;
+        removeFile(path, &ignored); // ours, made a moment ago
         return result;
     }
 #endif
     result = adopt(file, descriptor, QIODevice::ReadWrite);
-    if (!result.ok)
-        QFile::remove(path);
+    if (QString ignored; !result.ok)
+        removeFile(path, &ignored);
     return result;
 }
 
@@ -338,7 +413,8 @@ bool setHidden(QFile &file, bool hidden, QString *reason)
                                   : information.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
     if (basic.FileAttributes == 0)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
+    if (simulatedFailure("set hidden", nameOf(file)) ||
+        !SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
         *reason = windowsReason(GetLastError());
         return false;
     }
@@ -350,12 +426,63 @@ bool setHidden(QFile &file, bool hidden, QString *reason)
     return true;
 }
 
+FileIdentity pathIdentity(const QString &path, QString *reason)
+{
+    FileIdentity identity;
+    reason->clear();
+#ifdef Q_OS_WIN
+    // No access asked for: this open conflicts with no other program's.
+    HANDLE handle = simulatedFailure("look", path)
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(windowsPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (!missingError(GetLastError()))
+            *reason = windowsReason(GetLastError());
+        return identity;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(handle, &information))
+        identity = {information.dwVolumeSerialNumber,
+                    quint64(information.nFileIndexHigh) << 32 | information.nFileIndexLow, true};
+    else
+        *reason = windowsReason(GetLastError());
+    CloseHandle(handle);
+#else
+    struct stat status;
+    if (simulatedFailure("look", path) ||
+        ::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        if (errno != ENOENT)
+            *reason = errnoReason(errno);
+        return identity;
+    }
+    identity = {quint64(status.st_dev), quint64(status.st_ino), true};
+#endif
+    return identity;
+}
+
+bool isSymbolicLink(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const DWORD attributes = simulatedFailure("look", path)
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesW(windowsPath(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    struct stat status;
+    return simulatedFailure("look", path) ||
+           ::lstat(QFile::encodeName(path).constData(), &status) != 0 || S_ISLNK(status.st_mode);
+#endif
+}
+
 bool fileStatus(QFile &file, FileStatus *status, QString *reason)
 {
     Q_ASSERT(file.isOpen());
 #ifdef Q_OS_WIN
     BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(osHandle(file), &information)) {
+    if (simulatedFailure("status", nameOf(file)) ||
+        !GetFileInformationByHandle(osHandle(file), &information)) {
         *reason = windowsReason(GetLastError());
         return false;
     }
@@ -368,7 +495,7 @@ bool fileStatus(QFile &file, FileStatus *status, QString *reason)
     status->permissions = 0;
 #else
     struct stat information;
-    if (::fstat(file.handle(), &information) != 0) {
+    if (simulatedFailure("status", nameOf(file)) || ::fstat(file.handle(), &information) != 0) {
         *reason = errnoReason(errno);
         return false;
     }
@@ -388,7 +515,8 @@ bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)
     FILETIME time;
     time.dwLowDateTime = DWORD(quint64(modifiedNs) & 0xFFFFFFFF);
     time.dwHighDateTime = DWORD(quint64(modifiedNs) >> 32);
-    if (!SetFileTime(osHandle(file), nullptr, nullptr, &time)) {
+    if (simulatedFailure("set time", nameOf(file)) ||
+        !SetFileTime(osHandle(file), nullptr, nullptr, &time)) {
         *reason = windowsReason(GetLastError());
         return false;
     }
@@ -402,7 +530,7 @@ bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)
         times[1].tv_sec -= 1;
         times[1].tv_nsec += 1'000'000'000;
     }
-    if (::futimens(file.handle(), times) != 0) {
+    if (simulatedFailure("set time", nameOf(file)) || ::futimens(file.handle(), times) != 0) {
         *reason = errnoReason(errno);
         return false;
     }
@@ -419,7 +547,8 @@ void settleModifiedTime(QFile &file)
     // other programs' changes may ask once too often.
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    SetFileTime(osHandle(file), nullptr, nullptr, &now);
+    if (!simulatedFailure("set time", nameOf(file)))
+        SetFileTime(osHandle(file), nullptr, nullptr, &now);
 #else
     Q_UNUSED(file); // a write sets the time at once, and closing leaves it
 #endif
@@ -439,6 +568,118 @@ qint64 readUpTo(QIODevice &device, char *data, qint64 length)
     return done;
 }
 
+qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *reason)
+{
+    Q_ASSERT(file.isOpen() && position >= 0 && length >= 0);
+    qint64 done = 0;
+    while (done < length) {
+        qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
+#ifdef Q_OS_WIN
+        OVERLAPPED at = {};
+        at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
+        at.OffsetHigh = DWORD(quint64(position + done) >> 32);
+        DWORD got = 0;
+        if (simulatedFailure("read", nameOf(file), &wanted) ||
+            !ReadFile(osHandle(file), data + done, DWORD(wanted), &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            *reason = windowsReason(GetLastError());
+            return -1;
+        }
+#else
+        const ssize_t got =
+            simulatedFailure("read", nameOf(file), &wanted)
+                ? -1
+                : ::pread(file.handle(), data + done, size_t(wanted), off_t(position + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            *reason = errnoReason(errno);
+            return -1;
+        }
+#endif
+        if (got == 0) // the end of the file
+            break;
+        done += qint64(got);
+    }
+    return done;
+}
+
+qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QString *reason)
+{
+    Q_ASSERT(file.isOpen() && position >= 0 && length >= 0);
+    qint64 done = 0;
+    while (done < length) {
+        qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
+#ifdef Q_OS_WIN
+        OVERLAPPED at = {};
+        at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
+        at.OffsetHigh = DWORD(quint64(position + done) >> 32);
+        DWORD put = 0;
+        if (simulatedFailure("write", nameOf(file), &wanted) ||
+            !WriteFile(osHandle(file), data + done, DWORD(wanted), &put, &at) || put == 0) {
+            *reason = windowsReason(put == 0 ? GetLastError() : ERROR_WRITE_FAULT);
+            return done > 0 ? done : -1;
+        }
+#else
+        const ssize_t put =
+            simulatedFailure("write", nameOf(file), &wanted)
+                ? -1
+                : ::pwrite(file.handle(), data + done, size_t(wanted), off_t(position + done));
+        if (put <= 0) {
+            if (put < 0 && errno == EINTR)
+                continue;
+            // A disk that takes nothing more and says nothing is full.
+            *reason = errnoReason(put < 0 ? errno : ENOSPC);
+            return done > 0 ? done : -1;
+        }
+#endif
+        done += qint64(put);
+    }
+    return done;
+}
+
+bool resizeFile(QFile &file, qint64 size, QString *reason)
+{
+    Q_ASSERT(file.isOpen() && size >= 0);
+#ifdef Q_OS_WIN
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = size;
+    if (simulatedFailure("resize", nameOf(file)) ||
+        !SetFileInformationByHandle(osHandle(file), FileEndOfFileInfo, &end, sizeof end)) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+#else
+    int status;
+    do {
+        status =
+            simulatedFailure("resize", nameOf(file)) ? -1 : ::ftruncate(file.handle(), off_t(size));
+    } while (status != 0 && errno == EINTR);
+    if (status != 0) {
+        *reason = errnoReason(errno);
+        return false;
+    }
+#endif
+    return true;
+}
+
+bool removeFile(const QString &path, QString *reason)
+{
+#ifdef Q_OS_WIN
+    if (simulatedFailure("remove", path) || !DeleteFileW(windowsPath(path).c_str())) {
+        *reason = windowsReason(GetLastError());
+        return false;
+    }
+#else
+    if (simulatedFailure("remove", path) || ::unlink(QFile::encodeName(path).constData()) != 0) {
+        *reason = errnoReason(errno);
+        return false;
+    }
+#endif
+    return true;
+}
+
 bool syncFile(QFile &file, QString *reason)
 {
     Q_ASSERT(file.isOpen());
@@ -448,14 +689,15 @@ bool syncFile(QFile &file, QString *reason)
     }
 #ifdef Q_OS_WIN
     const HANDLE handle = osHandle(file);
-    if (handle == INVALID_HANDLE_VALUE || !FlushFileBuffers(handle)) {
+    if (simulatedFailure("sync", nameOf(file)) || handle == INVALID_HANDLE_VALUE ||
+        !FlushFileBuffers(handle)) {
         *reason = windowsReason(GetLastError());
         return false;
     }
 #else
     int status;
     do {
-        status = ::fsync(file.handle());
+        status = simulatedFailure("sync", nameOf(file)) ? -1 : ::fsync(file.handle());
     } while (status != 0 && errno == EINTR);
     if (status != 0) {
         *reason = errnoReason(errno);
@@ -470,7 +712,8 @@ RenameResult renameNoReplace(const QString &from, const QString &to, QString *re
 #ifdef Q_OS_WIN
     // No MOVEFILE_REPLACE_EXISTING and no MOVEFILE_COPY_ALLOWED: a rename
     // within the folder or nothing.
-    if (MoveFileExW(windowsPath(from).c_str(), windowsPath(to).c_str(), 0))
+    if (!simulatedFailure("rename", to) &&
+        MoveFileExW(windowsPath(from).c_str(), windowsPath(to).c_str(), 0))
         return RenameResult::Done;
     const DWORD code = GetLastError();
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
@@ -481,13 +724,19 @@ RenameResult renameNoReplace(const QString &from, const QString &to, QString *re
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
 #ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
+    if (!simulatedFailure("rename", to) && ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD,
+                                                       target.constData(), RENAME_NOREPLACE) == 0)
         return RenameResult::Done;
     if (errno == EEXIST)
         return RenameResult::NameTaken;
     // Only a file system without the flag goes on to the second way.
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        *reason = errnoReason(errno);
+        return RenameResult::Failed;
+    }
+#else
+    // Elsewhere the second way is the only one; the test's fault is its.
+    if (simulatedFailure("rename", to)) {
         *reason = errnoReason(errno);
         return RenameResult::Failed;
     }
@@ -512,6 +761,8 @@ void syncFolder(const QString &folder)
     // be flushed like a file.
     Q_UNUSED(folder);
 #else
+    if (simulatedFailure("sync folder", folder))
+        return;
     const int descriptor =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)

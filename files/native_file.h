@@ -2,11 +2,26 @@
 
 #include <QFile>
 #include <QString>
+#include <functional>
 
 // The few things about files that Qt leaves to the operating system: opening
 // a file without ever blocking on what it turns out to be, telling which file
 // an open handle is, giving a file a name only while that name is free, and
 // pushing written bytes to the disk. Each has a POSIX and a Windows branch.
+
+// Tests: one seam before each system call a save makes through this layer.
+// The hook hears the call ("read", "write", "sync", ...) and the path of
+// the file, and may have it fail once as the system can make it fail.
+// Unset, it costs one test of an empty function.
+enum class SystemFault {
+    None,
+    NoSpace,     // the disk is full
+    IoError,     // the device reported an error
+    Interrupted, // a signal came first: the call is made again
+    Short,       // a read or write moves only part of the bytes
+};
+using SystemCallHook = std::function<SystemFault(const char *call, const QString &path)>;
+void setSystemCallHook(SystemCallHook hook); // an empty hook removes it
 
 // What a path names, after following symbolic links.
 enum class PathKind {
@@ -76,6 +91,16 @@ struct FileStatus {
     int permissions = 0; // POSIX permission bits; 0 on Windows
 };
 
+// Which file `path` names now, after following symbolic links. Not valid
+// when nothing has that name (`reason` left empty) or it cannot be looked
+// at (`reason` says why).
+FileIdentity pathIdentity(const QString &path, QString *reason);
+
+// Whether the name `path` itself is a symbolic link (on Windows, any link
+// that leads elsewhere), whatever it leads to; true too when it cannot be
+// looked at, as neither can be trusted to hold a copy.
+bool isSymbolicLink(const QString &path);
+
 // What the open `file` is now, taken from its handle, not from its path.
 bool fileStatus(QFile &file, FileStatus *status, QString *reason);
 
@@ -91,6 +116,22 @@ void settleModifiedTime(QFile &file);
 // Reads `length` bytes from the device's position, or as many as there are
 // before its end: the count read, or -1 on an error.
 qint64 readUpTo(QIODevice &device, char *data, qint64 length);
+
+// Reads `length` bytes of the open `file` at `position`, or as many as
+// there are before its end: the count read, or -1 with the system's reason.
+qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *reason);
+
+// Writes `length` bytes into the open `file` at `position`: the count
+// written, fewer when the disk took only part, or -1 with the system's
+// reason when it took nothing.
+qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QString *reason);
+
+// Sets the length of the open `file`. False with the system's reason.
+bool resizeFile(QFile &file, qint64 size, QString *reason);
+
+// Removes the name `path` (a file, or a link itself). False with the
+// system's reason.
+bool removeFile(const QString &path, QString *reason);
 
 // Pushes what was written to `file` through to the disk. False with the
 // system's reason when the disk did not take it.

@@ -3,465 +3,468 @@
 #include "formation_table.h"
 #include "message_text.h"
 #include "native_file.h"
+#include "save_target.h"
+#include "table_backup.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <optional>
 
 namespace
 {
 
-class QFileWritable : public WritableFile
+using Kind = SaveOutcome::Kind;
+using Question = SaveOutcome::Question;
+constexpr qint64 TableBytes = FormationTable::ByteCount;
+
+// Nothing was written, or what was written is undone: the file is as it was.
+SaveOutcome notSaved(const QString &path, const QString &reason)
+{
+    SaveOutcome outcome;
+    outcome.kind = Kind::NotSaved;
+    outcome.message =
+        QStringLiteral("The table was not saved to %1: %2.").arg(shownPath(path), reason);
+    return outcome;
+}
+
+// What stands in the way (`fact`, one sentence), to be asked about, with
+// the file as it was when asked.
+SaveOutcome ask(Question question, const QString &fact, const FileSnapshot &seen)
+{
+    SaveOutcome outcome;
+    outcome.kind = Kind::Ask;
+    outcome.question = question;
+    outcome.message = fact;
+    outcome.seen = seen;
+    return outcome;
+}
+
+// The snapshot a save of `path`, now `identity`, compares the file with:
+// the one the user last agreed to save over, else the loaded file's, else
+// the one last saved to. `since` says after what, for the question.
+const FileSnapshot *watchedSnapshot(const SaveOptions &options, const QString &path,
+                                    const FileIdentity &identity, QString *since)
+{
+    if (options.agreed && describes(*options.agreed, path, identity)) {
+        *since = QStringLiteral("while the question about saving it was open");
+        return options.agreed;
+    }
+    if (!options.watched)
+        return nullptr;
+    if (describes(options.watched->loaded, path, identity)) {
+        *since = QStringLiteral("after the table was loaded from it");
+        return &options.watched->loaded;
+    }
+    if (describes(options.watched->saved, path, identity)) {
+        *since = QStringLiteral("after the table was saved to it");
+        return &options.watched->saved;
+    }
+    return nullptr;
+}
+
+bool sameState(const FileStatus &a, const FileStatus &b)
+{
+    return a.identity == b.identity && a.size == b.size && a.modifiedNs == b.modifiedNs;
+}
+
+// A save over an existing file, step by step. It writes the 1,488 bytes at
+// the offset in place, after checking, just before the first write, that
+// the file is still the one it found; a failure after the file took any
+// byte puts the old bytes back, unless another program has written since.
+class InPlaceSave
 {
 public:
-    explicit QFileWritable(std::unique_ptr<QFile> file) : m_file(std::move(file)) {}
-
-    qint64 size() override
+    InPlaceSave(const QString &path, const QByteArray &table, const SaveOptions &options)
+        : m_path(path), m_table(table), m_options(options), m_offset(options.offset)
     {
-        // From the handle: QFile::size() gives 0, not an error, when it fails.
-        FileStatus status;
-        m_reason.clear();
-        return fileStatus(*m_file, &status, &m_reason) ? status.size : -1;
     }
 
-    qint64 readAt(qint64 position, char *data, qint64 length) override
+    SaveOutcome run()
     {
-        m_reason.clear();
-        return m_file->seek(position) ? readUpTo(*m_file, data, length) : -1;
-    }
-
-    qint64 writeAt(qint64 position, const char *data, qint64 length) override
-    {
-        m_reason.clear();
-        if (!m_file->seek(position))
-            return -1;
-        qint64 done = 0;
-        while (done < length) {
-            // A short count means the disk took only part; the next call
-            // then reports why.
-            const qint64 put = m_file->write(data + done, length - done);
-            if (put <= 0)
-                return done > 0 ? done : -1;
-            done += put;
+        if (std::optional<SaveOutcome> stop = open())
+            return *stop;
+        if (std::optional<SaveOutcome> stop = askAboutChanges())
+            return *stop;
+        if (m_oldRegion == m_table) {
+            // The file holds the table already: nothing to write, nothing to keep.
+            SaveOutcome outcome;
+            outcome.kind = Kind::NothingToChange;
+            outcome.left = snapshotNow(m_target, m_tableOffset);
+            return outcome;
         }
-        return done;
-    }
-
-    bool resize(qint64 size) override
-    {
-        m_reason.clear();
-        return m_file->resize(size);
-    }
-
-    bool sync() override { return syncFile(*m_file, &m_reason); }
-
-    QString errorString() const override
-    {
-        return m_reason.isEmpty() ? m_file->errorString() : m_reason;
+        if (std::optional<SaveOutcome> stop = keepBackup())
+            return *stop;
+        if (std::optional<SaveOutcome> stop = checkAgain())
+            return *stop;
+        return write();
     }
 
 private:
-    std::unique_ptr<QFile> m_file;
-    QString m_reason; // from the last system call QFile does not know of
-};
-
-// A file a save has open: the file it reads and writes through (which tests
-// may wrap), and the QFile beneath for what only the system can tell.
-struct OpenFile {
-    QFile *native = nullptr; // owned by `file`
-    std::unique_ptr<WritableFile> file;
-};
-
-OpenFile openFile(std::unique_ptr<QFile> qfile, const FileWrapper &wrap)
-{
-    OpenFile open;
-    open.native = qfile.get();
-    open.file = writableFile(std::move(qfile));
-    if (wrap)
-        open.file = wrap(std::move(open.file));
-    return open;
-}
-
-// Nothing was written, or what was written is undone: the file is as it was.
-SaveResult notSaved(const QString &path, const QString &reason)
-{
-    SaveResult result;
-    result.error =
-        QStringLiteral("The table was not saved to %1: %2.").arg(shownPath(path), reason);
-    return result;
-}
-
-// What stands in the way (`fact`, one sentence) and the question about it.
-SaveResult ask(SaveResult::Question question, const QString &fact, const QString &asked)
-{
-    SaveResult result;
-    result.question = question;
-    result.error = fact;
-    result.questionText = fact + QLatin1Char(' ') + asked;
-    return result;
-}
-
-QString reasonOf(const WritableFile &file, const char *ownWords)
-{
-    return plainReason(file.errorString(), ownWords);
-}
-
-bool sameName(const QString &a, const QString &b)
-{
-#ifdef Q_OS_WIN
-    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
-#else
-    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
-#endif
-    return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), cs) == 0;
-}
-
-FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 tableOffset,
-                        const QByteArray &tableBytes)
-{
-    FileSnapshot snapshot;
-    snapshot.valid = true;
-    snapshot.path = QFileInfo(path).absoluteFilePath();
-    snapshot.identity = status.identity;
-    snapshot.size = status.size;
-    snapshot.modifiedNs = status.modifiedNs;
-    snapshot.tableOffset = tableOffset;
-    snapshot.tableBytes = tableBytes;
-    return snapshot;
-}
-
-// Up to one table's bytes at `offset`; nothing when they could not be read.
-// A snapshot left without them makes the next save ask, which is the safe way.
-std::optional<QByteArray> tableBytesAt(WritableFile &file, qint64 offset)
-{
-    QByteArray bytes(FormationTable::ByteCount, '\0');
-    const qint64 got = file.readAt(offset, bytes.data(), bytes.size());
-    if (got < 0)
+    // Opens the file and reads what the save will overwrite.
+    std::optional<SaveOutcome> open()
+    {
+        // A file marked read-only stays untouched, even for a user (such as
+        // an administrator) whom the system would let write it.
+        if (isMarkedReadOnly(m_path))
+            return notSaved(m_path, QStringLiteral("the file is read-only"));
+        auto qfile = std::make_unique<QFile>(m_path);
+        if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
+            return notSaved(m_path, opened.reason);
+        m_target = openFile(m_path, std::move(qfile), m_options.wrap);
+        QString reason;
+        if (!fileStatus(*m_target.native, &m_old, &reason))
+            return notSaved(m_path,
+                            QStringLiteral("the file could not be read first (%1)").arg(reason));
+        if (m_offset > 0 && m_old.size < m_offset + TableBytes)
+            return notSaved(m_path, QStringLiteral("it holds %1 bytes, fewer than the %2 a table "
+                                                   "at byte %3 needs, and a save never makes a "
+                                                   "file longer to reach its table")
+                                        .arg(grouped(m_old.size), grouped(m_offset + TableBytes),
+                                             grouped(m_offset)));
+        const qint64 held = std::clamp<qint64>(m_old.size - m_offset, 0, TableBytes);
+        const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
+        if (!region)
+            return notSaved(m_path, QStringLiteral("the file could not be read first (%1)")
+                                        .arg(reasonOf(file(), "the system reported a read error")));
+        if (region->size() != held)
+            return notSaved(m_path,
+                            QStringLiteral("the file became shorter while it was being read"));
+        m_oldRegion = *region;
         return std::nullopt;
-    bytes.truncate(got);
-    return bytes;
-}
-
-// Writes the whole table at the start, pushes it to the disk and reads it
-// back. Empty when all of that worked; otherwise what failed. `touched`
-// tells whether the file may have changed: it took a byte, or its length moved.
-QString writeAndCheck(WritableFile &file, const QByteArray &table, qint64 oldSize, bool *touched)
-{
-    const qint64 expectedSize = std::max<qint64>(oldSize, table.size());
-    const qint64 written = file.writeAt(0, table.constData(), table.size());
-    if (written != table.size()) {
-        // A write refused outright put nothing into the file.
-        *touched = written > 0 || file.size() != oldSize;
-        const QString reason = reasonOf(file, "the disk took only part of the table");
-        return written > 0 ? QStringLiteral("only %1 of %2 bytes could be written (%3)")
-                                 .arg(grouped(written), grouped(table.size()), reason)
-                           : reason;
     }
-    *touched = true;
-    if (!file.sync())
-        return QStringLiteral("the disk did not confirm the write (%1)")
-            .arg(reasonOf(file, "no reason given"));
-    QByteArray check(table.size(), '\0');
-    const qint64 read = file.readAt(0, check.data(), check.size());
-    if (read < 0)
-        return QStringLiteral("the written bytes could not be read back (%1)")
-            .arg(reasonOf(file, "the system reported a read error"));
-    if (read != table.size() || check != table || file.size() != expectedSize)
-        return QStringLiteral("reading the file back did not give the bytes that were written");
-    return {};
-}
 
-// Puts back the first bytes, the length and the time the file had before
-// the save. Empty when it worked and was read back; otherwise what failed.
-QString restore(OpenFile &target, const QByteArray &oldStart, const FileStatus &old)
-{
-    WritableFile &file = *target.file;
-    // Longer than this save can have made it: another program wrote to the
-    // file meanwhile, and its bytes are not ours to overwrite.
-    if (file.size() > std::max<qint64>(old.size, FormationTable::ByteCount))
-        return QStringLiteral("another program made the file longer meanwhile, so it was left "
-                              "as it is");
-    if (file.writeAt(0, oldStart.constData(), oldStart.size()) != oldStart.size())
-        return QStringLiteral("the old bytes could not be written (%1)")
-            .arg(reasonOf(file, "no reason given"));
-    if (file.size() != old.size && !file.resize(old.size))
-        return QStringLiteral("the old length could not be set (%1)")
-            .arg(reasonOf(file, "no reason given"));
-    if (!file.sync())
-        return QStringLiteral("the disk did not confirm the write (%1)")
-            .arg(reasonOf(file, "no reason given"));
-    QByteArray check(oldStart.size(), '\0');
-    if (file.readAt(0, check.data(), check.size()) != check.size() || check != oldStart ||
-        file.size() != old.size)
-        return QStringLiteral("reading it back did not give the old bytes");
-    // So that the file is as it was to anyone who compares times too; the
-    // bytes are back whether or not this works.
-    QString ignored;
-    setModifiedTime(*target.native, old.modifiedNs, &ignored);
-    return {};
-}
-
-// The folder's free name for a temporary file; short, so that it fits where
-// the target's own name just fits.
-QString temporaryPath(const QString &folder)
-{
-    return QDir(folder).filePath(
-        QStringLiteral(".kgf-save-%1.tmp")
-            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-}
-
-// Creates and opens a new temporary file in `folder`: its path, or empty
-// with `reason` set.
-QString createTemporary(const QString &folder, int permissions, QFile &file, QString *reason)
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString candidate = temporaryPath(folder);
-        const OpenResult created = createNewFile(file, candidate, permissions);
-        if (created.ok)
-            return candidate;
-        *reason = created.reason;
-        if (pathKind(candidate) ==
-            PathKind::Missing) // not a clash of names: trying again won't help
-            break;
-    }
-    return {};
-}
-
-// Closes the complete temporary file and gives it the name `path`, which
-// must still be free. Empty when it has it; otherwise why not, and the
-// temporary file is gone. `taken` tells that something had the name.
-QString giveName(OpenFile &file, const QString &temporary, const QString &path,
-                 const SaveOptions &options, bool *taken)
-{
-    QString reason;
-    const bool visible = setHidden(*file.native, false, &reason);
-    file.file.reset(); // closes it
-    *taken = false;
-    if (visible) {
-        if (options.beforeNaming)
-            options.beforeNaming(path);
-        switch (renameNoReplace(temporary, path, &reason)) {
-        case RenameResult::Done:
-            syncFolder(QFileInfo(path).absolutePath());
-            return {};
-        case RenameResult::NameTaken:
-            *taken = true;
-            reason = QStringLiteral("a file of that name appeared while the table was being saved");
-            break;
-        case RenameResult::Failed:
-            break;
-        }
-    }
-    QFile::remove(temporary);
-    return reason;
-}
-
-// Copies the whole of `source` (which holds `size` bytes) to a new file at
-// `backupPath` with the given permissions, written completely, synced and
-// read back. Empty when the copy is there, or when something took the name
-// meanwhile (it stays, and serves as the backup); otherwise why not.
-QString makeBackup(WritableFile &source, const FileStatus &status, const QString &backupPath,
-                   const SaveOptions &options, bool *made)
-{
-    *made = false;
-    auto qfile = std::make_unique<QFile>();
-    QString reason;
-    // The original's permission bits, but never set-user or set-group: the
-    // copy's owner is whoever saves.
-    const int permissions = status.permissions & ~06000;
-    const QString temporary =
-        createTemporary(QFileInfo(backupPath).absolutePath(), permissions, *qfile, &reason);
-    if (temporary.isEmpty())
-        return reason;
-    OpenFile backup = openFile(std::move(qfile), options.wrapBackup);
-
-    const qint64 piece = qint64(1) << 20;
-    QString failed;
-    for (qint64 at = 0; failed.isEmpty() && at < status.size; at += piece) {
-        QByteArray bytes(std::min(piece, status.size - at), '\0');
-        const qint64 got = source.readAt(at, bytes.data(), bytes.size());
-        if (got != bytes.size())
-            failed = got < 0 ? QStringLiteral("the file could not be read (%1)")
-                                   .arg(reasonOf(source, "the system reported a read error"))
-                             : QStringLiteral("the file became shorter while it was being read");
-        else if (backup.file->writeAt(at, bytes.constData(), bytes.size()) != bytes.size())
-            failed = reasonOf(*backup.file, "the disk took only part of the copy");
-        if (options.progress)
-            options.progress();
-    }
-    if (failed.isEmpty() && !backup.file->sync())
-        failed = QStringLiteral("the disk did not confirm the write (%1)")
-                     .arg(reasonOf(*backup.file, "no reason given"));
-    for (qint64 at = 0; failed.isEmpty() && at < status.size; at += piece) {
-        QByteArray original(std::min(piece, status.size - at), '\0');
-        QByteArray copy(original.size(), '\0');
-        if (source.readAt(at, original.data(), original.size()) != original.size() ||
-            backup.file->readAt(at, copy.data(), copy.size()) != copy.size() || copy != original)
-            failed = QStringLiteral("reading the copy back did not give the file's bytes");
-        if (options.progress)
-            options.progress();
-    }
-    if (failed.isEmpty() && backup.file->size() != status.size)
-        failed = QStringLiteral("reading the copy back did not give the file's bytes");
-    if (!failed.isEmpty()) {
-        backup.file.reset();
-        QFile::remove(temporary);
-        return failed;
-    }
-    bool taken = false;
-    failed = giveName(backup, temporary, backupPath, options, &taken);
-    *made = failed.isEmpty();
-    // A file that took the name meanwhile serves as the backup; anything else does not.
-    if (taken && pathKind(backupPath) != PathKind::Regular)
-        return QStringLiteral("%1 appeared meanwhile and is not a regular file")
-            .arg(shownPath(backupPath));
-    return taken ? QString() : failed;
-}
-
-SaveResult writeInPlace(const QString &path, const QByteArray &table, const SaveOptions &options)
-{
-    // A file marked read-only stays untouched, even for a user (such as an
-    // administrator) whom the system would let write it.
-    if (isMarkedReadOnly(path))
-        return notSaved(path, QStringLiteral("the file is read-only"));
-
-    auto qfile = std::make_unique<QFile>(path);
-    if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
-        return notSaved(path, opened.reason);
-    OpenFile target = openFile(std::move(qfile), options.wrap);
-    WritableFile &file = *target.file;
-
-    FileStatus old;
-    QString reason;
-    if (!fileStatus(*target.native, &old, &reason))
-        return notSaved(path, QStringLiteral("the file could not be read first (%1)").arg(reason));
-    QByteArray oldStart(std::min<qint64>(old.size, table.size()), '\0');
-    if (const qint64 got = file.readAt(0, oldStart.data(), oldStart.size()); got != oldStart.size())
-        return notSaved(
-            path, got < 0 ? QStringLiteral("the file could not be read first (%1)")
-                                .arg(reasonOf(file, "the system reported a read error"))
-                          : QStringLiteral("the file became shorter while it was being read"));
-
-    // Is it the loaded file, and did another program change it since? The
-    // same file under any name, or another file that took the loaded one's name.
-    const FileSnapshot *loaded = options.loaded && options.loaded->valid ? options.loaded : nullptr;
-    const bool isLoaded =
-        loaded && (loaded->identity == old.identity || sameName(loaded->path, path));
-    const qint64 tableOffset = isLoaded ? loaded->tableOffset : 0;
-    if (isLoaded && !options.overwriteOtherChanges) {
-        const std::optional<QByteArray> now = tableBytesAt(file, tableOffset);
+    // Another program changed a watched file since the user last saw it.
+    std::optional<SaveOutcome> askAboutChanges()
+    {
+        QString since;
+        const FileSnapshot *watched = watchedSnapshot(m_options, m_path, m_old.identity, &since);
+        m_tableOffset = watched ? watched->tableOffset : m_offset;
+        const std::optional<QByteArray> now =
+            m_tableOffset == m_offset ? m_oldRegion : bytesAt(file(), m_tableOffset, TableBytes);
         if (!now)
-            return notSaved(path, QStringLiteral("the file could not be read first (%1)")
-                                      .arg(reasonOf(file, "the system reported a read error")));
-        if (loaded->identity != old.identity || loaded->size != old.size ||
-            loaded->modifiedNs != old.modifiedNs || *now != loaded->tableBytes) {
-            SaveResult asked = ask(SaveResult::Question::ChangedByOtherProgram,
-                                   QStringLiteral("%1 was changed by another program after the "
-                                                  "table was loaded from it.")
-                                       .arg(shownPath(path)),
-                                   QStringLiteral("Save over those changes?"));
-            asked.seen = snapshotOf(path, old, tableOffset, *now);
-            return asked;
+            return notSaved(m_path, QStringLiteral("the file could not be read first (%1)")
+                                        .arg(reasonOf(file(), "the system reported a read error")));
+        m_found = snapshotOf(m_path, m_old, m_tableOffset, *now);
+        if (watched && (watched->identity != m_old.identity || watched->size != m_old.size ||
+                        watched->modifiedNs != m_old.modifiedNs || *now != watched->tableBytes))
+            return ask(Question::ChangedByOtherProgram,
+                       QStringLiteral("%1 was changed by another program %2.")
+                           .arg(shownPath(m_path), since),
+                       m_found);
+        return std::nullopt;
+    }
+
+    // Keeps the file's whole content as NAME.bak, unless a copy is there
+    // already or the user agreed to go without.
+    std::optional<SaveOutcome> keepBackup()
+    {
+        if (m_options.withoutBackup)
+            return std::nullopt;
+        const QString backupPath = m_path + QStringLiteral(".bak");
+        const ExistingBackup existing = existingBackup(backupPath, m_old.identity);
+        switch (existing.state) {
+        case ExistingBackup::State::Kept:
+            return std::nullopt;
+        case ExistingBackup::State::NoBackup:
+            return noBackup(existing.why);
+        case ExistingBackup::State::None:
+            break;
         }
-    }
-
-    SaveResult result;
-    result.savedOverLoaded = isLoaded;
-    const bool changesBytes = old.size < table.size() || oldStart != table;
-    if (!changesBytes) {
-        // The file holds the table already: nothing to write, nothing to keep.
-        result.ok = true;
-        result.saved = snapshotOf(path, old, tableOffset,
-                                  tableBytesAt(file, tableOffset).value_or(QByteArray()));
-        return result;
-    }
-
-    if (!options.withoutBackup) {
-        const QString backupPath = path + QStringLiteral(".bak");
-        // Unknown: a name that cannot be looked at, such as one too long;
-        // trying to make it says why. A regular file there is the backup;
-        // anything else in its place means there is none.
-        const PathKind kind = pathKind(backupPath);
-        if (kind != PathKind::Regular && kind != PathKind::Missing && kind != PathKind::Unknown)
-            return ask(SaveResult::Question::NoBackup,
-                       QStringLiteral("No backup of %1 can be made (%2 is there, but %3).")
-                           .arg(shownPath(path), shownPath(backupPath), notRegularReason(kind)),
-                       QStringLiteral("Save without a backup?"));
-        if (kind == PathKind::Missing || kind == PathKind::Unknown) {
-            bool made = false;
-            if (const QString cannot = makeBackup(file, old, backupPath, options, &made);
-                !cannot.isEmpty())
-                return ask(SaveResult::Question::NoBackup,
-                           QStringLiteral("No backup of %1 can be made (%2).")
-                               .arg(shownPath(path), cannot),
-                           QStringLiteral("Save without a backup?"));
-            if (made)
-                result.backupPath = backupPath;
+        QString reason;
+        std::optional<PendingBackup> copy =
+            copyForBackup(file(), m_old, backupPath, m_options, &reason);
+        if (!copy)
+            return noBackup(reason);
+        // The copy is of the file as the save found it, or it is no backup.
+        if (std::optional<SaveOutcome> changed = checkAgain()) {
+            const QString left = discardBackup(*copy);
+            if (!left.isEmpty())
+                changed->message += QStringLiteral(" No backup was kept") + left + u'.';
+            return changed;
         }
+        bool made = false;
+        if (const QString cannot = nameBackup(*copy, backupPath, m_old.identity, m_options, &made);
+            !cannot.isEmpty())
+            return noBackup(cannot);
+        if (made)
+            m_backupPath = backupPath;
+        return std::nullopt;
     }
 
-    bool touched = false;
-    const QString failed = writeAndCheck(file, table, old.size, &touched);
-    if (failed.isEmpty()) {
-        settleModifiedTime(*target.native);
+    SaveOutcome noBackup(const QString &why) const
+    {
+        return ask(Question::NoBackup,
+                   QStringLiteral("No backup of %1 can be made (%2).").arg(shownPath(m_path), why),
+                   m_found);
+    }
+
+    // Just before the first write: the name still leads to the file the
+    // save opened, and its length, time and the bytes to be overwritten
+    // are what the save found.
+    std::optional<SaveOutcome> checkAgain()
+    {
+        QString reason;
+        const FileIdentity named = pathIdentity(m_path, &reason);
+        if (!named.valid && !reason.isEmpty())
+            return cannotCheck(reason);
         FileStatus now;
-        result.ok = true;
-        if (fileStatus(*target.native, &now, &reason))
-            result.saved = snapshotOf(path, now, tableOffset,
-                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
-        return result;
-    }
-    // A write refused outright leaves nothing to put back.
-    const QString notRestored = touched ? restore(target, oldStart, old) : QString();
-    if (notRestored.isEmpty()) {
-        // A backup made on the way is a true copy of the unchanged file; it
-        // stays, and the message says so.
-        const QString kept = result.backupPath.isEmpty()
+        if (!fileStatus(*m_target.native, &now, &reason))
+            return cannotCheck(reason);
+        const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
+        if (!region)
+            return cannotCheck(reasonOf(file(), "the system reported a read error"));
+        if (named == m_old.identity && sameState(now, m_old) && *region == m_oldRegion)
+            return std::nullopt;
+        const QString shown = shownPath(m_path);
+        const QString what =
+            !named.valid ? QStringLiteral("%1 was removed by another program").arg(shown)
+            : named != m_old.identity
+                ? QStringLiteral("Another program put another file in the place of %1").arg(shown)
+                : QStringLiteral("%1 was changed by another program").arg(shown);
+        const QString kept = m_backupPath.isEmpty()
                                  ? QString()
-                                 : QStringLiteral(", and the copy of it made before this save "
-                                                  "stays as %1")
-                                       .arg(shownPath(result.backupPath));
-        SaveResult undone =
-            notSaved(path, failed + QStringLiteral(". The file is unchanged") + kept);
-        undone.backupPath = result.backupPath;
-        // What the file is now, so that its time, if it could not be put
-        // back, is not later taken for another program's change.
-        if (FileStatus now; fileStatus(*target.native, &now, &reason)) {
-            undone.saved = snapshotOf(path, now, tableOffset,
-                                      tableBytesAt(file, tableOffset).value_or(QByteArray()));
-            undone.savedOverLoaded = isLoaded;
-        }
-        return undone;
+                                 : QStringLiteral(" %1, made just before, holds the file as it "
+                                                  "was before that.")
+                                       .arg(shownPath(m_backupPath));
+        return ask(Question::ChangedByOtherProgram,
+                   what + QStringLiteral(" while the table was being saved to it.") + kept,
+                   snapshotOfPath(m_path, m_tableOffset));
     }
 
-    const qint64 sizeNow = file.size();
-    const QString length =
-        sizeNow < 0 ? QStringLiteral("unknown") : QStringLiteral("%1 bytes").arg(grouped(sizeNow));
-    const QString backupPath = path + QStringLiteral(".bak");
-    const QString copy =
-        !result.backupPath.isEmpty()
-            ? QStringLiteral("%1, the copy made before this save").arg(shownPath(result.backupPath))
-        : pathKind(backupPath) == PathKind::Regular
-            ? QStringLiteral("%1, the copy made before it was first changed")
-                  .arg(shownPath(backupPath))
-            : QStringLiteral("a copy");
-    SaveResult damaged;
-    damaged.backupPath = result.backupPath;
-    damaged.error =
-        QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
-                       "content failed too (%3), so the file is damaged: its first "
-                       "%4 bytes may hold part of the new table. Its length is now %5 "
-                       "(it was %6 bytes). Restore it from %7, or save the table to "
-                       "it again once the cause is fixed.")
-            .arg(shownPath(path), failed, notRestored,
-                 grouped(sizeNow < 0 ? table.size() : std::min<qint64>(sizeNow, table.size())),
-                 length, grouped(old.size), copy);
-    return damaged;
-}
+    SaveOutcome cannotCheck(const QString &reason) const
+    {
+        return notSaved(m_path, QStringLiteral("it could not be checked again just before "
+                                               "writing (%1), so nothing was written to it%2")
+                                    .arg(reason, backupStays()));
+    }
 
-SaveResult createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
+    // Where a backup this save made stays, for a message; empty without one.
+    QString backupStays() const
+    {
+        return m_backupPath.isEmpty()
+                   ? QString()
+                   : QStringLiteral(", and the copy of it made before this save stays as %1")
+                         .arg(shownPath(m_backupPath));
+    }
+
+    // Writes the table, pushes it to the disk, reads it back and checks
+    // that the name still leads to the file written.
+    SaveOutcome write()
+    {
+        m_written = file().writeAt(m_offset, m_table.constData(), TableBytes);
+        if (m_written > 0)
+            settleModifiedTime(*m_target.native);
+        QString reason;
+        m_afterWriteKnown = fileStatus(*m_target.native, &m_afterWrite, &reason);
+        if (m_written != TableBytes) {
+            const QString why = reasonOf(file(), "the disk took only part of the table");
+            return failed(m_written > 0
+                              ? QStringLiteral("only %1 of %2 bytes could be written (%3)")
+                                    .arg(grouped(m_written), grouped(TableBytes), why)
+                              : why);
+        }
+        if (!file().sync())
+            return failed(QStringLiteral("the disk did not confirm the write (%1)")
+                              .arg(reasonOf(file(), "no reason given")));
+        if (!m_afterWriteKnown) // once more: the next save compares with it
+            m_afterWriteKnown = fileStatus(*m_target.native, &m_afterWrite, &reason);
+        const std::optional<QByteArray> atTableOffset =
+            m_tableOffset == m_offset ? m_table : bytesAt(file(), m_tableOffset, TableBytes);
+        // Read back last but for the name, so that a change made after the
+        // write shows here or in the next save's check.
+        const std::optional<QByteArray> back = bytesAt(file(), m_offset, TableBytes);
+        if (!back || !atTableOffset)
+            return failed(QStringLiteral("the written bytes could not be read back (%1)")
+                              .arg(reasonOf(file(), "the system reported a read error")));
+        if (*back != m_table)
+            return failed(
+                QStringLiteral("reading the file back did not give the bytes that were written"));
+        const FileIdentity named = pathIdentity(m_path, &reason);
+        if (!named.valid && !reason.isEmpty())
+            return failed(QStringLiteral("whether the name still leads to the file written "
+                                         "could not be checked (%1)")
+                              .arg(reason));
+        if (named != m_old.identity)
+            return nameMoved(named.valid);
+
+        SaveOutcome outcome;
+        outcome.kind = Kind::Saved;
+        outcome.backupPath = m_backupPath;
+        // The file as the write left it: whatever another program did since
+        // is asked about next time.
+        if (m_afterWriteKnown)
+            outcome.left = snapshotOf(m_path, m_afterWrite, m_tableOffset, *atTableOffset);
+        return outcome;
+    }
+
+    // The write did not complete: the old bytes go back where nothing but
+    // this save has written since.
+    SaveOutcome failed(const QString &why)
+    {
+        const QString notRestored = putBack();
+        if (notRestored.isEmpty()) {
+            SaveOutcome undone = notSaved(m_path, why + QStringLiteral(". The file is unchanged") +
+                                                      m_timeNote + backupStays());
+            undone.backupPath = m_backupPath;
+            // What the file is now, so that its time, if it could not be put
+            // back, is not later taken for another program's change.
+            undone.left = snapshotNow(m_target, m_tableOffset);
+            return undone;
+        }
+        return damaged(why, notRestored);
+    }
+
+    // The name leads to another file, or to none, since the save opened it:
+    // the table went into the file that had it, which gets its old bytes back.
+    SaveOutcome nameMoved(bool replaced)
+    {
+        const QString what = replaced ? QStringLiteral("put another file in its place, and that "
+                                                       "file was left as it is")
+                                      : QStringLiteral("removed it");
+        const QString notRestored = putBack();
+        if (!notRestored.isEmpty()) {
+            SaveOutcome outcome;
+            outcome.kind = Kind::Damaged;
+            outcome.backupPath = m_backupPath;
+            outcome.message =
+                QStringLiteral("The table was not saved to %1: while it was being saved, another "
+                               "program %2. The table had gone into the file that had the name "
+                               "before, and putting back its old content failed (%3), so that "
+                               "file is damaged%4.")
+                    .arg(shownPath(m_path), what, notRestored, backupStays());
+            return outcome;
+        }
+        SaveOutcome outcome = notSaved(
+            m_path, QStringLiteral("while it was being saved, another program %1. The table "
+                                   "had gone into the file that had the name before, and that "
+                                   "file got its old content back%2%3")
+                        .arg(what, m_timeNote, backupStays()));
+        outcome.backupPath = m_backupPath;
+        return outcome;
+    }
+
+    // Puts back the old bytes and length, if this save changed them and
+    // nothing else has written since. Empty when the file is as it was,
+    // read back; otherwise why it was left.
+    QString putBack()
+    {
+        // A write refused outright put nothing into the file.
+        const qint64 written = std::max<qint64>(m_written, 0);
+        const qint64 sizeLeft = std::max(m_old.size, written > 0 ? m_offset + written : 0);
+        const QByteArray regionLeft = m_table.left(written) + m_oldRegion.mid(written);
+        FileStatus now;
+        QString reason;
+        if (!fileStatus(*m_target.native, &now, &reason))
+            return QStringLiteral("it could not be checked first (%1)").arg(reason);
+        const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
+        if (!region)
+            return QStringLiteral("it could not be checked first (%1)")
+                .arg(reasonOf(file(), "the system reported a read error"));
+        // Anything else in it now was written by another program, and is
+        // not ours to overwrite: a file is never grown back, nor its bytes
+        // put back over another program's.
+        m_otherProgramWrote = true;
+        if (now.size > sizeLeft)
+            return QStringLiteral("another program made the file longer meanwhile, so it was "
+                                  "left as it is");
+        if (now.size < sizeLeft)
+            return QStringLiteral("another program made the file shorter meanwhile, so it was "
+                                  "left as it is");
+        if (*region != regionLeft ||
+            (m_afterWriteKnown && now.modifiedNs != m_afterWrite.modifiedNs))
+            return QStringLiteral("another program changed the file meanwhile, so it was left as "
+                                  "it is");
+        m_otherProgramWrote = false;
+        if (written == 0 && now.size == m_old.size)
+            return {};
+
+        WritableFile &target = file();
+        if (target.writeAt(m_offset, m_oldRegion.constData(), m_oldRegion.size()) !=
+            m_oldRegion.size())
+            return QStringLiteral("the old bytes could not be written (%1)")
+                .arg(reasonOf(target, "no reason given"));
+        if (now.size != m_old.size && !target.resize(m_old.size))
+            return QStringLiteral("the old length could not be set (%1)")
+                .arg(reasonOf(target, "no reason given"));
+        if (!target.sync())
+            return QStringLiteral("the disk did not confirm the write (%1)")
+                .arg(reasonOf(target, "no reason given"));
+        const std::optional<QByteArray> back = bytesAt(target, m_offset, TableBytes);
+        if (!back || *back != m_oldRegion || target.size() != m_old.size)
+            return QStringLiteral("reading it back did not give the old bytes");
+        // So that the file is as it was to anyone who compares times too;
+        // the bytes are back whether or not this works.
+        if (!setModifiedTime(*m_target.native, m_old.modifiedNs, &reason))
+            m_timeNote = QStringLiteral(" but for its modification time, which could not be "
+                                        "put back (%1)")
+                             .arg(reason);
+        return {};
+    }
+
+    SaveOutcome damaged(const QString &why, const QString &notRestored)
+    {
+        const qint64 sizeNow = file().size();
+        const QString length = sizeNow < 0 ? QStringLiteral("unknown")
+                                           : QStringLiteral("%1 bytes").arg(grouped(sizeNow));
+        const QString backupPath = m_path + QStringLiteral(".bak");
+        const QString copy =
+            !m_backupPath.isEmpty()
+                ? QStringLiteral("%1, the copy made before this save").arg(shownPath(m_backupPath))
+            : pathKind(backupPath) == PathKind::Regular
+                ? QStringLiteral("%1, the copy made before it was first changed")
+                      .arg(shownPath(backupPath))
+                : QStringLiteral("a copy");
+        const qint64 reach =
+            sizeNow < 0 ? TableBytes : std::clamp<qint64>(sizeNow - m_offset, 0, TableBytes);
+        const QString where = m_offset == 0
+                                  ? QStringLiteral("its first %1 bytes").arg(grouped(reach))
+                                  : QStringLiteral("its %1 bytes from byte %2 on")
+                                        .arg(grouped(reach), grouped(m_offset));
+        SaveOutcome outcome;
+        outcome.kind = Kind::Damaged;
+        outcome.backupPath = m_backupPath;
+        outcome.message =
+            QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
+                           "content failed too (%3), so the file is damaged: %4 may hold part "
+                           "of the new table. Its length is now %5 (it was %6 bytes). Restore "
+                           "it from %7, or save the table to it again once the cause is fixed.")
+                .arg(shownPath(m_path), why, notRestored, where, length, grouped(m_old.size), copy);
+        // What this save left there, so that the next save does not take
+        // it for another program's change; where another program wrote
+        // since, the next save asks about that.
+        outcome.left = snapshotNow(m_target, m_tableOffset);
+        if (outcome.left.valid && m_afterWriteKnown && m_otherProgramWrote) {
+            outcome.left.size = m_afterWrite.size;
+            outcome.left.modifiedNs = m_afterWrite.modifiedNs;
+        }
+        return outcome;
+    }
+
+    WritableFile &file() { return *m_target.file; }
+
+    const QString m_path;
+    const QByteArray m_table;
+    const SaveOptions &m_options;
+    const qint64 m_offset; // where the table goes
+    OpenFile m_target;
+    FileStatus m_old;         // the file as the save found it
+    QByteArray m_oldRegion;   // the bytes the table replaces (fewer where the file ends first)
+    qint64 m_tableOffset = 0; // where snapshots take the table's bytes
+    FileSnapshot m_found;     // the file as the save found it
+    QString m_backupPath;     // the backup this save made
+    qint64 m_written = -1;    // bytes of the table written
+    FileStatus m_afterWrite;  // the file right after the table's write
+    bool m_afterWriteKnown = false;
+    QString m_timeNote;               // the old time could not be put back
+    bool m_otherProgramWrote = false; // after the table's write, so the old bytes stayed out
+};
+
+SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
+    if (options.offset > 0)
+        return notSaved(path, QStringLiteral("it does not exist, and a table goes to byte %1 "
+                                             "only in a file that already holds that many bytes "
+                                             "and the table's")
+                                  .arg(grouped(options.offset)));
     const QString folder = QFileInfo(path).absolutePath();
     auto qfile = std::make_unique<QFile>();
     QString reason;
@@ -469,12 +472,20 @@ SaveResult createNew(const QString &path, const QByteArray &table, const SaveOpt
     if (temporary.isEmpty())
         return notSaved(
             path, QStringLiteral("no file can be made in %1 (%2)").arg(shownPath(folder), reason));
-    OpenFile file = openFile(std::move(qfile), options.wrap);
-    bool touched = false;
-    if (const QString failed = writeAndCheck(*file.file, table, 0, &touched); !failed.isEmpty()) {
+    OpenFile file = openFile(temporary, std::move(qfile), options.wrap);
+    QString failed;
+    if (const qint64 written = file.file->writeAt(0, table.constData(), table.size());
+        written != table.size())
+        failed = reasonOf(*file.file, "the disk took only part of the table");
+    else if (!file.file->sync())
+        failed = QStringLiteral("the disk did not confirm the write (%1)")
+                     .arg(reasonOf(*file.file, "no reason given"));
+    else if (const std::optional<QByteArray> back = bytesAt(*file.file, 0, table.size());
+             !back || *back != table)
+        failed = QStringLiteral("reading the file back did not give the bytes that were written");
+    if (!failed.isEmpty()) {
         file.file.reset();
-        QFile::remove(temporary);
-        return notSaved(path, failed);
+        return notSaved(path, failed + removeTemporary(temporary));
     }
     settleModifiedTime(*file.native);
     FileStatus status;
@@ -484,21 +495,21 @@ SaveResult createNew(const QString &path, const QByteArray &table, const SaveOpt
         !unnamed.isEmpty())
         return notSaved(path, unnamed);
 
-    SaveResult result;
-    result.ok = true;
+    SaveOutcome result;
+    result.kind = Kind::Saved;
     if (known)
-        result.saved = snapshotOf(path, status, 0, table);
-    result.savedOverLoaded =
-        options.loaded && options.loaded->valid && sameName(options.loaded->path, path);
+        result.left = snapshotOf(path, status, 0, table);
     return result;
 }
 
 } // namespace
 
-std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file)
+QString SaveOutcome::questionText() const
 {
-    Q_ASSERT(file && file->isOpen());
-    return std::make_unique<QFileWritable>(std::move(file));
+    Q_ASSERT(kind == Kind::Ask);
+    return message + (question == Question::ChangedByOtherProgram
+                          ? QStringLiteral(" Save over those changes?")
+                          : QStringLiteral(" Save without a backup?"));
 }
 
 bool isProgramPath(const QString &path)
@@ -510,15 +521,15 @@ bool isProgramPath(const QString &path)
     return name.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
+SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
-    Q_ASSERT(table.size() == FormationTable::ByteCount);
+    Q_ASSERT(table.size() == TableBytes && options.offset >= 0);
     switch (const PathKind kind = pathKind(path)) {
     case PathKind::Missing:
         return createNew(path, table, options);
     case PathKind::Regular:
     case PathKind::Unknown: // opening it says why it cannot be written
-        return writeInPlace(path, table, options);
+        return InPlaceSave(path, table, options).run();
     case PathKind::Folder:
     case PathKind::Device:
     case PathKind::Special:

@@ -8,25 +8,35 @@
 #include <functional>
 #include <memory>
 
-// Saving the formation table to the first 1,488 bytes of a file.
+// Saving the formation table into a file: to its first 1,488 bytes, or
+// over the 1,488 bytes at an offset of a file that holds them.
 //
 // An existing regular file is written in place, as the same file: it keeps
 // its identity (hard links, owner, permissions, extended attributes), a
-// longer file keeps every later byte and a shorter one grows to 1,488 bytes.
-// The bytes it loses and its length are kept in memory first; if writing,
-// syncing or reading back fails after the file took any of the new bytes,
-// they are put back. A file that does not exist yet is written complete
-// under a temporary name in its folder and only then given its name, never
-// replacing anything, so a failed save never leaves part of a file.
+// longer file keeps every other byte and a shorter one grows to 1,488 bytes.
+// The bytes it loses are kept in memory first. Just before the first write
+// the save checks again that the name still leads to the file it opened and
+// that its length, modification time and those bytes are as it found them;
+// after the write, synced and read back, that the name still leads there.
+// If writing, syncing or reading back fails after the file took any of the
+// new bytes, the old bytes and length are put back, unless another program
+// has written to the file since: its bytes are never overwritten that way,
+// and a file is never grown back. A file that does not exist yet is written
+// complete under a temporary name in its folder and only then given its
+// name, never replacing anything, so a failed save never leaves part of a
+// file.
 //
 // Two things are asked before an existing file is written, and nothing is
-// written until the caller agrees and saves again with the matching option:
-// - the file is the one the table was loaded from, and another program has
-//   changed it since;
+// written until the caller agrees and saves again (see saveAsking):
+// - another program changed the file: a watched file (the one the table
+//   was loaded from, or the one it was last saved to) since the editor saw
+//   it, or any file while this save ran;
 // - the save would change the file, no NAME.bak (the full name with ".bak")
 //   is beside it yet, and that copy of the file's whole content cannot be
 //   made. An existing NAME.bak is never replaced or removed, so it keeps the
-//   file as it was before the editor first changed it.
+//   file as it was before the editor first changed it; a NAME.bak that is a
+//   link, or another name of the file itself, holds no copy and counts as
+//   none.
 // A save that would change no byte of the file writes nothing and makes no
 // backup.
 
@@ -52,11 +62,16 @@ std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file);
 using FileWrapper = std::function<std::unique_ptr<WritableFile>(std::unique_ptr<WritableFile>)>;
 
 struct SaveOptions {
-    const FileSnapshot *loaded = nullptr; // the file the table was last loaded from or saved to
-    bool overwriteOtherChanges = false;   // the user agreed to save over another program's changes
-    bool withoutBackup = false;           // the user agreed to save without a backup
-    FileWrapper wrap{};                   // tests: wraps the file the table is written to
-    FileWrapper wrapBackup{};             // tests: wraps the backup being written
+    const WatchedFiles *watched = nullptr; // the files the table came from and last went to
+    // The file as the user saw it when agreeing to save anyway: checked in
+    // place of its watched snapshot, so that a change made since is asked about.
+    const FileSnapshot *agreed = nullptr;
+    bool withoutBackup = false; // the user agreed to save without a backup
+    // Where in the file the table goes. Beyond 0 only into an existing file
+    // that holds the bytes there already: its length never changes.
+    qint64 offset = 0;
+    FileWrapper wrap{};       // tests: wraps the file the table is written to
+    FileWrapper wrapBackup{}; // tests: wraps the backup being written
     // Tests: runs just before a new file or a backup is given its name.
     std::function<void(const QString &name)> beforeNaming{};
     // Called between the pieces of a long copy (the backup of a big file),
@@ -64,32 +79,66 @@ struct SaveOptions {
     std::function<void()> progress{};
 };
 
-struct SaveResult {
-    bool ok = false;
-    // For the user when not ok, naming the file and what state it is in.
-    // When a question is asked it says what stands in the way (the question
-    // text without its question), so that a caller that cannot ask can give
-    // it as the reason nothing was saved.
-    QString error;
-    enum class Question { None, ChangedByOtherProgram, NoBackup };
-    // Not None: nothing was written; ask, then save again with the option set.
-    Question question = Question::None;
-    QString questionText;
-    // The file after a successful save, or after a failed one whose old
-    // bytes were put back. Its table bytes are taken at the loaded file's
-    // table offset when the save wrote that file, else at 0.
-    FileSnapshot saved;
-    // With the question about another program's changes: the file as it was
-    // when asked. Saving again with it as `SaveOptions::loaded` writes only
-    // if nothing changed the file meanwhile, and asks again otherwise.
-    FileSnapshot seen;
-    // The save wrote the file `SaveOptions::loaded` describes (the same file,
-    // or whatever now has its name): `saved` takes that description's place.
-    bool savedOverLoaded = false;
+// What one save did: one outcome, and what each promises about the file
+// and its backup.
+struct SaveOutcome {
+    enum class Kind {
+        // The table is in the file under its name: written, synced and read
+        // back. `backupPath` names the backup this save made before writing,
+        // if it made one: a true copy of the file as the save found it.
+        Saved,
+        // The file held the table already: nothing was written and no
+        // backup made.
+        NothingToChange,
+        // Nothing was written to the file. `question` stands in the way;
+        // `message` says why (the question without its question, for a
+        // caller that cannot ask) and `seen` is the file as it was when
+        // asked. A backup this save made before another program's change
+        // showed stays (`backupPath`), a true copy of the file as it was
+        // before that change, and the message names it.
+        Ask,
+        // Not saved, and the file is as this save found it: nothing was
+        // written, or what was written was put back and read back (where
+        // another program had put another file at the name meanwhile, the
+        // file the save opened got its bytes back, and the one now at the
+        // name was not touched). A backup this save made stays, a true copy
+        // of the file. `message` says why.
+        NotSaved,
+        // Not saved, and the file may hold part of the table: its old bytes
+        // could not be put back, or were left out because another program
+        // wrote to the file after the table did. `message` says what state
+        // it is in and where the old bytes are (the backup, where there is
+        // one).
+        Damaged,
+    };
+    // Saving again with `seen` as SaveOptions::agreed writes only if
+    // nothing changed the file since, and asks again otherwise.
+    enum class Question {
+        ChangedByOtherProgram, // another program changed the file
+        NoBackup,              // no backup can be made: save again without one
+    };
+
+    Kind kind = Kind::NotSaved;
+    Question question = Question::ChangedByOtherProgram; // with Ask
+    QString message;   // for the user, naming the file; empty when saved or nothing changed
+    FileSnapshot seen; // with Ask: the file as it was when asked
+    // The file as this save left it, where it wrote or found the table: the
+    // table, the old bytes put back, or what a failed write left there (as
+    // the save left it, not as another program changed it since). Its table
+    // bytes are taken at the watched file's table offset when the save wrote
+    // one, else at the save's offset. Not valid when nothing was written,
+    // the name now leads elsewhere, or the system could not tell.
+    FileSnapshot left;
     QString backupPath; // the backup this save made, if it made one
+
+    bool tableInFile() const { return kind == Kind::Saved || kind == Kind::NothingToChange; }
+    QString questionText() const; // with Ask: `message` and the question
 };
 
 // A target that is a program: saving there overwrites its first bytes.
 bool isProgramPath(const QString &path);
 
-SaveResult saveTable(const QString &path, const QByteArray &table, const SaveOptions &options = {});
+// One save, asking nothing: where a question stands in the way, it is the
+// outcome.
+SaveOutcome saveTable(const QString &path, const QByteArray &table,
+                      const SaveOptions &options = {});

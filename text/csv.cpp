@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include "number_text.h"
+
 #include <algorithm>
 
 namespace
@@ -12,13 +14,17 @@ bool isLineEnd(QChar c)
 
 } // namespace
 
-CsvParser::CsvParser(QStringView text, int maxFields) : m_text(text), m_maxFields(maxFields) {}
+CsvParser::CsvParser(QStringView text, int maxFields, QChar separator)
+    : m_text(text), m_maxFields(maxFields), m_separator(separator)
+{
+}
 
 bool CsvParser::fail(const CsvRecord &record, const QString &error)
 {
     m_errorRow = record.row;
     m_errorField = int(record.fields.size()) + 1;
     m_error = error;
+    m_faulty = record;
     m_at = m_text.size(); // nothing more is read
     return false;
 }
@@ -27,6 +33,7 @@ bool CsvParser::next(CsvRecord &record)
 {
     const QStringView text = m_text;
     const qsizetype n = text.size();
+    const QChar separator = m_separator;
     qsizetype &i = m_at;
     while (i < n) {
         record.fields.clear();
@@ -52,11 +59,11 @@ bool CsvParser::next(CsvRecord &record)
                     }
                     break;
                 }
-                if (i < n && text[i] != u',' && !isLineEnd(text[i]))
+                if (i < n && text[i] != separator && !isLineEnd(text[i]))
                     return fail(record, QStringLiteral("there is text after the closing quote"));
             } else {
                 const qsizetype start = i;
-                while (i < n && text[i] != u',' && !isLineEnd(text[i])) {
+                while (i < n && text[i] != separator && !isLineEnd(text[i])) {
                     if (text[i] == u'"')
                         return fail(record, QStringLiteral("a quote is inside a field that does "
                                                            "not start with one"));
@@ -65,9 +72,9 @@ bool CsvParser::next(CsvRecord &record)
                 field = text.sliced(start, i - start).toString();
             }
             record.fields.append(field);
-            if (i < n && text[i] == u',') {
+            if (i < n && text[i] == separator) {
                 ++i;
-                continue; // a comma at the very end still ends a field, an empty one
+                continue; // a separator at the very end still ends a field, an empty one
             }
             break;
         }
@@ -111,4 +118,47 @@ QString csvRecord(const QStringList &fields)
             line += field;
     }
     return line + QStringLiteral("\r\n");
+}
+
+QChar csvSeparator(QStringView text)
+{
+    bool quoted = false;
+    bool inRow = false;
+    for (const QChar c : text) {
+        if (c == u'"')
+            quoted = !quoted;
+        if (quoted)
+            continue;
+        if (c == u',' || c == u';' || c == u'\t')
+            return c;
+        if (isLineEnd(c) && inRow)
+            break;
+        inRow = inRow || !c.isSpace();
+    }
+    return u',';
+}
+
+namespace
+{
+
+bool startsFormula(const QString &cell)
+{
+    const QChar first = cell.isEmpty() ? QChar() : cell.front();
+    if (first == u'\t' || first == u'\r')
+        return true;
+    return (first == u'=' || first == u'+' || first == u'-' || first == u'@') &&
+           !parseNumberBox(cell);
+}
+
+} // namespace
+
+QString formulaGuarded(const QString &cell)
+{
+    return startsFormula(cell) || cell.startsWith(u'\'') ? u'\'' + cell : cell;
+}
+
+QString formulaUnguarded(const QString &cell)
+{
+    const QString rest = cell.mid(1);
+    return cell.startsWith(u'\'') && (startsFormula(rest) || rest.startsWith(u'\'')) ? rest : cell;
 }

@@ -1,5 +1,6 @@
 #include "table_text.h"
 
+#include "csv.h"
 #include "formation_table.h"
 #include "table_text_fields.h"
 
@@ -26,6 +27,27 @@ TextFormat detectTextFormat(QByteArrayView text)
         return c == '{' ? TextFormat::Json : TextFormat::Csv;
     }
     return TextFormat::Csv;
+}
+
+bool beginsAsTableText(QByteArrayView head)
+{
+    if (detectTextFormat(head) == TextFormat::Json)
+        return true;
+    // The first row alone, so that where the head is cut does not matter.
+    const QString text = QString::fromUtf8(withoutByteOrderMark(head));
+    CsvParser parser(QStringView(text).trimmed(), 1000, csvSeparator(text));
+    CsvRecord first;
+    if (!parser.next(first))
+        return false;
+    switch (tabletext::firstRowOf(first.fields)) {
+    case tabletext::FirstRow::Header:
+        return true;
+    case tabletext::FirstRow::FormatRow:
+        return first.fields.value(1) == QLatin1String(TableTextFormatName);
+    case tabletext::FirstRow::Other:
+        return false;
+    }
+    Q_UNREACHABLE();
 }
 
 TableText readTableText(QByteArrayView text, TextFormat format)

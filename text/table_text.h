@@ -10,16 +10,18 @@
 #include <array>
 
 // The table as text, for people, diff tools and spreadsheets: JSON, or CSV
-// with one row per line. Both say what they are ("format", "formatVersion"),
-// give each formation its number and name and each line its number, type
-// (by caption and by index), modifiers by caption, count, the offsets in
-// feet as the window shows them and in stored units, and the two bytes the
-// window does not show.
+// with one row per line. Both say what they are (JSON by "format" and
+// "formatVersion", CSV by the column names of its header row), give each
+// formation its number and name and each line its number, type (by caption
+// and by index), modifiers by caption, count, the offsets in feet as the
+// window shows them and in stored units, and the two bytes the window does
+// not show.
 //
 // Reading takes texts from anywhere (files from forums, the clipboard), so
 // it checks all of a text before it gives anything back, and every message
-// names the place: a JSON path such as formations[3].lines[1].count, or a
-// CSV row and column.
+// names the place: the formation and line as the window numbers them, where
+// the text gives them, beside a JSON path such as
+// formations[0].lines[1].count or a CSV row and column.
 
 enum class TextFormat { Json, Csv };
 
@@ -38,17 +40,26 @@ struct TextLine {
 struct TextFormation {
     int formation = 0;             // 0..30
     std::array<TextLine, 3> lines; // lines 1, 2 and 3
+    QString name; // as the text gives it, for the reader's eyes only: names come from readorder.txt
 };
 
 struct TableText {
     bool ok = false;
     QString error;                   // where and what, in plain words, when not ok
     QList<TextFormation> formations; // by ascending number, each at most once
+    // False when the text is no table text at all: CSV whose first row is
+    // neither the header nor the format row of older texts.
+    bool isTableText = true;
 };
 
 // JSON when the first character after blanks (and a UTF-8 byte order mark)
 // is "{", CSV otherwise.
 TextFormat detectTextFormat(QByteArrayView text);
+
+// Whether the first bytes of a text (a few KiB are enough) begin as a table
+// text does, after a UTF-8 byte order mark and blanks: with "{", or with a
+// CSV first row that is the header or the format row of older texts.
+bool beginsAsTableText(QByteArrayView head);
 
 TableText readTableText(QByteArrayView text, TextFormat format);
 inline TableText readTableText(QByteArrayView text)

@@ -1,8 +1,11 @@
 #include "table_text_fields.h"
 
+#include "formation_table.h"
 #include "line_captions.h"
 #include "line_editing.h"
+#include "number_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -54,6 +57,35 @@ std::optional<int> wholeIn(double value, double low, double high)
     return static_cast<int>(value);
 }
 
+std::optional<int> formationNumber(const GivenNumber &given, QString &error)
+{
+    const auto number = wholeIn(given.value, 0, FormationTable::FormationCount - 1);
+    if (!number)
+        error = QStringLiteral("%1 is not a formation number from 0 to 30.").arg(given.shown);
+    return number;
+}
+
+std::optional<int> lineNumber(const GivenNumber &given, QString &error)
+{
+    const auto number = wholeIn(given.value, 1, FormationTable::LinesPerFormation);
+    if (!number)
+        error = QStringLiteral("%1 is not a line number from 1 to 3.").arg(given.shown);
+    return number;
+}
+
+FirstRow firstRowOf(const QStringList &cells)
+{
+    if (cells.value(0) == QLatin1String("format"))
+        return FirstRow::FormatRow;
+    return cells.contains(QLatin1String("formation")) ? FirstRow::Header : FirstRow::Other;
+}
+
+QString otherVersion(const QString &shownVersion)
+{
+    return QStringLiteral("this text is of version %1; this program reads version %2.")
+        .arg(shownVersion, QString::number(TableTextFormatVersion));
+}
+
 QString shown(QStringView text)
 {
     constexpr qsizetype Longest = 40;
@@ -73,6 +105,11 @@ QString shown(QStringView text)
     if (text.size() > Longest)
         result += QStringLiteral("...");
     return result + u'"';
+}
+
+bool printable(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
 }
 
 QString shownNumber(double value)
@@ -150,9 +187,11 @@ LineCheck checkLine(const LineFields &fields, const PlaceOf &place)
                                 .arg(stored->shown));
             if (fromFeet && *fromFeet != qint32(value))
                 return fail(feetField(axis),
-                            QStringLiteral("%1 feet is stored as %2, but %3 is %4.")
+                            QStringLiteral("%1 feet is stored as %2, but %3 is %4, which is %5 "
+                                           "feet; change %6 or %3 so that they agree, or delete "
+                                           "one of them.")
                                 .arg(feet->shown, QString::number(*fromFeet), storedField(axis),
-                                     stored->shown));
+                                     stored->shown, formatFeet(qint32(value)), feetField(axis)));
             fromFeet = qint32(value);
         }
         if (!fromFeet)

@@ -69,9 +69,26 @@ inline bool readCheckedLine(const LineFields &fields, const PlaceOf &place, Text
 // A whole number from `low` to `high`, or nothing.
 std::optional<int> wholeIn(double value, double low, double high);
 
+// The formation number (0..30) or line number (1..3) a text gives, or
+// nothing with `error` saying why it is not one.
+std::optional<int> formationNumber(const GivenNumber &given, QString &error);
+std::optional<int> lineNumber(const GivenNumber &given, QString &error);
+
+// What the first row of a CSV text is: the header (it names the column
+// "formation"), the format row of older texts ("format" first), or neither.
+enum class FirstRow { Header, FormatRow, Other };
+FirstRow firstRowOf(const QStringList &cells);
+
+// What is said of a text of another version than this program's.
+QString otherVersion(const QString &shownVersion);
+
 // A text of the input as a message shows it: in quotes, cut after a few
 // dozen characters, control characters written as escapes.
 QString shown(QStringView text);
+
+// Whether a text can stand in a one-line message as it is: no control
+// characters, no line breaks.
+bool printable(QStringView text);
 
 // A number as a message shows it: whole numbers without a point.
 QString shownNumber(double value);

@@ -70,12 +70,11 @@ QByteArray jsonDocument(const QJsonArray &formations)
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
+// The header first, as spreadsheets and CSV libraries expect it; its column
+// names tell the form. Every cell is guarded against being run as a formula.
 QByteArray csvText(const QByteArray &table, const QStringList &names)
 {
-    QString text =
-        csvRecord({QStringLiteral("format"), QLatin1String(TableTextFormatName),
-                   QStringLiteral("formatVersion"), QString::number(TableTextFormatVersion)});
-    text += csvRecord(csvHeader());
+    QString text = csvRecord(csvHeader());
     for (int formation = 0; formation < FormationTable::FormationCount; ++formation) {
         for (int lineIndex = 0; lineIndex < FormationTable::LinesPerFormation; ++lineIndex) {
             const FormationLine line = lineOf(table, formation, lineIndex);
@@ -88,6 +87,8 @@ QByteArray csvText(const QByteArray &table, const QStringList &names)
             for (int axis = 0; axis < Axes; ++axis)
                 row << formatFeet(offsetOf(line, axis)) << QString::number(offsetOf(line, axis));
             row << QString::number(line.byte0) << QString::number(line.byte3);
+            for (QString &cell : row)
+                cell = formulaGuarded(cell);
             text += csvRecord(row);
         }
     }

@@ -47,6 +47,7 @@ else
     fi
     tarball=$(ls "$cache"/source/qt6-base_"$qt_version"*.orig.tar.* | head -1)
     rm -rf "$cache/qtbase" "$cache/qtbase-build"
+    rm -f "$qt/.complete-svg" # Qt SVG is built anew on the new qtbase
     mkdir -p "$cache/qtbase"
     tar -xf "$tarball" -C "$cache/qtbase" --strip-components=1
     # Qt remembers its toolchain file: keep a copy that outlives this clone.
@@ -74,9 +75,42 @@ else
     touch "$qt/.complete"
 fi
 
+# Qt SVG (for pictures saved as SVG), a step of its own on top of the qtbase
+# build, from Debian's source of the Qt SVG this machine builds with.
+svg_version=$(dpkg-query -W -f='${Version}' qt6-svg-dev | sed 's/+.*//; s/-[^-]*$//')
+svg=ON
+if [ -f "$qt/.complete-svg" ]; then
+    stage "Qt SVG $svg_version for Windows: reusing the build in $qt"
+else
+    stage "Qt SVG $svg_version for Windows: building it once into $qt (a few minutes)"
+    mkdir -p "$cache/source"
+    if ! ls "$cache"/source/qt6-svg_"$svg_version"*.orig.tar.* >/dev/null 2>&1; then
+        (cd "$cache/source" && apt-get source --download-only qt6-svg >/dev/null 2>&1) || true
+    fi
+    svg_tarball=$(ls "$cache"/source/qt6-svg_"$svg_version"*.orig.tar.* 2>/dev/null | head -1) || true
+    if [ -z "$svg_tarball" ]; then
+        echo "Debian's source of Qt SVG $svg_version could not be fetched (apt-get source" >&2
+        echo "qt6-svg, with deb-src in the package sources): the Windows program is built" >&2
+        echo "without it and saves pictures as PNG only." >&2
+        svg=OFF
+    else
+        rm -rf "$cache/qtsvg" "$cache/qtsvg-build"
+        mkdir -p "$cache/qtsvg"
+        tar -xf "$svg_tarball" -C "$cache/qtsvg" --strip-components=1
+        PKG_CONFIG_LIBDIR=/nonexistent "$qt/bin/qt-cmake" -S "$cache/qtsvg" -B "$cache/qtsvg-build" \
+            -G Ninja -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+            >"$cache/qtsvg-configure.log"
+        cmake --build "$cache/qtsvg-build"
+        cmake --install "$cache/qtsvg-build" >/dev/null
+        x86_64-w64-mingw32-strip --strip-unneeded "$qt/bin/Qt6Svg.dll"
+        rm -rf "$cache/qtsvg" "$cache/qtsvg-build"
+        touch "$qt/.complete-svg"
+    fi
+fi
+
 stage "the editor and its tests for Windows"
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DKGF_WARNINGS_AS_ERRORS=ON -DKGF_BUILD_BENCH=OFF >/dev/null
+    -DKGF_WARNINGS_AS_ERRORS=ON -DKGF_BUILD_BENCH=OFF -DKGF_SVG=$svg >/dev/null
 cmake --build "$build"
 
 stage "the programs start with QtCore alone"
@@ -131,10 +165,13 @@ rm -rf "$bundle" "$name.zip"
 mkdir -p "$bundle/platforms"
 cp "$build/app/kgf-formation-editor.exe" "$build/app/kgf-formation-editor.com" \
     "$build/app/kgf-formation-editor-gui.dll" "$bundle/"
-for dll in Qt6Core Qt6Gui Qt6Widgets; do
+dlls=(Qt6Core Qt6Gui Qt6Widgets)
+[ "$svg" = ON ] && dlls+=(Qt6Svg)
+for dll in "${dlls[@]}"; do
     cp "$qt/bin/$dll.dll" "$bundle/"
 done
-cp "$qt/plugins/platforms/qwindows.dll" "$bundle/platforms/"
+# The window on Windows' own platform; the picture command offscreen.
+cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$bundle/platforms/"
 cp "$gcc_runtime/libstdc++-6.dll" "$gcc_runtime/libgcc_s_seh-1.dll" \
     /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$bundle/"
 x86_64-w64-mingw32-strip --strip-unneeded "$bundle"/*.exe "$bundle"/*.com "$bundle"/*.dll \

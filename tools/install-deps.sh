@@ -4,7 +4,7 @@
 # EXTRA_PACKAGES adds packages that only some commands need.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev fonts-liberation libbenchmark-dev
+packages=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev fonts-liberation libbenchmark-dev
     dpkg-dev file desktop-file-utils appstream shared-mime-info ${EXTRA_PACKAGES:-})
 
 missing=()

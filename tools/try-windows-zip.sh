@@ -8,7 +8,8 @@
 # itself). Then the window program: starts it in the unpacked folder, loads
 # the sample frmation.dat through the file dialog, chooses formation 9,
 # rests the mouse on selector 27, takes a picture, and saves the table as
-# saved.dat, which must equal the sample byte for byte.
+# saved.dat, which must equal the sample byte for byte. Then it draws
+# formation 9 with the picture command, which must write a PNG file.
 #   bash tools/try-windows-zip.sh ZIP [PICTURE]   (default docs/screenshot-wine.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -84,6 +85,10 @@ click 278 413                # Save Formation file
 answer "saved.dat"
 cmp frmation.dat saved.dat
 echo "saved.dat equals the sample frmation.dat, byte for byte"
+WINEDEBUG=-all wine kgf-formation-editor.exe picture --formation 9 -o nine.png frmation.dat
+file nine.png | grep -q "PNG image data" || { echo "the picture command wrote no PNG" >&2; exit 1; }
+echo "the picture command wrote $(file -b nine.png)"
+cp nine.png "${picture%.png}-picture-command.png"
 TRY
 xvfb-run -a -s "-screen 0 1024x600x24" bash "$work/try.sh" "$folder" "$picture"
 echo "wrote $picture"

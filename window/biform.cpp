@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "formation_names.h"
+#include "message_text.h"
 #include "twips.h"
 
 #include <QButtonGroup>
@@ -30,6 +31,7 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     setUpKeyboard();
     setUpTypeBoxes();
     setUpHistory();
+    connect(m_history, &QUndoStack::cleanChanged, this, &BiForm::showUnsavedMark);
     m_command1->setFocus();
 }
 
@@ -42,7 +44,8 @@ BiForm::~BiForm()
 
 void BiForm::startUp()
 {
-    m_dialog.setInitDir(QDir::currentPath());
+    m_workingFolder = QDir::currentPath();
+    m_dialog.setInitDir(m_workingFolder);
     m_readyFlag = false;
     m_table.prepare();
     m_startLocation = 0;
@@ -50,7 +53,8 @@ void BiForm::startUp()
     for (QLineEdit *box : std::as_const(m_text3))
         box->setText(QString());
     createSelectorButtons();
-    readNames();
+    takeNamesFor(QString());
+    m_startupProblem = m_namesProblem;
     m_readyFlag = true;
 }
 
@@ -104,14 +108,57 @@ void BiForm::createSelectorButtons()
     m_frame1->installEventFilter(this);
 }
 
-void BiForm::readNames()
+void BiForm::takeNamesFor(const QString &tableFile)
 {
-    const FormationNames names =
-        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
+    const QString path = namesFileFor(tableFile, m_workingFolder);
+    const FormationNames names = readFormationNames(path);
+    if (path != m_namesPath)
+        m_namesProblemTold = false;
+    m_namesPath = path;
     m_formationNames = names.names;
-    m_startupProblem = names.problem;
-    for (int n = 0; n < m_option2.size(); ++n)
-        m_option2[n]->setAccessibleDescription(m_formationNames[n]);
+    m_namesProblem = names.problem;
+    if (m_history) // from start-up on, where the selectors' descriptions carry the names
+        updateChangedMarks();
+    const QString shown = shownPath(path);
+    switch (names.status) {
+    case FormationNames::Status::Missing:
+        m_label10->setToolTip(QStringLiteral("No formation names: %1 was not found").arg(shown));
+        break;
+    case FormationNames::Status::Unreadable:
+        m_label10->setToolTip(
+            QStringLiteral("No formation names: %1 could not be read").arg(shown));
+        break;
+    case FormationNames::Status::Complete:
+    case FormationNames::Status::Short:
+        m_label10->setToolTip(QStringLiteral("Formation names from %1").arg(shown));
+        break;
+    }
+    if (m_shownOnce)
+        tellNamesProblem();
+}
+
+void BiForm::tellNamesProblem()
+{
+    // Once for each names file taken in turn, and only once the window is up.
+    if (m_namesProblemTold || m_namesProblem.isEmpty())
+        return;
+    m_namesProblemTold = true;
+    prompter().tell(this, m_namesProblem);
+}
+
+void BiForm::showUnsavedMark(bool clean)
+{
+    // The caption carries the mark's place only while the mark shows, so
+    // that it is the form's own caption whenever the table is clean.
+    QString caption = windowTitle();
+    caption.remove(QStringLiteral("[*]"));
+    if (clean) {
+        setWindowModified(false);
+        setWindowTitle(caption);
+    } else {
+        setWindowTitle(caption + QStringLiteral("[*]"));
+        setWindowModified(true);
+    }
 }
 
 void BiForm::showEvent(QShowEvent *event)
@@ -120,7 +167,12 @@ void BiForm::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    // Tell about a names problem once the window is up, without holding it back.
-    if (!m_startupProblem.isEmpty())
-        QTimer::singleShot(0, this, [this] { prompter().tell(this, m_startupProblem); });
+    // Load the file the window was started with, and tell about a names
+    // problem, once the window is up, without holding it back. The names
+    // beside a file loaded now take the place of the working folder's.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_startFile.isEmpty())
+            loadFile(std::exchange(m_startFile, QString()));
+        tellNamesProblem();
+    });
 }

@@ -9,13 +9,17 @@
 
 #include <QKeySequence>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class AutoSizeLabel;
+class PictureWindow;
+struct PictureContent;
 class QAction;
 class QButtonGroup;
 class QCheckBox;
@@ -44,6 +48,8 @@ public:
     QString fileName() const { return m_fileName; }
     quint8 currentByte() const { return m_currentByte; }
     const QStringList &formationNames() const { return m_formationNames; }
+    // The names file the names were last taken from, found or not.
+    QString namesFile() const { return m_namesPath; }
     // What was wrong with the names file at start-up; empty when nothing was.
     QString startupProblem() const { return m_startupProblem; }
     // Whether the table differs from its state when it was last loaded or
@@ -53,6 +59,10 @@ public:
     // executable by its signature, any other file at the start location.
     // The unsaved-changes question comes before the dialog, not here.
     void loadFile(const QString &path);
+    // Loads `path` with loadFile once the window is first shown, before a
+    // problem with the working folder's names is told: the names beside
+    // the file may take their place.
+    void loadWhenShown(const QString &path) { m_startFile = path; }
     // Tests wrap the files a save writes, to make it fail part-way.
     void setSaveFileWrapper(FileWrapper wrap) { m_saveFileWrapper = std::move(wrap); }
 
@@ -63,6 +73,9 @@ public:
     void copyFormation(int formation);
     void pasteOverFormation(int formation); // from the clipboard's text
     void revertFormation(int formation);    // to the table as last loaded or saved
+    // The picture of the shown formation in its own window, opened or raised.
+    void showPicture();
+    PictureWindow *pictureWindow() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -83,11 +96,29 @@ private:
     // Start-up, run once before the window is shown.
     void startUp();
     void createSelectorButtons();
-    void readNames();
+    // Takes the names that go with a table from `tableFile` (none: the
+    // working folder's). What is wrong with them is told once for each
+    // names file taken in turn, once the window is up.
+    void takeNamesFor(const QString &tableFile);
+    void tellNamesProblem();
 
     // Handlers.
     void load();
-    bool save(); // true when the table was written
+    // "Save Formation file" and Ctrl+Shift+S: asks for the file, in the
+    // folder of the table's file. True when the table is in the file.
+    bool save();
+    // Ctrl+S: back to the file the table was last loaded from or saved to,
+    // or as save() when there is none.
+    bool saveBack();
+    // The save proper, with every question; true when the table is in `target`.
+    bool saveTo(const QString &target);
+    // Where in `target` the table goes: the byte the user picks when it is
+    // the file the table came from at another byte, else the first byte,
+    // after the questions a program or a table of zeros raise. Nothing when
+    // the user cancelled.
+    std::optional<qint64> placeInFile(const QString &target);
+    // The title's unsaved-changes mark, shown while the table is not clean.
+    void showUnsavedMark(bool clean);
     void selectFormation(int formation);
     bool editThisOne(); // true when the panel was written into the table
     // The name under the mouse.
@@ -145,10 +176,16 @@ private:
 
     // The keyboard.
     void setUpKeyboard();
-    void addShortcut(QKeySequence::StandardKey key, const std::function<void()> &handler);
+    void addShortcut(const QList<QKeySequence> &keys, const std::function<void()> &handler);
     bool handleKeyboard(QObject *watched, QEvent *event);
     int typeGroupOf(const QWidget *widget) const; // the line (0..2) of a type button, or -1
     void updateBoxToolTip(QLineEdit *box);
+
+    // The picture: what the panel would store, drawn live; a marker moved
+    // there becomes typed offsets here.
+    void refreshPicture();
+    PictureContent panelPicture() const;
+    void movePanelOffset(int line, int axis, qint32 stored);
 
     Prompter &prompter() { return *m_prompter; }
 
@@ -165,9 +202,18 @@ private:
     bool m_shownOnce = false;
     bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
-    FileSnapshot m_loadedState; // that file as the load saw it, or as our last save left it
+    WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen
     int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none
     FileWrapper m_saveFileWrapper;
+
+    // Where the table and its names come from and go.
+    QString m_savePath; // the file the table was last loaded from or saved to: Ctrl+S saves there
+    bool m_loadedFromProgram = false; // the last load found the table in a program
+    QString m_startFile;              // loaded once the window is first shown
+    QString m_workingFolder;          // at start-up: the place of the names file
+    QString m_namesPath;              // where the names were last taken from
+    QString m_namesProblem;           // what is wrong with that file; empty when nothing
+    bool m_namesProblemTold = false;
 
     FormationTable m_table; // the hidden grid
     QUndoStack *m_history = nullptr;
@@ -175,6 +221,8 @@ private:
     QAction *m_redoAction = nullptr;
     QByteArray m_reference;        // the table as last loaded or saved
     bool m_referenceSaved = false; // the reference is the last save, not the load
+    QAction *m_pictureAction = nullptr;
+    QPointer<PictureWindow> m_picture;
     CommonDialog m_dialog;
 
     // Controls.
@@ -184,6 +232,7 @@ private:
     AutoSizeLabel *m_label1 = nullptr;
     AutoSizeLabel *m_label4 = nullptr;
     AutoSizeLabel *m_label12 = nullptr;
+    QLabel *m_label10 = nullptr; // "The mouse is over": its tooltip names the names file
     QLineEdit *m_text2 = nullptr;
     // Working values of "Edit this one": the last offset it wrote, in hex
     // and byte by byte. Never shown.

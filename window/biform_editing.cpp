@@ -64,6 +64,7 @@ void BiForm::showFormation(int formation)
     m_label4->setCaption(QStringLiteral(" %1 ").arg(m_formationNames[formation]));
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
         showLine(line, FormationTable::rowOfLine(formation, line));
+    refreshPicture();
 }
 
 void BiForm::showLine(int line, int row)

@@ -2,12 +2,16 @@
 #include "biform.h"
 
 #include "controls.h"
+#include "message_text.h"
 #include "native_file.h"
+#include "program_file.h"
+#include "save_asking.h"
 #include "table_loader.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -44,7 +48,7 @@ void BiForm::loadFile(const QString &path)
     // A load that fails changes nothing, so remember what it may touch.
     const QString previousLabel1 = m_label1->text();
     const QString previousText2 = m_text2->text();
-    m_label1->setCaption(QDir::toNativeSeparators(m_fileName));
+    m_label1->setCaption(shownPath(m_fileName));
     m_label1->repaint();
 
     // The start location is given when the user typed into its box since
@@ -79,8 +83,13 @@ void BiForm::loadFile(const QString &path)
     m_table.setBytes(result.table);
     m_currentByte = static_cast<quint8>(result.table.back());
     m_loadedPath = m_fileName;
-    m_loadedState = result.source;
+    m_loadedFromProgram = result.foundBySignature;
+    m_savePath = m_fileName;
+    m_label1->setAccessibleDescription(QStringLiteral("Loaded file"));
+    m_dialog.setFolder(QFileInfo(m_fileName).absolutePath());
+    m_filesOnDisk = {result.source, {}};
     startHistory();
+    takeNamesFor(m_fileName);
     // The chosen formation now shows the new table's lines, never the old one's.
     if (m_shownFormation >= 0)
         showFormation(m_shownFormation);
@@ -93,54 +102,119 @@ bool BiForm::save()
     m_dialog.setFileName(QString());
     m_dialog.ShowSave();
     const QString target = m_dialog.FileName();
-    if (target.isEmpty())
-        return false;
+    return !target.isEmpty() && saveTo(target);
+}
+
+bool BiForm::saveBack()
+{
+    if (m_savePath.isEmpty())
+        return save();
+    return !m_busy && settlePanel() && saveTo(m_savePath);
+}
+
+std::optional<qint64> BiForm::placeInFile(const QString &target)
+{
+    QString reason;
+    const FileIdentity identity = pathIdentity(target, &reason);
+    const FileSnapshot &loaded = m_filesOnDisk.loaded;
+    const bool regular = pathKind(target) == PathKind::Regular;
+    const bool program = regular && isProgramFile(target);
+
+    // The file the table came from, under any name, where it was not at the
+    // first byte: written there, or at the first byte over what is before it.
+    if (loaded.valid && loaded.tableOffset > 0 && describes(loaded, target, identity)) {
+        const QString at = grouped(loaded.tableOffset);
+        QStringList choices = {
+            QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at)};
+        QString text;
+        if (m_loadedFromProgram || program) {
+            text = QStringLiteral("The table was loaded from byte %1 of the program %2. Written "
+                                  "back there, only those 1,488 bytes of the program change.")
+                       .arg(at, shownPath(target));
+        } else {
+            text = QStringLiteral("The table was loaded from byte %1 of %2. Written back there, "
+                                  "only those 1,488 bytes change. Written at the first byte, it "
+                                  "replaces the file's first 1,488 bytes instead, where a load "
+                                  "from byte %1 does not find it.")
+                       .arg(at, shownPath(target));
+            choices << QStringLiteral("Write it at the first byte");
+        }
+        switch (prompter().choose(this, text, choices, 0)) {
+        case 0:
+            return loaded.tableOffset;
+        case 1:
+            return 0;
+        default:
+            return std::nullopt;
+        }
+    }
+
     // Only a program that is there is harmed; a new name ending in .exe
     // becomes a formation data file like any other.
-    if (isProgramPath(target) && pathKind(target) == PathKind::Regular &&
+    if (program &&
         !prompter().confirm(this,
                             QStringLiteral("%1 is a program. Saving writes the formation table "
                                            "over its first 1,488 bytes, not over the table "
                                            "inside it, and the program will no longer run. "
                                            "Overwrite it anyway?")
-                                .arg(QDir::toNativeSeparators(target)),
+                                .arg(shownPath(target)),
                             QStringLiteral("Overwrite")))
+        return std::nullopt;
+    // Zeros from start-up would blank a file that holds a table.
+    if (regular && m_loadedPath.isEmpty() &&
+        m_table.toBytes() == QByteArray(FormationTable::ByteCount, '\0') &&
+        !prompter().confirm(this,
+                            QStringLiteral("Nothing has been loaded; the table is all zeros. "
+                                           "Write zeros over %1?")
+                                .arg(shownPath(target)),
+                            QStringLiteral("Write zeros")))
+        return std::nullopt;
+    return 0;
+}
+
+bool BiForm::saveTo(const QString &target)
+{
+    const std::optional<qint64> offset = placeInFile(target);
+    if (!offset)
         return false;
 
-    // The save asks before writing over another program's changes to the
-    // loaded file and before writing without a backup; each answer "Save"
-    // saves again with that allowed. Nothing is written until then.
+    // The save asks before writing over another program's changes to a
+    // watched file and before writing without a backup; nothing is written
+    // until the user says Save.
     SaveOptions options;
-    FileSnapshot reference = m_loadedState; // what the user knows the file to be
-    options.loaded = reference.valid ? &reference : nullptr;
+    options.offset = *offset;
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-    SaveResult result;
     m_busy = true;
-    for (;;) {
-        result = saveTable(target, m_table.toBytes(), options);
-        if (result.question == SaveResult::Question::None)
-            break;
-        if (!prompter().confirm(this, result.questionText, QStringLiteral("Save")))
-            break;
-        if (result.question == SaveResult::Question::ChangedByOtherProgram)
-            reference = result.seen; // saved over as it was when asked, and only so
-        else
-            options.withoutBackup = true;
-    }
+    const SaveOutcome outcome = saveAsking(
+        target, m_table.toBytes(), m_filesOnDisk, options, [this](const SaveOutcome &asked) {
+            return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
+        });
     m_busy = false;
-    // Our own save, even one undone, is no change by another program; the
-    // file saved to is the one to watch from now on.
-    if (result.saved.valid && (result.ok || result.savedOverLoaded))
-        m_loadedState = result.saved;
-    if (result.question != SaveResult::Question::None)
-        return false; // cancelled: nothing was written
-    if (!result.ok) {
-        prompter().tell(this, result.error);
+    switch (outcome.kind) {
+    case SaveOutcome::Kind::Saved:
+    case SaveOutcome::Kind::NothingToChange:
+        break;
+    case SaveOutcome::Kind::Ask: // cancelled: nothing was written
+        return false;
+    case SaveOutcome::Kind::NotSaved:
+    case SaveOutcome::Kind::Damaged:
+        prompter().tell(this, outcome.message);
         return false;
     }
+
     markSaved();
+    m_savePath = target;
+    m_label1->setCaption(shownPath(target));
+    m_label1->setAccessibleDescription(QStringLiteral("Saved file"));
+    m_dialog.setFolder(QFileInfo(target).absolutePath());
+    // Told by the save that makes the backup: one that is there is never
+    // replaced, so this is once for each file, until its backup is removed.
+    if (!outcome.backupPath.isEmpty())
+        prompter().inform(this, QStringLiteral("%1 was saved. A copy of the file as it was "
+                                               "before is kept as %2.")
+                                    .arg(shownPath(target), shownPath(outcome.backupPath)));
     return true;
 }
 
@@ -148,14 +222,15 @@ bool BiForm::settleUnsavedChanges(const QString &action)
 {
     if (!hasUnsavedChanges())
         return true;
-    const QString table = m_loadedPath.isEmpty() ? QStringLiteral("The table")
-                                                 : QStringLiteral("The table loaded from %1")
-                                                       .arg(QDir::toNativeSeparators(m_loadedPath));
+    const QString table =
+        m_loadedPath.isEmpty()
+            ? QStringLiteral("The table")
+            : QStringLiteral("The table loaded from %1").arg(shownPath(m_loadedPath));
     switch (prompter().askToSave(
         this, QStringLiteral("%1 has changes that are not saved. Save them before %2?")
                   .arg(table, action))) {
     case Prompter::Choice::Go:
-        return save();
+        return saveBack();
     case Prompter::Choice::Discard:
         return true;
     case Prompter::Choice::Cancel:

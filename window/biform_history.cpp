@@ -36,6 +36,10 @@ void BiForm::setUpHistory()
     connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
     connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
     connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
+    m_pictureAction = new QAction(QStringLiteral("Show formation picture"), this);
+    m_pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(m_pictureAction, &QAction::triggered, this, &BiForm::showPicture);
+    addAction(m_pictureAction);
     historyChanged();
 
     // Shift+F10 opens the context menu of the focused control, as the Menu key does.
@@ -166,15 +170,17 @@ bool BiForm::differsFromReference(int formation) const
 
 void BiForm::updateChangedMarks()
 {
+    const QString since = m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded");
     for (int n = 0; n < m_option2.size(); ++n) {
         const bool changed = differsFromReference(n);
         // Seen at a glance: the number in bold, in the selector's own place.
         QFont font = m_option2[n]->font();
         font.setBold(changed);
         m_option2[n]->setFont(font);
-        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since loaded") : QString());
+        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since %1").arg(since)
+                                         : QString());
         m_option2[n]->setAccessibleDescription(
-            changed ? QStringLiteral("%1, changed since loaded").arg(m_formationNames[n])
+            changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
                     : m_formationNames[n]);
     }
 }
@@ -213,7 +219,11 @@ void BiForm::pasteOverFormation(int formation)
     } else if (text.trimmed().isEmpty()) {
         problem = QStringLiteral("The clipboard holds no text.");
     } else if (read = readTableText(text.toUtf8()); !read.ok) {
-        problem = QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error);
+        // Text that is no table text at all has no place worth naming.
+        problem =
+            read.isTableText
+                ? QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error)
+                : QStringLiteral("The clipboard holds no formation.");
     } else if (read.formations.size() != 1) {
         problem = QStringLiteral("The clipboard holds %1 formations; paste takes one, as \"Copy "
                                  "formation\" gives it.")
@@ -264,6 +274,10 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
         QStringLiteral("Revert formation%1 to the %2 file")
             .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
     revert->setEnabled(chosen && differsFromReference(formation));
+    menu.addSeparator();
+    QAction *picture = menu.addAction(m_pictureAction->text());
+    picture->setShortcut(m_pictureAction->shortcut());
+    picture->setShortcutVisibleInContextMenu(true);
     QAction *picked = menu.exec(globalPos);
     if (picked == undo)
         this->undo();
@@ -275,6 +289,8 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
         pasteOverFormation(formation);
     else if (picked == revert)
         revertFormation(formation);
+    else if (picked == picture)
+        showPicture();
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)

@@ -13,18 +13,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-void BiForm::addShortcut(QKeySequence::StandardKey key, const std::function<void()> &handler)
+void BiForm::addShortcut(const QList<QKeySequence> &keys, const std::function<void()> &handler)
 {
     auto *action = new QAction(this);
-    action->setShortcut(key);
+    action->setShortcuts(keys);
     connect(action, &QAction::triggered, this, handler);
     addAction(action);
 }
 
 void BiForm::setUpKeyboard()
 {
-    addShortcut(QKeySequence::Open, [this] { load(); });
-    addShortcut(QKeySequence::Save, [this] { save(); });
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Open), [this] { load(); });
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Save), [this] { saveBack(); });
+    // The platform's "save as" keys, and Ctrl+Shift+S everywhere (Windows has none of its own).
+    QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
+    if (!saveAsKeys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)))
+        saveAsKeys << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    addShortcut(saveAsKeys, [this] { save(); });
     for (QLineEdit *box : std::as_const(m_text3)) {
         connect(box, &QLineEdit::returnPressed, this, [this] { editThisOne(); });
         connect(box, &QLineEdit::textChanged, this, [this, box] { updateBoxToolTip(box); });

@@ -182,13 +182,12 @@ void BiForm::createControls()
 
     createLineEditors(m_frame1);
 
-    QLabel *label10 =
-        makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
-                  twipsRect(330, 1920, 1875, 225));
+    m_label10 = makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
+                          twipsRect(330, 1920, 1875, 225));
     m_label12 = makeAutoSizeLabel(m_frame1, QStringLiteral("Label12"),
                                   twipsRect(1710, 1860, 165, 300), formBoldFont());
     m_label12->setAccessibleDescription(QStringLiteral("Formation under the mouse"));
-    label10->setBuddy(m_label12);
+    m_label10->setBuddy(m_label12);
 
     auto *option2 = makeControl<QRadioButton>(
         m_frame1, indexed("Option2", 0), twipsRect(SelectorLeftTwips, SelectorTopTwips, 555, 345));

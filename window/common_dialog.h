@@ -30,6 +30,10 @@ public:
     QString FileName() const { return m_fileName; }
     void setFileName(const QString &name) { m_fileName = name; }
 
+    // The folder the next dialog opens in, as if the user had last picked
+    // a file there: the folder of the file the window last loaded or saved.
+    void setFolder(const QString &dir) { m_lastDir = dir; }
+
     void ShowOpen() { show(Mode::Open); }
     void ShowSave() { show(Mode::Save); }
 
@@ -45,6 +49,6 @@ private:
     QString m_initDir;
     QString m_filter;
     QString m_fileName;
-    QString m_lastDir; // where the user last picked a file
+    QString m_lastDir; // where the user last picked a file, or the window's file is
     Asker m_asker;
 };

@@ -3,48 +3,79 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+// The window's caption, without the place of its unsaved-changes mark.
 static QString boxTitle(QWidget *parent)
 {
-    return parent ? parent->windowTitle() : QString();
+    return parent ? parent->windowTitle().remove(QStringLiteral("[*]")) : QString();
 }
 
-void MessageBoxPrompter::tell(QWidget *parent, const QString &text)
+static void show(QMessageBox::Icon icon, QWidget *parent, const QString &text)
 {
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, boxTitle(parent), text, QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(icon, boxTitle(parent), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 
-// A question whose first button does what it asks about; Escape cancels.
-static Prompter::Choice ask(QWidget *parent, const QString &text, const QString &accept,
-                            bool withDiscard)
+void MessageBoxPrompter::tell(QWidget *parent, const QString &text)
+{
+    show(QMessageBox::Warning, parent, text);
+}
+
+void MessageBoxPrompter::inform(QWidget *parent, const QString &text)
+{
+    show(QMessageBox::Information, parent, text);
+}
+
+// A question with a button per choice, then Discard where offered, then
+// Cancel, which Escape takes; Enter takes choice `preferred` (-1: Cancel).
+// The index of the choice taken; `discardIndex` for Discard, -1 for Cancel.
+static int ask(QWidget *parent, const QString &text, const QStringList &choices, int preferred,
+               bool withDiscard)
 {
     QMessageBox box(QMessageBox::Question, boxTitle(parent), text, QMessageBox::NoButton, parent);
-    QPushButton *go = box.addButton(accept, QMessageBox::AcceptRole);
+    QList<QPushButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
     QPushButton *discard = withDiscard ? box.addButton(QMessageBox::Discard) : nullptr;
     QPushButton *cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(go);
+    box.setDefaultButton(preferred >= 0 ? buttons[preferred] : cancel);
     box.setEscapeButton(cancel);
     box.exec();
-    if (box.clickedButton() == go)
-        return Prompter::Choice::Go;
     if (discard && box.clickedButton() == discard)
+        return int(choices.size());
+    return int(buttons.indexOf(static_cast<QPushButton *>(box.clickedButton())));
+}
+
+static Prompter::Choice threeWay(QWidget *parent, const QString &text, const QString &accept)
+{
+    switch (ask(parent, text, {accept}, 0, true)) {
+    case 0:
+        return Prompter::Choice::Go;
+    case 1:
         return Prompter::Choice::Discard;
-    return Prompter::Choice::Cancel;
+    default:
+        return Prompter::Choice::Cancel;
+    }
 }
 
 bool MessageBoxPrompter::confirm(QWidget *parent, const QString &text, const QString &accept)
 {
-    return ask(parent, text, accept, false) == Choice::Go;
+    return ask(parent, text, {accept}, -1, false) == 0;
+}
+
+int MessageBoxPrompter::choose(QWidget *parent, const QString &text, const QStringList &choices,
+                               int preferred)
+{
+    Q_ASSERT(preferred < choices.size());
+    return ask(parent, text, choices, preferred, false);
 }
 
 Prompter::Choice MessageBoxPrompter::askToSave(QWidget *parent, const QString &text)
 {
-    return ask(parent, text, QStringLiteral("Save"), true);
+    return threeWay(parent, text, QStringLiteral("Save"));
 }
 
 Prompter::Choice MessageBoxPrompter::askToWrite(QWidget *parent, const QString &text)
 {
-    return ask(parent, text, QStringLiteral("Write"), true);
+    return threeWay(parent, text, QStringLiteral("Write"));
 }

@@ -217,18 +217,20 @@ void CommandLineTest::refusesAndWritesNothing_data()
                               << QByteArray("text.json: line 1, column 2: this is not valid JSON");
     QTest::newRow("count out of range")
         << import << changed(R"("count": 0)", R"("count": 256)") << 1
-        << QByteArray("text.json: formations[0].lines[0].count: 256 is not a number of aircraft "
-                      "from 0 to 255.");
+        << QByteArray("text.json: formation 0, line 1 (`formations[0].lines[0].count`): 256 is "
+                      "not a number of aircraft from 0 to 255.");
     QTest::newRow("unknown field")
         << import << changed("\"byte0\"", "\"byte1\"") << 1
-        << QByteArray(R"(text.json: formations[0].lines[0]: "byte1" is not a field of a line)");
+        << QByteArray(R"(text.json: formation 0, line 1 (`formations[0].lines[0]`): "byte1" is )"
+                      "not a field of a line");
     QTest::newRow("unknown caption")
         << import << changed("Line Astern", "Line astern") << 1
-        << QByteArray(R"(formations[0].lines[0].type: "Line astern" is not a type)");
+        << QByteArray(R"(`formations[0].lines[0].type`): "Line astern" is not a type)");
     QTest::newRow("feet and stored disagree")
         << import << changed(R"("yFeet": "0")", R"("yFeet": "1")") << 1
-        << QByteArray(R"(formations[0].lines[0].yFeet: "1" feet is stored as 21, but yStored )"
-                      "is 0.");
+        << QByteArray(R"(`formations[0].lines[0].yFeet`): "1" feet is stored as 21, but yStored )"
+                      "is 0, which is 0 feet; change yFeet or yStored so that they agree, or "
+                      "delete one of them.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
                                << QByteArray("text.json: The text is longer than 16 MiB");
     QTest::newRow("program without --force, refused before the text is read")
@@ -241,7 +243,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
                       "gives 1.");
     QTest::newRow("a field given twice")
         << import << changed(R"("count": 0)", R"("count": 7, "count": 0)") << 1
-        << QByteArray("text.json: formations[0].lines[0].count: this field is given twice.");
+        << QByteArray("text.json: formation 0, line 1 (`formations[0].lines[0].count`): this "
+                      "field is given twice.");
     QTest::newRow("program name as Windows opens it")
         << QStringList{"import", "nothing.json", "KGF.EXE."} << QByteArray() << 1
         << QByteArray("KGF.EXE. is a program");
@@ -302,7 +305,7 @@ void CommandLineTest::refusesAndWritesNothing()
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
     QVERIFY(!result.err.contains('\x1b'));
-    QCOMPARE(result.err.count('\n'), status == 2 ? 7 : 1); // the usage after a usage error
+    QCOMPARE(result.err.count('\n'), status == 2 ? 8 : 1); // the usage after a usage error
     QCOMPARE(result.out, QByteArray());
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(contents(it.key()), it.value());

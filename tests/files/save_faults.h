@@ -19,14 +19,14 @@ public:
     struct Faults {
         qint64 room = -1;               // bytes the table's write may put before the disk is full
         bool failSync = false;          // the disk does not confirm the table's write
-        bool failReadBack = false;      // reading the table back fails
-        bool changeReadBack = false;    // reading the table back gives other bytes
+        bool failReadBack = false;      // reading the table back fails, once
+        bool changeReadBack = false;    // reading the table back gives other bytes, once
         bool failRestore = false;       // putting the old bytes back fails too
         bool failRestoreResize = false; // only setting the old length back fails
         bool changeRestoreReadBack = false; // reading the old bytes back gives other bytes
         bool failFirstRead = false;         // reading the file before writing fails
         bool shortFirstRead = false;        // the file ends early when read before writing
-        QByteArray appendedBySomeoneElse;   // another program adds these while the table syncs
+        QByteArray appendedBySomeoneElse;   // another program adds these as the table syncs
     };
 
     FaultyFile(std::unique_ptr<WritableFile> real, Faults faults)
@@ -45,7 +45,8 @@ public:
 
     qint64 readAt(qint64 position, char *data, qint64 length) override
     {
-        const bool readingTableBack = m_writes == 1;
+        const bool readingTableBack = m_writes == 1 && !m_readBack;
+        m_readBack = m_readBack || m_writes == 1;
         if ((readingTableBack && m_faults.failReadBack) ||
             (m_writes == 0 && m_faults.failFirstRead))
             return fail("Input/output error");
@@ -81,12 +82,12 @@ public:
 
     bool sync() override
     {
-        if (m_writes == 1 && m_faults.failSync)
-            return fail("Input/output error") >= 0;
         if (m_writes == 1 && !m_faults.appendedBySomeoneElse.isEmpty()) {
             const QByteArray &theirs = m_faults.appendedBySomeoneElse;
             m_real->writeAt(m_real->size(), theirs.constData(), theirs.size());
         }
+        if (m_writes == 1 && m_faults.failSync)
+            return fail("Input/output error") >= 0;
         return m_real->sync();
     }
 
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<WritableFile> m_real;
     Faults m_faults;
     int m_writes = 0;
+    bool m_readBack = false; // the table's write was read back
     QString m_error;
 };
 

@@ -14,9 +14,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QByteArray table(1488, static_cast<char>(QByteArray(argv[2]).toInt()));
-    const SaveResult result =
+    const SaveOutcome result =
         saveTable(QString::fromLocal8Bit(argv[1]), table, {.withoutBackup = argc == 4 && *argv[3]});
-    if (!result.ok)
-        std::fprintf(stdout, "%s\n", result.error.toLocal8Bit().constData());
-    return result.ok ? 0 : 1;
+    if (!result.tableInFile())
+        std::fprintf(stdout, "%s\n", result.message.toLocal8Bit().constData());
+    return result.tableInFile() ? 0 : 1;
 }

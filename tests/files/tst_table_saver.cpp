@@ -43,6 +43,10 @@ private slots:
     void backupNameTakenByNoFile_data();
     void backupNameTakenByNoFile();
     void anotherProgramsBytesAreNeverPutBackOver();
+    void anotherProgramDuringTheSave_data();
+    void anotherProgramDuringTheSave();
+    void savesAtAnOffset_data();
+    void savesAtAnOffset();
     void fullDisk_data();
     void fullDisk();
     void otherUserSavesInPlace_data();
@@ -131,8 +135,8 @@ void TableSaverTest::writesTheTableAtTheStart()
         return file;
     };
 
-    const SaveResult result = saveTable(path, sampleTable(), {.wrap = look});
-    QVERIFY2(result.ok, qPrintable(result.error));
+    const SaveOutcome result = saveTable(path, sampleTable(), {.wrap = look});
+    QVERIFY2(result.tableInFile(), qPrintable(result.message));
     QCOMPARE(temporaryHidden, existingSize < 0);
     QVERIFY(!QFileInfo(path).isHidden());
     const QByteArray saved = contents(path);
@@ -158,7 +162,7 @@ void TableSaverTest::keepsPermissions()
                              QFileDevice::WriteUser;
     QVERIFY(QFile::setPermissions(path, permissions));
     const auto before = QFileInfo(path).permissions();
-    QVERIFY(saveTable(path, sampleTable()).ok);
+    QVERIFY(saveTable(path, sampleTable()).tableInFile());
     QCOMPARE(QFileInfo(path).permissions(), before);
 }
 
@@ -182,8 +186,8 @@ void TableSaverTest::keepsTheFileItself()
     const unixfiles::Identity before = unixfiles::identityOf(path);
     const QByteArray acl = unixfiles::attribute(path, "system.posix_acl_access");
 
-    const SaveResult result = saveTable(path, sampleTable());
-    QVERIFY2(result.ok, qPrintable(result.error));
+    const SaveOutcome result = saveTable(path, sampleTable());
+    QVERIFY2(result.tableInFile(), qPrintable(result.message));
     QCOMPARE(unixfiles::identityOf(path), before);           // inode, owner, group, mode, links
     QCOMPARE(contents(link), sampleTable() + old.mid(1488)); // the other name sees the edit
     if (!attributes)
@@ -208,17 +212,17 @@ void TableSaverTest::writesThroughASymlink()
     if (!QFile::link(target, link))
         QSKIP("this system makes no symbolic links here");
 
-    const SaveResult result = saveTable(link, sampleTable());
-    QVERIFY2(result.ok, qPrintable(result.error));
+    const SaveOutcome result = saveTable(link, sampleTable());
+    QVERIFY2(result.tableInFile(), qPrintable(result.message));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(contents(target), sampleTable());
 
     // A link to nothing is refused, and stays what it was.
     QVERIFY(QFile::remove(target));
-    const SaveResult broken = saveTable(link, sampleTable());
-    QVERIFY(!broken.ok);
-    QVERIFY2(broken.error.contains(QStringLiteral("link to a file that does not exist")),
-             qPrintable(broken.error));
+    const SaveOutcome broken = saveTable(link, sampleTable());
+    QVERIFY(!broken.tableInFile());
+    QVERIFY2(broken.message.contains(QStringLiteral("link to a file that does not exist")),
+             qPrintable(broken.message));
     QVERIFY(QFileInfo(link).isSymLink());
     QVERIFY(!QFileInfo::exists(target));
 }
@@ -242,12 +246,13 @@ void TableSaverTest::longNames()
     const QString path = dir.filePath(name);
     if (exists && !writeFile(path, pattern(3000, 4)))
         QSKIP("this file system takes no names this long");
-    SaveResult result = saveTable(path, sampleTable());
+    SaveOutcome result = saveTable(path, sampleTable());
     if (exists && length > 251) { // a name that just fits leaves no room for ".bak"
-        QCOMPARE(result.question, SaveResult::Question::NoBackup);
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        QCOMPARE(result.question, SaveOutcome::Question::NoBackup);
         result = saveTable(path, sampleTable(), {.withoutBackup = true});
     }
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY2(result.tableInFile(), qPrintable(result.message));
     QCOMPARE(contents(path).left(1488), sampleTable());
     QStringList names{name};
     if (!result.backupPath.isEmpty())
@@ -260,22 +265,22 @@ void TableSaverTest::refusesReadOnlyFile()
     const QByteArray old(3000, 'o');
     const QString path = write(QStringLiteral("readonly.dat"), old);
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser));
-    const SaveResult result = saveTable(path, sampleTable());
-    QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains(QStringLiteral("read-only")), qPrintable(result.error));
-    QVERIFY(result.error.contains(QStringLiteral("readonly.dat")));
+    const SaveOutcome result = saveTable(path, sampleTable());
+    QVERIFY(!result.tableInFile());
+    QVERIFY2(result.message.contains(QStringLiteral("read-only")), qPrintable(result.message));
+    QVERIFY(result.message.contains(QStringLiteral("readonly.dat")));
     QCOMPARE(contents(path), old);
     // Any write bit, here the group's alone, is no read-only mark.
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
                                             QFileDevice::WriteGroup));
-    const SaveResult group = saveTable(path, sampleTable(), {.withoutBackup = true});
+    const SaveOutcome group = saveTable(path, sampleTable(), {.withoutBackup = true});
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QVERIFY2(!group.error.contains(QStringLiteral("read-only")), qPrintable(group.error));
+    QVERIFY2(!group.message.contains(QStringLiteral("read-only")), qPrintable(group.message));
 #ifndef Q_OS_WIN
     if (!unixfiles::isRoot())
         QSKIP("only root may write a file whose owner may not, as its owner");
 #endif
-    QVERIFY2(group.ok, qPrintable(group.error));
+    QVERIFY2(group.tableInFile(), qPrintable(group.message));
 }
 
 void TableSaverTest::refusesWhatIsNotARegularFile_data()
@@ -312,10 +317,10 @@ void TableSaverTest::refusesWhatIsNotARegularFile()
     const bool device = unixfiles::isCharDevice(path);
     const bool link = QFileInfo(path).isSymLink();
 
-    const SaveResult result = saveTable(path, sampleTable());
-    QVERIFY(!result.ok);
-    QCOMPARE(result.error, QStringLiteral("The table was not saved to %1: %2.")
-                               .arg(QDir::toNativeSeparators(path), why));
+    const SaveOutcome result = saveTable(path, sampleTable());
+    QVERIFY(!result.tableInFile());
+    QCOMPARE(result.message, QStringLiteral("The table was not saved to %1: %2.")
+                                 .arg(QDir::toNativeSeparators(path), why));
     // Nothing was created or replaced.
     QCOMPARE(namesIn(dir.path()), namesBefore);
     QCOMPARE(unixfiles::isFifo(path), fifo);
@@ -338,9 +343,9 @@ void TableSaverTest::refusesReadOnlyFolder()
             QSKIP("this user writes into read-only folders and cannot mount a read-only one");
         path = readOnly->path(QStringLiteral("frmation.dat"));
     }
-    const SaveResult result = saveTable(path, sampleTable());
-    QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains(QStringLiteral("frmation.dat")), qPrintable(result.error));
+    const SaveOutcome result = saveTable(path, sampleTable());
+    QVERIFY(!result.tableInFile());
+    QVERIFY2(result.message.contains(QStringLiteral("frmation.dat")), qPrintable(result.message));
     QVERIFY(!QFile::exists(path));
     QFile::setPermissions(dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -389,13 +394,14 @@ void TableSaverTest::failedStepPutsTheOldFileBack()
     faults.failReadBack = fault == 2;
     faults.changeReadBack = fault == 3;
     faults.failRestore = fault == 4;
-    const SaveResult result = saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
-    QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains(why), qPrintable(result.error));
-    QVERIFY2(result.error.startsWith(QStringLiteral("The table was not saved to ")),
-             qPrintable(result.error));
-    QVERIFY(result.error.contains(QStringLiteral("The file is unchanged")));
-    QVERIFY(!result.error.contains(QStringLiteral("Unknown error")));
+    const SaveOutcome result =
+        saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
+    QVERIFY(!result.tableInFile());
+    QVERIFY2(result.message.contains(why), qPrintable(result.message));
+    QVERIFY2(result.message.startsWith(QStringLiteral("The table was not saved to ")),
+             qPrintable(result.message));
+    QVERIFY(result.message.contains(QStringLiteral("The file is unchanged")));
+    QVERIFY(!result.message.contains(QStringLiteral("Unknown error")));
     QCOMPARE(contents(path), old); // bytes and length as they were
     QCOMPARE(unixfiles::identityOf(path), before);
     // The backup made before writing stays: it is the file as it still is.
@@ -429,8 +435,9 @@ void TableSaverTest::failedPutBack()
     faults.failRestore = fault == 0;
     faults.failRestoreResize = fault == 1;
     faults.changeRestoreReadBack = fault == 2;
-    const SaveResult result = saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
-    QCOMPARE(result.error,
+    const SaveOutcome result =
+        saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
+    QCOMPARE(result.message,
              QStringLiteral("Saving the table to %1 failed: only 500 of 1,488 bytes could be "
                             "written (No space left on device). Putting back the file's old "
                             "content failed too (%2), so the file is damaged: its first %3 "
@@ -462,10 +469,11 @@ void TableSaverTest::failedNewFileLeavesNothing()
     faults.room = room;
     faults.failSync = fault == 1;
     faults.changeReadBack = fault == 3;
-    const SaveResult result = saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
-    QVERIFY(!result.ok);
-    QVERIFY2(result.error.startsWith(QStringLiteral("The table was not saved to ")),
-             qPrintable(result.error));
+    const SaveOutcome result =
+        saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
+    QVERIFY(!result.tableInFile());
+    QVERIFY2(result.message.startsWith(QStringLiteral("The table was not saved to ")),
+             qPrintable(result.message));
     QCOMPARE(namesIn(dir.path()), QStringList());
 }
 
@@ -491,12 +499,13 @@ void TableSaverTest::refusedBeforeWriting()
     FaultyFile::Faults faults;
     faults.failFirstRead = fault == 0;
     faults.shortFirstRead = fault == 1;
-    const SaveResult result = saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
+    const SaveOutcome result =
+        saveTable(path, sampleTable(), {.wrap = FaultyFile::wrapper(faults)});
     const QString told = QStringLiteral("The table was not saved to %1: %2")
                              .arg(shown(path), fault == 2 ? why.arg(shown(folder)) : why);
-    QVERIFY2(result.error.startsWith(told) && result.error.endsWith(u'.') &&
-                 !result.error.endsWith(QLatin1String("..")),
-             qPrintable(result.error));
+    QVERIFY2(result.message.startsWith(told) && result.message.endsWith(u'.') &&
+                 !result.message.endsWith(QLatin1String("..")),
+             qPrintable(result.message));
     QCOMPARE(namesIn(dir.path()), fault == 2 ? QStringList() : QStringList{"frmation.dat"});
     QCOMPARE(contents(path), fault == 2 ? QByteArray("<unreadable>") : old);
 }
@@ -529,16 +538,17 @@ void TableSaverTest::renameNeverReplaces()
         if (naming == name)
             appeared = link ? QFile::link(elsewhere, name) : writeFile(name, "another program's");
     };
-    const SaveResult result = saveTable(path, sampleTable(), options);
+    const SaveOutcome result = saveTable(path, sampleTable(), options);
     if (!appeared)
         QSKIP("no symbolic link could be made here");
     if (atBackup) { // one that appeared serves as well
-        QVERIFY2(result.ok && result.backupPath.isEmpty(), qPrintable(result.error));
+        QVERIFY2(result.tableInFile() && result.backupPath.isEmpty(), qPrintable(result.message));
         QCOMPARE(contents(path).left(1488), sampleTable());
     } else {
-        QCOMPARE(result.error, QStringLiteral("The table was not saved to %1: a file of that name "
-                                              "appeared while the table was being saved.")
-                                   .arg(shown(path)));
+        QCOMPARE(result.message,
+                 QStringLiteral("The table was not saved to %1: a file of that name "
+                                "appeared while the table was being saved.")
+                     .arg(shown(path)));
     }
     QVERIFY(link ? QFileInfo(name).symLinkTarget() == elsewhere
                  : contents(name) == "another program's");
@@ -598,20 +608,27 @@ void TableSaverTest::changedByAnotherProgram()
     file.close();
 
     const QByteArray before = contents(target);
-    const SaveResult result =
-        saveTable(target, sampleTable(),
-                  {.loaded = &load.source, .overwriteOtherChanges = change == "agreed"});
+    WatchedFiles watched{load.source, {}};
+    SaveOutcome result = saveTable(target, sampleTable(), {.watched = &watched});
+    if (change == "agreed") { // asked, and saved again over the file as it was then
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        refreshWatched(watched, result.seen);
+        result = saveTable(target, sampleTable(), {.watched = &watched});
+    }
     if (!asks) {
-        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY2(result.tableInFile(), qPrintable(result.message));
         QCOMPARE(contents(target).left(1488), sampleTable());
-        QCOMPARE(result.savedOverLoaded, change != "other file");
+        watchSaved(watched, result.left); // in the loaded file's place, or beside it
+        QCOMPARE(watched.loaded.modifiedNs == result.left.modifiedNs, change != "other file");
+        QCOMPARE(watched.saved.valid, change == "other file");
         return;
     }
-    QCOMPARE(result.question, SaveResult::Question::ChangedByOtherProgram);
-    QCOMPARE(result.questionText, QStringLiteral("%1 was changed by another program after the "
-                                                 "table was loaded from it. Save over those "
-                                                 "changes?")
-                                      .arg(shown(target)));
+    QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+    QCOMPARE(result.question, SaveOutcome::Question::ChangedByOtherProgram);
+    QCOMPARE(result.questionText(), QStringLiteral("%1 was changed by another program after the "
+                                                   "table was loaded from it. Save over those "
+                                                   "changes?")
+                                        .arg(shown(target)));
     QCOMPARE(contents(target), before);
     QVERIFY(!QFileInfo::exists(target + QStringLiteral(".bak")));
 }
@@ -631,29 +648,31 @@ void TableSaverTest::repeatedSaves()
                                             QFileDevice::WriteUser));
     const LoadResult load = loadFromDataFile(path, 16);
     QVERIFY(load.ok);
-    SaveResult result = saveTable(path, sampleTable(), {.loaded = &load.source});
-    QVERIFY(result.ok && result.backupPath.isEmpty() && !QFileInfo::exists(backup));
+    WatchedFiles watched{load.source, {}};
+    SaveOutcome result = saveTable(path, sampleTable(), {.watched = &watched});
+    QVERIFY(result.tableInFile() && result.backupPath.isEmpty() && !QFileInfo::exists(backup));
 
     QByteArray edited = sampleTable();
     for (char c : {'1', '2'}) {
         edited[0] = c; // saved at 0, over most of where the table was loaded from at 16
-        const FileSnapshot loaded = result.saved;
-        result = saveTable(path, edited, {.loaded = &loaded});
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.saved.tableBytes, contents(path).mid(16, 1488));
+        watchSaved(watched, result.left);
+        result = saveTable(path, edited, {.watched = &watched});
+        QVERIFY2(result.tableInFile(), qPrintable(result.message));
+        QCOMPARE(result.left.tableBytes, contents(path).mid(16, 1488));
         QCOMPARE(result.backupPath, c == '1' ? backup : QString());
         QCOMPARE(contents(backup), stock);
         QCOMPARE(QFileInfo(backup).permissions(), QFileInfo(path).permissions());
     }
 
-    FileSnapshot loaded = result.saved;
+    watchSaved(watched, result.left);
+    FileSnapshot &loaded = watched.loaded;
     QFile file(path);
     QString reason;
     QVERIFY(openRegularFile(file, QIODevice::ReadWrite).ok);
     loaded.modifiedNs -= 20'000'000; // long ago enough that a write would move it
     QVERIFY2(setModifiedTime(file, loaded.modifiedNs, &reason), qPrintable(reason));
     file.close();
-    QVERIFY(saveTable(path, edited, {.loaded = &loaded}).ok);
+    QVERIFY(saveTable(path, edited, {.watched = &watched}).tableInFile());
     QCOMPARE(loadFromDataFile(path, 0).source.modifiedNs, loaded.modifiedNs);
 }
 
@@ -667,17 +686,18 @@ void TableSaverTest::noBackupAsks()
     faults.room = 1000;
     SaveOptions options;
     options.wrapBackup = FaultyFile::wrapper(faults);
-    SaveResult result = saveTable(path, sampleTable(), options);
-    QCOMPARE(result.question, SaveResult::Question::NoBackup);
-    QCOMPARE(result.questionText, QStringLiteral("No backup of %1 can be made (No space left on "
-                                                 "device). Save without a backup?")
-                                      .arg(shown(path)));
+    SaveOutcome result = saveTable(path, sampleTable(), options);
+    QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+    QCOMPARE(result.question, SaveOutcome::Question::NoBackup);
+    QCOMPARE(result.questionText(), QStringLiteral("No backup of %1 can be made (No space left on "
+                                                   "device). Save without a backup?")
+                                        .arg(shown(path)));
     QCOMPARE(contents(path), old);
     QCOMPARE(namesIn(dir.path()), QStringList{"frmation.dat"});
 
     options.withoutBackup = true;
     result = saveTable(path, sampleTable(), options);
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY2(result.tableInFile(), qPrintable(result.message));
     QCOMPARE(contents(path), sampleTable() + old.mid(1488));
     QCOMPARE(namesIn(dir.path()), QStringList{"frmation.dat"});
 }
@@ -692,6 +712,15 @@ void TableSaverTest::backupNameTakenByNoFile_data()
                           << "not a regular file";
     QTest::newRow("link to nothing") << "dangling link"
                                      << "it is a link to a file that does not exist";
+    // No copy of the old bytes: the save would change them there too, or
+    // whatever the link leads to later.
+    QTest::newRow("link to the file itself") << "link to itself"
+                                             << "it is a link, not a copy";
+    QTest::newRow("link to a copy") << "link to a copy"
+                                    << "it is a link, not a copy";
+    QTest::newRow("another name of the file itself")
+        << "hard link"
+        << "it is another name of the file itself, not a copy";
 }
 
 void TableSaverTest::backupNameTakenByNoFile()
@@ -703,23 +732,34 @@ void TableSaverTest::backupNameTakenByNoFile()
     const QString backup = path + QStringLiteral(".bak");
     const QByteArray old = pattern(2000, 21);
     QVERIFY(writeFile(path, old));
-    if (kind == QLatin1String("dangling link")) {
+    if (kind.contains(QLatin1String("link"))) {
 #ifdef Q_OS_WIN
-        QSKIP("Windows makes shortcuts, not symbolic links, with QFile::link");
+        QSKIP("links are made on POSIX systems here");
+#else
+        const QString copy = dir.filePath(QStringLiteral("copy.dat"));
+        QVERIFY(writeFile(copy, old));
+        const QString to = kind == QLatin1String("dangling link")    ? dir.filePath("gone")
+                           : kind == QLatin1String("link to a copy") ? copy
+                                                                     : path;
+        QCOMPARE(
+            kind == QLatin1String("hard link")
+                ? ::link(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData())
+                : ::symlink(QFile::encodeName(to).constData(),
+                            QFile::encodeName(backup).constData()),
+            0);
 #endif
-        if (!QFile::link(dir.filePath(QStringLiteral("gone")), backup))
-            QSKIP("this system makes no symbolic links here");
     } else if (const QString cannot = unixfiles::makeNotRegular(kind, backup); !cannot.isEmpty()) {
         QSKIP(qPrintable(cannot));
     }
     // No copy can be made: asked, and nothing written until the user agrees.
-    const SaveResult result = saveTable(path, sampleTable());
-    QCOMPARE(result.question, SaveResult::Question::NoBackup);
-    QVERIFY2(result.questionText.startsWith(QStringLiteral("No backup of %1 can be made (%2 is "
-                                                           "there, but ")
-                                                .arg(shown(path), shown(backup))),
-             qPrintable(result.questionText));
-    QVERIFY2(result.questionText.contains(why), qPrintable(result.questionText));
+    const SaveOutcome result = saveTable(path, sampleTable());
+    QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+    QCOMPARE(result.question, SaveOutcome::Question::NoBackup);
+    QVERIFY2(result.questionText().startsWith(QStringLiteral("No backup of %1 can be made (%2 is "
+                                                             "there, but ")
+                                                  .arg(shown(path), shown(backup))),
+             qPrintable(result.questionText()));
+    QVERIFY2(result.questionText().contains(why), qPrintable(result.questionText()));
     QCOMPARE(contents(path), old);
 }
 
@@ -731,16 +771,150 @@ void TableSaverTest::anotherProgramsBytesAreNeverPutBackOver()
     QVERIFY(writeFile(path, old));
     FaultyFile::Faults faults;
     faults.appendedBySomeoneElse = "written by another program";
+    faults.failSync = true;
     SaveOptions options;
     options.withoutBackup = true;
     options.wrap = FaultyFile::wrapper(faults);
-    const SaveResult result = saveTable(path, sampleTable(), options);
-    QVERIFY(!result.ok);
-    QVERIFY2(result.error.contains(QStringLiteral("another program made the file longer "
-                                                  "meanwhile, so it was left as it is")),
-             qPrintable(result.error));
-    QVERIFY(result.error.contains(QStringLiteral("the file is damaged")));
+    const SaveOutcome result = saveTable(path, sampleTable(), options);
+    QCOMPARE(result.kind, SaveOutcome::Kind::Damaged);
+    QVERIFY2(result.message.contains(QStringLiteral("another program made the file longer "
+                                                    "meanwhile, so it was left as it is")),
+             qPrintable(result.message));
+    QVERIFY(result.message.contains(QStringLiteral("the file is damaged")));
     QCOMPARE(contents(path), sampleTable() + old.mid(1488) + faults.appendedBySomeoneElse);
+}
+
+void TableSaverTest::anotherProgramDuringTheSave_data()
+{
+    QTest::addColumn<QByteArray>("after"); // a call of the save that comes first
+    QTest::addColumn<QByteArray>("call");  // the call on the file before which it acts
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("failCall"); // that call then fails
+    QTest::addColumn<QString>("told");
+    const QString changed = "%1 was changed by another program while the table was being saved "
+                            "to it. %1.bak, made just before, holds the file as it was before "
+                            "that.";
+    QTest::newRow("writes in place once the backup is made")
+        << QByteArray("rename") << QByteArray("look") << "in place" << false << changed;
+    QTest::newRow("puts a file in its place once the backup is made")
+        << QByteArray("rename") << QByteArray("look") << "rename" << false
+        << "Another program put another file in the place of %1 while the table was being saved "
+           "to it. %1.bak, made just before, holds the file as it was before that.";
+    // Never grown back, nor put back over the other program's bytes.
+    QTest::newRow("cuts it short after the write, whose sync fails")
+        << QByteArray("write") << QByteArray("sync") << "cut" << true
+        << "another program made the file shorter meanwhile, so it was left as it is";
+    QTest::newRow("writes in place after the write, whose sync fails")
+        << QByteArray("write") << QByteArray("sync") << "in place" << true
+        << "another program changed the file meanwhile, so it was left as it is";
+}
+
+void TableSaverTest::anotherProgramDuringTheSave()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, call);
+    QFETCH(QString, action);
+    QFETCH(bool, failCall);
+    QFETCH(QString, told);
+#ifdef Q_OS_WIN
+    QSKIP("Windows lets no other program write a file while a save has it open");
+#endif
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    const QByteArray old = pattern(3000, 23);
+    QVERIFY(writeFile(path, old));
+    const QString theirs = dir.filePath(QStringLiteral("theirs.dat"));
+    bool reached = false;
+    bool acted = false;
+    setSystemCallHook([&](const char *name, const QString &onFile) {
+        reached = reached || name == after;
+        if (!reached || acted || name != call || onFile != path)
+            return SystemFault::None;
+        acted = true;
+        if (action == QLatin1String("cut"))
+            QFile(path).resize(700);
+        else if (action == QLatin1String("rename"))
+            writeFile(theirs, "another program's file") && QFile::remove(path) &&
+                QFile::rename(theirs, path);
+        else if (QFile file(path); file.open(QIODevice::ReadWrite))
+            file.seek(10), file.write("another program's bytes");
+        return failCall ? SystemFault::IoError : SystemFault::None;
+    });
+    const SaveOutcome result = saveTable(path, sampleTable());
+    setSystemCallHook({});
+    const QByteArray now = contents(path);
+    QVERIFY(acted);
+    if (!failCall) { // caught before any write: the other program's file as it left it
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        QCOMPARE(result.question, SaveOutcome::Question::ChangedByOtherProgram);
+        QCOMPARE(result.message, told.arg(shown(path)));
+        QVERIFY(now != old && !now.contains(sampleTable().left(100)));
+        QCOMPARE(contents(path + QStringLiteral(".bak")), old);
+        return;
+    }
+    QCOMPARE(result.kind, SaveOutcome::Kind::Damaged);
+    QVERIFY2(result.message.contains(told), qPrintable(result.message));
+    QCOMPARE(now.size(), action == QLatin1String("cut") ? 700 : 3000);
+    QVERIFY(action == QLatin1String("cut") || now.mid(10, 23) == "another program's bytes");
+}
+
+void TableSaverTest::savesAtAnOffset_data()
+{
+    QTest::addColumn<int>("size");          // -1: no file
+    QTest::addColumn<int>("theirChangeAt"); // -1: none; time put back after it
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("why");
+    const int saved = int(SaveOutcome::Kind::Saved);
+    const int notSaved = int(SaveOutcome::Kind::NotSaved);
+    QTest::newRow("a longer file") << 3000 << -1 << saved << "";
+    QTest::newRow("a file just long enough") << 1988 << -1 << saved << "";
+    QTest::newRow("a file a byte too short")
+        << 1987 << -1 << notSaved
+        << "it holds 1,987 bytes, fewer than the 1,988 a table at byte 500 needs, and a save "
+           "never makes a file longer to reach its table.";
+    QTest::newRow("no file") << -1 << -1 << notSaved << "it does not exist";
+    // The check for other programs' changes looks at the table where it is.
+    QTest::newRow("another program changed the table there")
+        << 3000 << 600 << int(SaveOutcome::Kind::Ask) << "";
+    QTest::newRow("another program changed bytes before it") << 3000 << 100 << saved << "";
+}
+
+void TableSaverTest::savesAtAnOffset()
+{
+    QFETCH(int, size);
+    QFETCH(int, theirChangeAt);
+    QFETCH(int, kind);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    QByteArray old = pattern(qMax(size, 0), 24);
+    WatchedFiles watched;
+    if (size >= 0)
+        QVERIFY(writeFile(path, old));
+    if (size >= 1988)
+        watched.loaded = loadFromDataFile(path, 500).source;
+    if (theirChangeAt >= 0) {
+        old.replace(theirChangeAt, 5, "their");
+        QFile file(path);
+        QString reason;
+        QVERIFY(openRegularFile(file, QIODevice::ReadWrite).ok && file.seek(theirChangeAt) &&
+                file.write("their") == 5 &&
+                setModifiedTime(file, watched.loaded.modifiedNs, &reason));
+    }
+
+    const SaveOutcome result = saveTable(path, sampleTable(), {.watched = &watched, .offset = 500});
+    QCOMPARE(int(result.kind), kind);
+    QVERIFY2(result.message.contains(why), qPrintable(result.message));
+    if (result.kind != SaveOutcome::Kind::Saved) {
+        QCOMPARE(namesIn(dir.path()), size < 0 ? QStringList() : QStringList{"frmation.dat"});
+        QCOMPARE(contents(path), size < 0 ? QByteArray("<unreadable>") : old);
+        return;
+    }
+    // Only the table's bytes change, and the next save sees them where they are.
+    QCOMPARE(contents(path), old.left(500) + sampleTable() + old.mid(1988));
+    QCOMPARE(contents(path + QStringLiteral(".bak")), old);
+    QCOMPARE(result.left.tableOffset, qint64(500));
+    QCOMPARE(result.left.tableBytes, sampleTable());
 }
 
 void TableSaverTest::fullDisk_data()
@@ -767,22 +941,23 @@ void TableSaverTest::fullDisk()
     const QString path = disk->path(QStringLiteral("frmation.dat"));
     const QStringList namesBefore = namesIn(QFileInfo(path).path());
 
-    SaveResult result = saveTable(path, sampleTable());
+    SaveOutcome result = saveTable(path, sampleTable());
     if (saves) {
-        QCOMPARE(result.question, SaveResult::Question::NoBackup);
-        QCOMPARE(result.questionText,
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        QCOMPARE(result.question, SaveOutcome::Question::NoBackup);
+        QCOMPARE(result.questionText(),
                  QStringLiteral("No backup of %1 can be made (No space left on device). Save "
                                 "without a backup?")
                      .arg(path));
         QCOMPARE(contents(path), old);
         result = saveTable(path, sampleTable(), {.withoutBackup = true});
     }
-    QCOMPARE(result.ok, saves);
+    QCOMPARE(result.tableInFile(), saves);
     if (saves) {
         QCOMPARE(contents(path), sampleTable() + old.mid(1488));
     } else {
-        QVERIFY2(result.error.contains(QStringLiteral("No space left on device")),
-                 qPrintable(result.error));
+        QVERIFY2(result.message.contains(QStringLiteral("No space left on device")),
+                 qPrintable(result.message));
         if (existingSize >= 0)
             QCOMPARE(contents(path), old);
         else
@@ -876,11 +1051,11 @@ void TableSaverTest::fileInUseByAnotherProgram()
     const QString path = write(QStringLiteral("in-use.dat"), old);
     QFile other(path);
     QVERIFY(other.open(QIODevice::ReadWrite));
-    const SaveResult result = saveTable(path, sampleTable());
+    const SaveOutcome result = saveTable(path, sampleTable());
     other.close();
-    QCOMPARE(result.error, QStringLiteral("The table was not saved to %1: the file is in use by "
-                                          "another program.")
-                               .arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(result.message, QStringLiteral("The table was not saved to %1: the file is in use by "
+                                            "another program.")
+                                 .arg(QDir::toNativeSeparators(path)));
     QCOMPARE(contents(path), old);
 #endif
 }

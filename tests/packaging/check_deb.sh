@@ -37,6 +37,7 @@ if [ "$mode" = contents ]; then
     echo "$(basename "$file"): Depends: $depends"
     grep -q 'libqt6widgets6' <<<"$depends" || { echo "Depends lacks libqt6widgets6"; status=1; }
     grep -q 'fonts-liberation' <<<"$depends" || { echo "Depends lacks fonts-liberation"; status=1; }
+    grep -q 'libqt6svg6' <<<"$depends" || { echo "Depends lacks libqt6svg6"; status=1; }
     exit $status
 fi
 

@@ -54,6 +54,12 @@ QByteArray csvWithLine(const QByteArray &header, const QByteArray &line1)
            header + "\r\n4,1," + line1 + "\n4,2,0,0,0,0,0,0,0,0,0\n4,3,0,0,0,0,0,0,0,0,0\n";
 }
 
+// The same text without its first row: a CSV of today from one of older texts.
+QByteArray withoutFirstRow(const QByteArray &text)
+{
+    return text.mid(text.indexOf('\n') + 1);
+}
+
 const QByteArray Base = [] {
     QRandomGenerator random(7);
     return randomTable(random, 0);
@@ -76,6 +82,10 @@ private slots:
     void refused();
     void formatTold_data();
     void formatTold();
+    void noTableText_data();
+    void noTableText();
+    void beginsAsTableText_data();
+    void beginsAsTableText();
 };
 
 void TableTextTest::roundTrip_data()
@@ -89,9 +99,21 @@ void TableTextTest::roundTrip()
 {
     QFETCH(TextFormat, format);
     QRandomGenerator random(42);
-    const QStringList awkwardNames{QStringLiteral("Vic, wide"), QStringLiteral("\"Box\""),
-                                   QStringLiteral("two\r\nlines"), QString(),
-                                   QStringLiteral("Schwarm \u00c4")};
+    const QStringList awkwardNames{QStringLiteral("Vic, wide"),
+                                   QStringLiteral("\"Box\""),
+                                   QStringLiteral("two\r\nlines"),
+                                   QString(),
+                                   QStringLiteral("Schwarm \u00c4"),
+                                   QStringLiteral("=1+1"),
+                                   QStringLiteral("-wing"),
+                                   QStringLiteral("@home"),
+                                   QStringLiteral("+"),
+                                   QStringLiteral("\tTab"),
+                                   QStringLiteral("\rCR"),
+                                   QStringLiteral("'quoted"),
+                                   QStringLiteral("'=x"),
+                                   QStringLiteral("-5"),
+                                   QStringLiteral("a;b\tc")};
     for (int seed = 0; seed < 200; ++seed) {
         const QByteArray table = randomTable(random, seed);
         QStringList names;
@@ -102,6 +124,8 @@ void TableTextTest::roundTrip()
         QVERIFY2(read.ok, qPrintable(read.error));
         QVERIFY(coversWholeTable(read));
         QCOMPARE(applyTableText(randomTable(random, seed + 1), read), table);
+        for (const TextFormation &formation : read.formations)
+            QCOMPARE(formation.name, names[formation.formation]);
     }
 }
 
@@ -121,34 +145,43 @@ void TableTextTest::oneFormationPastesAnywhere()
 
 void TableTextTest::writtenLine_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QByteArray>("csv");
+    const QString vic = QStringLiteral("Vic, \"wide\"");
     QTest::newRow("echelon, staggered")
-        << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
+        << vic << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 4, "line": 1, "modifiers": ["Staggered"],
               "type": "Line echelon right", "typeIndex": 3, "xFeet": "100", "xStored": 2100,
               "yFeet": "-50", "yStored": -1050, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,Line echelon right,3,0,1,0,0,4,100,2100,-50,-1050,"
                       "-4.76190476190476E-02,-1,0,0");
     QTest::newRow("index without caption, all modifiers, extremes")
-        << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
+        << vic << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
         << QByteArray(R"({"byte0": 255, "byte3": 7, "count": 255, "line": 1,
               "modifiers": ["One lead", "Staggered", "Step", "Alternate"], "typeIndex": 9,
               "xFeet": "-102261126.095238", "xStored": -2147483648, "yFeet": "102261126.047619",
               "yStored": 2147483647, "zFeet": "95.2380952380952", "zStored": 2000})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,,9,1,1,1,1,255,-102261126.095238,-2147483648,"
                       "102261126.047619,2147483647,95.2380952380952,2000,255,7");
+    QTest::newRow("a name a spreadsheet would run")
+        << QStringLiteral("=HYPERLINK(\"http://x\")") << lineBytes(0, 22, 2, 0, -21, 0, -1)
+        << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 2, "line": 1, "modifiers": ["One lead"],
+              "type": "Diamond", "typeIndex": 6, "xFeet": "-1", "xStored": -21, "yFeet": "0",
+              "yStored": 0, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+        << QByteArray("5,\"'=HYPERLINK(\"\"http://x\"\")\",1,Diamond,6,1,0,0,0,2,-1,-21,0,0,"
+                      "-4.76190476190476E-02,-1,0,0");
 }
 
 void TableTextTest::writtenLine()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, json);
     QFETCH(QByteArray, csv);
     QByteArray table = Base;
     table.replace(5 * 48, 16, line);
-    const QString name = QStringLiteral("Vic, \"wide\"");
 
     const QJsonObject top = QJsonDocument::fromJson(writeFormationText(table, 5, name)).object();
     QCOMPARE(top.value(QStringLiteral("format")).toString(), QStringLiteral("KGF formation table"));
@@ -163,14 +196,12 @@ void TableTextTest::writtenLine()
     names[5] = name;
     const QList<CsvRecord> rows =
         parseCsv(QString::fromUtf8(writeTableText(table, names, TextFormat::Csv)));
-    QCOMPARE(rows.size(), 2 + 93);
-    QCOMPARE(rows[0].fields.join(u','),
-             QStringLiteral("format,KGF formation table,formatVersion,1"));
+    QCOMPARE(rows.size(), 1 + 93);
     QCOMPARE(
-        rows[1].fields.join(u','),
+        rows[0].fields.join(u','),
         QStringLiteral("formation,formationName,line,type,typeIndex,One lead,Staggered,Step,"
                        "Alternate,count,xFeet,xStored,yFeet,yStored,zFeet,zStored,byte0,byte3"));
-    QCOMPARE(csvRecord(rows[2 + 15].fields), QString::fromUtf8(csv + "\r\n"));
+    QCOMPARE(csvRecord(rows[1 + 15].fields), QString::fromUtf8(csv + "\r\n"));
 }
 
 void TableTextTest::handMade_data()
@@ -194,6 +225,19 @@ void TableTextTest::handMade_data()
         << "\xEF\xBB\xBF" +
                csvWithLine("type,xFeet,byte3", "3,0,1,0,1,200,2100,5,-21,Line echelon right,100,")
         << lineBytes(b0, 3 + 32 + 128, 200, b3, 2100, 5, -21);
+    QTest::newRow("csv header first, semicolons and decimal commas")
+        << QByteArray("formation;line;typeIndex;One lead;Staggered;Step;Alternate;count;xFeet;"
+                      "yStored;zFeet\r\n4;1;5;0;0;1;0;9;-53,857;2;0,5\r\n"
+                      "4;2;0;0;0;0;0;0;0;0;0\r\n4;3;0;0;0;0;0;0;0;0;0\r\n")
+        << lineBytes(b0, 5 + 64, 9, b3, -1131, 2, 10);
+    QTest::newRow("csv from a spreadsheet's clipboard: tabs, quoted header, point and comma")
+        << QByteArray(
+               "\"formation\"\t\"line\"\t\"type\"\t\"One lead\"\t\"Staggered\"\t\"Step\"\t"
+               "\"Alternate\"\t\"count\"\t\"xFeet\"\t\"yFeet\"\t\"zStored\"\t\"formationName\"\n"
+               "4\t1\tBomber stream\t1\t0\t0\t1\t3\t1.5\t-0,25\t-7\tVic, wide\n"
+               "4\t2\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n"
+               "4\t3\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n")
+        << lineBytes(b0, 7 + 16 + 128, 3, b3, 32, -5, -7);
 }
 
 void TableTextTest::handMade()
@@ -217,7 +261,11 @@ void TableTextTest::refused_data()
     QTest::addColumn<QString>("error");
     const QByteArray good = R"("typeIndex": 0, "modifiers": [], "count": 1, "xStored": 0,
                                "yStored": 0, "zStored": 0)";
-    const QString l = QStringLiteral("formations[0].lines[0]");
+    // Formation 4 is the first of the text's list.
+    auto line1 = [](const char *field, const QString &what) {
+        return QStringLiteral("formation 4, line 1 (`formations[0].lines[0]%1`): %2")
+            .arg(QLatin1String(field), what);
+    };
     QTest::newRow("not json") << QByteArray("{\n}\nx")
                               << "line 3, column 1: this is not valid JSON (garbage at the end "
                                  "of the document).";
@@ -230,79 +278,115 @@ void TableTextTest::refused_data()
     QTest::newRow("no formation")
         << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1, "formations": []})")
         << "formations: the list is empty; give at least one formation.";
-    QTest::newRow("typo in a key") << jsonWithLine(good + R"(, "cuont": 1)")
-                                   << l + R"(: "cuont" is not a field of a line; the fields are )"
-                                          "byte0, byte3, count, line, modifiers, type, typeIndex, "
-                                          "xFeet, xStored, yFeet, yStored, zFeet, zStored.";
+    QTest::newRow("typo in a key")
+        << jsonWithLine(good + R"(, "cuont": 1)")
+        << line1("", R"("cuont" is not a field of a line; the fields are byte0, byte3, )"
+                     "count, line, modifiers, type, typeIndex, xFeet, "
+                     "xStored, yFeet, yStored, zFeet, zStored.");
     QTest::newRow("count out of range")
         << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": 256"))
-        << l + ".count: 256 is not a number of aircraft from 0 to 255.";
+        << line1(".count", "256 is not a number of aircraft from 0 to 255.");
     QTest::newRow("count in quotes")
         << jsonWithLine(QByteArray(good).replace("\"count\": 1", "\"count\": \"1\""))
-        << l + R"(.count: "1" is not a number; write it without quotes.)";
+        << line1(".count", R"("1" is not a number; write it without quotes.)");
     QTest::newRow("unknown caption")
         << jsonWithLine(good + R"(, "type": "Line astern")")
-        << l + R"(.type: "Line astern" is not a type; the types are "Line Astern", "Line abreast )"
-               R"(right", "Line abreast left", "Line echelon right", "Line echelon left", )"
-               R"("Inverted V", "Diamond", "Bomber stream".)";
+        << line1(".type", R"("Line astern" is not a type; the types are "Line Astern", "Line )"
+                          R"(abreast right", "Line abreast left", "Line echelon right", "Line )"
+                          R"(echelon left", "Inverted V", "Diamond", "Bomber stream".)");
     QTest::newRow("caption and index disagree")
         << jsonWithLine(good + R"(, "type": "Diamond")")
-        << l + R"(.typeIndex: 0 does not agree with type "Diamond", which is type index 6.)";
+        << line1(".typeIndex", R"(0 does not agree with type "Diamond", which is type index 6.)");
     QTest::newRow("modifier twice")
         << jsonWithLine(QByteArray(good).replace("[]", R"(["Step", "Step"])"))
-        << l + R"(.modifiers[1]: "Step" is given twice.)";
+        << line1(".modifiers[1]", R"("Step" is given twice.)");
     QTest::newRow("feet and stored disagree")
         << jsonWithLine(good + R"(, "yFeet": "-4.76190476190476E-02")")
-        << l + R"(.yFeet: "-4.76190476190476E-02" feet is stored as -1, but yStored is 0.)";
+        << line1(".yFeet", R"("-4.76190476190476E-02" feet is stored as -1, but yStored is 0, )"
+                           "which is 0 feet; change yFeet or yStored so that they agree, or "
+                           "delete one of them.");
     QTest::newRow("feet beyond the table")
         << jsonWithLine(QByteArray(good).replace("\"xStored\": 0", "\"xFeet\": \"102261127\""))
-        << l + R"(.xFeet: "102261127" feet is more than what the table can hold (from )"
-               "-102,261,126 to 102,261,126 feet).";
+        << line1(".xFeet", R"("102261127" feet is more than what the table can hold (from )"
+                           "-102,261,126 to 102,261,126 feet).");
     QTest::newRow("stored beyond 32 bits")
         << jsonWithLine(QByteArray(good).replace("\"zStored\": 0", "\"zStored\": 2147483648"))
-        << l + ".zStored: 2147483648 is not a whole number from -2,147,483,648 to 2,147,483,647.";
+        << line1(".zStored",
+                 "2147483648 is not a whole number from -2,147,483,648 to 2,147,483,647.");
     QTest::newRow("offset missing")
         << jsonWithLine(QByteArray(good).replace(", \"xStored\": 0", ""))
-        << l + ": the X offset is missing: give xFeet, xStored or both.";
+        << line1("", "the X offset is missing: give xFeet, xStored or both.");
     QTest::newRow("carried byte out of range")
         << jsonWithLine(good + R"(, "byte3": -1)")
-        << l + ".byte3: -1 is not a byte value from 0 to 255.";
+        << line1(".byte3", "-1 is not a byte value from 0 to 255.");
     QTest::newRow("formation twice")
         << QByteArray(jsonWithLine(good)).replace("]}]}", "]}, {\"formation\": 4}]}")
-        << "formations[1].formation: formation 4 is given twice, here and in formations[0].";
+        << "formation 4 (`formations[1].formation`): this formation is given twice, here and in "
+           "`formations[0]`.";
     QTest::newRow("line twice")
         << QByteArray(jsonWithLine(good)).replace("\"line\": 3", "\"line\": 2")
-        << "formations[0].lines[2].line: line 2 is given twice.";
-    QTest::newRow("two lines")
-        << QByteArray(R"({"format": "KGF formation table", "formatVersion": 1,
+        << "formation 4, line 2 (`formations[0].lines[2].line`): this line is given twice, here "
+           "and "
+           "in `formations[0].lines[1]`.";
+    QTest::newRow("key twice") << jsonWithLine(good + R"(, "count": 2)")
+                               << line1(".count", "this field is given twice.");
+    QTest::newRow("formation number out of range")
+        << QByteArray(jsonWithLine(good)).replace("\"formation\": 4", "\"formation\": 31")
+        << "formations[0].formation: 31 is not a formation number from 0 to 30.";
+    QTest::newRow("two lines") << QByteArray(
+                                      R"({"format": "KGF formation table", "formatVersion": 1,
                           "formations": [{"formation": 30, "lines": [{}, {}]}]})")
-        << "formations[0].lines: there are 2 lines; a formation has exactly three, lines 1, 2 "
-           "and 3.";
+                               << "formation 30 (`formations[0].lines`): there are 2 lines; a "
+                                  "formation has exactly three, "
+                                  "lines 1, 2 and 3.";
 
     const QByteArray row = "0,0,0,0,0,1,0,0,0";
-    QTest::newRow("csv not a table") << QByteArray("a,b\n")
-                                     << "row 1: the first row must be format,KGF formation table,"
-                                        "formatVersion,1; this is not a KGF formation table text.";
+    QTest::newRow("csv not a table")
+        << QByteArray("a,b\n")
+        << "row 1: the first row must be the header, which names the columns formation,"
+           "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,"
+           "xStored,yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table "
+           "text.";
     QTest::newRow("csv column missing")
         << QByteArray(csvWithLine("", row)).replace(",count,", ",")
         << "row 2: the header has no column count, which every line needs.";
     QTest::newRow("csv count out of range")
         << QByteArray(csvWithLine("", row)).replace("4,1,0,0,0,0,0,1,", "4,1,0,0,0,0,0,300,")
-        << "row 3, column count: 300 is not a number of aircraft from 0 to 255.";
+        << "formation 4, line 1 (row 3, column count): 300 is not a number of aircraft from 0 to "
+           "255.";
     QTest::newRow("csv modifier not 0 or 1")
         << csvWithLine("", "0,0,yes,0,0,1,0,0,0")
-        << R"(row 3, column Staggered: "yes" is not 1 (set) or 0 (not set).)";
+        << R"(formation 4, line 1 (row 3, column Staggered): "yes" is not 1 (set) or 0 (not set).)";
     QTest::newRow("csv feet and stored disagree")
         << csvWithLine("xFeet", row + ",1")
-        << R"(row 3, column xFeet: "1" feet is stored as 21, )"
-           "but xStored is 0.";
+        << R"(formation 4, line 1 (row 3, column xFeet): "1" feet is stored as 21, but xStored is 0, )"
+           "which is 0 feet; change xFeet or xStored so that they agree, or delete one of them.";
     QTest::newRow("csv stray quote") << csvWithLine("", "0,0,0,0,0,1,0,0\"1,0")
-                                     << "row 3, column yStored: a quote is inside a field that "
-                                        "does not start with one.";
+                                     << "formation 4, line 1 (row 3, column yStored): a quote is "
+                                        "inside a field that does not start with one.";
     QTest::newRow("csv line missing")
         << QByteArray(csvWithLine("", row)).replace("4,3,", "5,3,")
-        << "row 3, column line: formation 4 has no line 3; a formation has exactly three lines, "
-           "1, 2 and 3.";
+        << "formation 4 (row 3): line 3 is missing; a formation has exactly three lines, 1, 2 and "
+           "3.";
+    QTest::newRow("csv line twice")
+        << QByteArray(csvWithLine("", row)).replace("4,3,", "4,1,")
+        << "formation 4, line 1 (row 5, column line): this line is given twice, in row 3 and "
+           "here.";
+    QTest::newRow("csv line out of range")
+        << QByteArray(csvWithLine("", row)).replace("4,3,", "4,4,")
+        << "formation 4 (row 5, column line): 4 is not a line number from 1 to 3.";
+    QTest::newRow("csv decimal comma where commas separate")
+        << csvWithLine("xFeet", row + ",\"1,5\"")
+        << R"(formation 4, line 1 (row 3, column xFeet): "1,5" is not a number.)";
+    const QByteArray semicolons = "formation;line;typeIndex;One lead;Staggered;Step;Alternate;"
+                                  "count;xStored;yStored;zStored\n";
+    QTest::newRow("csv number with two commas")
+        << semicolons + "4;1;0;0;0;0;0;1,000,5;0;0;0\n"
+        << R"(formation 4, line 1 (row 2, column count): "1,000,5" is not a number.)";
+    QTest::newRow("csv of a later version")
+        << withoutFirstRow(csvWithLine("formatVersion", row + ",2"))
+        << "formation 4, line 1 (row 2, column formatVersion): this text is of version 2; this "
+           "program reads version 1.";
     QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
                                       << "row 4, column 1001: the row has more than 1000 fields.";
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
@@ -327,6 +411,7 @@ void TableTextTest::formatTold_data()
     QTest::newRow("blanks first") << QByteArray(" \r\n\t{") << TextFormat::Json;
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF{") << TextFormat::Json;
     QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
+    QTest::newRow("csv header first") << QByteArray("formation,line,{") << TextFormat::Csv;
     QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
 }
 
@@ -335,6 +420,54 @@ void TableTextTest::formatTold()
     QFETCH(QByteArray, text);
     QFETCH(TextFormat, format);
     QCOMPARE(detectTextFormat(text), format);
+}
+
+void TableTextTest::noTableText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("isTableText");
+    QTest::newRow("prose") << QByteArray("Try the diamond!") << false;
+    QTest::newRow("prose with a quote") << QByteArray("Try the \"diamond\"!") << false;
+    QTest::newRow("another program's csv") << QByteArray("name;count\nVic;3\n") << false;
+    QTest::newRow("another form's first row")
+        << QByteArray("format,Mission,formatVersion,1\n") << false;
+    QTest::newRow("header with a typo") << QByteArray("formation,lien\n1,1\n") << true;
+    QTest::newRow("older text, no header")
+        << QByteArray("format,KGF formation table,formatVersion,1\n") << true;
+    QTest::newRow("json of another kind") << QByteArray(R"({"a": 1})") << true;
+}
+
+void TableTextTest::noTableText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, isTableText);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.isTableText, isTableText);
+}
+
+void TableTextTest::beginsAsTableText_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("begins");
+    const QByteArray csv = writeTableText(Base, {}, TextFormat::Csv);
+    QTest::newRow("csv as written, cut") << csv.left(200) << true;
+    QTest::newRow("json as written, after blanks")
+        << "\r\n " + writeTableText(Base, {}, TextFormat::Json).left(10) << true;
+    QTest::newRow("older csv, byte order mark")
+        << "\xEF\xBB\xBF" + QByteArray(csvWithLine("", "0,0,0,0,0,1,0,0,0")) << true;
+    QTest::newRow("semicolons") << QByteArray("\n\"formation\";\"line\";\"count\"\n4;1") << true;
+    QTest::newRow("another form's first row")
+        << QByteArray("format,Mission,formatVersion,1") << false;
+    QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
+    QTest::newRow("a table's bytes") << Base << false;
+}
+
+void TableTextTest::beginsAsTableText()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(bool, begins);
+    QCOMPARE(::beginsAsTableText(head), begins);
 }
 
 QTEST_GUILESS_MAIN(TableTextTest)

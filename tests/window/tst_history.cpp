@@ -297,7 +297,8 @@ void HistoryTest::contextMenu()
         QStringLiteral("Paste over formation %1|%2|on")
             .arg(formation)
             .arg(QKeySequence(QKeySequence::Paste).toString()),
-        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert)};
+        QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
+        QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
 }
@@ -309,7 +310,7 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
     edit(f, 5, 1, QStringLiteral("4"));
     // openMenu checks that each item leads to the menu it is in.
     for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
-        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 5);
+        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
 }
 
 void HistoryTest::copyAndPasteAFormation()
@@ -367,7 +368,8 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
     wrongCount.replace(count, "\"count\": 300");
     QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
     QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
-    QTest::newRow("prose") << QByteArray("Try the diamond!") << "does not hold a formation";
+    QTest::newRow("prose") << QByteArray("Try the diamond!")
+                           << "The clipboard holds no formation. Nothing was pasted";
     QTest::newRow("the whole table")
         << writeTableText(sampleTable(), {}, TextFormat::Json) << "holds 31 formations";
     QTest::newRow("100 MB of text") << QByteArray(100'000'000, 'x') << "100,000,000 characters";

@@ -112,8 +112,8 @@ void KeyboardTest::keysClickTheFocusedButton_data()
     QTest::newRow("Space on Save") << "Command3" << int(Qt::Key_Space) << 0 << 1;
     QTest::newRow("Ctrl+O in a line box")
         << "Text3(4)" << int(Qt::Key_O) << int(Qt::ControlModifier) << 0;
-    QTest::newRow("Ctrl+S on a selector")
-        << "Option2(0)" << int(Qt::Key_S) << int(Qt::ControlModifier) << 1;
+    QTest::newRow("Ctrl+Shift+S on a selector")
+        << "Option2(0)" << int(Qt::Key_S) << int(Qt::ControlModifier | Qt::ShiftModifier) << 1;
 }
 
 void KeyboardTest::keysClickTheFocusedButton()

@@ -1,10 +1,13 @@
 #include "../files/save_faults.h"
 #include "../files/unix_files.h"
 #include "controls.h"
+#include "message_text.h"
 #include "table_loader.h"
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -31,10 +34,19 @@ private slots:
     void changesByAnotherProgramAreAsked();
     void firstSaveKeepsABackup();
     void savedFileIsWatchedToo();
+    void bothFilesStayWatched_data();
+    void bothFilesStayWatched();
     void failedSaveIsReportedAndKeepsOldFile();
     void fifoIsRefusedAtOnce_data();
     void fifoIsRefusedAtOnce();
     void longPathStaysLegible();
+    void saveGoesWhereTheTableCameFrom_data();
+    void saveGoesWhereTheTableCameFrom();
+    void dangerousQuestionsDefaultToCancel_data();
+    void dangerousQuestionsDefaultToCancel();
+    void windowShowsWhereTheTableWent();
+    void namesComeFromBesideTheFile_data();
+    void namesComeFromBesideTheFile();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -250,10 +262,11 @@ void LoadSaveTest::saveRoundTripAndTail()
     QCOMPARE(read(copy), data);
     QCOMPARE(read(longPath), data + longer.mid(1488));
     QCOMPARE(read(shortPath), data);
-    // The save dialog shows the last load's filter; the save path is not kept.
+    // The save dialog shows the last load's filter; the path label shows
+    // the file last saved to, while the load's file name stays.
     QCOMPARE(f.requests.last().filter, LoadFilter);
     QCOMPARE(f.window->fileName(), f.path(QStringLiteral("frmation.dat")));
-    QCOMPARE(label1(f), QDir::toNativeSeparators(f.path(QStringLiteral("frmation.dat"))));
+    QCOMPARE(label1(f), QDir::toNativeSeparators(shortPath));
 }
 
 void LoadSaveTest::saveAfterExecutableLoadWritesFromFirstByte()
@@ -341,8 +354,8 @@ void LoadSaveTest::changesByAnotherProgramAreAsked()
         f.click(QStringLiteral("Command3"));
         QVERIFY2(f.prompter.asked.isEmpty(), qPrintable(f.prompter.asked.join(u'\n')));
     }
-    // Another program writes the file.
-    const QByteArray theirs = pattern(2000, 77);
+    // Another program writes the file (with bytes that do not begin as a program's).
+    const QByteArray theirs = pattern(2000, 78);
     f.writeFile(QStringLiteral("frmation.dat"), theirs);
     f.box(1)->setText(QStringLiteral("30"));
     f.click(QStringLiteral("Command2"));
@@ -424,6 +437,54 @@ void LoadSaveTest::savedFileIsWatchedToo()
     QVERIFY(f.window->hasUnsavedChanges());
 }
 
+void LoadSaveTest::bothFilesStayWatched_data()
+{
+    QTest::addColumn<bool>("damagedFirst");   // the first save fails and cannot put the file back
+    QTest::addColumn<QString>("otherTarget"); // where the first save goes
+    QTest::addColumn<bool>("asks");           // whether the second save, to the loaded file, asks
+    // The table went elsewhere, and then another program changed the loaded file.
+    QTest::newRow("saved elsewhere, loaded file changed") << false << "copy.dat" << true;
+    // The editor's own partial write is no other program's change.
+    QTest::newRow("damaged by the save itself") << true << "" << false;
+}
+
+void LoadSaveTest::bothFilesStayWatched()
+{
+    QFETCH(bool, damagedFirst);
+    QFETCH(QString, otherTarget);
+    QFETCH(bool, asks);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 9));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Option2(1)"));
+    f.box(1)->setText(QStringLiteral("5"));
+    f.click(QStringLiteral("Command2"));
+    if (damagedFirst) {
+        FaultyFile::Faults faults;
+        faults.room = 700;
+        faults.failRestore = true;
+        f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
+    }
+    f.answers.push_back(otherTarget.isEmpty() ? path : f.path(otherTarget));
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.told.size(), damagedFirst ? 1 : 0);
+    f.window->setSaveFileWrapper({});
+    if (!damagedFirst)
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(1600, 10));
+
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.asked,
+             asks ? QStringList{QStringLiteral("%1 was changed by another program after the table "
+                                               "was loaded from it. Save over those changes?")
+                                    .arg(QDir::toNativeSeparators(path))}
+                  : QStringList());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(1488) == f.window->GF1().toBytes(), !asks);
+}
+
 void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
 {
     WindowFixture f;
@@ -433,7 +494,9 @@ void LoadSaveTest::failedSaveIsReportedAndKeepsOldFile()
     faults.room = 100;
     f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
     f.answers.push_back(path);
+    f.prompter.confirmAnswer = true; // zeros over the file, as nothing was loaded
     f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.asked.size(), 1);
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
              qPrintable(f.prompter.told[0]));
@@ -516,6 +579,181 @@ void LoadSaveTest::longPathStaysLegible()
     f.answers.push_back(shortPath);
     f.click(QStringLiteral("Command1"));
     QCOMPARE(label1->shownText(), QDir::toNativeSeparators(shortPath));
+}
+
+static QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes `count` aircraft into the first line of `formation`.
+static void edit(const WindowFixture &f, int formation, int count)
+{
+    f.click(QStringLiteral("Option2(%1)").arg(formation));
+    f.box(1)->setText(QString::number(count));
+    f.click(QStringLiteral("Command2"));
+}
+
+// Ctrl+S, or with `more` Ctrl+Shift+S, in the shown window.
+static void pressSave(const WindowFixture &f, Qt::KeyboardModifiers more = {})
+{
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier | more);
+}
+
+void LoadSaveTest::saveGoesWhereTheTableCameFrom_data()
+{
+    QTest::addColumn<qint64>("start"); // a data file's start location, or the program's table
+    QTest::addColumn<bool>("viaLink"); // saved through the dialog to another name of the file
+    QTest::addColumn<int>("answer");   // the choice taken: -1 Cancel
+    QTest::addColumn<qint64>("at");    // where the table is written; -1 nowhere
+    const qint64 program = SignatureScanStart + 40;
+    QTest::newRow("data file, back at its byte") << qint64(16) << false << 0 << qint64(16);
+    QTest::newRow("data file, at the first byte") << qint64(16) << false << 1 << qint64(0);
+    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << qint64(-1);
+    QTest::newRow("data file through a hard link") << qint64(16) << true << 0 << qint64(16);
+    QTest::newRow("program, back at its signature") << program << false << 0 << program;
+}
+
+void LoadSaveTest::saveGoesWhereTheTableCameFrom()
+{
+    QFETCH(qint64, start);
+    QFETCH(bool, viaLink);
+    QFETCH(int, answer);
+    QFETCH(qint64, at);
+    const bool program = start > 16;
+    WindowFixture f;
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
+    QByteArray old = pattern(start + 3000, 1).replace(start, 5, tableSignature());
+    if (program)
+        old.replace(0, 2, "MZ");
+    const QString path = f.writeFile(program ? "game/KGF.EXE" : "game/frmation.dat", old);
+    f.control<QLineEdit>(QStringLiteral("Text2"))->setText(QString::number(start));
+    f.window->loadFile(path); // as the command line loads it
+    edit(f, 2, 9);
+    f.prompter.chooseAnswer = answer;
+    if (viaLink) {
+#ifdef Q_OS_UNIX
+        QCOMPARE(::link(QFile::encodeName(path), QFile::encodeName(f.path("link"))), 0);
+#else
+        QSKIP("hard links are made on POSIX systems here");
+#endif
+        f.answers.push_back(f.path("link"));
+        f.click(QStringLiteral("Command3"));
+        QCOMPARE(f.requests.last().directory, f.path(QStringLiteral("game")));
+    } else {
+        pressSave(f);
+    }
+    QStringList offered = {QStringLiteral("Write it back at byte %1, where it was loaded from")
+                               .arg(QLocale(QLocale::English).toString(start))};
+    if (!program)
+        offered << QStringLiteral("Write it at the first byte");
+    QCOMPARE(f.prompter.offered, QList<QStringList>{offered});
+    QCOMPARE(fileBytes(path),
+             at < 0 ? old : QByteArray(old).replace(at, 1488, f.window->GF1().toBytes()));
+    QCOMPARE(f.window->hasUnsavedChanges(), at < 0);
+}
+
+void LoadSaveTest::dangerousQuestionsDefaultToCancel_data()
+{
+    QTest::addColumn<bool>("program"); // over a renamed copy of the game, or zeros over a file
+    QTest::addColumn<int>("key");
+    QTest::newRow("program, Enter") << true << int(Qt::Key_Return);
+    QTest::newRow("program, Escape") << true << int(Qt::Key_Escape);
+    QTest::newRow("zeros, Enter") << false << int(Qt::Key_Return);
+    QTest::newRow("zeros, Escape") << false << int(Qt::Key_Escape);
+}
+
+void LoadSaveTest::dangerousQuestionsDefaultToCancel()
+{
+    QFETCH(bool, program);
+    QFETCH(int, key);
+    WindowFixture f;
+    const QByteArray old = (program ? "MZ" : "") + pattern(2000, 1);
+    const QString path = f.writeFile(QStringLiteral("game.bin"), old);
+    BiForm window;       // asks through real message boxes
+    QStringList buttons; // the default and the Escape button of each question
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            buttons << box->defaultButton()->text() << box->escapeButton()->text();
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(key));
+        }
+    });
+    answering.start(10);
+    window.CD1().setAsker([&](const CommonDialog::Request &) { return path; });
+    window.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Cancel")}));
+    QCOMPARE(fileBytes(path), old);
+}
+
+void LoadSaveTest::windowShowsWhereTheTableWent()
+{
+    WindowFixture f;
+    pressSave(f); // nothing loaded or saved: Ctrl+S asks where, in the start-up folder
+    QCOMPARE(f.requests.value(0).directory, f.dir.path());
+    // A character that turns the text around is written out where a path is quoted.
+    const QString a = f.writeFile(QStringLiteral("a\u202e.dat"), pattern(1488, 1));
+    const QString b = f.writeFile(QStringLiteral("b.dat"), pattern(1488, 2));
+    const QString escaped = QDir::toNativeSeparators(f.path(QStringLiteral("a\\u202e.dat")));
+    f.window->loadFile(a);
+    const QString caption = f.window->windowTitle();
+    edit(f, 4, 7);
+    QCOMPARE(f.window->windowHandle()->title(), caption + u'*');
+    QCOMPARE(f.button(QStringLiteral("Option2(4)"))->toolTip(), "Changed since loaded");
+    f.click(QStringLiteral("Command1")); // loading another table asks first
+    QVERIFY(f.prompter.asked.value(0).startsWith("The table loaded from " + escaped + " has"));
+    for (int count : {8, 9}) { // only the save that makes the backup tells of it
+        f.answers.push_back(b);
+        f.click(QStringLiteral("Command3"));
+        edit(f, 5, count);
+    }
+    QCOMPARE(f.prompter.informed.size(), 1);
+    QVERIFY(f.prompter.informed[0].contains(QDir::toNativeSeparators(b + ".bak")));
+    QCOMPARE(label1(f), QDir::toNativeSeparators(b));
+    QCOMPARE(f.button(QStringLiteral("Option2(5)"))->toolTip(), "Changed since saved");
+    f.window->undo(); // back to the last save
+    QCOMPARE(f.window->windowHandle()->title(), caption);
+    QCOMPARE(f.window->windowTitle(), caption);
+    f.window->redo();
+    const qsizetype dialogs = f.requests.size();
+    pressSave(f); // back to the file last saved to, without a dialog
+    QCOMPARE(f.requests.size(), dialogs);
+    QCOMPARE(fileBytes(b), f.window->GF1().toBytes());
+    QVERIFY(!f.window->isWindowModified());
+}
+
+void LoadSaveTest::namesComeFromBesideTheFile_data()
+{
+    QTest::addColumn<bool>("working"); // the working folder has names
+    QTest::addColumn<bool>("game");    // the folder of the file loaded has names
+    QTest::addColumn<bool>("fails");   // the load fails
+    QTest::newRow("both: the game folder's") << true << true << false;
+    QTest::newRow("only the working folder's") << true << false << false;
+    QTest::newRow("only the game folder's") << false << true << false;
+    QTest::newRow("failed load: the working folder's") << true << true << true;
+}
+
+void LoadSaveTest::namesComeFromBesideTheFile()
+{
+    QFETCH(bool, working);
+    QFETCH(bool, game);
+    QFETCH(bool, fails);
+    WindowFixture f("work\r\n", working);
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
+    if (game)
+        f.writeFile(QStringLiteral("game/readorder.txt"), "game\r\n");
+    // Started with the file: the working folder's missing names are told only if they stay.
+    f.window->loadWhenShown(f.writeFile("game/frmation.dat", pattern(fails ? 100 : 1488, 1)));
+    f.window->show();
+    QTRY_COMPARE(f.prompter.told.size(), int(fails) + 1); // and each names file is short
+    const QString named = game && !fails ? "game" : "work";
+    const QString source = f.path(named == "game" ? "game/readorder.txt" : "readorder.txt");
+    QCOMPARE(f.window->formationNames()[0], named);
+    QCOMPARE(f.window->namesFile(), source);
+    QVERIFY(f.control(QStringLiteral("Label10"))->toolTip().endsWith(shownPath(source)));
 }
 
 QTEST_MAIN(LoadSaveTest)

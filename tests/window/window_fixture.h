@@ -22,6 +22,7 @@ class RecordingPrompter : public Prompter
 {
 public:
     void tell(QWidget *, const QString &text) override { told.append(text); }
+    void inform(QWidget *, const QString &text) override { informed.append(text); }
     bool confirm(QWidget *, const QString &text, const QString &accept) override
     {
         asked.append(text);
@@ -29,6 +30,12 @@ public:
         if (whileAsking)
             whileAsking();
         return confirmAnswer;
+    }
+    int choose(QWidget *, const QString &text, const QStringList &choices, int) override
+    {
+        asked.append(text);
+        offered.append(choices);
+        return chooseAnswer;
     }
     Choice askToSave(QWidget *, const QString &text) override
     {
@@ -42,6 +49,9 @@ public:
     }
 
     QStringList told;
+    QStringList informed;
+    QList<QStringList> offered; // the choices of each choose()
+    int chooseAnswer = -1;      // Cancel
     QStringList asked;
     QStringList acceptButtons;
     bool confirmAnswer = false;

@@ -1,0 +1,227 @@
+#include "picture_mode.h"
+
+#include "command_line.h"
+#include "console.h"
+#include "formation_names.h"
+#include "formation_table.h"
+#include "output_file.h"
+#include "picture_export.h"
+#include "table_loader.h"
+#include "text_modes.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+constexpr int Failed = 1;
+
+// Whether standard output is a terminal, where PNG bytes would only garble it.
+bool standardOutputIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+void tell(const QString &message)
+{
+    std::fprintf(stderr, "kgf-formation-editor: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+struct PictureOptions {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption start{QStringLiteral("start"), QString(), QStringLiteral("N")};
+    QCommandLineOption formation{QStringLiteral("formation"), QString(), QStringLiteral("N")};
+    QCommandLineOption output{
+        {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
+};
+
+// A whole number from `low` to `high` written with digits only, or -1.
+qint64 wholeNumber(const QString &text, qint64 low, qint64 high)
+{
+    if (text.isEmpty() || text.size() > 10 ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return -1;
+    const qint64 value = text.toLongLong();
+    return value >= low && value <= high ? value : -1;
+}
+
+struct PictureRequest {
+    QString usageError;
+    bool help = false;
+    QString file;
+    QString start = QStringLiteral("0");
+    int formation = 0;
+    QString output; // "-" or empty: standard output, as PNG
+    PictureFormat format = PictureFormat::Png;
+};
+
+PictureRequest parse(const QStringList &arguments)
+{
+    PictureRequest request;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const PictureOptions options;
+    parser.addOptions({options.help, options.start, options.formation, options.output});
+    if (!parser.parse(arguments)) {
+        request.usageError = parser.errorText();
+        return request;
+    }
+    if (parser.isSet(options.help)) {
+        request.help = true;
+        return request;
+    }
+    const QStringList files = parser.positionalArguments().mid(1); // after "picture"
+    if (files.size() != 1) {
+        request.usageError =
+            QStringLiteral("picture takes one file, FILE; %1 given.").arg(files.size());
+        return request;
+    }
+    request.file = files[0];
+    if (parser.isSet(options.start)) {
+        request.start = parser.value(options.start);
+        if (wholeNumber(request.start, 0, 2147483647) < 0) {
+            request.usageError = QStringLiteral("--start is a byte offset from 0 to 2147483647, "
+                                                "not \"%1\".")
+                                     .arg(request.start);
+            return request;
+        }
+    }
+    if (parser.isSet(options.formation)) {
+        const qint64 formation =
+            wholeNumber(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
+        if (formation < 0) {
+            request.usageError = QStringLiteral("--formation is a formation from 0 to 30, not "
+                                                "\"%1\".")
+                                     .arg(parser.value(options.formation));
+            return request;
+        }
+        request.formation = int(formation);
+    }
+    request.output = parser.value(options.output);
+    if (parser.isSet(options.output) && request.output.isEmpty()) {
+        request.usageError = QStringLiteral("--output needs a file name.");
+    } else if (request.output.isEmpty() || request.output == QLatin1String("-")) {
+        if (standardOutputIsTerminal())
+            request.usageError = QStringLiteral("picture writes a PNG image: give --output "
+                                                "OUT.png or OUT.svg, or send standard output "
+                                                "to a file or a program.");
+    } else if (request.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        request.format = PictureFormat::Svg;
+    } else if (!request.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+        request.usageError =
+            QStringLiteral("--output names a .png or .svg file, not \"%1\".").arg(request.output);
+    }
+    return request;
+}
+
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+        !out.flush()) {
+        tell(QStringLiteral("Could not write to standard output: the system refused the "
+                            "bytes."));
+        return false;
+    }
+    return true;
+}
+
+int draw(const PictureRequest &request)
+{
+    const bool toFile = !request.output.isEmpty() && request.output != QLatin1String("-");
+    const QString shownOutput = QDir::toNativeSeparators(request.output);
+    if (toFile) {
+        // The picture never takes the place of the table it shows, or of a program.
+        QString refusal;
+        if (isProgramOutput(request.output))
+            refusal = QStringLiteral("%1 is a program").arg(shownOutput);
+        else if (isSameFile(request.output, request.file))
+            refusal = QStringLiteral("%1 is the file the picture is drawn from").arg(shownOutput);
+        if (!refusal.isEmpty()) {
+            tell(QStringLiteral("Nothing was written: %1.").arg(refusal));
+            return Failed;
+        }
+    }
+    if (request.format == PictureFormat::Svg && !canWriteSvg()) {
+        tell(QStringLiteral("Nothing was written: this build of the program writes PNG only; "
+                            "it was made without Qt SVG."));
+        return Failed;
+    }
+    const LoadResult loaded = loadTable(request.file, request.start);
+    if (!loaded.ok) {
+        tell(loaded.error);
+        return Failed;
+    }
+    const FormationNames names =
+        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
+    if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
+        tell(names.problem);
+    const PictureContent content =
+        storedPicture(loaded.table, request.formation, names.names.value(request.formation));
+    const QByteArray bytes = pictureBytes(content, DefaultPictureSize, request.format);
+    if (bytes.isEmpty()) {
+        tell(QStringLiteral("Could not draw the picture: Qt made no %1 of it.")
+                 .arg(request.format == PictureFormat::Svg ? QStringLiteral("SVG")
+                                                           : QStringLiteral("PNG")));
+        return Failed;
+    }
+    if (!toFile)
+        return writeStandardOutput(bytes) ? 0 : Failed;
+    const QString reason = writeOutputFile(request.output, bytes);
+    if (!reason.isEmpty()) {
+        tell(QStringLiteral("Could not write %1: %2.").arg(shownOutput, reason));
+        return Failed;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runPictureMode(int &argc, char **argv)
+{
+    connectStandardStreams();
+    // Standard error carries one line about a failure; the platform's own
+    // notes (such as a missing runtime folder) would only bury it.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    // No window: the offscreen platform needs no display.
+    QByteArray platform = "offscreen";
+#ifdef Q_OS_WIN
+    // Offscreen on Windows reads its fonts from a folder: the system's. Where
+    // that holds none (Wine keeps its fonts elsewhere), the Windows platform
+    // asks the system for them; it too draws without showing a window.
+    if (!qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) {
+        const QString fonts = qEnvironmentVariable("SystemRoot", QStringLiteral("C:\\Windows")) +
+                              QStringLiteral("\\Fonts");
+        const QStringList faces{QStringLiteral("*.ttf"), QStringLiteral("*.ttc"),
+                                QStringLiteral("*.otf")};
+        if (QDir(fonts).entryList(faces, QDir::Files).isEmpty())
+            platform = "windows:fontengine=freetype";
+        else
+            qputenv("QT_QPA_FONTDIR", fonts.toLocal8Bit());
+    }
+#endif
+    qputenv("QT_QPA_PLATFORM", platform);
+    QGuiApplication app(argc, argv);
+    const PictureRequest request = parse(QCoreApplication::arguments());
+    if (!request.usageError.isEmpty())
+        return reportUsageError(request.usageError);
+    if (request.help)
+        return writeStandardOutput(helpText().toUtf8()) ? 0 : Failed;
+    return draw(request);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// Inside the save: the files it has open and what it knows of them.
+
+#include "file_snapshot.h"
+#include "table_saver.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <memory>
+#include <optional>
+
+// A file a save has open: the file it reads and writes through (which tests
+// may wrap), the QFile beneath for what only the system can tell, and its
+// path for messages.
+struct OpenFile {
+    QString path;
+    QFile *native = nullptr; // owned by `file`
+    std::unique_ptr<WritableFile> file;
+};
+
+OpenFile openFile(const QString &path, std::unique_ptr<QFile> qfile, const FileWrapper &wrap);
+
+// A reason from a file that failed, or our own words where it gives none.
+QString reasonOf(const WritableFile &file, const char *ownWords);
+
+// Up to `length` bytes at `offset` (fewer where the file ends first);
+// nothing when they could not be read.
+std::optional<QByteArray> bytesAt(WritableFile &file, qint64 offset, qint64 length);
+
+FileSnapshot snapshotOf(const QString &path, const FileStatus &status, qint64 tableOffset,
+                        const QByteArray &tableBytes);
+
+// The open file as it is now; not valid when the system cannot tell.
+FileSnapshot snapshotNow(OpenFile &open, qint64 tableOffset);
+
+// Whatever `path` names now, opened afresh. Nothing there: a snapshot with
+// no valid identity, which matches no file that appears later.
+FileSnapshot snapshotOfPath(const QString &path, qint64 tableOffset);
+
+// Creates and opens a new temporary file in `folder`, with POSIX
+// `permissions` (-1 for the usual ones): its path, or empty with `reason`.
+QString createTemporary(const QString &folder, int permissions, QFile &file, QString *reason);
+
+// Removes a temporary file this save made: empty when it is gone, else
+// words for the message that say it is left.
+QString removeTemporary(const QString &temporary);
+
+// Closes the complete temporary file and gives it the name `path`, which
+// must still be free. Empty when it has it; otherwise why not, and the
+// temporary file is gone. `taken` tells that something had the name.
+QString giveName(OpenFile &file, const QString &temporary, const QString &path,
+                 const SaveOptions &options, bool *taken);

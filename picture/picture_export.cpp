@@ -1,0 +1,58 @@
+#include "picture_export.h"
+
+#include "picture_painter.h"
+
+#include <QBuffer>
+#include <QPainter>
+#ifdef KGF_HAVE_SVG
+#include <QSvgGenerator>
+#endif
+
+bool canWriteSvg()
+{
+#ifdef KGF_HAVE_SVG
+    return true;
+#else
+    return false;
+#endif
+}
+
+QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio)
+{
+    QImage image(size * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(pixelRatio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintPicture(painter, content, layOutPicture(content, QSizeF(size)));
+    return image;
+}
+
+QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (format == PictureFormat::Png) {
+        if (!pictureImage(content, size).save(&buffer, "PNG"))
+            return {};
+        return buffer.data();
+    }
+#ifdef KGF_HAVE_SVG
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(pictureTitle(content));
+    QStringList lines;
+    for (int l = 0; l < PictureContent::LineCount; ++l)
+        lines << lineDescription(content.lines[l], l + 1);
+    svg.setDescription(lines.join(u'\n'));
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return {};
+    paintPicture(painter, content, layOutPicture(content, QSizeF(size)));
+    painter.end();
+    return buffer.data();
+#else
+    return {};
+#endif
+}

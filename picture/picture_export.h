@@ -1,0 +1,22 @@
+#pragma once
+
+#include "picture_content.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+// The picture as an image or a file's bytes, drawn without a window.
+
+// The size the command line draws at, in pixels.
+constexpr QSize DefaultPictureSize(1100, 480);
+
+enum class PictureFormat { Png, Svg };
+
+// The picture at `size` logical pixels, with `pixelRatio` device pixels per
+// logical pixel (2 for a sharp image on a screen scaled 200 %).
+QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio = 1);
+// Whether this build writes SVG: it needs Qt SVG, which a build may lack.
+bool canWriteSvg();
+// The bytes of a PNG or SVG file of the picture; empty when Qt could not make them.
+QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format);

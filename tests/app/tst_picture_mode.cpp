@@ -1,0 +1,156 @@
+// The picture command, run as a user runs it: no display, a table file in,
+// a PNG or SVG file (or standard output) out.
+#include "picture_export.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class PictureModeTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void draws_data();
+    void draws();
+    void refusesAndWritesNothing_data();
+    void refusesAndWritesNothing();
+
+private:
+    struct Run {
+        int status = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    Run run(const QStringList &arguments) const;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+static QByteArray table()
+{
+    QByteArray bytes(1488, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i % 16 == 1 ? 0x23 : i % 16 == 2 ? 4 : (i * 7) & 0xFF);
+    return bytes;
+}
+
+void PictureModeTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QFile file(path(QStringLiteral("frmation.dat")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(table()) == 1488);
+    QFile names(path(QStringLiteral("readorder.txt")));
+    QVERIFY(names.open(QIODevice::WriteOnly));
+    for (int n = 0; n < 31; ++n)
+        names.write("Name " + QByteArray::number(n) + "\r\n");
+}
+
+PictureModeTest::Run PictureModeTest::run(const QStringList &arguments) const
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(PROGRAM)),
+                  arguments);
+    process.closeWriteChannel();
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.status = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void PictureModeTest::draws_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output"); // empty: standard output
+    QTest::addColumn<QByteArray>("title");
+    QTest::newRow("PNG, formation 0 by default")
+        << QStringList{"picture", "-o", "f.png", "frmation.dat"} << "f.png" << QByteArray();
+    QTest::newRow("SVG of formation 30")
+        << QStringList{"picture", "--formation", "30", "--output", "f.svg", "frmation.dat"}
+        << "f.svg" << QByteArray("Formation 30: Name 30");
+    QTest::newRow("PNG to standard output, options first")
+        << QStringList{"--formation", "3", "picture", "frmation.dat"} << "" << QByteArray();
+}
+
+void PictureModeTest::draws()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, title);
+    if (output.endsWith(QLatin1String(".svg")) && !canWriteSvg())
+        QSKIP("This build writes no SVG: it was made without Qt SVG.");
+    const Run result = run(arguments);
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err, QByteArray());
+    QByteArray bytes = result.out;
+    if (!output.isEmpty()) {
+        QFile file(path(output));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+    }
+    if (output.endsWith(QLatin1String(".svg"))) {
+        QVERIFY(bytes.contains("<svg") && bytes.contains(title));
+        for (const char *line :
+             {"Line 1: Line echelon right, Staggered, 4 aircraft", "Line 2: ", "Line 3: "})
+            QVERIFY2(bytes.contains(line), line);
+    } else {
+        QImage image;
+        QVERIFY(image.loadFromData(bytes, "PNG"));
+        QVERIFY(image.width() >= 600 && image.height() >= 300);
+    }
+}
+
+void PictureModeTest::refusesAndWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("no such formation")
+        << QStringList{"picture", "--formation", "31", "-o", "f.png", "frmation.dat"} << 2
+        << QByteArray("--formation is a formation from 0 to 30, not \"31\".");
+    QTest::newRow("neither PNG nor SVG") << QStringList{"picture", "-o", "f.jpg", "frmation.dat"}
+                                         << 2 << QByteArray("--output names a .png or .svg file");
+    QTest::newRow("two files") << QStringList{"picture", "-o", "f.png", "a", "b"} << 2
+                               << QByteArray("picture takes one file, FILE; 2 given.");
+    QTest::newRow("a missing table")
+        << QStringList{"picture", "-o", "f.png", "missing.dat"} << 1 << QByteArray("missing.dat");
+    QTest::newRow("over its own input")
+        << QStringList{"picture", "-o", "frmation.dat.png", "frmation.dat.png"} << 1
+        << QByteArray("is the file the picture is drawn from");
+}
+
+void PictureModeTest::refusesAndWritesNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    // A table under a picture's name, for the run that would write over it.
+    QVERIFY(QFile::copy(path(QStringLiteral("frmation.dat")),
+                        path(QStringLiteral("frmation.dat.png"))));
+    const Run result = run(arguments);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(said), result.err.constData());
+    if (status == 1)
+        QCOMPARE(result.err.count('\n'), 1);
+    QVERIFY(result.out.isEmpty());
+    for (const char *name : {"f.png", "f.jpg"})
+        QVERIFY(!QFile::exists(path(QLatin1String(name))));
+    QFile input(path(QStringLiteral("frmation.dat.png")));
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    QCOMPARE(input.readAll(), table());
+}
+
+QTEST_GUILESS_MAIN(PictureModeTest)
+#include "tst_picture_mode.moc"

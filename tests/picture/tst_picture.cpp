@@ -1,0 +1,201 @@
+// Drawing a formation without a window: where the markers go, one scale for
+// the three views, labels that never overlap, and the files it writes.
+#include "line_schematic.h"
+#include "picture_export.h"
+#include "picture_layout.h"
+#include "picture_scale.h"
+
+#include <QImage>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <cmath>
+
+using Offsets = QList<qint32>; // x, y, z of line 1, then of line 2 and line 3
+
+static PictureContent content(const Offsets &offsets, int count = 4, int typeCode = 0x23)
+{
+    PictureContent c;
+    c.formation = 5;
+    c.name = QStringLiteral("Vic");
+    for (int l = 0; l < PictureContent::LineCount; ++l) {
+        FormationLine &line = c.lines[l].line;
+        line.count = quint8(count);
+        line.typeCode = quint8(typeCode);
+        line.xOffset = offsets[3 * l];
+        line.yOffset = offsets[3 * l + 1];
+        line.zOffset = offsets[3 * l + 2];
+    }
+    return c;
+}
+
+class PictureTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roundSteps_data();
+    void roundSteps();
+    void markersAtTheirOffsets_data();
+    void markersAtTheirOffsets();
+    void labelsKeepApart_data();
+    void labelsKeepApart();
+    void labelSaysTypeCountAndModifiers_data();
+    void labelSaysTypeCountAndModifiers();
+    void filesNameEachLine();
+};
+
+void PictureTest::roundSteps_data()
+{
+    QTest::addColumn<double>("atLeast");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("below one") << 0.3 << 0.5 << "0.5 ft";
+    QTest::newRow("one") << 1.0 << 1.0 << "1 ft";
+    QTest::newRow("up to ten") << 7.0 << 10.0 << "10 ft";
+    QTest::newRow("a power of ten itself") << 1000.0 << 1000.0 << "1,000 ft";
+    QTest::newRow("up to two") << 1200.0 << 2000.0 << "2,000 ft";
+    QTest::newRow("the whole range") << 3.1e7 << 5e7 << "50,000,000 ft";
+}
+
+void PictureTest::roundSteps()
+{
+    QFETCH(double, atLeast);
+    QFETCH(double, step);
+    QFETCH(QString, text);
+    QCOMPARE(roundStep(atLeast), step);
+    QCOMPARE(stepText(step), text);
+}
+
+void PictureTest::markersAtTheirOffsets_data()
+{
+    QTest::addColumn<Offsets>("offsets");
+    const qint32 most = std::numeric_limits<qint32>::max();
+    const qint32 least = std::numeric_limits<qint32>::min();
+    QTest::newRow("the worked example") << Offsets{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
+    QTest::newRow("all at the reference point") << Offsets(9, 0);
+    QTest::newRow("the largest values") << Offsets(9, most);
+    QTest::newRow("the smallest values") << Offsets(9, least);
+    QTest::newRow("both ends") << Offsets{most, least, most, least, most, least, 0, 0, 0};
+    QTest::newRow("a factor of ten apart") << Offsets{1050, 0, 0, 10500, 0, 0, 0, 0, 0};
+    QTest::newRow("a twenty-first of a foot") << Offsets{1, -1, 1, 2, -2, 2, 0, 0, 0};
+}
+
+void PictureTest::markersAtTheirOffsets()
+{
+    QFETCH(Offsets, offsets);
+    const PictureContent c = content(offsets);
+    for (const QSizeF size : {QSizeF(DefaultPictureSize), QSizeF(600, 320)}) {
+        const PictureLayout layout = layOutPicture(c, size);
+        const double scale = layout.pixelsPerFoot;
+        QVERIFY(std::isfinite(scale) && scale > 0);
+        for (int v = 0; v < ViewCount; ++v) {
+            const ViewLayout &view = layout.views[v];
+            QVERIFY(view.plot.contains(view.origin));
+            QVERIFY(view.gridX.size() > 0 && view.gridX.size() < 60);
+            QVERIFY(view.gridY.size() > 0 && view.gridY.size() < 60);
+            for (int l = 0; l < PictureContent::LineCount; ++l) {
+                // Offsets in feet times one scale, the same in every view.
+                const QPointF d = view.markers[l] - view.origin;
+                const double across = offsetFeet(c.lines[l].line, view.axes.horizontal) * scale;
+                const double up = offsetFeet(c.lines[l].line, view.axes.vertical) * scale;
+                QVERIFY2(std::abs(d.x() - across) < 1e-6 * std::max(1.0, std::abs(across)),
+                         qPrintable(QStringLiteral("view %1 line %2").arg(v).arg(l)));
+                QVERIFY(std::abs(d.y() + up) < 1e-6 * std::max(1.0, std::abs(up)));
+                QVERIFY(view.plot.contains(view.markers[l]));
+            }
+        }
+    }
+}
+
+void PictureTest::labelsKeepApart_data()
+{
+    QTest::addColumn<Offsets>("offsets");
+    QTest::addColumn<int>("count");
+    QTest::newRow("three lines at one place") << Offsets(9, 2100) << 200;
+    QTest::newRow("all at the reference point") << Offsets(9, 0) << 4;
+    QTest::newRow("two alike far from the third")
+        << Offsets{0, 0, 0, 0, 0, 0, std::numeric_limits<qint32>::max(), 0, 0} << 12;
+    QTest::newRow("a hair apart") << Offsets{2100, 0, 0, 2101, 0, 0, 2102, 0, 0} << 1;
+}
+
+void PictureTest::labelsKeepApart()
+{
+    QFETCH(Offsets, offsets);
+    QFETCH(int, count);
+    const PictureContent c = content(offsets, count, 0xF5); // every modifier
+    for (const QSizeF size : {QSizeF(DefaultPictureSize), QSizeF(600, 320)}) {
+        const PictureLayout layout = layOutPicture(c, size);
+        for (const ViewLayout &view : layout.views) {
+            QList<QRectF> drawn{view.horizontalName, view.verticalName, view.referenceLabel};
+            for (const LineLabel &label : view.labels) {
+                for (const QRectF &other : std::as_const(drawn))
+                    QVERIFY2(!label.rect.intersects(other), qPrintable(label.heading));
+                drawn << label.rect;
+            }
+        }
+    }
+}
+
+void PictureTest::labelSaysTypeCountAndModifiers_data()
+{
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("dots");
+    QTest::addColumn<QString>("more");
+    QTest::addColumn<QString>("typeText");
+    QTest::addColumn<QStringList>("modifiers");
+    QTest::newRow("echelon right, staggered") << 0x23 << 4 << 4 << ""
+                                              << "" << QStringList{"Staggered"};
+    QTest::newRow("more than eight") << 0x07 << 12 << 8 << "+4"
+                                     << "" << QStringList{};
+    QTest::newRow("none in the line") << 0x06 << 0 << 0 << ""
+                                      << "" << QStringList{};
+    QTest::newRow("a type without a button") << 0x99 << 3 << 0 << ""
+                                             << "type 9" << QStringList{"One lead", "Alternate"};
+}
+
+void PictureTest::labelSaysTypeCountAndModifiers()
+{
+    QFETCH(int, typeCode);
+    QFETCH(int, count);
+    QFETCH(int, dots);
+    QFETCH(QString, more);
+    QFETCH(QString, typeText);
+    QFETCH(QStringList, modifiers);
+    const PictureContent c = content(Offsets(9, 0), count, typeCode);
+    const LineLabel &label = layOutPicture(c, QSizeF(DefaultPictureSize)).views[1].labels[0];
+    QCOMPARE(label.heading, QStringLiteral("1  x%1").arg(count));
+    QCOMPARE(label.more, more);
+    QCOMPARE(label.typeText, typeText);
+    QCOMPARE(label.schematic.isEmpty(), dots == 0);
+    if (typeCode % 16 < FormationLine::TypeCount)
+        QCOMPARE(schematicDots(typeCode % 16, count).size(), dots);
+    QCOMPARE(label.modifierRows.join(QStringLiteral(", ")), modifiers.join(QStringLiteral(", ")));
+}
+
+void PictureTest::filesNameEachLine()
+{
+    PictureContent c = content({2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200});
+    c.lines[2].written = false;
+    const QByteArray png = pictureBytes(c, DefaultPictureSize, PictureFormat::Png);
+    QImage image;
+    QVERIFY(image.loadFromData(png, "PNG"));
+    QCOMPARE(image.size(), DefaultPictureSize);
+
+    if (!canWriteSvg())
+        QSKIP("This build writes no SVG: it was made without Qt SVG.");
+    const QByteArray svg = pictureBytes(c, DefaultPictureSize, PictureFormat::Svg);
+    QXmlStreamReader xml(svg);
+    QString text;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::Characters)
+            text += xml.text().toString() + u'\n';
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    for (const char *said :
+         {"Formation 5: Vic",
+          "Line 1: Line echelon right, Staggered, 4 aircraft, X 100 ft, Y -50 ft",
+          "Line 2: ", "Line 3: ", "not written", "X ->", "Z ^", "0, 0, 0", "not to scale"})
+        QVERIFY2(text.contains(QLatin1String(said)), said);
+}
+
+QTEST_MAIN(PictureTest)
+#include "tst_picture.moc"

@@ -1,0 +1,263 @@
+// The picture window beside the main one: it follows the panel, and a
+// marker moved there is a typed edit of the panel, written and undone as one.
+#include "line_captions.h"
+#include "number_text.h"
+#include "picture_export.h"
+#include "picture_window.h"
+#include "window_fixture.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
+
+class PictureWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void followsThePanel();
+    void dragMovesTwoOffsets_data();
+    void dragMovesTwoOffsets();
+    void arrowKeysMoveTheFocusedMarker_data();
+    void arrowKeysMoveTheFocusedMarker();
+    void savesAndRefuses();
+};
+
+static QByteArray sampleTable()
+{
+    QByteArray table(1488, '\0');
+    for (int f = 0; f < 31; ++f)
+        for (int l = 0; l < 3; ++l) {
+            FormationLine line;
+            line.typeCode = quint8(0x20 + l);
+            line.count = quint8(2 + l + f % 5);
+            line.xOffset = 21 * (100 * l - 50 + f);
+            line.yOffset = 21 * (40 * l);
+            line.zOffset = -21 * (30 * l) + f;
+            table.replace(f * 48 + l * 16, 16, line.toBytes());
+        }
+    return table;
+}
+
+// A shown window with the sample loaded, `formation` chosen and its picture open.
+static PictureWindow *open(WindowFixture &f, int formation, const QByteArray &table = sampleTable())
+{
+    f.window->show();
+    if (!QTest::qWaitForWindowExposed(f.window.get()))
+        return nullptr;
+    f.window->loadFile(f.writeFile(QStringLiteral("frmation.dat"), table));
+    f.click(QStringLiteral("Option2(%1)").arg(formation));
+    QTest::keyClick(f.window.get(), Qt::Key_P, Qt::ControlModifier);
+    PictureWindow *picture = f.window->pictureWindow();
+    if (!picture || !QTest::qWaitForWindowExposed(picture))
+        return nullptr;
+    return picture;
+}
+
+static FormationLine storedLine(const WindowFixture &f, int formation, int line)
+{
+    return FormationLine::fromBytes(f.window->GF1().formationBytes(formation).mid(16 * line, 16));
+}
+
+void PictureWindowTest::followsThePanel()
+{
+    WindowFixture f;
+    PictureWindow *picture = open(f, 7);
+    QVERIFY(picture);
+    QCOMPARE(picture->windowTitle(), QStringLiteral("Formation 7: Formation 7"));
+    QCOMPARE(picture->content().lines[1].line, storedLine(f, 7, 1));
+
+    // Typing: drawn at once, as it would be stored, and not written.
+    f.box(7)->setText(QStringLiteral("12.5"));
+    QCOMPARE(picture->content().lines[1].line.xOffset, 262); // 12.5 x 21, half to even
+    QVERIFY(!picture->content().lines[1].written);
+    QVERIFY(picture->content().lines[0].written);
+    // A box that holds no number: the stored value, not written.
+    f.box(3)->setText(QStringLiteral("abc"));
+    QCOMPARE(picture->content().lines[0].line, storedLine(f, 7, 0));
+    QVERIFY(!picture->content().lines[0].written);
+
+    // Edit this one writes; undo takes it back; another formation; a load.
+    f.box(3)->setText(QStringLiteral("0"));
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(picture->content().lines[1].line.xOffset, 262);
+    QVERIFY(picture->content().lines[1].written);
+    f.window->undo();
+    QCOMPARE(picture->content().lines[1].line, storedLine(f, 7, 1));
+    QVERIFY(picture->content().lines[1].line.xOffset != 262);
+    f.click(QStringLiteral("Option2(30)"));
+    QCOMPARE(picture->windowTitle(), QStringLiteral("Formation 30: Formation 30"));
+    QByteArray other = sampleTable();
+    other[30 * 48 + 2] = 9;
+    f.window->loadFile(f.writeFile(QStringLiteral("other.dat"), other));
+    QCOMPARE(picture->content().lines[0].line.count, quint8(9));
+
+    // Closing changes nothing.
+    const QByteArray before = f.window->GF1().toBytes();
+    picture->close();
+    QTRY_VERIFY(!f.window->pictureWindow());
+    QCOMPARE(f.window->GF1().toBytes(), before);
+    QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
+}
+
+void PictureWindowTest::dragMovesTwoOffsets_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QPoint>("by");
+    QTest::addColumn<bool>("exact");
+    QTest::newRow("X-Z, right and up") << 0 << QPoint(40, -30) << false;
+    QTest::newRow("X-Y, left and down, exact") << 1 << QPoint(-25, 35) << true;
+    QTest::newRow("Z-Y, across only") << 2 << QPoint(50, 0) << false;
+}
+
+void PictureWindowTest::dragMovesTwoOffsets()
+{
+    QFETCH(int, view);
+    QFETCH(QPoint, by);
+    QFETCH(bool, exact);
+    WindowFixture f;
+    PictureWindow *picture = open(f, 4);
+    QVERIFY(picture);
+    const QByteArray loaded = f.window->GF1().toBytes();
+    QStringList boxes;
+    for (int n = 0; n < 15; ++n)
+        boxes << f.box(n)->text();
+
+    const int line = 1;
+    QWidget *marker = picture->marker(view, line);
+    const double scale = picture->pictureLayout().pixelsPerFoot;
+    const QPoint at = marker->rect().center();
+    const QPoint globalAt = marker->mapToGlobal(at); // the marker follows the drag
+    const Qt::KeyboardModifiers modifiers = exact ? Qt::ControlModifier : Qt::NoModifier;
+    auto send = [&](QEvent::Type type, const QPoint &local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, globalAt + (local - at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          modifiers);
+        QApplication::sendEvent(marker, &event);
+    };
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseMove, at + by / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, at + by, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at + by, Qt::NoButton);
+
+    // Exactly the two offsets of the view changed, in the boxes only.
+    const ViewAxes axes = PictureViews[view];
+    const FormationLine before = storedLine(f, 4, line);
+    const struct {
+        Axis axis;
+        double pixels;
+    } moved[] = {{axes.horizontal, double(by.x())}, {axes.vertical, -double(by.y())}};
+    for (const auto &m : moved) {
+        const int n = 5 * line + 2 + m.axis;
+        const double feet = offsetFeet(before, m.axis) + m.pixels / scale;
+        const auto typed = parseNumberBox(f.box(n)->text());
+        QVERIFY(typed);
+        if (m.pixels == 0) {
+            QCOMPARE(f.box(n)->text(), boxes[n]);
+        } else {
+            QVERIFY2(std::abs(*typed - feet) <= (exact ? 1.0 / 21 : 0.5), qPrintable(boxes[n]));
+            // Whole feet, or with the modifier a whole number of stored units.
+            QCOMPARE(formatFeet(*feetToStored(*typed)), f.box(n)->text());
+            if (!exact)
+                QCOMPARE(*typed, std::round(*typed));
+        }
+        boxes[n] = f.box(n)->text();
+    }
+    for (int n = 0; n < 15; ++n)
+        QCOMPARE(f.box(n)->text(), boxes[n]);
+    QCOMPARE(f.window->GF1().toBytes(), loaded);
+    QVERIFY(!picture->content().lines[line].written);
+
+    // "Edit this one" writes them as one step, and undo takes it back.
+    f.click(QStringLiteral("Command2"));
+    QVERIFY(f.window->GF1().toBytes() != loaded);
+    QVERIFY(picture->content().lines[line].written);
+    f.window->undo();
+    QCOMPARE(f.window->GF1().toBytes(), loaded);
+}
+
+void PictureWindowTest::arrowKeysMoveTheFocusedMarker_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<int>("feet");
+    QTest::newRow("line 1, X-Z, right") << 0 << int(Qt::Key_Right) << false << 2 << 1;
+    QTest::newRow("line 2, X-Z, up ten") << 1 << int(Qt::Key_Up) << true << 9 << 10;
+    QTest::newRow("line 1, X-Y, down") << 3 << int(Qt::Key_Down) << false << 3 << -1;
+    QTest::newRow("line 3, Z-Y, left ten") << 8 << int(Qt::Key_Left) << true << 14 << -10;
+}
+
+void PictureWindowTest::arrowKeysMoveTheFocusedMarker()
+{
+    QFETCH(int, tabs);
+    QFETCH(int, key);
+    QFETCH(bool, shift);
+    QFETCH(int, box);
+    QFETCH(int, feet);
+    WindowFixture f;
+    PictureWindow *picture = open(f, 2);
+    QVERIFY(picture);
+    picture->marker(0, 0)->setFocus();
+    for (int t = 0; t < tabs; ++t)
+        QTest::keyClick(picture->focusWidget(), Qt::Key_Tab);
+    QWidget *focused = picture->marker(tabs / 3, tabs % 3);
+    QCOMPARE(picture->focusWidget(), focused);
+    // Its name says the line, type, count and offsets.
+    const FormationLine line = storedLine(f, 2, tabs % 3);
+    const QString name = QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name);
+    QVERIFY2(name.startsWith(QStringLiteral("Line %1: %2, Staggered")
+                                 .arg(tabs % 3 + 1)
+                                 .arg(typeCaption(line.typeIndex()))),
+             qPrintable(name));
+    QVERIFY2(name.contains(QStringLiteral("%1 aircraft, X %2 ft, Y %3 ft, Z %4 ft")
+                               .arg(line.count)
+                               .arg(formatFeet(line.xOffset), formatFeet(line.yOffset),
+                                    formatFeet(line.zOffset))),
+             qPrintable(name));
+
+    const QString before = f.box(box)->text();
+    QTest::keyClick(focused, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
+    const qint32 stored = *feetToStored(*parseNumberBox(before));
+    QCOMPARE(f.box(box)->text(), formatFeet(stored + 21 * feet));
+    // The box's own undo takes the move back.
+    QVERIFY(f.box(box)->isUndoAvailable());
+}
+
+void PictureWindowTest::savesAndRefuses()
+{
+    WindowFixture f;
+    PictureWindow *picture = open(f, 9);
+    QVERIFY(picture);
+    const QString png = f.path(QStringLiteral("nine.png"));
+    QVERIFY(picture->savePictureAs(png));
+    QCOMPARE(QImage(png).size(), picture->size());
+    QCOMPARE(picture->notice(), QStringLiteral("Saved as %1.").arg(QDir::toNativeSeparators(png)));
+    if (canWriteSvg()) {
+        const QString svg = f.path(QStringLiteral("nine.svg"));
+        QVERIFY(picture->savePictureAs(svg));
+        QFile saved(svg);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.contains("<svg") && text.contains("Formation 9: Formation 9"));
+    }
+
+    // Never over the loaded table, nor a name that is no picture's.
+    const QString table = f.path(QStringLiteral("frmation.dat"));
+    for (const QString &target : {table, f.path(QStringLiteral("nine.txt"))})
+        QVERIFY(!picture->savePictureAs(target));
+    QCOMPARE(f.prompter.told.size(), 2);
+    QVERIFY(f.prompter.told[0].startsWith(QStringLiteral("The picture was not saved:")));
+    QFile loaded(table);
+    QVERIFY(loaded.open(QIODevice::ReadOnly));
+    QCOMPARE(loaded.readAll(), sampleTable());
+    QVERIFY(!QFile::exists(f.path(QStringLiteral("nine.txt"))));
+
+    picture->copyPicture();
+    QCOMPARE(QApplication::clipboard()->image().size(), picture->image().size());
+}
+
+QTEST_MAIN(PictureWindowTest)
+#include "tst_picture_window.moc"
