@@ -1,12 +1,17 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
 namespace
 {
 
 const QStringList ModeWords{QStringLiteral("export"), QStringLiteral("import"),
                             QStringLiteral("diff")};
+// Modes that draw, and so run in the part of the program with QtGui.
+const QStringList PictureWords{QStringLiteral("picture")};
 const QStringList HelpWords{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
                             QStringLiteral("/?")};
 const QStringList VersionWords{QStringLiteral("-v"), QStringLiteral("--version")};
@@ -46,15 +51,95 @@ bool isStartLocation(const QString &text)
            value <= 2147483647;
 }
 
+// A first argument that can only be a mistyped mode: no option, no mode,
+// and no file of that name.
+bool isMistypedMode(const QString &word)
+{
+    return !word.startsWith(u'-') && !ModeWords.contains(word) && !PictureWords.contains(word) &&
+           !QFileInfo::exists(word);
+}
+
+// Edits (insertions, deletions, changes, swaps of neighbours) from one word to the other.
+qsizetype editDistance(const QString &a, const QString &b)
+{
+    std::vector<std::vector<qsizetype>> d(a.size() + 1, std::vector<qsizetype>(b.size() + 1));
+    for (qsizetype i = 0; i <= a.size(); ++i)
+        for (qsizetype j = 0; j <= b.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// The mode a mistyped word was most likely meant to be: at most two edits
+// away, or its start; empty when none is that close.
+QString nearestMode(const QString &word)
+{
+    const QString typed = word.toLower();
+    QString nearest;
+    qsizetype best = 3;
+    for (const QString &mode : ModeWords + PictureWords) {
+        const qsizetype distance =
+            typed.size() >= 2 && mode.startsWith(typed) ? 1 : editDistance(typed, mode);
+        if (distance < best) {
+            best = distance;
+            nearest = mode;
+        }
+    }
+    return nearest;
+}
+
+Invocation mistypedMode(const QString &word)
+{
+    const QString nearest = nearestMode(word);
+    return usageError(QStringLiteral("\"%1\" is neither a mode nor an existing file%2")
+                          .arg(word, nearest.isEmpty()
+                                         ? QStringLiteral(".")
+                                         : QStringLiteral("; did you mean %1?").arg(nearest)));
+}
+
+// "picture" is the first word that is no option or option value.
+bool wantsPictureMode(const QStringList &arguments)
+{
+    static const QStringList withValue{
+        QStringLiteral("--start"),    QStringLiteral("-start"),   QStringLiteral("--formation"),
+        QStringLiteral("-formation"), QStringLiteral("-o"),       QStringLiteral("--output"),
+        QStringLiteral("-output"),    QStringLiteral("--format"), QStringLiteral("-format"),
+        QStringLiteral("--start-a"),  QStringLiteral("--start-b")};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments[i];
+        if (word == QLatin1String("--"))
+            return arguments.value(i + 1) == QLatin1String("picture");
+        if (withValue.contains(word)) {
+            ++i;
+            continue;
+        }
+        if (word.startsWith(u'-') && word.size() > 1)
+            continue;
+        return word == QLatin1String("picture");
+    }
+    return false;
+}
+
 } // namespace
 
-bool wantsTextMode(const QStringList &arguments)
+Part partFor(const QStringList &arguments)
 {
-    for (const QString &argument : arguments.mid(1))
-        if (ModeWords.contains(argument) || HelpWords.contains(argument) ||
-            VersionWords.contains(argument))
-            return true;
-    return false;
+    if (wantsPictureMode(arguments))
+        return Part::Picture;
+    const QStringList words = arguments.mid(1);
+    if (std::any_of(words.begin(), words.end(), [](const QString &word) {
+            return ModeWords.contains(word) || HelpWords.contains(word) ||
+                   VersionWords.contains(word);
+        }))
+        return Part::Text;
+    return !words.isEmpty() && isMistypedMode(words.first()) ? Part::Text : Part::Window;
 }
 
 Invocation parseTextInvocation(const QStringList &arguments)
@@ -79,6 +164,8 @@ Invocation parseTextInvocation(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (arguments.size() > 1 && isMistypedMode(arguments.at(1)))
+        return mistypedMode(arguments.at(1));
     if (positional.isEmpty() || !ModeWords.contains(positional.first()))
         return usageError(QStringLiteral("The mode (export, import or diff) must come before "
                                          "the files."));
@@ -174,7 +261,9 @@ QString helpText()
     return usageText() + QStringLiteral(R"(
 Editor for the formation table of the flight simulator KGF.
 
-  (no mode)  Opens the window; with FILE, loads it as Load does.
+  (no mode)  Opens the window; with FILE, loads it as Load does. A FILE
+             named like a mode is taken as that mode: give ./export to
+             open a file named export.
   export     Writes the table of FILE as JSON or CSV text. FILE is a
              formation data file, read from start location N (default 0),
              or the game executable (a name ending in F.EXE), searched for

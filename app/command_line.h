@@ -26,10 +26,15 @@ struct Invocation {
     bool noBackup = false; // import: save even when no backup of TARGET can be made
 };
 
-// Whether the arguments (the program first) ask for a mode that needs no
-// window: a mode word, --help or --version anywhere. Looks at the words
-// only, so it can run before any application object exists.
-bool wantsTextMode(const QStringList &arguments);
+// The part of the program that runs a command line (the program first),
+// told before any application object exists. Picture: "picture" is the
+// first word that is no option or option value (it draws with QtGui).
+// Text: a text mode word, --help or --version anywhere, or a first
+// argument that is neither an option, a mode nor an existing file (a
+// mistyped mode, which the text part reports). Window: anything else. A
+// mode word wins over a file of that name.
+enum class Part { Text, Window, Picture };
+Part partFor(const QStringList &arguments);
 
 // The command line of a text mode, or of the window once Qt has taken out
 // its own options (-platform, -style, ...).

@@ -1,44 +1,60 @@
-#include "biform.h"
+// The program: runs the text modes itself, with QtCore alone, and loads the
+// library with the window only to start the window or draw. The console
+// program of the Windows build (KGF_CONSOLE_PROGRAM) starts the window
+// program for the window, so that a console is not held while it is open.
 #include "command_line.h"
 #include "console.h"
-#include "picture_mode.h"
+#include "display_check.h"
+#include "gui_entry.h"
+#include "start_system.h"
 #include "text_modes.h"
-#include "window_start.h"
 
-#include <QApplication>
-#include <QIcon>
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace
+{
+
+int fail(const QString &message)
+{
+    connectStandardStreams();
+    std::fprintf(stderr, "kgf-formation-editor: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+int runGui(const char *entryName, int argc, char **argv)
+{
+    QString error;
+    const GuiEntry entry = loadGuiEntry(entryName, &error);
+    if (entry == nullptr)
+        return fail(QStringLiteral("The window's library could not be loaded: %1").arg(error));
+    return entry(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QStringList words;
-    for (int i = 0; i < argc; ++i)
-        words << QString::fromLocal8Bit(argv[i]);
-    if (wantsPictureMode(words))
-        return runPictureMode(argc, argv);
-    if (wantsTextMode(words)) {
+    const QStringList words = programArguments(argc, argv);
+    switch (partFor(words)) {
+    case Part::Text: {
         // No window, so no display is needed.
         connectStandardStreams();
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationVersion(QStringLiteral(KGF_VERSION));
         return runTextMode(parseTextInvocation(QCoreApplication::arguments()));
     }
-
-#ifdef Q_OS_WIN
-    // Text through FreeType, as on Linux: the form's captions are measured to
-    // the pixel, and the Windows (GDI) renderer under Wine drops glyphs of
-    // small text, such as the "I" of "Inverted V".
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
-#endif
-    QApplication app(argc, argv);
-    const Invocation invocation = parseWindowInvocation(QCoreApplication::arguments());
-    if (!invocation.usageError.isEmpty()) {
-        connectStandardStreams();
-        return reportUsageError(invocation.usageError);
+    case Part::Picture:
+        return runGui(PictureEntry, argc, argv);
+    case Part::Window:
+        break;
     }
-    // One style everywhere, so the fixed layout measures the same on every system.
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kgf-formation-editor.png")));
-    const auto window = startWindow(invocation.files.value(0));
-    return app.exec();
+#ifdef KGF_CONSOLE_PROGRAM
+    QString error;
+    return startWindowProgram(&error) ? 0 : fail(error);
+#else
+    if (const QString missing = missingDisplay(words); !missing.isEmpty())
+        return fail(missing);
+    return runGui(WindowEntry, argc, argv);
+#endif
 }

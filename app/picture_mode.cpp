@@ -193,28 +193,6 @@ int draw(const PictureRequest &request)
 
 } // namespace
 
-bool wantsPictureMode(const QStringList &arguments)
-{
-    static const QStringList withValue{
-        QStringLiteral("--start"),    QStringLiteral("-start"),   QStringLiteral("--formation"),
-        QStringLiteral("-formation"), QStringLiteral("-o"),       QStringLiteral("--output"),
-        QStringLiteral("-output"),    QStringLiteral("--format"), QStringLiteral("-format"),
-        QStringLiteral("--start-a"),  QStringLiteral("--start-b")};
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &word = arguments[i];
-        if (word == QLatin1String("--"))
-            return arguments.value(i + 1) == QLatin1String("picture");
-        if (withValue.contains(word)) {
-            ++i;
-            continue;
-        }
-        if (word.startsWith(u'-') && word.size() > 1)
-            continue;
-        return word == QLatin1String("picture");
-    }
-    return false;
-}
-
 int runPictureMode(int &argc, char **argv)
 {
     connectStandardStreams();

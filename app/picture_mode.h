@@ -3,13 +3,9 @@
 #include <QStringList>
 
 // The picture command: draws one formation of a table as PNG or SVG, with
-// no display needed.
+// no display needed. It runs in the window's library, for QtGui; the
+// program tells it from its words (partFor in command_line.h).
 //   kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE
-
-// Whether the words (the program first) ask for it: "picture" is the first
-// word that is no option or option value. Looks at the words only, so it
-// runs before any application object exists.
-bool wantsPictureMode(const QStringList &arguments);
 
 // Runs the command: makes its own QGuiApplication on the offscreen platform,
 // and gives the exit status: 0 done, 1 failed (one line on standard error

@@ -113,6 +113,20 @@ stage "the editor and its tests for Windows"
     -DKGF_WARNINGS_AS_ERRORS=ON -DKGF_BUILD_BENCH=OFF -DKGF_SVG=$svg >/dev/null
 cmake --build "$build"
 
+stage "the programs start with QtCore alone"
+# What the system loads with the programs: QtGui and QtWidgets only with the
+# window's library, which the programs load for the window alone.
+imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'; }
+for program in kgf-formation-editor.exe kgf-formation-editor.com; do
+    if imports "$build/app/$program" | grep -E '^(Qt6Gui|Qt6Widgets|kgf-formation-editor-gui)\.dll$'; then
+        echo "$program imports the libraries above" >&2
+        exit 1
+    fi
+done
+imports "$build/app/kgf-formation-editor-gui.dll" | grep -qx Qt6Widgets.dll ||
+    { echo "kgf-formation-editor-gui.dll does not import Qt6Widgets.dll" >&2; exit 1; }
+echo "kgf-formation-editor.exe and .com import no QtGui or QtWidgets; the window's library does"
+
 stage "every test under Wine"
 gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 fonts=/usr/share/fonts/truetype/liberation
@@ -149,7 +163,8 @@ name=kgf-formation-editor-$version-win64
 bundle=$build/$name
 rm -rf "$bundle" "$name.zip"
 mkdir -p "$bundle/platforms"
-cp "$build/app/kgf-formation-editor.exe" "$bundle/"
+cp "$build/app/kgf-formation-editor.exe" "$build/app/kgf-formation-editor.com" \
+    "$build/app/kgf-formation-editor-gui.dll" "$bundle/"
 dlls=(Qt6Core Qt6Gui Qt6Widgets)
 [ "$svg" = ON ] && dlls+=(Qt6Svg)
 for dll in "${dlls[@]}"; do
@@ -159,13 +174,14 @@ done
 cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$bundle/platforms/"
 cp "$gcc_runtime/libstdc++-6.dll" "$gcc_runtime/libgcc_s_seh-1.dll" \
     /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$bundle/"
-x86_64-w64-mingw32-strip --strip-unneeded "$bundle"/*.exe "$bundle"/*.dll "$bundle"/platforms/*.dll
+x86_64-w64-mingw32-strip --strip-unneeded "$bundle"/*.exe "$bundle"/*.com "$bundle"/*.dll \
+    "$bundle"/platforms/*.dll
 cp examples/frmation.dat examples/readorder.txt "$bundle/"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' >"$bundle/README.txt"
 (cd "$build" && zip -q -r -9 "$source_dir/$name.zip" "$name")
 echo "wrote $name.zip ($(du -k "$name.zip" | cut -f1) KiB)"
 
-stage "the program from the zip under Wine: start, load, save"
+stage "the program from the zip under Wine: the console program through cmd; start, load, save"
 bash tools/try-windows-zip.sh "$name.zip" "$build/screenshot-wine.png"
 
 stage "done"

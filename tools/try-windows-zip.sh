@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Tries the Windows program from its zip under Wine, on a virtual X display,
-# as a user would: starts it in the unpacked folder, loads the sample
-# frmation.dat through the file dialog, chooses formation 9, rests the mouse
-# on selector 27, takes a picture, and saves the table as saved.dat, which
-# must equal the sample byte for byte. Then it draws formation 9 with the
-# picture command, which must write a PNG file.
+# as a user would. First the console program through `wine cmd /c`, which
+# finds kgf-formation-editor.com by PATHEXT: an export and an import back
+# give the sample byte for byte, a mistyped mode ends with status 2 and
+# names the mode, and the window started through it comes up while cmd has
+# already returned (cmd /c under Wine waits for a window program it starts
+# itself). Then the window program: starts it in the unpacked folder, loads
+# the sample frmation.dat through the file dialog, chooses formation 9,
+# rests the mouse on selector 27, takes a picture, and saves the table as
+# saved.dat, which must equal the sample byte for byte. Then it draws
+# formation 9 with the picture command, which must write a PNG file.
 #   bash tools/try-windows-zip.sh ZIP [PICTURE]   (default docs/screenshot-wine.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +31,7 @@ cat >"$work/try.sh" <<'TRY'
 set -euo pipefail
 folder=$1 picture=$2
 cd "$folder"
-WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wine kgf-formation-editor.exe >/dev/null 2>&1 &
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 find_window() {
     local found=""
     for _ in $(seq 300); do
@@ -37,6 +42,28 @@ find_window() {
     [ -n "$found" ] || { echo "no window \"$1\" appeared" >&2; exit 1; }
     echo "$found"
 }
+
+wine cmd /c "kgf-formation-editor export frmation.dat > table.json && kgf-formation-editor import table.json copy.dat" \
+    >/dev/null 2>&1
+[ "$(head -c 1 table.json)" = "{" ] || { echo "cmd: export wrote no JSON" >&2; exit 1; }
+cmp frmation.dat copy.dat
+echo "cmd /c: export and import back through kgf-formation-editor.com give the sample"
+set +e
+said=$(wine cmd /c kgf-formation-editor exprot frmation.dat 2>&1)
+status=$?
+set -e
+[ $status -eq 2 ] && grep -q "did you mean export?" <<<"$said" ||
+    { echo "cmd: a mistyped mode ended with $status: $said" >&2; exit 1; }
+echo "cmd /c: a mistyped mode ends with status 2 and names export"
+# Output to a file: the window program keeps the handles it was given.
+timeout 60 wine cmd /c kgf-formation-editor >/dev/null 2>&1 ||
+    { echo "cmd /c did not return while the window is open" >&2; exit 1; }
+find_window "Formation table utility" >/dev/null
+echo "cmd /c: the window started through kgf-formation-editor.com, and cmd returned"
+wineserver -k 2>/dev/null || true
+sleep 1
+
+wine kgf-formation-editor.exe >/dev/null 2>&1 &
 window=$(find_window "Formation table utility")
 sleep 2
 # Pixel positions in the window: the layout's twips / 15.

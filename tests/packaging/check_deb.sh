@@ -18,7 +18,8 @@ fi
 file=$(deb)
 [ -n "$file" ] || { echo "cpack made no package"; exit 1; }
 
-files=(usr/bin/kgf-formation-editor usr/share/applications/kgf-formation-editor.desktop
+files=(usr/bin/kgf-formation-editor usr/lib/kgf-formation-editor/libkgf-formation-editor-gui.so
+    usr/share/applications/kgf-formation-editor.desktop
     usr/share/metainfo/io.github.kgf_formation_editor.metainfo.xml
     usr/share/mime/packages/kgf-formation-editor.xml
     usr/share/icons/hicolor/scalable/apps/kgf-formation-editor.svg)

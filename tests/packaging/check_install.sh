@@ -19,7 +19,8 @@ trap 'rm -rf "$staging"' EXIT
 cmake --install "$build" --prefix "$staging" >/dev/null
 
 status=0
-for file in bin/kgf-formation-editor share/applications/kgf-formation-editor.desktop \
+for file in bin/kgf-formation-editor lib/kgf-formation-editor/libkgf-formation-editor-gui.so \
+    share/applications/kgf-formation-editor.desktop \
     share/metainfo/io.github.kgf_formation_editor.metainfo.xml \
     share/mime/packages/kgf-formation-editor.xml \
     share/icons/hicolor/scalable/apps/kgf-formation-editor.svg; do
@@ -33,6 +34,17 @@ for size in 16 22 24 32 48 64 128 256; do
         awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4, $5 * 16777216 + $6 * 65536 + $7 * 256 + $8 }')
     [ "$width $height" = "$size $size" ] || { echo "$icon is ${width}x${height}"; status=1; }
 done
+
+# The staged program: the text modes without a display, and the window's
+# library found from where it was installed (two files are one too many for
+# the window, which it says once its library has started).
+program=$staging/bin/kgf-formation-editor
+[ "$("$program" --version)" = "kgf-formation-editor $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ] ||
+    { echo "the staged program does not give its version"; status=1; }
+said=$(cd "$staging" && QT_QPA_PLATFORM=offscreen "$program" bin/kgf-formation-editor \
+    share/applications/kgf-formation-editor.desktop 2>&1) && status=1
+grep -q 'The window opens one file at a time' <<<"$said" ||
+    { echo "the staged program's window did not start: $said"; status=1; }
 
 said=$(desktop-file-validate "$staging"/share/applications/kgf-formation-editor.desktop 2>&1) ||
     status=1
