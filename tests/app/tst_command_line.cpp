@@ -378,9 +378,9 @@ void CommandLineTest::refusesAndWritesNothing_data()
     QTest::newRow("a path with control characters")
         << QStringList{"export", u"none\x1b[2J\u0085\u202e.dat"_qs} << QByteArray() << 1
         << QByteArray("Could not open none\\x1b[2J\\x85\\u202e.dat: ");
-    QTest::newRow("a picture into a program with control characters in its name")
-        << QStringList{"picture", "-o", u"game\x1b[2J.png"_qs, "frmation.dat"} << QByteArray() << 1
-        << QByteArray("Nothing was written: game\\x1b[2J.png is a program.");
+    QTest::newRow("a picture into a folder with control characters in its name")
+        << QStringList{"picture", "-o", u"none\x1b[2J/x.png"_qs, "frmation.dat"} << QByteArray()
+        << 1 << QByteArray("Could not write none\\x1b[2J");
 }
 
 void CommandLineTest::refusesAndWritesNothing()
@@ -397,7 +397,6 @@ void CommandLineTest::refusesAndWritesNothing()
         {"KGF.EXE", table},
         {"game.bak", executable(m_table)},
         {"odd.dat", "MZ" + m_table.mid(2)},
-        {u"game\x1b[2J.png"_qs, executable(m_table)},
         {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
         {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)}};
     for (auto it = before.begin(); it != before.end(); ++it)
@@ -472,8 +471,6 @@ void CommandLineTest::usage_data()
         << QStringList{"export", "--bogus", "a"} << 2 << QByteArray("Unknown option 'bogus'.");
     QTest::newRow("option of another mode") << QStringList{"export", "--force", "a"} << 2
                                             << QByteArray("--force is not an option of export.");
-    QTest::newRow("quiet is import's") << QStringList{"diff", "--quiet", "a", "b"} << 2
-                                       << QByteArray("--quiet is not an option of diff.");
     QTest::newRow("bad format") << QStringList{"export", "--format", "xml", "a"} << 2
                                 << QByteArray("--format is json or csv, not \"xml\".");
     QTest::newRow("bad start") << QStringList{"diff", "--start-a", "1e3", "a", "b"} << 2
