@@ -27,10 +27,12 @@ struct Options {
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
     QCommandLineOption force{QStringLiteral("force")};
     QCommandLineOption noBackup{QStringLiteral("no-backup")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}};
 
     void addTo(QCommandLineParser &parser) const
     {
-        parser.addOptions({help, version, start, startA, startB, format, output, force, noBackup});
+        parser.addOptions(
+            {help, version, start, startA, startB, format, output, force, noBackup, quiet});
     }
 };
 
@@ -181,11 +183,12 @@ Invocation parseTextInvocation(const QStringList &arguments)
         const QCommandLineOption &option;
         Mode mode;
         Mode alsoFor;
-    } owners[] = {{options.start, Mode::Export, Mode::Export},
+    } owners[] = {{options.start, Mode::Export, Mode::Import},
                   {options.output, Mode::Export, Mode::Export},
                   {options.format, Mode::Export, Mode::Import},
                   {options.force, Mode::Import, Mode::Import},
                   {options.noBackup, Mode::Import, Mode::Import},
+                  {options.quiet, Mode::Import, Mode::Import},
                   {options.startA, Mode::Diff, Mode::Diff},
                   {options.startB, Mode::Diff, Mode::Diff}};
     for (const auto &owner : owners)
@@ -214,6 +217,7 @@ Invocation parseTextInvocation(const QStringList &arguments)
         return usageError(QStringLiteral("--output needs a file name."));
     invocation.force = parser.isSet(options.force);
     invocation.noBackup = parser.isSet(options.noBackup);
+    invocation.quiet = parser.isSet(options.quiet);
     const struct {
         const QCommandLineOption &option;
         QString &target;
@@ -221,8 +225,10 @@ Invocation parseTextInvocation(const QStringList &arguments)
                   {options.startA, invocation.startA},
                   {options.startB, invocation.startB}};
     for (const auto &start : starts) {
-        start.target =
-            parser.isSet(start.option) ? parser.value(start.option) : QStringLiteral("0");
+        const bool given = parser.isSet(start.option);
+        if (given)
+            invocation.startsGiven << start.option.names().constFirst();
+        start.target = given ? parser.value(start.option) : QStringLiteral("0");
         if (!isStartLocation(start.target))
             return usageError(QStringLiteral("--%1 is a byte offset from 0 to 2147483647, not "
                                              "\"%2\".")
@@ -250,8 +256,8 @@ QString usageText()
     return QStringLiteral(
         "Usage: kgf-formation-editor [FILE]\n"
         "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
-        "       kgf-formation-editor import [--format json|csv] [--force] [--no-backup]\n"
-        "                                   TEXT TARGET\n"
+        "       kgf-formation-editor import [--start N] [--format json|csv] [--force]\n"
+        "                                   [--no-backup] [--quiet] TEXT TARGET\n"
         "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n"
         "       kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE\n");
 }
@@ -267,24 +273,33 @@ Editor for the formation table of the flight simulator KGF.
   export     Writes the table of FILE as JSON or CSV text. FILE is a
              formation data file, read from start location N (default 0),
              or the game executable (a name ending in F.EXE), searched for
-             the table's signature. Formation names come from readorder.txt
-             in the working directory when it is there.
+             the table's signature, as is a file that begins with MZ when
+             no --start is given. Formation names come from readorder.txt
+             beside FILE when there is one, else from the working
+             directory's.
   import     Reads a table text (TEXT "-" is standard input), checks all of
-             it, and saves the formations it holds into the first 1,488
-             bytes of TARGET; every other byte of TARGET stays. A TARGET
-             that does not exist yet needs all 31 formations. Before it
-             first changes an existing TARGET it keeps a copy of it as
-             TARGET.bak, and never replaces a .bak that is there. A TARGET
-             ending in .exe is refused without --force: a table at the
-             start of a program breaks it.
+             it, and saves the formations it holds into TARGET where its
+             table is: in a program (a name ending in .exe, or a file that
+             begins with MZ) at the table's signature, and only there; in
+             a data file at byte N of --start (the file must hold a table
+             there), else in its first 1,488 bytes. Every other byte of
+             TARGET stays. A TARGET that does not exist yet needs all 31
+             formations. Before it first changes an existing TARGET it
+             keeps a copy of it as TARGET.bak, and never replaces a .bak
+             that is there. Then it prints what it changed, as diff does,
+             and where the backup is. Refused: a program without the
+             signature, and a TARGET that is a table text (unless --force).
   diff       Prints what differs between the tables of A and B, field by
-             field. Exit status 0: the same, 1: different, 2: trouble.
+             field, with the names from readorder.txt beside A, else from
+             the working directory's. Exit status 0: the same, 1:
+             different, 2: trouble.
   picture    Draws formation N (default 0) of the table of FILE from above,
              the side and the front, as PNG or SVG by the name of OUT; with
              no OUT, PNG to standard output when it is not a terminal.
 
 Options:
-  --start N            start location of a data FILE (default 0)
+  --start N            start location of a data FILE (default 0); import:
+                       where the table is in a data TARGET
   --formation N        picture: the formation to draw, 0 to 30 (default 0)
   --start-a N          start location of a data file A (default 0)
   --start-b N          start location of a data file B (default 0)
@@ -292,8 +307,9 @@ Options:
                        form of TEXT (default: told by its first character)
   -o, --output OUT     export: write the text to OUT, not standard output;
                        picture: write OUT.png or OUT.svg
-  --force              import: write into a TARGET ending in .exe
+  --force              import: write over a TARGET that is a table text
   --no-backup          import: save even when no TARGET.bak can be made
+  -q, --quiet          import: print nothing but errors
   -h, --help           show this help
   -v, --version        show the version
 

@@ -22,8 +22,9 @@ struct Invocation {
     QString startA;
     QString startB;
     QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
-    bool force = false;
-    bool noBackup = false; // import: save even when no backup of TARGET can be made
+    bool force = false;      // import: write over a TARGET that is a table text
+    bool noBackup = false;   // import: save even when no backup of TARGET can be made
+    bool quiet = false;      // import: print nothing but errors
 };
 
 // The part of the program that runs a command line (the program first),

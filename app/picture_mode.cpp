@@ -37,12 +37,6 @@ bool standardOutputIsTerminal()
 #endif
 }
 
-void tell(const QString &message)
-{
-    std::fprintf(stderr, "kgf-formation-editor: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 struct PictureOptions {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
     QCommandLineOption start{QStringLiteral("start"), QString(), QStringLiteral("N")};

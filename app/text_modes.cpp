@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <cstdio>
+#include <optional>
 
 namespace
 {
@@ -23,28 +24,23 @@ namespace
 constexpr int Failed = 1;
 constexpr int Trouble = 2; // diff
 
-// One line on standard error, with no control character of a name or an
-// argument left to act on the terminal.
-void tell(const QString &message)
+// Writes all of `bytes` to a standard stream: empty when it took them, else why not.
+QString streamRefusal(FILE *stream, const QByteArray &bytes)
 {
-    QString line = message;
-    line.replace(u'\n', u' ');
-    std::fprintf(stderr, "kgf-formation-editor: %s\n",
-                 escapeControls(line).toLocal8Bit().constData());
-    std::fflush(stderr);
+    QFile out;
+    if (!out.open(stream, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+        return plainReason(out.errorString(), "the system refused the bytes");
+    return {};
 }
 
 bool writeStream(FILE *stream, const QByteArray &bytes)
 {
-    QFile out;
-    if (!out.open(stream, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
-        !out.flush()) {
+    const QString refusal = streamRefusal(stream, bytes);
+    if (!refusal.isEmpty())
         tell(QStringLiteral("Could not write to standard %1: %2.")
                  .arg(stream == stdout ? QStringLiteral("output") : QStringLiteral("error"),
-                      plainReason(out.errorString(), "the system refused the bytes")));
-        return false;
-    }
-    return true;
+                      refusal));
+    return refusal.isEmpty();
 }
 
 bool writeStandardOutput(const QByteArray &bytes)
@@ -218,20 +214,21 @@ int runExport(const Invocation &invocation)
     return written ? 0 : Failed;
 }
 
+std::optional<qint32> importStart(const Invocation &invocation)
+{
+    if (!invocation.startsGiven.contains(QLatin1String("start")))
+        return std::nullopt;
+    return invocation.start.toInt(); // checked by the parser: 0 to 2147483647
+}
+
 int runImport(const Invocation &invocation)
 {
     const QString &target = invocation.files[1];
-    // Refused before any text is read: the table's bytes would go over the
-    // start of a program, or over a text.
+    // Refused before any text is read: the table's bytes would go over a
+    // text, or, in a program, anywhere but its own table.
     if (isImportedText(invocation.files[0], target)) {
         tell(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
                             "would be written over it.")
-                 .arg(shownPath(target)));
-        return Failed;
-    }
-    if (isProgramFile(target) && !invocation.force) {
-        tell(QStringLiteral("%1 is a program: a table written at its start breaks it, and the "
-                            "game would no longer run. Give --force to write it anyway.")
                  .arg(shownPath(target)));
         return Failed;
     }
@@ -240,6 +237,11 @@ int runImport(const Invocation &invocation)
                             "file, and the table's bytes would be written over the start of it. "
                             "Give --force to write it anyway.")
                  .arg(shownPath(target)));
+        return Failed;
+    }
+    const TargetTable base = importBase(target, importStart(invocation));
+    if (!base.ok) {
+        tell(base.error);
         return Failed;
     }
     const TextInput input = readTextInput(invocation.files[0]);
@@ -252,17 +254,24 @@ int runImport(const Invocation &invocation)
         tell(QStringLiteral("%1: %2").arg(input.name, text.error));
         return Failed;
     }
-    const TargetTable base = importBase(target, text);
-    if (!base.ok) {
-        tell(base.error);
+    if (const QString unfit = textFitsTarget(target, base, text); !unfit.isEmpty()) {
+        tell(unfit);
         return Failed;
     }
-    const QString error =
-        saveImported(target, applyTableText(base.table, text), base, invocation.noBackup);
-    if (!error.isEmpty()) {
-        tell(error);
+    const QByteArray table = applyTableText(base.table, text);
+    const ImportSaved saved = saveImported(target, table, base, invocation.noBackup);
+    if (saved.kind == ImportSaved::Kind::Failed) {
+        tell(saved.error);
         return Failed;
     }
+    if (invocation.quiet)
+        return 0;
+    const QString report = importReport(target, base, table, saved, formationNames(target));
+    // The table is in TARGET whatever becomes of the report: the status says so.
+    if (const QString refusal = streamRefusal(stdout, report.toUtf8()); !refusal.isEmpty())
+        tell(QStringLiteral("%1 holds the imported table, but what the import did could not be "
+                            "written to standard output: %2.")
+                 .arg(shownPath(target), refusal));
     return 0;
 }
 
@@ -289,6 +298,15 @@ int runDiff(const Invocation &invocation)
 }
 
 } // namespace
+
+void tell(const QString &message)
+{
+    QString line = message;
+    line.replace(u'\n', u' ');
+    std::fprintf(stderr, "kgf-formation-editor: %s\n",
+                 escapeControls(line).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
 int reportUsageError(const QString &error)
 {

@@ -1,6 +1,7 @@
 // The built program's text modes, run as a user runs them: without a
 // display, reading files and standard input, writing standard output.
 #include "files/unix_files.h"
+#include "table_diff.h"
 #include "table_loader.h"
 #include "table_text.h"
 
@@ -29,11 +30,20 @@ QByteArray pattern(int size, int seed)
     return bytes;
 }
 
+// A table as the game's own begins, with the signature.
+QByteArray gameTable()
+{
+    return pattern(1488, 1).replace(0, 5, tableSignature());
+}
+
+// Where executable() puts the table.
+constexpr qint64 ExecutableTable = 2 + SignatureScanStart + 4000;
+
 // A game executable: the program header, then the table after its
 // signature, somewhere past the search start.
 QByteArray executable(const QByteArray &table)
 {
-    QByteArray bytes = "MZ" + QByteArray(SignatureScanStart + 4000, 'x');
+    QByteArray bytes = "MZ" + QByteArray(ExecutableTable - 2, 'x');
     QByteArray withSignature = table;
     withSignature.replace(0, 5, tableSignature());
     return bytes + withSignature + QByteArray(100, 'y');
@@ -67,14 +77,14 @@ private:
             const SetUp &setUp = {}) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QByteArray m_table = pattern(1488, 1);
+    QByteArray m_table;
     QStringList m_names;
 };
 
 void CommandLineTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_table.replace(0, 5, tableSignature()); // as the game's own table begins
+    m_table = gameTable(); // whatever the last test made of it
     m_names = QStringList(32);
     QByteArray names;
     for (int f = 0; f < 31; ++f) {
@@ -131,13 +141,18 @@ void CommandLineTest::exportWrites_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<TextFormat>("format");
-    QTest::newRow("data file, json") << "frmation.dat" << QStringList{} << TextFormat::Json;
+    QTest::addColumn<QByteArray>("head"); // the table's first bytes, in place of the signature
+    QTest::newRow("data file, json")
+        << "frmation.dat" << QStringList{} << TextFormat::Json << QByteArray();
     QTest::newRow("data file at a start, csv")
-        << "shifted.dat" << QStringList{"--start", "16", "--format", "csv"} << TextFormat::Csv;
+        << "shifted.dat" << QStringList{"--start", "16", "--format", "csv"} << TextFormat::Csv
+        << QByteArray();
     QTest::newRow("executable, to a file")
-        << "kgf.exe" << QStringList{"--output", "out.txt"} << TextFormat::Json;
+        << "kgf.exe" << QStringList{"--output", "out.txt"} << TextFormat::Json << QByteArray();
     QTest::newRow("a renamed copy of the executable, known by its content")
-        << "kgf.exe.orig" << QStringList{} << TextFormat::Json;
+        << "kgf.exe.orig" << QStringList{} << TextFormat::Json << QByteArray();
+    QTest::newRow("a data file that begins as a program, at --start 0")
+        << "frmation.dat" << QStringList{"--start", "0"} << TextFormat::Json << QByteArray("MZ");
 }
 
 void CommandLineTest::exportWrites()
@@ -145,6 +160,8 @@ void CommandLineTest::exportWrites()
     QFETCH(QString, source);
     QFETCH(QStringList, options);
     QFETCH(TextFormat, format);
+    QFETCH(QByteArray, head);
+    m_table.replace(0, head.size(), head);
     file(QStringLiteral("frmation.dat"), m_table + "tail");
     file(QStringLiteral("shifted.dat"), QByteArray(16, 'z') + m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
@@ -164,25 +181,67 @@ void CommandLineTest::importApplies_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QByteArray>("before"); // empty: no such file yet
+    QTest::addColumn<QByteArray>("backup"); // TARGET.bak before; empty: none, "/": a folder
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<qint64>("at");       // where the table is: its changes are listed; -1: none
+    QTest::addColumn<QByteArray>("told"); // the last line on standard output
 
     const QByteArray other = pattern(1488, 9);
-    const QByteArray one = writeFormationText(other, 7, QString());
-    QByteArray seventh = m_table;
-    seventh.replace(7 * 48, 48, other.mid(7 * 48, 48));
+    // Formation 2: its name holds an escape sequence.
+    const QByteArray one = writeFormationText(other, 2, QString());
+    const QByteArray table = gameTable();
+    QByteArray second = table;
+    second.replace(2 * 48, 48, other.mid(2 * 48, 48));
+    const QByteArray made = "A copy of it as it was before is kept as ";
     QTest::newRow("one formation into a longer file, from standard input")
-        << QStringList{"import", "-", "frmation.dat"} << one << "frmation.dat" << m_table + "tail"
-        << seventh + "tail";
+        << QStringList{"import", "-", "frmation.dat"} << one << "frmation.dat" << table + "tail"
+        << QByteArray() << second + "tail" << qint64(0)
+        << "frmation.dat was saved. " + made + "frmation.dat.bak.\n";
     QTest::newRow("a whole table in csv, into a new file")
         << QStringList{"import", "--format", "csv", "table.csv", "new.dat"}
-        << writeTableText(other, m_names, TextFormat::Csv) << "new.dat" << QByteArray() << other;
-    QTest::newRow("into a program with --force")
-        << QStringList{"import", "--force", "-", "kgf.exe"} << one << "kgf.exe" << m_table + "code"
-        << seventh + "code";
-    const QByteArray text = writeTableText(m_table, {}, TextFormat::Json);
+        << writeTableText(other, m_names, TextFormat::Csv) << "new.dat" << QByteArray()
+        << QByteArray() << other << qint64(-1)
+        << QByteArray("new.dat was made, with all 31 formations of the text. No backup was "
+                      "made: there was no file before.\n");
+    QTest::newRow("into a program, at its signature, --force or not")
+        << QStringList{"import", "--force", "-", "kgf.exe"} << one << "kgf.exe" << executable(table)
+        << QByteArray() << executable(second) << ExecutableTable
+        << "kgf.exe was saved at byte 1,354,001, where the program keeps its table. " + made +
+               "kgf.exe.bak.\n";
+    QTest::newRow("into a renamed copy of the program, known by its content")
+        << QStringList{"import", "-", "game.orig"} << one << "game.orig" << executable(table)
+        << QByteArray() << executable(second) << ExecutableTable
+        << "game.orig was saved at byte 1,354,001, where the program keeps its table. " + made +
+               "game.orig.bak.\n";
+    QTest::newRow("into a data file at --start")
+        << QStringList{"import", "--start", "16", "-", "shifted.dat"} << one << "shifted.dat"
+        << "0123456789abcdef" + table + "tail" << QByteArray()
+        << "0123456789abcdef" + second + "tail" << qint64(16)
+        << "shifted.dat was saved at byte 16. " + made + "shifted.dat.bak.\n";
+    const QByteArray text = writeTableText(table, {}, TextFormat::Json);
     QTest::newRow("over a table text with --force")
         << QStringList{"import", "--force", "-", "old.json"} << one << "old.json" << text
-        << QByteArray(text).replace(7 * 48, 48, other.mid(7 * 48, 48));
+        << QByteArray() << QByteArray(text).replace(2 * 48, 48, other.mid(2 * 48, 48)) << qint64(0)
+        << "old.json was saved. " + made + "old.json.bak.\n";
+    QTest::newRow("a backup that is there stays")
+        << QStringList{"import", "-", "frmation.dat"} << one << "frmation.dat" << table
+        << QByteArray("older") << second << qint64(0)
+        << QByteArray("frmation.dat was saved. No backup was made: frmation.dat.bak is there "
+                      "already and was left as it is.\n");
+    QTest::newRow("no backup can be made, and --no-backup")
+        << QStringList{"import", "--no-backup", "-", "frmation.dat"} << one << "frmation.dat"
+        << table << QByteArray("/") << second << qint64(0)
+        << QByteArray("frmation.dat was saved. No backup of frmation.dat can be made "
+                      "(frmation.dat.bak is there, but it is a folder, not a regular file); "
+                      "--no-backup said to import without one.\n");
+    QTest::newRow("quiet") << QStringList{"import", "--quiet", "-", "frmation.dat"} << one
+                           << "frmation.dat" << table << QByteArray() << second << qint64(-1)
+                           << QByteArray();
+    QTest::newRow("nothing to change")
+        << QStringList{"import", "-", "frmation.dat"} << writeFormationText(table, 2, QString())
+        << "frmation.dat" << table << QByteArray() << table << qint64(-1)
+        << QByteArray("frmation.dat is unchanged: it holds these formations already, so nothing "
+                      "was written and no backup made.\n");
 }
 
 void CommandLineTest::importApplies()
@@ -191,14 +250,32 @@ void CommandLineTest::importApplies()
     QFETCH(QByteArray, input);
     QFETCH(QString, target);
     QFETCH(QByteArray, before);
+    QFETCH(QByteArray, backup);
     QFETCH(QByteArray, after);
+    QFETCH(qint64, at);
+    QFETCH(QByteArray, told);
     file(QStringLiteral("table.csv"), input);
     if (!before.isEmpty())
         file(target, before);
+    const QString backupName = target + QStringLiteral(".bak");
+    if (backup == "/")
+        QVERIFY(QDir(m_dir->path()).mkdir(backupName));
+    else if (!backup.isEmpty())
+        file(backupName, backup);
     const Run result = run(arguments, input);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
     QCOMPARE(contents(target), after);
+    // What changed, formation by formation, as diff lists it, names escaped.
+    const QByteArray changes =
+        at < 0 ? QByteArray()
+               : diffText(diffTables(before.mid(at, 1488), after.mid(at, 1488)), m_names).toUtf8();
+    QCOMPARE(result.out, changes + told);
+    QVERIFY(!result.out.contains('\x1b'));
+    if (backup != "/")
+        QCOMPARE(contents(backupName), !backup.isEmpty()                      ? backup
+                                       : !before.isEmpty() && before != after ? before
+                                                                              : "(missing)");
 }
 
 void CommandLineTest::refusesAndWritesNothing_data()
@@ -233,9 +310,34 @@ void CommandLineTest::refusesAndWritesNothing_data()
                       "delete one of them.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
                                << QByteArray("text.json: The text is longer than 16 MiB");
-    QTest::newRow("program without --force, refused before the text is read")
+    const QByteArray intoProgram =
+        "Nothing was written: import writes a table into a program only where the program "
+        "keeps its own.";
+    QTest::newRow("a program without the signature, refused before the text is read")
         << QStringList{"import", "nothing.json", "KGF.EXE"} << QByteArray() << 1
-        << QByteArray("KGF.EXE is a program: a table written at its start breaks it");
+        << "KGF.EXE is not the game executable: it holds 1,492 bytes, and the formation table "
+           "is searched for from byte 1,350,000 on. " +
+               intoProgram;
+    QTest::newRow("a program without the signature, even with --force")
+        << QStringList{"import", "--force", "text.json", "KGF.EXE"} << whole << 1 << intoProgram;
+    QTest::newRow("a text that changes the signature of a program's table")
+        << QStringList{"import", "text.json", "game.bak"} << whole << 1
+        << QByteArray("Nothing was written: the text changes the first five bytes of the table");
+    QTest::newRow("--start with a program")
+        << QStringList{"import", "--start", "0", "text.json", "game.bak"} << whole << 1
+        << QByteArray("Nothing was written: game.bak is a program, where import writes the "
+                      "table at its signature; --start is for a formation data file.");
+    QTest::newRow("--start beyond the end of the data file")
+        << QStringList{"import", "--start", "5", "text.json", "frmation.dat"} << whole << 1
+        << QByteArray("Nothing was written: frmation.dat holds 1,492 bytes, fewer than the "
+                      "1,493 that a table at byte 5 needs.");
+    QTest::newRow("--start with a file that does not exist")
+        << QStringList{"import", "--start", "0", "text.json", "new.dat"} << whole << 1
+        << QByteArray("Nothing was written: new.dat does not exist, and --start names a place "
+                      "in a file that holds a table.");
+    QTest::newRow("export of a data file that begins as a program, without --start")
+        << QStringList{"export", "odd.dat"} << QByteArray() << 1
+        << QByteArray("It begins as a program does (\"MZ\")");
     QTest::newRow("some formations into a file that does not exist")
         << QStringList{"import", "text.json", "new.dat"}
         << writeFormationText(pattern(1488, 4), 3, QString()) << 1
@@ -246,8 +348,7 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QByteArray("text.json: formation 0, line 1 (`formations[0].lines[0].count`): this "
                       "field is given twice.");
     QTest::newRow("program name as Windows opens it")
-        << QStringList{"import", "nothing.json", "KGF.EXE."} << QByteArray() << 1
-        << QByteArray("KGF.EXE. is a program");
+        << QStringList{"import", "nothing.json", "KGF.EXE."} << QByteArray() << 1 << intoProgram;
     QTest::newRow("export over the file it reads")
         << QStringList{"export", "-o", "./frmation.dat", "frmation.dat"} << QByteArray() << 1
         << QStringLiteral("Nothing was written: %1 is the file being exported.")
@@ -258,9 +359,6 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QByteArray("Nothing was written: KGF.EXE is a program, and export writes text.");
     QTest::newRow("one file only") << QStringList{"import", "text.json"} << whole << 2
                                    << QByteArray("import takes TEXT and TARGET; 1 given.");
-    QTest::newRow("import into a program known by its content")
-        << QStringList{"import", "text.json", "game.bak"} << whole << 1
-        << QByteArray("game.bak is a program: a table written at its start breaks it");
     QTest::newRow("export into a program known by its content")
         << QStringList{"export", "-o", "game.bak", "frmation.dat"} << QByteArray() << 1
         << QByteArray("Nothing was written: game.bak is a program, and export writes text.");
@@ -280,6 +378,9 @@ void CommandLineTest::refusesAndWritesNothing_data()
     QTest::newRow("a path with control characters")
         << QStringList{"export", u"none\x1b[2J\u0085\u202e.dat"_qs} << QByteArray() << 1
         << QByteArray("Could not open none\\x1b[2J\\x85\\u202e.dat: ");
+    QTest::newRow("a picture into a folder with control characters in its name")
+        << QStringList{"picture", "-o", u"none\x1b[2J/x.png"_qs, "frmation.dat"} << QByteArray()
+        << 1 << QByteArray("Could not write none\\x1b[2J");
 }
 
 void CommandLineTest::refusesAndWritesNothing()
@@ -295,6 +396,7 @@ void CommandLineTest::refusesAndWritesNothing()
         {"frmation.dat", table},
         {"KGF.EXE", table},
         {"game.bak", executable(m_table)},
+        {"odd.dat", "MZ" + m_table.mid(2)},
         {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
         {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)}};
     for (auto it = before.begin(); it != before.end(); ++it)
@@ -325,6 +427,11 @@ void CommandLineTest::diffs_data()
                       "    count: 5 -> 4\n    zFeet: -4.76190476190476E-02 -> 0\n");
     QTest::newRow("a backup of the executable, known by its content, and the executable")
         << QStringList{"diff", "KGF.EXE.bak", "kgf.exe"} << 0 << QByteArray();
+    QTest::newRow("data files that begin as a program, at --start-a 0 and --start-b 0")
+        << QStringList{"diff", "--start-a", "0", "--start-b", "0", "odd.dat", "odd.dat"} << 0
+        << QByteArray();
+    QTest::newRow("a data file that begins as a program, searched without --start-b")
+        << QStringList{"diff", "--start-a", "0", "odd.dat", "odd.dat"} << 2 << QByteArray();
     QTest::newRow("a file that is not there")
         << QStringList{"diff", "frmation.dat", "none.dat"} << 2 << QByteArray();
 }
@@ -341,6 +448,7 @@ void CommandLineTest::diffs()
     file(QStringLiteral("frmation.dat"), m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
     file(QStringLiteral("KGF.EXE.bak"), executable(m_table) + "more");
+    file(QStringLiteral("odd.dat"), "MZ" + m_table.mid(2));
     line.count = 4;
     line.zOffset = 0;
     file(QStringLiteral("changed.dat"),
