@@ -53,12 +53,51 @@ bool isStartLocation(const QString &text)
            value <= 2147483647;
 }
 
+// Whether a word is clearly meant as a path: it holds a path separator, or
+// a dot between two other characters, as a name with an extension does.
+bool looksLikePath(const QString &word)
+{
+    const qsizetype dot = word.indexOf(u'.', 1);
+    return word.contains(u'/') || word.contains(u'\\') || (dot > 0 && dot < word.size() - 1);
+}
+
 // A first argument that can only be a mistyped mode: no option, no mode,
-// and no file of that name.
+// no file of that name, and nothing like a path (a file that has gone is
+// for the window to say).
 bool isMistypedMode(const QString &word)
 {
     return !word.startsWith(u'-') && !ModeWords.contains(word) && !PictureWords.contains(word) &&
-           !QFileInfo::exists(word);
+           !QFileInfo::exists(word) && !looksLikePath(word);
+}
+
+// The options Qt's window classes take out of the command line themselves
+// (QGuiApplication, QApplication and the X11 platform), with "-" or "--".
+// The window's command line is checked before Qt is loaded, so these pass.
+const QStringList QtFlags =
+    QStringLiteral("reverse testability widgetcount nograb dograb qdevel qdebug").split(u' ');
+const QStringList QtWithValue =
+    QStringLiteral("platform platformpluginpath platformtheme plugin qwindowgeometry geometry "
+                   "qwindowtitle title qwindowicon icon session display name visual")
+        .split(u' ');
+// Their value is the next word, or joined: -style=fusion.
+const QStringList QtWithJoinableValue =
+    QStringLiteral("style stylesheet qmljsdebugger").split(u' ');
+
+// The command line without Qt's own window options.
+QStringList withoutQtWindowOptions(const QStringList &arguments)
+{
+    QStringList kept = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments[i];
+        const QString name = word.startsWith(QLatin1String("--")) ? word.mid(2)
+                             : word.startsWith(u'-')              ? word.mid(1)
+                                                                  : QString();
+        if (QtWithValue.contains(name) || QtWithJoinableValue.contains(name))
+            ++i; // and its value
+        else if (!QtFlags.contains(name) && !QtWithJoinableValue.contains(name.section(u'=', 0, 0)))
+            kept << word;
+    }
+    return kept;
 }
 
 // Edits (insertions, deletions, changes, swaps of neighbours) from one word to the other.
@@ -241,7 +280,7 @@ Invocation parseWindowInvocation(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!parser.parse(arguments))
+    if (!parser.parse(withoutQtWindowOptions(arguments)))
         return usageError(parser.errorText());
     Invocation invocation;
     invocation.files = parser.positionalArguments();
@@ -269,7 +308,10 @@ Editor for the formation table of the flight simulator KGF.
 
   (no mode)  Opens the window; with FILE, loads it as Load does. A FILE
              named like a mode is taken as that mode: give ./export to
-             open a file named export.
+             open a file named export. A first word that names no file
+             and is no path (it holds no / or \ and no name.extension)
+             is taken for a mistyped mode; a missing path opens the
+             window, which says why it could not be loaded.
   export     Writes the table of FILE as JSON or CSV text. FILE is a
              formation data file, read from start location N (default 0),
              or the game executable (a name ending in F.EXE), searched for

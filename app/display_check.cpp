@@ -13,8 +13,8 @@ QString missingDisplay(const QStringList &arguments)
         if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform"))
             return {};
     return QStringLiteral("There is no display to open the window on: DISPLAY, WAYLAND_DISPLAY "
-                          "and QT_QPA_PLATFORM are not set. The modes export, import and diff "
-                          "need none.");
+                          "and QT_QPA_PLATFORM are not set. The modes export, import, diff and "
+                          "picture need none.");
 #else
     Q_UNUSED(arguments);
     return {};

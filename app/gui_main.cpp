@@ -5,6 +5,8 @@
 #include "console.h"
 #include "gui_entry.h"
 #include "picture_mode.h"
+#include "platform_start.h"
+#include "start_system.h"
 #include "text_modes.h"
 #include "window_start.h"
 
@@ -21,7 +23,10 @@ extern "C" Q_DECL_EXPORT int kgfWindowMain(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
 #endif
+    ignoreBrokenPipeSignal(); // a picture saved into a pipe must not end the window
+    holdQtMessagesWhileStarting();
     QApplication app(argc, argv);
+    releaseQtMessages();
     const Invocation invocation = parseWindowInvocation(QCoreApplication::arguments());
     if (!invocation.usageError.isEmpty()) {
         connectStandardStreams();
@@ -38,6 +43,7 @@ static_assert(std::is_same_v<decltype(&kgfWindowMain), GuiEntry>);
 // The picture command makes its own application object.
 extern "C" Q_DECL_EXPORT int kgfPictureMain(int argc, char **argv)
 {
+    ignoreBrokenPipeSignal();
     return runPictureMode(argc, argv);
 }
 static_assert(std::is_same_v<decltype(&kgfPictureMain), GuiEntry>);

@@ -35,6 +35,7 @@ int runGui(const char *entryName, int argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    ignoreBrokenPipeSignal();
     const QStringList words = programArguments(argc, argv);
     switch (partFor(words)) {
     case Part::Text: {
@@ -48,6 +49,11 @@ int main(int argc, char *argv[])
         return runGui(PictureEntry, argc, argv);
     case Part::Window:
         break;
+    }
+    // A wrong command line says so, whether or not there is a display.
+    if (const Invocation window = parseWindowInvocation(words); !window.usageError.isEmpty()) {
+        connectStandardStreams();
+        return reportUsageError(window.usageError);
     }
 #ifdef KGF_CONSOLE_PROGRAM
     QString error;

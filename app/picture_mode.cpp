@@ -2,7 +2,6 @@
 
 #include "command_line.h"
 #include "console.h"
-#include "formation_names.h"
 #include "formation_table.h"
 #include "output_file.h"
 #include "picture_export.h"
@@ -11,7 +10,6 @@
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
@@ -60,6 +58,7 @@ struct PictureRequest {
     bool help = false;
     QString file;
     QString start = QStringLiteral("0");
+    StartGiven startGiven = StartGiven::No; // even --start 0 reads a file that begins with MZ there
     int formation = 0;
     QString output; // "-" or empty: standard output, as PNG
     PictureFormat format = PictureFormat::Png;
@@ -89,6 +88,7 @@ PictureRequest parse(const QStringList &arguments)
     request.file = files[0];
     if (parser.isSet(options.start)) {
         request.start = parser.value(options.start);
+        request.startGiven = StartGiven::Yes;
         if (wholeNumber(request.start, 0, 2147483647) < 0) {
             request.usageError = QStringLiteral("--start is a byte offset from 0 to 2147483647, "
                                                 "not \"%1\".")
@@ -124,18 +124,6 @@ PictureRequest parse(const QStringList &arguments)
     return request;
 }
 
-bool writeStandardOutput(const QByteArray &bytes)
-{
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
-        !out.flush()) {
-        tell(QStringLiteral("Could not write to standard output: the system refused the "
-                            "bytes."));
-        return false;
-    }
-    return true;
-}
-
 int draw(const PictureRequest &request)
 {
     const bool toFile = !request.output.isEmpty() && request.output != QLatin1String("-");
@@ -157,17 +145,13 @@ int draw(const PictureRequest &request)
                             "it was made without Qt SVG."));
         return Failed;
     }
-    const LoadResult loaded = loadTable(request.file, request.start);
+    const LoadResult loaded = loadTable(request.file, request.start, request.startGiven);
     if (!loaded.ok) {
         tell(loaded.error);
         return Failed;
     }
-    const FormationNames names =
-        readFormationNames(QDir::current().filePath(QStringLiteral("readorder.txt")));
-    if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
-        tell(names.problem);
-    const PictureContent content =
-        storedPicture(loaded.table, request.formation, names.names.value(request.formation));
+    const PictureContent content = storedPicture(
+        loaded.table, request.formation, formationNamesFor(request.file).value(request.formation));
     const QByteArray bytes = pictureBytes(content, DefaultPictureSize, request.format);
     if (bytes.isEmpty()) {
         tell(QStringLiteral("Could not draw the picture: Qt made no %1 of it.")
@@ -175,14 +159,7 @@ int draw(const PictureRequest &request)
                                                            : QStringLiteral("PNG")));
         return Failed;
     }
-    if (!toFile)
-        return writeStandardOutput(bytes) ? 0 : Failed;
-    const QString reason = writeOutputFile(request.output, bytes);
-    if (!reason.isEmpty()) {
-        tell(QStringLiteral("Could not write %1: %2.").arg(shownOutput, reason));
-        return Failed;
-    }
-    return 0;
+    return writeOutput(request.output, bytes) ? 0 : Failed;
 }
 
 } // namespace

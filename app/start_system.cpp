@@ -7,6 +7,7 @@
 #include <string>
 #else
 #include <cerrno>
+#include <csignal>
 #include <dlfcn.h>
 #include <string>
 #include <unistd.h>
@@ -49,6 +50,8 @@ const wchar_t *afterProgramName(const wchar_t *line)
 }
 
 } // namespace
+
+void ignoreBrokenPipeSignal() {}
 
 QStringList programArguments(int, char **)
 {
@@ -108,6 +111,11 @@ bool startWindowProgram(QString *error)
 }
 
 #else
+
+void ignoreBrokenPipeSignal()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 QStringList programArguments(int argc, char **argv)
 {

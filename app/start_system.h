@@ -13,6 +13,13 @@
 // so that every file name arrives whole.
 QStringList programArguments(int argc, char **argv);
 
+// A write to a pipe or FIFO whose reader has gone then fails with an error
+// that the program reports, where POSIX systems would end the program with
+// the signal SIGPIPE, unseen and with the window's unsaved edits lost. For
+// the whole process, so also for the window's library. Windows sends no
+// such signal: nothing to do there.
+void ignoreBrokenPipeSignal();
+
 // The entry point `name` of the library with the window, loaded on first
 // use from its place relative to the program's own folder: beside it on
 // Windows, ../lib/kgf-formation-editor/ on Linux (in the build as once

@@ -5,6 +5,7 @@
 #include "import_target.h"
 #include "message_text.h"
 #include "native_file.h"
+#include "output_file.h"
 #include "program_file.h"
 #include "stream_files.h"
 #include "table_diff.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <cstdio>
 #include <optional>
 
@@ -23,61 +23,6 @@ namespace
 
 constexpr int Failed = 1;
 constexpr int Trouble = 2; // diff
-
-// Writes all of `bytes` to a standard stream: empty when it took them, else why not.
-QString streamRefusal(FILE *stream, const QByteArray &bytes)
-{
-    QFile out;
-    if (!out.open(stream, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
-        return plainReason(out.errorString(), "the system refused the bytes");
-    return {};
-}
-
-bool writeStream(FILE *stream, const QByteArray &bytes)
-{
-    const QString refusal = streamRefusal(stream, bytes);
-    if (!refusal.isEmpty())
-        tell(QStringLiteral("Could not write to standard %1: %2.")
-                 .arg(stream == stdout ? QStringLiteral("output") : QStringLiteral("error"),
-                      refusal));
-    return refusal.isEmpty();
-}
-
-bool writeStandardOutput(const QByteArray &bytes)
-{
-    return writeStream(stdout, bytes);
-}
-
-// Writes a whole text file. A regular file is replaced only once all of it
-// is written; a device, FIFO or socket is written into as it is, never
-// replaced; the file a standard stream is redirected to (/dev/stdout, or
-// its own name) is written through the stream, which keeps its place and
-// its append mode.
-bool writeOutputFile(const QString &path, const QByteArray &bytes)
-{
-    if (path == QLatin1String("-"))
-        return writeStandardOutput(bytes);
-    const PathKind kind = pathKind(path);
-    QString reason;
-    if (kind == PathKind::Folder) {
-        reason = notRegularReason(kind);
-    } else if (kind == PathKind::Device || kind == PathKind::Special) {
-        writeIntoDevice(path, bytes, &reason);
-    } else {
-        if (const FileIdentity target = regularFileIdentity(path); target.valid) {
-            for (FILE *stream : {stdout, stderr})
-                if (target == streamIdentity(stream))
-                    return writeStream(stream, bytes);
-        }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            reason = plainReason(file.errorString(), "the system refused the bytes");
-    }
-    if (reason.isEmpty())
-        return true;
-    tell(QStringLiteral("Could not write %1: %2.").arg(shownPath(path), reason));
-    return false;
-}
 
 struct TextInput {
     bool ok = false;
@@ -142,28 +87,11 @@ TextInput readTextInput(const QString &path)
     return input;
 }
 
-// The names for a table from `tableFile`: of readorder.txt beside it, else
-// in the working directory; none when neither is there.
-QStringList formationNames(const QString &tableFile)
-{
-    const FormationNames names = readFormationNames(namesFileFor(tableFile, QDir::currentPath()));
-    if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
-        tell(names.problem);
-    return names.names;
-}
-
-// Whether `a` and `b` are one existing file, under any names (links too).
-bool sameFile(const QString &a, const QString &b)
-{
-    const FileIdentity one = regularFileIdentity(a);
-    return one.valid && one == regularFileIdentity(b);
-}
-
 // Whether a TEXT of import ("-": standard input) is the file TARGET.
 bool isImportedText(const QString &text, const QString &target)
 {
     if (text != QLatin1String("-"))
-        return sameFile(text, target);
+        return isSameFile(text, target);
     const FileIdentity input = streamIdentity(stdin);
     return input.valid && input == regularFileIdentity(target);
 }
@@ -194,7 +122,7 @@ int runExport(const Invocation &invocation)
         QString refusal;
         if (isProgramFile(output))
             refusal = QStringLiteral("%1 is a program, and export writes text");
-        else if (sameFile(output, invocation.files[0]))
+        else if (isSameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
         if (!refusal.isEmpty()) {
             tell(QStringLiteral("Nothing was written: %1.").arg(refusal.arg(shownPath(output))));
@@ -208,9 +136,9 @@ int runExport(const Invocation &invocation)
         return Failed;
     }
     const QByteArray text =
-        writeTableText(loaded.table, formationNames(invocation.files[0]), invocation.format);
+        writeTableText(loaded.table, formationNamesFor(invocation.files[0]), invocation.format);
     const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
-                                                     : writeOutputFile(invocation.output, text);
+                                                     : writeOutput(invocation.output, text);
     return written ? 0 : Failed;
 }
 
@@ -266,9 +194,10 @@ int runImport(const Invocation &invocation)
     }
     if (invocation.quiet)
         return 0;
-    const QString report = importReport(target, base, table, saved, formationNames(target));
+    const QString report = importReport(target, base, table, saved, formationNamesFor(target));
     // The table is in TARGET whatever becomes of the report: the status says so.
-    if (const QString refusal = streamRefusal(stdout, report.toUtf8()); !refusal.isEmpty())
+    QString refusal;
+    if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)
         tell(QStringLiteral("%1 holds the imported table, but what the import did could not be "
                             "written to standard output: %2.")
                  .arg(shownPath(target), refusal));
@@ -292,12 +221,46 @@ int runDiff(const Invocation &invocation)
     const QList<FormationChanges> changes = diffTables(a.table, b.table);
     if (changes.isEmpty())
         return 0;
-    return writeStandardOutput(diffText(changes, formationNames(invocation.files[0])).toUtf8())
+    return writeStandardOutput(diffText(changes, formationNamesFor(invocation.files[0])).toUtf8())
                ? 1
                : Trouble;
 }
 
 } // namespace
+
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    QString reason;
+    switch (writeToStream(stdout, bytes, &reason)) {
+    case StreamWrite::Written:
+        return true;
+    case StreamWrite::ReaderGone:
+        return false; // the reader chose to stop (| head): nothing to tell it
+    case StreamWrite::Failed:
+        break;
+    }
+    tell(QStringLiteral("Could not write to standard output: %1.").arg(reason));
+    return false;
+}
+
+bool writeOutput(const QString &path, const QByteArray &bytes)
+{
+    if (path.isEmpty() || path == QLatin1String("-"))
+        return writeStandardOutput(bytes);
+    const QString reason = writeOutputFile(path, bytes, OutputKinds::StreamsToo);
+    if (reason.isEmpty())
+        return true;
+    tell(QStringLiteral("Could not write %1: %2.").arg(shownPath(path), reason));
+    return false;
+}
+
+QStringList formationNamesFor(const QString &tableFile)
+{
+    const FormationNames names = readFormationNames(namesFileFor(tableFile, QDir::currentPath()));
+    if (names.status != FormationNames::Status::Missing && !names.problem.isEmpty())
+        tell(names.problem);
+    return names.names;
+}
 
 void tell(const QString &message)
 {

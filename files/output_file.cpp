@@ -16,6 +16,32 @@ QString writeStream(const QString &path, const QByteArray &bytes)
     return writeIntoDevice(path, bytes, &reason) ? QString() : reason;
 }
 
+// The standard stream (stdout or stderr) that is open on the regular file
+// `path`, if one is.
+FILE *redirectedStream(const QString &path)
+{
+    const FileIdentity target = regularFileIdentity(path);
+    if (target.valid)
+        for (FILE *stream : {stdout, stderr})
+            if (target == streamIdentity(stream))
+                return stream;
+    return nullptr;
+}
+
+QString writeThrough(FILE *stream, const QByteArray &bytes)
+{
+    QString reason;
+    switch (writeToStream(stream, bytes, &reason)) {
+    case StreamWrite::Written:
+        return {};
+    case StreamWrite::ReaderGone:
+        return readerGoneReason();
+    case StreamWrite::Failed:
+        break;
+    }
+    return reason;
+}
+
 QString readBack(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -45,16 +71,20 @@ bool isSameFile(const QString &a, const QString &b)
     return one.valid && one == regularFileIdentity(b);
 }
 
-QString writeOutputFile(const QString &path, const QByteArray &bytes)
+QString writeOutputFile(const QString &path, const QByteArray &bytes, OutputKinds kinds)
 {
+    const bool streams = kinds == OutputKinds::StreamsToo;
+    // Decided before anything is opened: opening a FIFO waits for its reader.
     switch (const PathKind kind = pathKind(path)) {
     case PathKind::Folder:
     case PathKind::BrokenLink:
         return notRegularReason(kind);
     case PathKind::Device:
     case PathKind::Special:
-        return writeStream(path, bytes);
+        return streams ? writeStream(path, bytes) : notRegularReason(kind);
     case PathKind::Regular:
+        if (FILE *stream = streams ? redirectedStream(path) : nullptr)
+            return writeThrough(stream, bytes);
         if (isMarkedReadOnly(path))
             return QStringLiteral("it is marked read-only");
         break;

@@ -3,14 +3,30 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+
+#ifndef Q_OS_WIN
+namespace
+{
+
+int openToWrite(const QByteArray &name, int flags)
+{
+    int descriptor;
+    do
+        descriptor = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | flags);
+    while (descriptor < 0 && errno == EINTR);
+    return descriptor;
+}
+
+} // namespace
 #endif
 
 FileIdentity regularFileIdentity(const QString &path)
@@ -54,20 +70,34 @@ bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
         written = WriteFile(handle, bytes.data() + done, piece, &wrote, nullptr) && wrote > 0;
         done += wrote;
     }
-    if (!written)
-        *reason = plainReason(qt_error_string(), "the system refused the bytes");
+    if (!written) {
+        const DWORD error = GetLastError();
+        *reason = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA
+                      ? readerGoneReason()
+                      : plainReason(qt_error_string(int(error)), "the system refused the bytes");
+    }
     CloseHandle(handle);
     return written;
 #else
     const QByteArray name = QFile::encodeName(path);
-    int descriptor;
-    do
-        descriptor = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    while (descriptor < 0 && errno == EINTR);
+    struct stat named {
+    };
+    const bool looked = ::stat(name.constData(), &named) == 0;
+    if (looked && S_ISSOCK(named.st_mode)) {
+        *reason = QStringLiteral("it is a socket, which cannot be written by name");
+        return false;
+    }
+    // Without waiting first: a serial line or terminal would wait for its
+    // carrier. Only a FIFO with no reader yet is then opened again to wait
+    // for one, as a shell's "> FIFO" does.
+    int descriptor = openToWrite(name, O_NONBLOCK);
+    if (descriptor < 0 && errno == ENXIO && looked && S_ISFIFO(named.st_mode))
+        descriptor = openToWrite(name, 0);
     if (descriptor < 0) {
         *reason = plainReason(qt_error_string(errno), "the system refused to open it");
         return false;
     }
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     struct stat status;
     bool written = ::fstat(descriptor, &status) == 0;
     if (!written) {
@@ -82,9 +112,10 @@ bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
             continue;
         if (wrote <= 0) {
             written = false;
-            *reason = wrote < 0
-                          ? plainReason(qt_error_string(errno), "the system refused the bytes")
-                          : QStringLiteral("the system took none of the bytes");
+            *reason = wrote == 0 ? QStringLiteral("the system took none of the bytes")
+                      : errno == EPIPE
+                          ? readerGoneReason()
+                          : plainReason(qt_error_string(errno), "the system refused the bytes");
         } else {
             done += wrote;
         }
@@ -95,4 +126,24 @@ bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
     }
     return written;
 #endif
+}
+
+QString readerGoneReason()
+{
+    return QStringLiteral("the program reading it stopped before all of it was written");
+}
+
+StreamWrite writeToStream(FILE *stream, QByteArrayView bytes, QString *reason)
+{
+    errno = 0;
+    const size_t size = size_t(bytes.size());
+    if ((size == 0 || std::fwrite(bytes.data(), 1, size, stream) == size) &&
+        std::fflush(stream) == 0)
+        return StreamWrite::Written;
+    const int code = errno;
+    if (code == EPIPE)
+        return StreamWrite::ReaderGone;
+    *reason =
+        plainReason(code == 0 ? QString() : qt_error_string(code), "the system refused the bytes");
+    return StreamWrite::Failed;
 }

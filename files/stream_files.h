@@ -17,9 +17,26 @@ FileIdentity regularFileIdentity(const QString &path);
 // on; not valid when the system cannot tell (a console on Windows).
 FileIdentity streamIdentity(FILE *stream);
 
-// Writes all of `bytes` into the device, FIFO or socket at `path` as a
-// shell's "> path" does: the name is opened as it is (NUL and CON on
-// Windows too), nothing is created, truncated or replaced, and a name that
-// has meanwhile become a regular file is refused. A FIFO waits for its
-// reader. False with the reason when not all of the bytes went in.
+// Writes all of `bytes` into the device or FIFO at `path` as a shell's
+// "> path" does: the name is opened as it is (NUL and CON on Windows too),
+// nothing is created, truncated or replaced, and a name that has meanwhile
+// become a regular file is refused. The open waits only where it must: for
+// the reader of a FIFO (as cat does), never for a device to be ready. A
+// socket cannot be opened by name and is refused. False with the reason
+// when not all of the bytes went in.
 bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason);
+
+// How a write to a standard stream ended.
+enum class StreamWrite {
+    Written,
+    ReaderGone, // the program reading the pipe stopped reading (closed its end)
+    Failed,
+};
+
+// Writes all of `bytes` to the standard stream `stream` (stdout or stderr)
+// and flushes it. The reason is set only when Failed. Needs SIGPIPE
+// ignored on POSIX systems, or a reader that has gone ends the program.
+StreamWrite writeToStream(FILE *stream, QByteArrayView bytes, QString *reason);
+
+// Why a write found no reader at the other end, in words for the user.
+QString readerGoneReason();

@@ -4,12 +4,74 @@
 #include "formation_table.h"
 #include "table_text_fields.h"
 
+#include <QStringDecoder>
+
 namespace
 {
 
+// Texts come as UTF-8, or as UTF-16 with a byte-order mark: Notepad's
+// "Unicode", Excel's "Unicode Text" and Windows PowerShell's ">" write that.
+enum class Encoding { Utf8, Utf16LE, Utf16BE };
+
+Encoding encodingOf(QByteArrayView text)
+{
+    if (text.startsWith("\xFF\xFE"))
+        return Encoding::Utf16LE;
+    return text.startsWith("\xFE\xFF") ? Encoding::Utf16BE : Encoding::Utf8;
+}
+
 QByteArrayView withoutByteOrderMark(QByteArrayView text)
 {
-    return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
+    switch (encodingOf(text)) {
+    case Encoding::Utf8:
+        return text.startsWith("\xEF\xBB\xBF") ? text.sliced(3) : text;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        break;
+    }
+    return text.sliced(2);
+}
+
+// The `index`th code unit of a text without its byte-order mark.
+char16_t unitAt(QByteArrayView text, Encoding encoding, qsizetype index)
+{
+    switch (encoding) {
+    case Encoding::Utf8:
+        return uchar(text[index]);
+    case Encoding::Utf16LE:
+        return char16_t(uchar(text[2 * index]) | uchar(text[2 * index + 1]) << 8);
+    case Encoding::Utf16BE:
+        break;
+    }
+    return char16_t(uchar(text[2 * index]) << 8 | uchar(text[2 * index + 1]));
+}
+
+struct Utf8Text {
+    QByteArray bytes; // without a byte-order mark
+    QString error;    // a whole text that is no UTF-16 after all
+};
+
+// The text as the readers take it: UTF-8 without a byte-order mark. A head
+// (`whole` false) may be cut anywhere; a whole text must be whole UTF-16.
+Utf8Text asUtf8(QByteArrayView text, bool whole)
+{
+    const Encoding encoding = encodingOf(text);
+    const QByteArrayView body = withoutByteOrderMark(text);
+    if (encoding == Encoding::Utf8)
+        return {QByteArray::fromRawData(body.data(), body.size()), {}};
+    const QString wrong =
+        QStringLiteral("The text begins with the byte-order mark of UTF-16, but %1.");
+    if (whole && body.size() % 2 != 0)
+        return {{}, wrong.arg(QStringLiteral("it ends in the middle of a character"))};
+    QStringDecoder decoder(encoding == Encoding::Utf16LE ? QStringConverter::Utf16LE
+                                                         : QStringConverter::Utf16BE,
+                           QStringConverter::Flag::Stateless);
+    const QString decoded = decoder(body.first(body.size() & ~qsizetype(1)));
+    if (whole && !QStringView(decoded).isValidUtf16())
+        return {{},
+                wrong.arg(QStringLiteral("it holds half of a character that takes two "
+                                         "UTF-16 units"))};
+    return {decoded.toUtf8(), {}};
 }
 
 int lineStart(int formation, int line)
@@ -21,10 +83,14 @@ int lineStart(int formation, int line)
 
 TextFormat detectTextFormat(QByteArrayView text)
 {
-    for (const char c : withoutByteOrderMark(text)) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+    const Encoding encoding = encodingOf(text);
+    const QByteArrayView body = withoutByteOrderMark(text);
+    const qsizetype units = encoding == Encoding::Utf8 ? body.size() : body.size() / 2;
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t c = unitAt(body, encoding, i);
+        if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n')
             continue;
-        return c == '{' ? TextFormat::Json : TextFormat::Csv;
+        return c == u'{' ? TextFormat::Json : TextFormat::Csv;
     }
     return TextFormat::Csv;
 }
@@ -34,7 +100,7 @@ bool beginsAsTableText(QByteArrayView head)
     if (detectTextFormat(head) == TextFormat::Json)
         return true;
     // The first row alone, so that where the head is cut does not matter.
-    const QString text = QString::fromUtf8(withoutByteOrderMark(head));
+    const QString text = QString::fromUtf8(asUtf8(head, false).bytes);
     CsvParser parser(QStringView(text).trimmed(), 1000, csvSeparator(text));
     CsvRecord first;
     if (!parser.next(first))
@@ -59,8 +125,14 @@ TableText readTableText(QByteArrayView text, TextFormat format)
                                       "most that is read.");
         return result;
     }
-    text = withoutByteOrderMark(text);
-    return format == TextFormat::Json ? tabletext::readJson(text) : tabletext::readCsv(text);
+    const Utf8Text utf8 = asUtf8(text, true);
+    if (!utf8.error.isEmpty()) {
+        TableText result;
+        result.error = utf8.error;
+        return result;
+    }
+    return format == TextFormat::Json ? tabletext::readJson(utf8.bytes)
+                                      : tabletext::readCsv(utf8.bytes);
 }
 
 bool coversWholeTable(const TableText &text)

@@ -52,15 +52,22 @@ struct TableText {
     bool isTableText = true;
 };
 
-// JSON when the first character after blanks (and a UTF-8 byte order mark)
-// is "{", CSV otherwise.
+// A text is UTF-8, with or without a byte-order mark, or UTF-16 (little- or
+// big-endian) when it begins with the byte-order mark of UTF-16, as
+// Notepad's "Unicode", Excel's "Unicode Text" and Windows PowerShell's ">"
+// write it.
+
+// JSON when the first character after the byte-order mark and blanks is
+// "{", CSV otherwise.
 TextFormat detectTextFormat(QByteArrayView text);
 
 // Whether the first bytes of a text (a few KiB are enough) begin as a table
-// text does, after a UTF-8 byte order mark and blanks: with "{", or with a
-// CSV first row that is the header or the format row of older texts.
+// text does, after a byte-order mark and blanks: with "{", or with a CSV
+// first row that is the header or the format row of older texts.
 bool beginsAsTableText(QByteArrayView head);
 
+// Reads a text of at most MaxTableTextBytes bytes; a UTF-16 text must be
+// whole UTF-16 (no half characters).
 TableText readTableText(QByteArrayView text, TextFormat format);
 inline TableText readTableText(QByteArrayView text)
 {

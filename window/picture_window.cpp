@@ -358,8 +358,9 @@ bool PictureWindow::savePictureAs(const QString &path)
     if (reason.isEmpty()) {
         const QByteArray bytes =
             pictureBytes(m_content, size(), svg ? PictureFormat::Svg : PictureFormat::Png);
-        reason =
-            bytes.isEmpty() ? QStringLiteral("Qt could not draw it") : writeOutputFile(path, bytes);
+        // Regular files only: a FIFO would hold the window until a reader came.
+        reason = bytes.isEmpty() ? QStringLiteral("Qt could not draw it")
+                                 : writeOutputFile(path, bytes, OutputKinds::RegularFiles);
     }
     if (!reason.isEmpty()) {
         m_prompter->tell(this, QStringLiteral("The picture was not saved: %1.").arg(reason));

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -68,6 +69,7 @@ private slots:
     void usage();
     void exportIntoWhatIsNoRegularFile_data();
     void exportIntoWhatIsNoRegularFile();
+    void endsQuietlyWhenTheReaderHasGone();
 
 private:
     using SetUp = std::function<void(QProcess &)>;
@@ -201,6 +203,13 @@ void CommandLineTest::importApplies_data()
         << QStringList{"import", "--format", "csv", "table.csv", "new.dat"}
         << writeTableText(other, m_names, TextFormat::Csv) << "new.dat" << QByteArray()
         << QByteArray() << other << qint64(-1)
+        << QByteArray("new.dat was made, with all 31 formations of the text. No backup was "
+                      "made: there was no file before.\n");
+    QStringEncoder toUtf16(QStringConverter::Utf16BE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("a whole table in UTF-16 with its mark, as Windows editors save it")
+        << QStringList{"import", "table.csv", "new.dat"}
+        << QByteArray(toUtf16(QString::fromUtf8(writeTableText(other, {}, TextFormat::Json))))
+        << "new.dat" << QByteArray() << QByteArray() << other << qint64(-1)
         << QByteArray("new.dat was made, with all 31 formations of the text. No backup was "
                       "made: there was no file before.\n");
     QTest::newRow("into a program, at its signature, --force or not")
@@ -375,6 +384,9 @@ void CommandLineTest::refusesAndWritesNothing_data()
             << QStringLiteral("Nothing was written: %1 is a formation table text, not a table file")
                    .arg(QLatin1String(name))
                    .toUtf8();
+    QTest::newRow("export over a file marked read-only")
+        << QStringList{"export", "-o", "locked.json", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Could not write locked.json: it is marked read-only.");
     QTest::newRow("a path with control characters")
         << QStringList{"export", u"none\x1b[2J\u0085\u202e.dat"_qs} << QByteArray() << 1
         << QByteArray("Could not open none\\x1b[2J\\x85\\u202e.dat: ");
@@ -398,9 +410,12 @@ void CommandLineTest::refusesAndWritesNothing()
         {"game.bak", executable(m_table)},
         {"odd.dat", "MZ" + m_table.mid(2)},
         {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
-        {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)}};
+        {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)},
+        {"locked.json", "kept"}};
     for (auto it = before.begin(); it != before.end(); ++it)
         file(it.key(), it.value());
+    QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("locked.json")),
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const Run result = run(arguments, {}, [this](QProcess &process) {
         process.setStandardInputFile(m_dir->filePath(QStringLiteral("text.json")));
     });
@@ -498,6 +513,8 @@ void CommandLineTest::exportIntoWhatIsNoRegularFile_data()
     QTest::newRow("a link to a device node") << "link" << false << QByteArray();
     QTest::newRow("a device that refuses the bytes")
         << "full" << false << QByteArray(": No space left on device.");
+    QTest::newRow("a socket, which no program can open by name")
+        << "socket" << false << QByteArray(": it is a socket, which cannot be written by name.");
     QTest::newRow("NUL") << "NUL" << false << QByteArray();
     QTest::newRow("standard output by its own name") << "redirected.txt" << false << QByteArray();
     QTest::newRow("/dev/stdout") << "/dev/stdout" << false << QByteArray();
@@ -510,7 +527,7 @@ void CommandLineTest::exportIntoWhatIsNoRegularFile()
     QFETCH(QString, output);
     QFETCH(bool, append);
     QFETCH(QByteArray, said);
-    const bool device = QStringList{"node", "link", "full", "NUL"}.contains(output);
+    const bool device = QStringList{"node", "link", "full", "NUL", "socket"}.contains(output);
     QString out = output;
 #ifdef Q_OS_WIN
     if (output != QLatin1String("NUL") && output != QLatin1String("redirected.txt"))
@@ -519,8 +536,10 @@ void CommandLineTest::exportIntoWhatIsNoRegularFile()
     const QString node = m_dir->filePath(QStringLiteral("node"));
     if (output == QLatin1String("NUL") || (output.startsWith(u'/') && !QFileInfo::exists(output)))
         QSKIP("no such device here");
-    if (device && !(output == QLatin1String("full") ? unixfiles::makeFullDevice(node)
-                                                    : unixfiles::makeNullDevice(node)))
+    if (output == QLatin1String("socket")
+            ? !unixfiles::makeSocket(node)
+            : device && !(output == QLatin1String("full") ? unixfiles::makeFullDevice(node)
+                                                          : unixfiles::makeNullDevice(node)))
         QSKIP("device nodes need root");
     if (device)
         out = output == QLatin1String("link") ? m_dir->filePath(output) : node;
@@ -547,6 +566,26 @@ void CommandLineTest::exportIntoWhatIsNoRegularFile()
     if (!device)
         QCOMPARE(contents(QStringLiteral("redirected.txt")),
                  (append ? "kept\n" : "") + writeTableText(m_table, m_names, TextFormat::Json));
+}
+
+// As "export FILE | head -c 10" where head has already ended: the write
+// fails, the program is not killed by the signal, and it says nothing.
+void CommandLineTest::endsQuietlyWhenTheReaderHasGone()
+{
+#ifdef Q_OS_UNIX
+    file(QStringLiteral("frmation.dat"), m_table);
+    int ends[2];
+    QVERIFY(::pipe(ends) == 0);
+    ::close(ends[0]);
+    const Run result = run({"export", "frmation.dat"}, {}, [&ends](QProcess &process) {
+        process.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
+    });
+    ::close(ends[1]);
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.err, QByteArray());
+#else
+    QSKIP("Windows sends no signal for a pipe without a reader");
+#endif
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

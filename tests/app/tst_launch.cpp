@@ -46,23 +46,32 @@ void LaunchTest::startsTheRightPart_data()
         << QStringList{"DIFF", "a", "b"} << false << 2 << QByteArray("did you mean diff?") << false;
     QTest::newRow("the start of a mode") << QStringList{"exp", "frmation.dat"} << false << 2
                                          << QByteArray("did you mean export?") << false;
-    QTest::newRow("a file that is not there, nothing like a mode")
-        << QStringList{"frmation.da"} << false << 2
-        << QByteArray("\"frmation.da\" is neither a mode nor an existing file.\n") << false;
+    QTest::newRow("a word that is no file, nothing like a mode")
+        << QStringList{"frmation"} << false << 2
+        << QByteArray("\"frmation\" is neither a mode nor an existing file.\n") << false;
     QTest::newRow("a file named export is the mode")
         << QStringList{"export"} << true << 2 << QByteArray("export takes one file, FILE; 0 given.")
         << false;
+    // A wrong window command line is said before any window code is loaded.
     QTest::newRow("./export is the file, for the window")
         << QStringList{"./export", "frmation.dat"} << true << 2
-        << QByteArray("The window opens one file at a time; 2 given.") << true;
+        << QByteArray("The window opens one file at a time; 2 given.") << false;
     QTest::newRow("platform on the command line")
         << QStringList{"-platform", "offscreen", "frmation.dat", "new.dat"} << false << 2
-        << QByteArray("The window opens one file at a time; 2 given.") << true;
+        << QByteArray("The window opens one file at a time; 2 given.") << false;
 #ifdef Q_OS_LINUX
     const QByteArray none = "kgf-formation-editor: There is no display to open the window on";
     QTest::newRow("no display") << QStringList{} << false << 1 << none << false;
     QTest::newRow("no display, a file")
         << QStringList{"frmation.dat"} << false << 1 << none << false;
+    // A moved file is the window's to report, not a mistyped mode.
+    QTest::newRow("no display, a path that names no file")
+        << QStringList{"games/frmation.da"} << false << 1 << none << false;
+    QTest::newRow("no display, a wrong command line")
+        << QStringList{"--bogus"} << false << 2 << QByteArray("Unknown option 'bogus'.") << false;
+    QTest::newRow("a display that is not there")
+        << QStringList{"frmation.dat"} << false << 1
+        << QByteArray("kgf-formation-editor: The window could not be opened: ") << true;
 #endif
 }
 
@@ -89,6 +98,8 @@ void LaunchTest::startsTheRightPart()
         environment.remove(QLatin1String(name));
     if (display)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    else if (gui) // named, but nothing is there
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
     const QString loaderRecord = dir.filePath(QStringLiteral("loaded"));
     environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
     environment.insert(QStringLiteral("LD_DEBUG_OUTPUT"), loaderRecord);

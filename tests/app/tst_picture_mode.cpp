@@ -48,6 +48,14 @@ void PictureModeTest::init()
     QVERIFY(names.open(QIODevice::WriteOnly));
     for (int n = 0; n < 31; ++n)
         names.write("Name " + QByteArray::number(n) + "\r\n");
+    // A data file that begins as a program does, with its own names beside it.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("mod")));
+    QFile odd(path(QStringLiteral("mod/odd.dat")));
+    QVERIFY(odd.open(QIODevice::WriteOnly) && odd.write("MZ" + table().mid(2)) == 1488);
+    QFile modNames(path(QStringLiteral("mod/readorder.txt")));
+    QVERIFY(modNames.open(QIODevice::WriteOnly));
+    for (int n = 0; n < 31; ++n)
+        modNames.write("Mod " + QByteArray::number(n) + "\r\n");
 }
 
 PictureModeTest::Run PictureModeTest::run(const QStringList &arguments) const
@@ -80,6 +88,9 @@ void PictureModeTest::draws_data()
     QTest::newRow("SVG of formation 30")
         << QStringList{"picture", "--formation", "30", "--output", "f.svg", "frmation.dat"}
         << "f.svg" << QByteArray("Formation 30: Name 30");
+    QTest::newRow("SVG of a data file that begins with MZ, at --start 0, names beside it")
+        << QStringList{"picture", "--start", "0", "--formation", "1", "-o", "f.svg", "mod/odd.dat"}
+        << "f.svg" << QByteArray("Formation 1: Mod 1");
     QTest::newRow("PNG to standard output, options first")
         << QStringList{"--formation", "3", "picture", "frmation.dat"} << "" << QByteArray();
 }

@@ -12,8 +12,11 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_UNIX
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
@@ -36,6 +39,28 @@ inline bool makeFifo(const QString &path)
 {
 #ifdef Q_OS_UNIX
     return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+// A Unix-domain socket bound to `path`, left there with nothing listening.
+inline bool makeSocket(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound =
+        socket >= 0 && ::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (socket >= 0)
+        ::close(socket);
+    return bound;
 #else
     Q_UNUSED(path);
     return false;

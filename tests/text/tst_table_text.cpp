@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTest>
 
 namespace
@@ -64,6 +65,13 @@ const QByteArray Base = [] {
     QRandomGenerator random(7);
     return randomTable(random, 0);
 }();
+
+// A UTF-8 text as Windows editors save "Unicode": UTF-16 with its mark.
+QByteArray utf16(const QByteArray &text, QStringConverter::Encoding encoding)
+{
+    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+    return encoder(QString::fromUtf8(text));
+}
 
 } // namespace
 
@@ -230,14 +238,22 @@ void TableTextTest::handMade_data()
                       "yStored;zFeet\r\n4;1;5;0;0;1;0;9;-53,857;2;0,5\r\n"
                       "4;2;0;0;0;0;0;0;0;0;0\r\n4;3;0;0;0;0;0;0;0;0;0\r\n")
         << lineBytes(b0, 5 + 64, 9, b3, -1131, 2, 10);
+    const QByteArray spreadsheet(
+        "\"formation\"\t\"line\"\t\"type\"\t\"One lead\"\t\"Staggered\"\t\"Step\"\t"
+        "\"Alternate\"\t\"count\"\t\"xFeet\"\t\"yFeet\"\t\"zStored\"\t\"formationName\"\n"
+        "4\t1\tBomber stream\t1\t0\t0\t1\t3\t1.5\t-0,25\t-7\tVic, wide \xF0\x9F\x9B\xA9\n"
+        "4\t2\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n"
+        "4\t3\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n");
     QTest::newRow("csv from a spreadsheet's clipboard: tabs, quoted header, point and comma")
-        << QByteArray(
-               "\"formation\"\t\"line\"\t\"type\"\t\"One lead\"\t\"Staggered\"\t\"Step\"\t"
-               "\"Alternate\"\t\"count\"\t\"xFeet\"\t\"yFeet\"\t\"zStored\"\t\"formationName\"\n"
-               "4\t1\tBomber stream\t1\t0\t0\t1\t3\t1.5\t-0,25\t-7\tVic, wide\n"
-               "4\t2\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n"
-               "4\t3\tLine Astern\t0\t0\t0\t0\t0\t0\t0\t0\t\n")
+        << spreadsheet << lineBytes(b0, 7 + 16 + 128, 3, b3, 32, -5, -7);
+    QTest::newRow("csv as Excel's Unicode Text: UTF-16 little-endian with its mark")
+        << utf16(spreadsheet, QStringConverter::Utf16LE)
         << lineBytes(b0, 7 + 16 + 128, 3, b3, 32, -5, -7);
+    QTest::newRow("json saved by Notepad as Unicode big endian")
+        << utf16(jsonWithLine(R"("typeIndex": 2, "modifiers": [], "count": 1, "xStored": 4,
+                                 "yStored": 5, "zStored": 6)"),
+                 QStringConverter::Utf16BE)
+        << lineBytes(b0, 2, 1, b3, 4, 5, 6);
 }
 
 void TableTextTest::handMade()
@@ -389,6 +405,14 @@ void TableTextTest::refused_data()
            "program reads version 1.";
     QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
                                       << "row 4, column 1001: the row has more than 1000 fields.";
+    const QString utf16Wrong =
+        QStringLiteral("The text begins with the byte-order mark of UTF-16, but it %1.");
+    const QByteArray wide = utf16(jsonWithLine(good), QStringConverter::Utf16LE);
+    QTest::newRow("UTF-16 cut in the middle of a character")
+        << wide.chopped(1) << utf16Wrong.arg("ends in the middle of a character");
+    QTest::newRow("UTF-16 with half of a character of two units")
+        << QByteArray(wide).insert(wide.size() - 2, "\x3D\xD8")
+        << utf16Wrong.arg("holds half of a character that takes two UTF-16 units");
     QTest::newRow("too large") << QByteArray(MaxTableTextBytes + 1, ' ')
                                << "The text is longer than 16 MiB (16,777,216 bytes), the most "
                                   "that is read.";
@@ -410,6 +434,12 @@ void TableTextTest::formatTold_data()
     QTest::newRow("object") << QByteArray("{}") << TextFormat::Json;
     QTest::newRow("blanks first") << QByteArray(" \r\n\t{") << TextFormat::Json;
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF{") << TextFormat::Json;
+    QTest::newRow("UTF-16 big-endian, blanks first")
+        << QByteArray("\xFE\xFF\0 \0{", 6) << TextFormat::Json;
+    QTest::newRow("UTF-16 little-endian csv") << QByteArray("\xFF\xFE"
+                                                            "f\0{\0",
+                                                            6)
+                                              << TextFormat::Csv;
     QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
     QTest::newRow("csv header first") << QByteArray("formation,line,{") << TextFormat::Csv;
     QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
@@ -461,6 +491,8 @@ void TableTextTest::beginsAsTableText_data()
         << QByteArray("format,Mission,formatVersion,1") << false;
     QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
     QTest::newRow("a table's bytes") << Base << false;
+    QTest::newRow("csv in UTF-16, cut in a character")
+        << utf16(csv.left(200), QStringConverter::Utf16LE).left(301) << true;
 }
 
 void TableTextTest::beginsAsTableText()

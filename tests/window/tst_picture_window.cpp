@@ -1,5 +1,6 @@
 // The picture window beside the main one: it follows the panel, and a
 // marker moved there is a typed edit of the panel, written and undone as one.
+#include "../files/unix_files.h"
 #include "line_captions.h"
 #include "number_text.h"
 #include "picture_export.h"
@@ -244,11 +245,18 @@ void PictureWindowTest::savesAndRefuses()
         QVERIFY(text.contains("<svg") && text.contains("Formation 9: Formation 9"));
     }
 
-    // Never over the loaded table, nor a name that is no picture's.
+    // Never over the loaded table, nor a name that is no picture's, nor into
+    // a FIFO, which would hold the window until a reader came.
     const QString table = f.path(QStringLiteral("frmation.dat"));
-    for (const QString &target : {table, f.path(QStringLiteral("nine.txt"))})
+    QStringList refused{table, f.path(QStringLiteral("nine.txt"))};
+    if (unixfiles::makeFifo(f.path(QStringLiteral("fifo.png"))))
+        refused << f.path(QStringLiteral("fifo.png"));
+    for (const QString &target : refused)
         QVERIFY(!picture->savePictureAs(target));
-    QCOMPARE(f.prompter.told.size(), 2);
+    QCOMPARE(f.prompter.told.size(), refused.size());
+    if (refused.size() == 3)
+        QVERIFY2(f.prompter.told[2].contains(QStringLiteral("not a regular file")),
+                 qPrintable(f.prompter.told[2]));
     QVERIFY(f.prompter.told[0].startsWith(QStringLiteral("The picture was not saved:")));
     QFile loaded(table);
     QVERIFY(loaded.open(QIODevice::ReadOnly));
