@@ -127,10 +127,19 @@ std::optional<qint64> BiForm::placeInFile(const QString &target)
         QStringList choices = {
             QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at)};
         QString text;
+        int preferred = 0;
         if (m_loadedFromProgram || program) {
             text = QStringLiteral("The table was loaded from byte %1 of the program %2. Written "
                                   "back there, only those 1,488 bytes of the program change.")
                        .arg(at, shownPath(target));
+            // The program's table is found by its first five bytes.
+            if (!m_table.toBytes().startsWith(tableSignature())) {
+                text += QStringLiteral(" But its first five bytes (formation 0, line 1) are no "
+                                       "longer the signature 00 25 03 00 AA that the table is "
+                                       "found by: once written, the table cannot be found in "
+                                       "the program again.");
+                preferred = -1;
+            }
         } else {
             text = QStringLiteral("The table was loaded from byte %1 of %2. Written back there, "
                                   "only those 1,488 bytes change. Written at the first byte, it "
@@ -139,7 +148,7 @@ std::optional<qint64> BiForm::placeInFile(const QString &target)
                        .arg(at, shownPath(target));
             choices << QStringLiteral("Write it at the first byte");
         }
-        switch (prompter().choose(this, text, choices, 0)) {
+        switch (prompter().choose(this, text, choices, preferred)) {
         case 0:
             return loaded.tableOffset;
         case 1:

@@ -605,16 +605,19 @@ static void pressSave(const WindowFixture &f, Qt::KeyboardModifiers more = {})
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom_data()
 {
-    QTest::addColumn<qint64>("start"); // a data file's start location, or the program's table
-    QTest::addColumn<bool>("viaLink"); // saved through the dialog to another name of the file
-    QTest::addColumn<int>("answer");   // the choice taken: -1 Cancel
-    QTest::addColumn<qint64>("at");    // where the table is written; -1 nowhere
+    QTest::addColumn<qint64>("start");  // a data file's start location, or the program's table
+    QTest::addColumn<bool>("viaLink");  // saved through the dialog to another name of the file
+    QTest::addColumn<int>("answer");    // the choice taken: -1 Cancel
+    QTest::addColumn<qint64>("at");     // where the table is written; -1 nowhere
+    QTest::addColumn<int>("formation"); // the one edited; 0 changes the signature
     const qint64 program = SignatureScanStart + 40;
-    QTest::newRow("data file, back at its byte") << qint64(16) << false << 0 << qint64(16);
-    QTest::newRow("data file, at the first byte") << qint64(16) << false << 1 << qint64(0);
-    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << qint64(-1);
-    QTest::newRow("data file through a hard link") << qint64(16) << true << 0 << qint64(16);
-    QTest::newRow("program, back at its signature") << program << false << 0 << program;
+    QTest::newRow("data file, back at its byte") << qint64(16) << false << 0 << qint64(16) << 2;
+    QTest::newRow("data file, at the first byte") << qint64(16) << false << 1 << qint64(0) << 2;
+    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << qint64(-1) << 2;
+    QTest::newRow("data file through a hard link") << qint64(16) << true << 0 << qint64(16) << 2;
+    QTest::newRow("program, back at its signature") << program << false << 0 << program << 2;
+    QTest::newRow("program, its signature changed: Cancel first")
+        << program << false << -1 << qint64(-1) << 0;
 }
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom()
@@ -623,6 +626,7 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     QFETCH(bool, viaLink);
     QFETCH(int, answer);
     QFETCH(qint64, at);
+    QFETCH(int, formation);
     const bool program = start > 16;
     WindowFixture f;
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
@@ -632,7 +636,7 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     const QString path = f.writeFile(program ? "game/KGF.EXE" : "game/frmation.dat", old);
     f.control<QLineEdit>(QStringLiteral("Text2"))->setText(QString::number(start));
     f.window->loadFile(path); // as the command line loads it
-    edit(f, 2, 9);
+    edit(f, formation, 9);
     f.prompter.chooseAnswer = answer;
     if (viaLink) {
 #ifdef Q_OS_UNIX
@@ -651,6 +655,9 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     if (!program)
         offered << QStringLiteral("Write it at the first byte");
     QCOMPARE(f.prompter.offered, QList<QStringList>{offered});
+    QCOMPARE(f.prompter.preferred, QList<int>{formation == 0 ? -1 : 0});
+    QCOMPARE(f.prompter.asked.value(0).contains(QStringLiteral("cannot be found in the program")),
+             formation == 0);
     QCOMPARE(fileBytes(path),
              at < 0 ? old : QByteArray(old).replace(at, 1488, f.window->GF1().toBytes()));
     QCOMPARE(f.window->hasUnsavedChanges(), at < 0);

@@ -31,10 +31,11 @@ public:
             whileAsking();
         return confirmAnswer;
     }
-    int choose(QWidget *, const QString &text, const QStringList &choices, int) override
+    int choose(QWidget *, const QString &text, const QStringList &choices, int taken) override
     {
         asked.append(text);
         offered.append(choices);
+        preferred.append(taken);
         return chooseAnswer;
     }
     Choice askToSave(QWidget *, const QString &text) override
@@ -51,6 +52,7 @@ public:
     QStringList told;
     QStringList informed;
     QList<QStringList> offered; // the choices of each choose()
+    QList<int> preferred;       // and the one Enter takes
     int chooseAnswer = -1;      // Cancel
     QStringList asked;
     QStringList acceptButtons;
