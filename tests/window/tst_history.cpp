@@ -173,6 +173,8 @@ static QStringList openMenu(QWidget *widget, const QString &how, const QString &
 {
     QStringList items;
     bool placed = true;
+    bool named = true;
+    // No check may return early in here: the menu must close, or exec() waits forever.
     QTimer::singleShot(0, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         if (!menu)
@@ -186,7 +188,7 @@ static QStringList openMenu(QWidget *widget, const QString &how, const QString &
             }
             // Screen readers hear each item by its text, and find its menu.
             QAccessibleInterface *item = accessible->child(child++);
-            QCOMPARE(item->text(QAccessible::Name), action->text());
+            named = named && item->text(QAccessible::Name) == action->text();
             placed = placed && item->parent() && item->parent()->object() == menu;
             items << QStringLiteral("%1|%2|%3")
                          .arg(action->text(), action->shortcut().toString(),
@@ -213,8 +215,10 @@ static QStringList openMenu(QWidget *widget, const QString &how, const QString &
     widget->window()->activateWindow();
     if (!QTest::qWaitForWindowActive(widget->window()))
         qWarning("the window did not become active again");
-    if (!placed)
-        QTest::qFail("a menu item does not lead a screen reader to its menu", __FILE__, __LINE__);
+    if (!named || !placed)
+        QTest::qFail(!named ? "a screen reader hears a menu item by another name"
+                            : "a menu item does not lead a screen reader to its menu",
+                     __FILE__, __LINE__);
     return items;
 }
 
