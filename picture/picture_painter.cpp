@@ -3,6 +3,7 @@
 #include "line_schematic.h"
 #include "picture_scale.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
 
@@ -133,6 +134,24 @@ void paintView(QPainter &painter, const PictureContent &content, const PictureLa
     painter.drawRect(view.plot);
 }
 
+// A row's text where the picture is too narrow for it: whole parts (", "
+// between them) are left out from the end, marked with an ellipsis, so that
+// no number is cut into another number and nothing is hidden unmarked.
+QString elided(const QPainter &painter, const QString &text, double width)
+{
+    const QFontMetricsF metrics(painter.font());
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    QStringList parts = text.split(QStringLiteral(", "));
+    while (parts.size() > 1) {
+        parts.removeLast();
+        const QString shorter = parts.join(QStringLiteral(", ")) + QStringLiteral(", \u2026");
+        if (metrics.horizontalAdvance(shorter) <= width)
+            return shorter;
+    }
+    return metrics.elidedText(text, Qt::ElideRight, width);
+}
+
 } // namespace
 
 QColor lineColor(int line)
@@ -170,12 +189,14 @@ void paintPicture(QPainter &painter, const PictureContent &content, const Pictur
         painter.drawEllipse(QPointF(row.left() + 5, row.center().y()), 4, 4);
         painter.setBrush(Qt::NoBrush);
         painter.setPen(Ink);
-        painter.drawText(row.adjusted(14, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                         lineDescription(content.lines[l], l + 1));
+        const QRectF text = row.adjusted(14, 0, 0, 0);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                         elided(painter, lineDescription(content.lines[l], l + 1), text.width()));
     }
     QFont italic = fonts.text;
     italic.setItalic(true);
     painter.setFont(italic);
-    painter.drawText(layout.noteRect, Qt::AlignLeft | Qt::AlignVCenter, spacingNote());
+    painter.drawText(layout.noteRect, Qt::AlignLeft | Qt::AlignVCenter,
+                     elided(painter, spacingNote(), layout.noteRect.width()));
     painter.restore();
 }

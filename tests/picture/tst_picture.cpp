@@ -190,11 +190,24 @@ void PictureTest::filesNameEachLine()
         if (xml.readNext() == QXmlStreamReader::Characters)
             text += xml.text().toString() + u'\n';
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    for (const char *said :
-         {"Formation 5: Vic",
-          "Line 1: Line echelon right, Staggered, 4 aircraft, X 100 ft, Y -50 ft",
-          "Line 2: ", "Line 3: ", "not written", "X ->", "Z ^", "0, 0, 0", "not to scale"})
+    const char *const line1 =
+        "Line 1: Line echelon right, Staggered, 4 aircraft, X 100 ft, Y -50 ft";
+    for (const char *said : {"Formation 5: Vic", line1, "Line 2: ", "Line 3: ", "not written",
+                             "X ->", "Z ^", "0, 0, 0", "not to scale"})
         QVERIFY2(text.contains(QLatin1String(said)), said);
+
+    // Too narrow for the rows below the views: each loses whole parts from its
+    // end, with a mark, and no number is cut.
+    QXmlStreamReader narrow(pictureBytes(c, QSize(300, 400), PictureFormat::Svg));
+    QStringList rows;
+    while (!narrow.atEnd())
+        if (narrow.readNext() == QXmlStreamReader::Characters &&
+            narrow.text().startsWith(QLatin1String("Line ")) && !narrow.text().contains(u'\n'))
+            rows << narrow.text().toString();
+    QCOMPARE(rows.size(), 3);
+    for (const QString &row : rows)
+        QVERIFY2(row.endsWith(QStringLiteral(", \u2026")) && !row.contains(QLatin1String(" ft")),
+                 qPrintable(row));
 }
 
 QTEST_MAIN(PictureTest)
