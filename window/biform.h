@@ -200,6 +200,7 @@ private:
     QStringList m_formationNames;
     QString m_startupProblem;
     bool m_shownOnce = false;
+    bool m_closing = false;     // the window is closing: news must wait to be read
     bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
     WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen

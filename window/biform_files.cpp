@@ -215,15 +215,21 @@ bool BiForm::saveTo(const QString &target)
 
     markSaved();
     m_savePath = target;
+    refreshPicture(); // whose saves never go over this file
     m_label1->setCaption(shownPath(target));
     m_label1->setAccessibleDescription(QStringLiteral("Saved file"));
     m_dialog.setFolder(QFileInfo(target).absolutePath());
     // Told by the save that makes the backup: one that is there is never
     // replaced, so this is once for each file, until its backup is removed.
-    if (!outcome.backupPath.isEmpty())
-        prompter().inform(this, QStringLiteral("%1 was saved. A copy of the file as it was "
-                                               "before is kept as %2.")
-                                    .arg(shownPath(target), shownPath(outcome.backupPath)));
+    if (!outcome.backupPath.isEmpty()) {
+        const QString news = QStringLiteral("%1 was saved. A copy of the file as it was before "
+                                            "is kept as %2.")
+                                 .arg(shownPath(target), shownPath(outcome.backupPath));
+        if (m_closing)
+            prompter().informBeforeClosing(this, news);
+        else
+            prompter().inform(this, news);
+    }
     return true;
 }
 
@@ -231,10 +237,12 @@ bool BiForm::settleUnsavedChanges(const QString &action)
 {
     if (!hasUnsavedChanges())
         return true;
+    // Named by the file Save writes to.
     const QString table =
-        m_loadedPath.isEmpty()
-            ? QStringLiteral("The table")
-            : QStringLiteral("The table loaded from %1").arg(shownPath(m_loadedPath));
+        m_savePath.isEmpty() ? QStringLiteral("The table")
+        : m_savePath == m_loadedPath
+            ? QStringLiteral("The table loaded from %1").arg(shownPath(m_savePath))
+            : QStringLiteral("The table last saved to %1").arg(shownPath(m_savePath));
     switch (prompter().askToSave(
         this, QStringLiteral("%1 has changes that are not saved. Save them before %2?")
                   .arg(table, action))) {
@@ -250,7 +258,9 @@ bool BiForm::settleUnsavedChanges(const QString &action)
 
 void BiForm::closeEvent(QCloseEvent *event)
 {
+    m_closing = true;
     const bool close = !m_busy && settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
+    m_closing = false;
     if (close)
         event->accept();
     else

@@ -58,7 +58,7 @@ void BiForm::refreshPicture()
 {
     if (!m_picture)
         return;
-    m_picture->setTablePath(m_loadedPath);
+    m_picture->setTableFiles({m_loadedPath, m_savePath});
     m_picture->setContent(panelPicture());
 }
 

@@ -1,5 +1,6 @@
 #include "picture_window.h"
 
+#include "message_text.h"
 #include "output_file.h"
 #include "picture_export.h"
 #include "picture_painter.h"
@@ -113,6 +114,7 @@ void PictureWindow::setContent(const PictureContent &content)
     if (same && !windowTitle().isEmpty())
         return;
     m_content = content;
+    m_notice.clear(); // it spoke of the picture as it was
     setWindowTitle(pictureTitle(m_content));
     relayOut();
 }
@@ -343,7 +345,7 @@ void PictureWindow::savePicture()
 
 bool PictureWindow::savePictureAs(const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = shownPath(path);
     QString refusal;
     const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
     if (!svg && !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
@@ -352,8 +354,9 @@ bool PictureWindow::savePictureAs(const QString &path)
         refusal = QStringLiteral("this build of the program saves PNG only");
     else if (isProgramOutput(path))
         refusal = QStringLiteral("%1 is a program").arg(shown);
-    else if (!m_tablePath.isEmpty() && isSameFile(path, m_tablePath))
-        refusal = QStringLiteral("%1 is the table file the window loaded").arg(shown);
+    else if (std::any_of(m_tableFiles.begin(), m_tableFiles.end(),
+                         [&path](const QString &file) { return isSameFile(path, file); }))
+        refusal = QStringLiteral("%1 is the file the table was loaded from or saved to").arg(shown);
     QString reason = refusal;
     if (reason.isEmpty()) {
         const QByteArray bytes =

@@ -25,7 +25,8 @@ public:
     const PictureContent &content() const { return m_content; }
     const PictureLayout &pictureLayout();
     // The file the table was loaded from, which a picture never replaces.
-    void setTablePath(const QString &path) { m_tablePath = path; }
+    // The files the table was loaded from and saved to: never a picture's.
+    void setTableFiles(const QStringList &files) { m_tableFiles = files; }
     // Asks for the name to save as; empty for cancel. Tests answer here.
     void setFileAsker(std::function<QString()> asker) { m_askFile = std::move(asker); }
     // What the window last said about a copy or save, drawn in its corner.
@@ -65,7 +66,7 @@ private:
     PictureContent m_content;
     PictureLayout m_layout;
     bool m_laidOut = false;
-    QString m_tablePath;
+    QStringList m_tableFiles;
     QString m_notice;
     std::function<QString()> m_askFile;
     QList<QWidget *> m_markers; // view by view, line by line: the Tab order

@@ -58,6 +58,12 @@ static Prompter::Choice threeWay(QWidget *parent, const QString &text, const QSt
     }
 }
 
+void MessageBoxPrompter::informBeforeClosing(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, boxTitle(parent), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 bool MessageBoxPrompter::confirm(QWidget *parent, const QString &text, const QString &accept)
 {
     return ask(parent, text, {accept}, -1, false) == 0;

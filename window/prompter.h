@@ -21,6 +21,9 @@ public:
     virtual void tell(QWidget *parent, const QString &text) = 0;
     // The same for news that is no fault, such as where a backup is kept.
     virtual void inform(QWidget *parent, const QString &text) = 0;
+    // News while the window closes: it waits to be read, or the program
+    // would end with it unseen.
+    virtual void informBeforeClosing(QWidget *parent, const QString &text) { inform(parent, text); }
     // A question whose `accept` button (such as "Overwrite") writes over or
     // drops something, and Cancel, which Enter takes; true for accept.
     virtual bool confirm(QWidget *parent, const QString &text, const QString &accept) = 0;
@@ -39,6 +42,7 @@ class MessageBoxPrompter : public Prompter
 public:
     void tell(QWidget *parent, const QString &text) override;
     void inform(QWidget *parent, const QString &text) override;
+    void informBeforeClosing(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text, const QString &accept) override;
     int choose(QWidget *parent, const QString &text, const QStringList &choices,
                int preferred) override;

@@ -730,6 +730,19 @@ void LoadSaveTest::windowShowsWhereTheTableWent()
     QCOMPARE(f.requests.size(), dialogs);
     QCOMPARE(fileBytes(b), f.window->GF1().toBytes());
     QVERIFY(!f.window->isWindowModified());
+
+    // Closing asks about the file its Save writes to, and that save's news
+    // waits to be read: the program ends once the window has closed.
+    QVERIFY(QFile::remove(b + ".bak"));
+    edit(f, 6, 3);
+    f.prompter.saveAnswer = Prompter::Choice::Go;
+    QVERIFY(f.window->close());
+    QVERIFY(f.prompter.asked.last().startsWith("The table last saved to " +
+                                               QDir::toNativeSeparators(b) + " has"));
+    QCOMPARE(fileBytes(b), f.window->GF1().toBytes());
+    QCOMPARE(f.prompter.informed.size(), 1);
+    QCOMPARE(f.prompter.informedBeforeClosing.size(), 1);
+    QVERIFY(f.prompter.informedBeforeClosing[0].contains(QDir::toNativeSeparators(b + ".bak")));
 }
 
 void LoadSaveTest::namesComeFromBesideTheFile_data()

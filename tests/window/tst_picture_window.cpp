@@ -232,10 +232,13 @@ void PictureWindowTest::savesAndRefuses()
     WindowFixture f;
     PictureWindow *picture = open(f, 9);
     QVERIFY(picture);
-    const QString png = f.path(QStringLiteral("nine.png"));
+    // A character that turns the text around is written out where the path is quoted.
+    const QString png = f.path(QStringLiteral("nine\u202e.png"));
     QVERIFY(picture->savePictureAs(png));
     QCOMPARE(QImage(png).size(), picture->size());
-    QCOMPARE(picture->notice(), QStringLiteral("Saved as %1.").arg(QDir::toNativeSeparators(png)));
+    QCOMPARE(picture->notice(),
+             QStringLiteral("Saved as %1.")
+                 .arg(QDir::toNativeSeparators(f.path(QStringLiteral("nine\\u202e.png")))));
     if (canWriteSvg()) {
         const QString svg = f.path(QStringLiteral("nine.svg"));
         QVERIFY(picture->savePictureAs(svg));
@@ -245,23 +248,32 @@ void PictureWindowTest::savesAndRefuses()
         QVERIFY(text.contains("<svg") && text.contains("Formation 9: Formation 9"));
     }
 
-    // Never over the loaded table, nor a name that is no picture's, nor into
-    // a FIFO, which would hold the window until a reader came.
+    // Never over the loaded table or the one last saved to, nor a name that
+    // is no picture's, nor into a FIFO, which would hold the window until a
+    // reader came.
     const QString table = f.path(QStringLiteral("frmation.dat"));
-    QStringList refused{table, f.path(QStringLiteral("nine.txt"))};
+    const QString savedTable = f.path(QStringLiteral("table.png"));
+    f.answers.push_back(savedTable);
+    f.click(QStringLiteral("Command3"));
+    QStringList refused{table, savedTable, f.path(QStringLiteral("nine.txt"))};
     if (unixfiles::makeFifo(f.path(QStringLiteral("fifo.png"))))
         refused << f.path(QStringLiteral("fifo.png"));
     for (const QString &target : refused)
         QVERIFY(!picture->savePictureAs(target));
     QCOMPARE(f.prompter.told.size(), refused.size());
-    if (refused.size() == 3)
-        QVERIFY2(f.prompter.told[2].contains(QStringLiteral("not a regular file")),
-                 qPrintable(f.prompter.told[2]));
+    if (refused.size() == 4)
+        QVERIFY2(f.prompter.told[3].contains(QStringLiteral("not a regular file")),
+                 qPrintable(f.prompter.told[3]));
     QVERIFY(f.prompter.told[0].startsWith(QStringLiteral("The picture was not saved:")));
-    QFile loaded(table);
-    QVERIFY(loaded.open(QIODevice::ReadOnly));
-    QCOMPARE(loaded.readAll(), sampleTable());
+    for (const QString &name : {table, savedTable}) {
+        QFile kept(name);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), sampleTable());
+    }
     QVERIFY(!QFile::exists(f.path(QStringLiteral("nine.txt"))));
+    // "Saved as" spoke of the picture as it was.
+    f.click(QStringLiteral("Option2(10)"));
+    QCOMPARE(picture->notice(), QString());
 
     picture->copyPicture();
     QCOMPARE(QApplication::clipboard()->image().size(), picture->image().size());

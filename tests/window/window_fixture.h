@@ -23,6 +23,10 @@ class RecordingPrompter : public Prompter
 public:
     void tell(QWidget *, const QString &text) override { told.append(text); }
     void inform(QWidget *, const QString &text) override { informed.append(text); }
+    void informBeforeClosing(QWidget *, const QString &text) override
+    {
+        informedBeforeClosing.append(text);
+    }
     bool confirm(QWidget *, const QString &text, const QString &accept) override
     {
         asked.append(text);
@@ -51,6 +55,7 @@ public:
 
     QStringList told;
     QStringList informed;
+    QStringList informedBeforeClosing;
     QList<QStringList> offered; // the choices of each choose()
     QList<int> preferred;       // and the one Enter takes
     int chooseAnswer = -1;      // Cancel
