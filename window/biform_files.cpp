@@ -128,7 +128,9 @@ std::optional<qint64> BiForm::placeInFile(const QString &target)
             QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at)};
         QString text;
         int preferred = 0;
-        if (m_loadedFromProgram || program) {
+        // As it was loaded: a data file read at a typed start location may
+        // begin with MZ like a program.
+        if (m_loadedFromProgram) {
             text = QStringLiteral("The table was loaded from byte %1 of the program %2. Written "
                                   "back there, only those 1,488 bytes of the program change.")
                        .arg(at, shownPath(target));

@@ -618,6 +618,9 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom_data()
     QTest::newRow("program, back at its signature") << program << false << 0 << program << 2;
     QTest::newRow("program, its signature changed: Cancel first")
         << program << false << -1 << qint64(-1) << 0;
+    // Read at a typed start location, it is a data file, whatever it begins with.
+    QTest::newRow("data file that begins with MZ, at the first byte")
+        << qint64(17) << false << 1 << qint64(0) << 0;
 }
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom()
@@ -627,14 +630,15 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     QFETCH(int, answer);
     QFETCH(qint64, at);
     QFETCH(int, formation);
-    const bool program = start > 16;
+    const bool program = start > 17;
     WindowFixture f;
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
     QByteArray old = pattern(start + 3000, 1).replace(start, 5, tableSignature());
-    if (program)
+    if (program || start == 17)
         old.replace(0, 2, "MZ");
     const QString path = f.writeFile(program ? "game/KGF.EXE" : "game/frmation.dat", old);
     f.control<QLineEdit>(QStringLiteral("Text2"))->setText(QString::number(start));
+    f.control<QLineEdit>(QStringLiteral("Text2"))->setModified(true); // as if typed
     f.window->loadFile(path); // as the command line loads it
     edit(f, formation, 9);
     f.prompter.chooseAnswer = answer;
@@ -655,9 +659,10 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     if (!program)
         offered << QStringLiteral("Write it at the first byte");
     QCOMPARE(f.prompter.offered, QList<QStringList>{offered});
-    QCOMPARE(f.prompter.preferred, QList<int>{formation == 0 ? -1 : 0});
+    const bool signatureLost = program && formation == 0;
+    QCOMPARE(f.prompter.preferred, QList<int>{signatureLost ? -1 : 0});
     QCOMPARE(f.prompter.asked.value(0).contains(QStringLiteral("cannot be found in the program")),
-             formation == 0);
+             signatureLost);
     QCOMPARE(fileBytes(path),
              at < 0 ? old : QByteArray(old).replace(at, 1488, f.window->GF1().toBytes()));
     QCOMPARE(f.window->hasUnsavedChanges(), at < 0);
