@@ -46,8 +46,8 @@ void holdOrEnd(QtMsgType type, const QMessageLogContext &context, const QString 
     while (why.endsWith(u'.'))
         why.chop(1);
     connectStandardStreams();
-    tell(QStringLiteral("The window could not be opened: %1. The modes export, import and diff "
-                        "need no display.")
+    tell(QStringLiteral("The window could not be opened: %1. The modes export, import, diff and "
+                        "picture need no display.")
              .arg(why));
     std::fflush(nullptr);
     // Qt is half made: no destructors of its objects may run now.

@@ -6,7 +6,6 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
-#include "program_file.h"
 #include "stream_files.h"
 #include "table_diff.h"
 #include "table_loader.h"
@@ -69,9 +68,10 @@ TextInput readTextInput(const QString &path)
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        tell(
-            QStringLiteral("Could not open %1: %2.")
-                .arg(input.name, plainReason(file.errorString(), "the system refused to open it")));
+        tell(QStringLiteral("Could not open %1: %2.")
+                 .arg(input.name, isSocket(path) ? socketReason("read")
+                                                 : plainReason(file.errorString(),
+                                                               "the system refused to open it")));
         return input;
     }
     input.bytes.resize(MaxTableTextBytes + 1);
@@ -120,7 +120,7 @@ int runExport(const Invocation &invocation)
         // The text must never take the place of the table it comes from, or
         // of a program.
         QString refusal;
-        if (isProgramFile(output))
+        if (isProgramOutput(output))
             refusal = QStringLiteral("%1 is a program, and export writes text");
         else if (isSameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
@@ -221,26 +221,33 @@ int runDiff(const Invocation &invocation)
     const QList<FormationChanges> changes = diffTables(a.table, b.table);
     if (changes.isEmpty())
         return 0;
-    return writeStandardOutput(diffText(changes, formationNamesFor(invocation.files[0])).toUtf8())
-               ? 1
-               : Trouble;
+    // A reader that stopped early (| head) still learns the answer: they differ.
+    switch (
+        writeToStandardOutput(diffText(changes, formationNamesFor(invocation.files[0])).toUtf8())) {
+    case StreamWrite::Written:
+    case StreamWrite::ReaderGone:
+        return 1;
+    case StreamWrite::Failed:
+        break;
+    }
+    return Trouble;
 }
 
 } // namespace
 
-bool writeStandardOutput(const QByteArray &bytes)
+StreamWrite writeToStandardOutput(const QByteArray &bytes)
 {
     QString reason;
-    switch (writeToStream(stdout, bytes, &reason)) {
-    case StreamWrite::Written:
-        return true;
-    case StreamWrite::ReaderGone:
-        return false; // the reader chose to stop (| head): nothing to tell it
-    case StreamWrite::Failed:
-        break;
-    }
-    tell(QStringLiteral("Could not write to standard output: %1.").arg(reason));
-    return false;
+    const StreamWrite result = writeToStream(stdout, bytes, &reason);
+    // A reader that chose to stop (| head) is told nothing.
+    if (result == StreamWrite::Failed)
+        tell(QStringLiteral("Could not write to standard output: %1.").arg(reason));
+    return result;
+}
+
+bool writeStandardOutput(const QByteArray &bytes)
+{
+    return writeToStandardOutput(bytes) == StreamWrite::Written;
 }
 
 bool writeOutput(const QString &path, const QByteArray &bytes)

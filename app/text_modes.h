@@ -1,6 +1,7 @@
 #pragma once
 
 #include "command_line.h"
+#include "stream_files.h"
 
 // Runs export, import or diff, --help or --version, printing to standard
 // output and error; gives the exit status. Needs a QCoreApplication.
@@ -13,6 +14,8 @@ int reportUsageError(const QString &error);
 // said in one line on standard error, except where the program reading a
 // pipe stopped reading early (| head), which ends the output quietly.
 bool writeStandardOutput(const QByteArray &bytes);
+// The same, with how the write ended.
+StreamWrite writeToStandardOutput(const QByteArray &bytes);
 
 // Writes OUT of export or picture ("-": standard output) by the rules of
 // writeOutputFile (output_file.h) for the command line. False when not

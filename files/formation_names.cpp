@@ -213,7 +213,7 @@ FormationNames readFormationNames(const QString &path)
 {
     FormationNames result;
     const QString shown = shownPath(QFileInfo(path).absoluteFilePath());
-    const QString noNames = QStringLiteral("so the selector buttons have no names.");
+    const QString noNames = QStringLiteral("so the formations have no names.");
 
     QFile file(path);
     if (pathKind(path) == PathKind::Missing) {

@@ -84,7 +84,7 @@ bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
     };
     const bool looked = ::stat(name.constData(), &named) == 0;
     if (looked && S_ISSOCK(named.st_mode)) {
-        *reason = QStringLiteral("it is a socket, which cannot be written by name");
+        *reason = socketReason("written");
         return false;
     }
     // Without waiting first: a serial line or terminal would wait for its
@@ -146,4 +146,20 @@ StreamWrite writeToStream(FILE *stream, QByteArrayView bytes, QString *reason)
     *reason =
         plainReason(code == 0 ? QString() : qt_error_string(code), "the system refused the bytes");
     return StreamWrite::Failed;
+}
+
+bool isSocket(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISSOCK(status.st_mode);
+#endif
+}
+
+QString socketReason(const char *done)
+{
+    return QStringLiteral("it is a socket, which cannot be %1 by name").arg(QLatin1String(done));
 }

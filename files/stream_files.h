@@ -40,3 +40,9 @@ StreamWrite writeToStream(FILE *stream, QByteArrayView bytes, QString *reason);
 
 // Why a write found no reader at the other end, in words for the user.
 QString readerGoneReason();
+
+// Whether `path` names a Unix-domain socket, which no program can open by
+// its name (as a shell's "<" and ">" cannot); never on Windows.
+bool isSocket(const QString &path);
+// Why a socket is not `done` ("read", "written"), in words for the user.
+QString socketReason(const char *done);

@@ -69,6 +69,7 @@ private slots:
     void usage();
     void exportIntoWhatIsNoRegularFile_data();
     void exportIntoWhatIsNoRegularFile();
+    void endsQuietlyWhenTheReaderHasGone_data();
     void endsQuietlyWhenTheReaderHasGone();
 
 private:
@@ -384,6 +385,13 @@ void CommandLineTest::refusesAndWritesNothing_data()
             << QStringLiteral("Nothing was written: %1 is a formation table text, not a table file")
                    .arg(QLatin1String(name))
                    .toUtf8();
+    QTest::newRow("export over a script marked executable")
+        << QStringList{"export", "-o", "tool.bat", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: tool.bat is a program, and export writes text.");
+    QTest::newRow("a socket as the text")
+        << QStringList{"import", "sock", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Could not open sock: it is a socket, "
+                      "which cannot be read by name.");
     QTest::newRow("export over a file marked read-only")
         << QStringList{"export", "-o", "locked.json", "frmation.dat"} << QByteArray() << 1
         << QByteArray("Could not write locked.json: it is marked read-only.");
@@ -411,11 +419,17 @@ void CommandLineTest::refusesAndWritesNothing()
         {"odd.dat", "MZ" + m_table.mid(2)},
         {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
         {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)},
-        {"locked.json", "kept"}};
+        {"locked.json", "kept"},
+        {"tool.bat", "#!/bin/sh\necho hi\n"}};
     for (auto it = before.begin(); it != before.end(); ++it)
         file(it.key(), it.value());
     QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("locked.json")),
                                   QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("tool.bat")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (arguments.contains(QLatin1String("sock")) &&
+        !unixfiles::makeSocket(m_dir->filePath(QStringLiteral("sock"))))
+        QSKIP("this system makes no Unix-domain sockets");
     const Run result = run(arguments, {}, [this](QProcess &process) {
         process.setStandardInputFile(m_dir->filePath(QStringLiteral("text.json")));
     });
@@ -568,22 +582,35 @@ void CommandLineTest::exportIntoWhatIsNoRegularFile()
                  (append ? "kept\n" : "") + writeTableText(m_table, m_names, TextFormat::Json));
 }
 
+void CommandLineTest::endsQuietlyWhenTheReaderHasGone_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::newRow("export") << QStringList{"export", "frmation.dat"} << 1;
+    QTest::newRow("diff still says that they differ")
+        << QStringList{"diff", "frmation.dat", "other.dat"} << 1;
+}
+
 // As "export FILE | head -c 10" where head has already ended: the write
 // fails, the program is not killed by the signal, and it says nothing.
 void CommandLineTest::endsQuietlyWhenTheReaderHasGone()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
 #ifdef Q_OS_UNIX
     file(QStringLiteral("frmation.dat"), m_table);
+    file(QStringLiteral("other.dat"), pattern(1488, 5));
     int ends[2];
     QVERIFY(::pipe(ends) == 0);
     ::close(ends[0]);
-    const Run result = run({"export", "frmation.dat"}, {}, [&ends](QProcess &process) {
+    const Run result = run(arguments, {}, [&ends](QProcess &process) {
         process.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
     });
     ::close(ends[1]);
-    QCOMPARE(result.status, 1);
+    QCOMPARE(result.status, status);
     QCOMPARE(result.err, QByteArray());
 #else
+    Q_UNUSED(status);
     QSKIP("Windows sends no signal for a pipe without a reader");
 #endif
 }

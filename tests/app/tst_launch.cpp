@@ -69,6 +69,9 @@ void LaunchTest::startsTheRightPart_data()
         << QStringList{"games/frmation.da"} << false << 1 << none << false;
     QTest::newRow("no display, a wrong command line")
         << QStringList{"--bogus"} << false << 2 << QByteArray("Unknown option 'bogus'.") << false;
+    QTest::newRow("no display in the environment, one given by -display")
+        << QStringList{"-display", ":97", "frmation.dat"} << false << 1
+        << QByteArray("kgf-formation-editor: The window could not be opened: ") << true;
     QTest::newRow("a display that is not there")
         << QStringList{"frmation.dat"} << false << 1
         << QByteArray("kgf-formation-editor: The window could not be opened: ") << true;
@@ -98,7 +101,7 @@ void LaunchTest::startsTheRightPart()
         environment.remove(QLatin1String(name));
     if (display)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    else if (gui) // named, but nothing is there
+    else if (gui && !arguments.contains(QLatin1String("-display"))) // named, nothing is there
         environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
     const QString loaderRecord = dir.filePath(QStringLiteral("loaded"));
     environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
