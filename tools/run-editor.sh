@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the editor and starts it in a working
-# directory holding the bundled sample names and formation table.
+# directory holding the bundled sample names and formation table, with the
+# table loaded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,4 +13,4 @@ workdir=build/sample-workdir
 mkdir -p "$workdir"
 cp examples/readorder.txt examples/frmation.dat "$workdir/"
 cd "$workdir"
-exec ../release/app/kgf-formation-editor
+exec ../release/app/kgf-formation-editor frmation.dat
