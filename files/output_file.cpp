@@ -62,7 +62,18 @@ bool isProgramOutput(const QString &path)
     if (isProgramFile(path))
         return true;
     const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
+    if (!info.isFile() || !info.isExecutable())
+        return false;
+#ifdef Q_OS_WIN
+    return true; // marked by its name's ending: .bat, .cmd, .com
+#else
+    // Disks of Windows mounted on Linux mark every file executable: a
+    // program also begins as one, a script or an ELF binary.
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    return head.startsWith("#!") || head == "\x7f"
+                                            "ELF";
+#endif
 }
 
 bool isSameFile(const QString &a, const QString &b)

@@ -150,7 +150,7 @@ void CommandLineTest::exportWrites_data()
     QTest::newRow("data file at a start, csv")
         << "shifted.dat" << QStringList{"--start", "16", "--format", "csv"} << TextFormat::Csv
         << QByteArray();
-    QTest::newRow("executable, to a file")
+    QTest::newRow("executable, to a file marked executable that holds text")
         << "kgf.exe" << QStringList{"--output", "out.txt"} << TextFormat::Json << QByteArray();
     QTest::newRow("a renamed copy of the executable, known by its content")
         << "kgf.exe.orig" << QStringList{} << TextFormat::Json << QByteArray();
@@ -169,6 +169,9 @@ void CommandLineTest::exportWrites()
     file(QStringLiteral("shifted.dat"), QByteArray(16, 'z') + m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
     file(QStringLiteral("kgf.exe.orig"), executable(m_table));
+    // Marked executable, as every file on a Windows disk mounted on Linux is.
+    QVERIFY(QFile::setPermissions(file(QStringLiteral("out.txt"), "older\n"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const Run result = run(QStringList{QStringLiteral("export")} + options + QStringList{source});
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
