@@ -100,6 +100,15 @@ HANDLE osHandle(QFile &file)
     return reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
 }
 
+// Where a positioned read or write begins, as Windows takes it.
+OVERLAPPED overlappedAt(qint64 position)
+{
+    OVERLAPPED at = {};
+    at.Offset = DWORD(quint64(position) & 0xFFFFFFFF);
+    at.OffsetHigh = DWORD(quint64(position) >> 32);
+    return at;
+}
+
 bool missingError(DWORD code)
 {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
@@ -575,9 +584,7 @@ qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *
     while (done < length) {
         qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
 #ifdef Q_OS_WIN
-        OVERLAPPED at = {};
-        at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
-        at.OffsetHigh = DWORD(quint64(position + done) >> 32);
+        OVERLAPPED at = overlappedAt(position + done);
         DWORD got = 0;
         if (simulatedFailure("read", nameOf(file), &wanted) ||
             !ReadFile(osHandle(file), data + done, DWORD(wanted), &got, &at)) {
@@ -612,9 +619,7 @@ qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QS
     while (done < length) {
         qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
 #ifdef Q_OS_WIN
-        OVERLAPPED at = {};
-        at.Offset = DWORD(quint64(position + done) & 0xFFFFFFFF);
-        at.OffsetHigh = DWORD(quint64(position + done) >> 32);
+        OVERLAPPED at = overlappedAt(position + done);
         DWORD put = 0;
         if (simulatedFailure("write", nameOf(file), &wanted) ||
             !WriteFile(osHandle(file), data + done, DWORD(wanted), &put, &at) || put == 0) {

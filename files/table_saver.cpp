@@ -246,6 +246,16 @@ private:
                          .arg(shownPath(m_backupPath));
     }
 
+    // A file this save left damaged, with the backup it made, if any.
+    SaveOutcome damaged(const QString &message) const
+    {
+        SaveOutcome outcome;
+        outcome.kind = Kind::Damaged;
+        outcome.backupPath = m_backupPath;
+        outcome.message = message;
+        return outcome;
+    }
+
     // Writes the table, pushes it to the disk, reads it back and checks
     // that the name still leads to the file written.
     SaveOutcome write()
@@ -321,18 +331,13 @@ private:
                                                        "file was left as it is")
                                       : QStringLiteral("removed it");
         const QString notRestored = putBack();
-        if (!notRestored.isEmpty()) {
-            SaveOutcome outcome;
-            outcome.kind = Kind::Damaged;
-            outcome.backupPath = m_backupPath;
-            outcome.message =
+        if (!notRestored.isEmpty())
+            return damaged(
                 QStringLiteral("The table was not saved to %1: while it was being saved, another "
                                "program %2. The table had gone into the file that had the name "
                                "before, and putting back its old content failed (%3), so that "
                                "file is damaged%4.")
-                    .arg(shownPath(m_path), what, notRestored, backupStays());
-            return outcome;
-        }
+                    .arg(shownPath(m_path), what, notRestored, backupStays()));
         SaveOutcome outcome = notSaved(
             m_path, QStringLiteral("while it was being saved, another program %1. The table "
                                    "had gone into the file that had the name before, and that "
@@ -419,15 +424,13 @@ private:
                                   ? QStringLiteral("its first %1 bytes").arg(grouped(reach))
                                   : QStringLiteral("its %1 bytes from byte %2 on")
                                         .arg(grouped(reach), grouped(m_offset));
-        SaveOutcome outcome;
-        outcome.kind = Kind::Damaged;
-        outcome.backupPath = m_backupPath;
-        outcome.message =
+        SaveOutcome outcome = damaged(
             QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
                            "content failed too (%3), so the file is damaged: %4 may hold part "
                            "of the new table. Its length is now %5 (it was %6 bytes). Restore "
                            "it from %7, or save the table to it again once the cause is fixed.")
-                .arg(shownPath(m_path), why, notRestored, where, length, grouped(m_old.size), copy);
+                .arg(shownPath(m_path), why, notRestored, where, length, grouped(m_old.size),
+                     copy));
         // What this save left there, so that the next save does not take
         // it for another program's change; where another program wrote
         // since, the next save asks about that.
