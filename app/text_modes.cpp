@@ -2,7 +2,7 @@
 
 #include "formation_names.h"
 #include "formation_table.h"
-#include "import_target.h"
+#include "import_report.h"
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
@@ -10,6 +10,7 @@
 #include "table_diff.h"
 #include "table_loader.h"
 #include "table_text.h"
+#include "target_save.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,59 +143,118 @@ int runExport(const Invocation &invocation)
     return written ? 0 : Failed;
 }
 
-std::optional<qint32> importStart(const Invocation &invocation)
+std::optional<qint64> importStart(const Invocation &invocation)
 {
     if (!invocation.startsGiven.contains(QLatin1String("start")))
         return std::nullopt;
-    return invocation.start.toInt(); // checked by the parser: 0 to 2147483647
+    return invocation.start.toLongLong(); // checked by the parser: 0 to 2147483647
 }
 
-int runImport(const Invocation &invocation)
+// The standard stream, output or error, that is open on `target`: what the
+// program prints would go into the file it writes.
+const char *streamOnTarget(const QString &target)
+{
+    const FileIdentity file = regularFileIdentity(target);
+    if (!file.valid)
+        return nullptr;
+    if (streamIdentity(stdout) == file)
+        return "standard output";
+    if (streamIdentity(stderr) == file)
+        return "standard error";
+    return nullptr;
+}
+
+// Says `message` on standard error, or where that is `target`, on standard
+// output; where both are, nothing can be said without writing into it.
+void tellAvoiding(const QString &target, const QString &message)
+{
+    const FileIdentity file = regularFileIdentity(target);
+    if (streamIdentity(stderr) != file) {
+        tell(message);
+        return;
+    }
+    if (streamIdentity(stdout) != file) {
+        QString ignored;
+        writeToStream(
+            stdout,
+            QStringLiteral("kgf-formation-editor: %1\n").arg(escapeControls(message)).toUtf8(),
+            &ignored);
+    }
+}
+
+// Refused before anything is read: the table's bytes would go over a text,
+// or over what the program prints into the same file.
+bool refuseImportTarget(const Invocation &invocation)
 {
     const QString &target = invocation.files[1];
-    // Refused before any text is read: the table's bytes would go over a
-    // text, or, in a program, anywhere but its own table.
+    if (const char *stream = streamOnTarget(target)) {
+        // Said where it cannot land in the target.
+        tellAvoiding(target, QStringLiteral("Nothing was written: %1 is redirected to %2, which "
+                                            "this import would write into while it saves the "
+                                            "table there.")
+                                 .arg(QLatin1String(stream), shownPath(target)));
+        return true;
+    }
     if (isImportedText(invocation.files[0], target)) {
         tell(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
                             "would be written over it.")
                  .arg(shownPath(target)));
-        return Failed;
+        return true;
     }
     if (holdsTableText(target) && !invocation.force) {
         tell(QStringLiteral("Nothing was written: %1 is a formation table text, not a table "
                             "file, and the table's bytes would be written over the start of it. "
                             "Give --force to write it anyway.")
                  .arg(shownPath(target)));
-        return Failed;
+        return true;
     }
-    const TargetTable base = importBase(target, importStart(invocation));
-    if (!base.ok) {
-        tell(base.error);
+    return false;
+}
+
+int runImport(const Invocation &invocation)
+{
+    if (refuseImportTarget(invocation))
         return Failed;
-    }
-    const TextInput input = readTextInput(invocation.files[0]);
-    if (!input.ok)
-        return Failed;
-    const TextFormat format =
-        invocation.formatGiven ? invocation.format : detectTextFormat(input.bytes);
-    const TableText text = readTableText(input.bytes, format);
-    if (!text.ok) {
-        tell(QStringLiteral("%1: %2").arg(input.name, text.error));
-        return Failed;
-    }
-    if (const QString unfit = textFitsTarget(target, base, text); !unfit.isEmpty()) {
-        tell(unfit);
-        return Failed;
-    }
-    const QByteArray table = applyTableText(base.table, text);
-    const ImportSaved saved = saveImported(target, table, base, invocation.noBackup);
-    if (saved.kind == ImportSaved::Kind::Failed) {
-        tell(saved.error);
+    const QString &target = invocation.files[1];
+    // The text is read once the target is known to take a table, and only once.
+    std::optional<TableText> text;
+    const TableMaker make = [&](const QByteArray &before, TargetSave::Held held,
+                                QString *error) -> std::optional<QByteArray> {
+        if (!text) {
+            const TextInput input = readTextInput(invocation.files[0]);
+            if (!input.ok)
+                return std::nullopt; // said already
+            const TextFormat format =
+                invocation.formatGiven ? invocation.format : detectTextFormat(input.bytes);
+            TableText read = readTableText(input.bytes, format);
+            if (!read.ok) {
+                *error = QStringLiteral("%1: %2").arg(input.name, read.error);
+                return std::nullopt;
+            }
+            text = read;
+        }
+        if (const QString unfit = textFitsTarget(target, held, *text); !unfit.isEmpty()) {
+            *error = unfit;
+            return std::nullopt;
+        }
+        return applyTableText(before, *text);
+    };
+    TargetSaveOptions options;
+    options.start = importStart(invocation);
+    options.force = invocation.force;
+    options.withoutBackup = invocation.noBackup;
+    const TargetSave saved = saveIntoTarget(target, options, make);
+    if (saved.kind == TargetSave::Kind::Failed) {
+        if (!saved.error.isEmpty())
+            tell(saved.error + (saved.stoppedAt == SaveOutcome::Question::NoBackup ||
+                                        saved.stoppedAt == SaveOutcome::Question::NoJournal
+                                    ? QStringLiteral(" Give --no-backup to import without one.")
+                                    : QString()));
         return Failed;
     }
     if (invocation.quiet)
         return 0;
-    const QString report = importReport(target, base, table, saved, formationNamesFor(target));
+    const QString report = importReport(target, saved, formationNamesFor(target));
     // The table is in TARGET whatever becomes of the report: the status says so.
     QString refusal;
     if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)

@@ -11,8 +11,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/xattr.h>
+#include <vector>
 #endif
 
 QString notRegularReason(PathKind kind)
@@ -513,8 +518,111 @@ bool fileStatus(QFile &file, FileStatus *status, QString *reason)
     status->modifiedNs =
         qint64(information.st_mtim.tv_sec) * 1'000'000'000 + information.st_mtim.tv_nsec;
     status->permissions = int(information.st_mode & 07777);
+    status->owner = quint32(information.st_uid);
+    status->group = quint32(information.st_gid);
 #endif
     return true;
+}
+
+namespace
+{
+
+#ifdef Q_OS_LINUX
+// The names of the extended attributes of `descriptor`, ACLs among them
+// ("system.posix_acl_access"); nothing when it has none or the system
+// cannot tell.
+std::vector<QByteArray> attributeNames(int descriptor)
+{
+    const ssize_t length = ::flistxattr(descriptor, nullptr, 0);
+    if (length <= 0)
+        return {};
+    QByteArray list(length, '\0');
+    const ssize_t got = ::flistxattr(descriptor, list.data(), size_t(list.size()));
+    if (got <= 0)
+        return {};
+    list.truncate(got);
+    std::vector<QByteArray> names;
+    for (const QByteArray &name : list.split('\0'))
+        if (!name.isEmpty())
+            names.push_back(name);
+    return names;
+}
+
+// Copies every extended attribute that can be copied; false when the ACL,
+// which decides who may read the file, could not be.
+bool copyAttributes(int from, int to)
+{
+    bool aclKept = true;
+    for (const QByteArray &name : attributeNames(from)) {
+        const ssize_t length = ::fgetxattr(from, name.constData(), nullptr, 0);
+        QByteArray value(std::max<ssize_t>(length, 0), '\0');
+        const ssize_t got =
+            length < 0 ? -1 : ::fgetxattr(from, name.constData(), value.data(), size_t(length));
+        if ((got < 0 ||
+             ::fsetxattr(to, name.constData(), value.constData(), size_t(got), 0) != 0) &&
+            name == "system.posix_acl_access")
+            aclKept = false;
+    }
+    return aclKept;
+}
+#endif
+
+} // namespace
+
+void keepAccessOf(QFile &copy, QFile &original, const FileStatus &status)
+{
+    Q_ASSERT(copy.isOpen() && original.isOpen());
+#ifdef Q_OS_WIN
+    // A new file takes the access rules of its folder, as the original did.
+    Q_UNUSED(copy);
+    Q_UNUSED(original);
+    Q_UNUSED(status);
+#else
+    const int descriptor = copy.handle();
+    bool kept = !simulatedFailure("set owner", nameOf(copy)) &&
+                ::fchown(descriptor, uid_t(status.owner), gid_t(status.group)) == 0;
+    // A user who is not root may give a group of their own, not an owner.
+    const bool groupKept = kept || ::fchown(descriptor, uid_t(-1), gid_t(status.group)) == 0;
+#ifdef Q_OS_LINUX
+    kept = copyAttributes(original.handle(), descriptor) && groupKept;
+#else
+    Q_UNUSED(original);
+    kept = groupKept;
+#endif
+    if (!kept)
+        ::fchmod(descriptor, mode_t(status.permissions & 0700));
+#endif
+}
+
+void holdWhileOpen(QFile &file)
+{
+    Q_ASSERT(file.isOpen());
+#ifdef Q_OS_WIN
+    Q_UNUSED(file); // opened shared for reading only, which no remover gets past
+#else
+    ::flock(file.handle(), LOCK_EX | LOCK_NB);
+#endif
+}
+
+bool isHeldByAnother(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Opened to be removed, as a remover would: refused while a save has it.
+    HANDLE handle = CreateFileW(windowsPath(path).c_str(), DELETE, FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(handle);
+    return false;
+#else
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    const bool held = ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(descriptor); // which lets go of a lock it took
+    return held;
+#endif
 }
 
 bool setModifiedTime(QFile &file, qint64 modifiedNs, QString *reason)

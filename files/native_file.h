@@ -89,6 +89,8 @@ struct FileStatus {
     // 100-nanosecond ticks (Windows). Only for comparing and putting back.
     qint64 modifiedNs = 0;
     int permissions = 0; // POSIX permission bits; 0 on Windows
+    quint32 owner = 0;   // POSIX user and group; 0 on Windows
+    quint32 group = 0;
 };
 
 // Which file `path` names now, after following symbolic links. Not valid
@@ -103,6 +105,21 @@ bool isSymbolicLink(const QString &path);
 
 // What the open `file` is now, taken from its handle, not from its path.
 bool fileStatus(QFile &file, FileStatus *status, QString *reason);
+
+// Gives `copy`, a new file made beside `original` to hold its bytes (a
+// backup, a journal), the original's owner and group, and on Linux its ACL
+// and extended attributes. Where an owner or group, or the ACL, cannot be
+// given (a user who is not root), the copy is made readable by its owner
+// alone, so that it never lets in anyone the original keeps out. Best
+// effort: nothing here changes the bytes of either file.
+void keepAccessOf(QFile &copy, QFile &original, const FileStatus &status);
+
+// While a save holds a file of its own open, the file is held: another
+// save that finds it knows it is no leftover. POSIX: an advisory lock;
+// Windows: a file the save has open is shared for reading only.
+void holdWhileOpen(QFile &file);
+// Whether a save, of this program or another, holds the file at `path` now.
+bool isHeldByAnother(const QString &path);
 
 // Sets the modification time of the open `file` to `modifiedNs` (as
 // fileStatus gives it). False with the system's reason when it failed.

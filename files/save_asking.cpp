@@ -1,19 +1,36 @@
 #include "save_asking.h"
 
+#include "message_text.h"
+
 SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFiles &watched,
                        SaveOptions options, const SaveAnswer &answer)
 {
     options.watched = &watched;
     FileSnapshot agreed; // the file as the user saw it when saying yes
     SaveOutcome outcome;
+    QString backupMade; // by an attempt before the user's answer
     for (;;) {
         outcome = saveTable(path, table, options);
+        if (!outcome.backupPath.isEmpty())
+            backupMade = outcome.backupPath;
         if (outcome.kind != SaveOutcome::Kind::Ask || !answer(outcome))
             break;
         agreed = outcome.seen;
         options.agreed = &agreed;
         if (outcome.question == SaveOutcome::Question::NoBackup)
             options.withoutBackup = true;
+        if (outcome.question == SaveOutcome::Question::NoJournal)
+            options.withoutJournal = true;
+        if (outcome.question == SaveOutcome::Question::TableMoved)
+            options.offset = outcome.movedTo;
+    }
+    // One save to the user, however many attempts: the backup an earlier
+    // attempt made is this save's.
+    if (outcome.backupPath.isEmpty() && !backupMade.isEmpty()) {
+        outcome.backupPath = backupMade;
+        if (!outcome.tableInFile())
+            outcome.message += QStringLiteral(" The copy of it made before this save stays as %1.")
+                                   .arg(shownPath(backupMade));
     }
     // The editor's own save, even one undone or failed, is no change by
     // another program.

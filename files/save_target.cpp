@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 
 namespace
 {
@@ -133,24 +134,52 @@ QString removeTemporary(const QString &temporary)
 namespace
 {
 
+const char *const TemporaryPrefixes[] = {".kgf-save-", ".kgf-backup-", ".kgf-journal-"};
+constexpr int RandomDigits = 8;
+
+const char *prefixOf(TemporaryKind kind)
+{
+    return TemporaryPrefixes[int(kind)];
+}
+
 // The folder's free name for a temporary file; short, so that it fits where
 // the target's own name just fits.
-QString temporaryPath(const QString &folder)
+QString temporaryPath(const QString &folder, TemporaryKind kind)
 {
     return QDir(folder).filePath(
-        QStringLiteral(".kgf-save-%1.tmp")
-            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        QStringLiteral("%1%2.tmp")
+            .arg(QLatin1String(prefixOf(kind)))
+            .arg(QRandomGenerator::global()->generate(), RandomDigits, 16, QLatin1Char('0')));
 }
 
 } // namespace
 
-QString createTemporary(const QString &folder, int permissions, QFile &file, QString *reason)
+std::optional<TemporaryKind> temporaryKindOf(const QString &fileName)
+{
+    for (const TemporaryKind kind :
+         {TemporaryKind::NewFile, TemporaryKind::Backup, TemporaryKind::Journal}) {
+        const QLatin1String prefix(prefixOf(kind));
+        if (!fileName.startsWith(prefix) || !fileName.endsWith(QLatin1String(".tmp")))
+            continue;
+        const QStringView digits = QStringView(fileName).mid(prefix.size()).chopped(4);
+        if (digits.size() == RandomDigits && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+                return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+            }))
+            return kind;
+    }
+    return std::nullopt;
+}
+
+QString createTemporary(const QString &folder, TemporaryKind kind, int permissions, QFile &file,
+                        QString *reason)
 {
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString candidate = temporaryPath(folder);
+        const QString candidate = temporaryPath(folder, kind);
         const OpenResult created = createNewFile(file, candidate, permissions);
-        if (created.ok)
+        if (created.ok) {
+            holdWhileOpen(file);
             return candidate;
+        }
         *reason = created.reason;
         // Not a clash of names: trying again won't help.
         if (pathKind(candidate) == PathKind::Missing)

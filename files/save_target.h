@@ -39,9 +39,22 @@ FileSnapshot snapshotNow(OpenFile &open, qint64 tableOffset);
 // no valid identity, which matches no file that appears later.
 FileSnapshot snapshotOfPath(const QString &path, qint64 tableOffset);
 
-// Creates and opens a new temporary file in `folder`, with POSIX
-// `permissions` (-1 for the usual ones): its path, or empty with `reason`.
-QString createTemporary(const QString &folder, int permissions, QFile &file, QString *reason);
+// What a save's temporary file is for. Each has a name of its own
+// (".kgf-save-1a2b3c4d.tmp", ".kgf-backup-...", ".kgf-journal-..."), so
+// that one a save cut off left behind is known for what it is.
+enum class TemporaryKind {
+    NewFile, // a new file, named once complete
+    Backup,  // the copy that becomes NAME.bak
+    Journal, // the journal, named once complete
+};
+// The kind a temporary file's name says it is, if it is one of them.
+std::optional<TemporaryKind> temporaryKindOf(const QString &fileName);
+
+// Creates and opens a new temporary file of `kind` in `folder`, with POSIX
+// `permissions` (-1 for the usual ones), held while it is open
+// (holdWhileOpen): its path, or empty with `reason`.
+QString createTemporary(const QString &folder, TemporaryKind kind, int permissions, QFile &file,
+                        QString *reason);
 
 // Removes a temporary file this save made: empty when it is gone, else
 // words for the message that say it is left.

@@ -44,18 +44,19 @@ ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &tar
     return existing;
 }
 
-std::optional<PendingBackup> copyForBackup(WritableFile &source, const FileStatus &status,
+std::optional<PendingBackup> copyForBackup(OpenFile &original, const FileStatus &status,
                                            const QString &backupPath, const SaveOptions &options,
                                            QString *reason)
 {
     auto qfile = std::make_unique<QFile>();
-    // The original's permission bits, but never set-user or set-group: the
-    // copy's owner is whoever saves.
+    // The original's permission bits, but never set-user or set-group.
     const int permissions = status.permissions & ~06000;
-    const QString temporary =
-        createTemporary(QFileInfo(backupPath).absolutePath(), permissions, *qfile, reason);
+    const QString temporary = createTemporary(QFileInfo(backupPath).absolutePath(),
+                                              TemporaryKind::Backup, permissions, *qfile, reason);
     if (temporary.isEmpty())
         return std::nullopt;
+    keepAccessOf(*qfile, *original.native, status);
+    WritableFile &source = *original.file;
     PendingBackup pending{temporary, openFile(temporary, std::move(qfile), options.wrapBackup)};
     WritableFile &copy = *pending.file.file;
 
@@ -77,10 +78,10 @@ std::optional<PendingBackup> copyForBackup(WritableFile &source, const FileStatu
         failed = QStringLiteral("the disk did not confirm the write (%1)")
                      .arg(reasonOf(copy, "no reason given"));
     for (qint64 at = 0; failed.isEmpty() && at < status.size; at += piece) {
-        QByteArray original(std::min(piece, status.size - at), '\0');
-        QByteArray copied(original.size(), '\0');
-        if (source.readAt(at, original.data(), original.size()) != original.size() ||
-            copy.readAt(at, copied.data(), copied.size()) != copied.size() || copied != original)
+        QByteArray held(std::min(piece, status.size - at), '\0');
+        QByteArray copied(held.size(), '\0');
+        if (source.readAt(at, held.data(), held.size()) != held.size() ||
+            copy.readAt(at, copied.data(), copied.size()) != copied.size() || copied != held)
             failed = QStringLiteral("reading the copy back did not give the file's bytes");
         if (options.progress)
             options.progress();

@@ -5,6 +5,8 @@
 #include "native_file.h"
 #include "number_text.h"
 #include "program_file.h"
+#include "save_journal.h"
+#include "save_recovery.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace
 {
@@ -21,6 +24,17 @@ LoadResult failure(const QString &error)
     LoadResult result;
     result.error = error;
     return result;
+}
+
+// A file whose save did not finish may hold part of two tables: it is read
+// only once that is settled (save_recovery.h).
+std::optional<LoadResult> unfinishedSave(const QString &path)
+{
+    if (!hasJournal(path))
+        return std::nullopt;
+    LoadResult refused = failure(unfinishedSaveRefusal(path));
+    refused.unfinishedSave = true;
+    return refused;
 }
 
 LoadResult openFailure(const QString &path, const QString &reason)
@@ -269,6 +283,8 @@ LoadResult searchExecutable(QFile &file, const QString &path, LoadResult result,
 
 LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
 {
+    if (std::optional<LoadResult> refused = unfinishedSave(path))
+        return *refused;
     QFile file(path);
     LoadResult result;
     if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
@@ -279,6 +295,8 @@ LoadResult loadFromDataFile(const QString &path, qint32 startLocation)
 LoadResult loadFromExecutable(const QString &path, const SearchProgress &progress,
                               const SearchSettings &settings)
 {
+    if (std::optional<LoadResult> refused = unfinishedSave(path))
+        return *refused;
     QFile file(path);
     LoadResult result;
     if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
@@ -291,6 +309,8 @@ LoadResult loadTable(const QString &path, const QString &startText, StartGiven g
 {
     if (isExecutablePath(path))
         return loadFromExecutable(path, progress, settings);
+    if (std::optional<LoadResult> refused = unfinishedSave(path))
+        return *refused;
     const StartLocation start = startLocationFromText(startText);
     if (!start.ok && given == StartGiven::Yes)
         return failure(QStringLiteral("%1 was not loaded. %2").arg(shownPath(path), start.error));

@@ -54,6 +54,8 @@ SearchResult searchSignature(QIODevice &device, qint64 end, const SearchProgress
 qint64 findSignature(QByteArrayView data, qint64 from, const SearchProgress &progress = {},
                      int intervalMs = 50);
 
+// Every load refuses a file that a save did not finish writing
+// (save_recovery.h) until that is settled.
 struct LoadResult {
     bool ok = false;
     QByteArray table;         // 1,488 bytes when ok
@@ -61,6 +63,9 @@ struct LoadResult {
     bool foundBySignature = false;
     QString error;       // for the user, naming the file, when not ok
     FileSnapshot source; // the file as this load saw it, when ok
+    // Not read because a save of it did not finish (a journal is beside
+    // it): `error` names the command that settles it.
+    bool unfinishedSave = false;
 };
 
 // The start-location box's text as a start location: its leading number

@@ -1,10 +1,15 @@
 #include "table_saver.h"
 
+#include "change_words.h"
 #include "formation_table.h"
 #include "message_text.h"
 #include "native_file.h"
+#include "save_journal.h"
+#include "save_leftovers.h"
+#include "save_recovery.h"
 #include "save_target.h"
 #include "table_backup.h"
+#include "table_loader.h"
 
 #include <QFileInfo>
 #include <optional>
@@ -66,10 +71,43 @@ bool sameState(const FileStatus &a, const FileStatus &b)
     return a.identity == b.identity && a.size == b.size && a.modifiedNs == b.modifiedNs;
 }
 
-// A save over an existing file, step by step. It writes the 1,488 bytes at
-// the offset in place, after checking, just before the first write, that
-// the file is still the one it found; a failure after the file took any
-// byte puts the old bytes back, unless another program has written since.
+// What another program changed in a file the editor saw as `was`, now
+// `now` with `tableNow` at the table's place, in a sentence.
+QString whatChanged(const FileSnapshot &was, const FileStatus &now, const QByteArray &tableNow,
+                    const QStringList &names)
+{
+    if (was.identity.valid && was.identity != now.identity)
+        return QStringLiteral("Another file has its name now.");
+    if (const QList<int> differing = differingFormations(was.tableBytes, tableNow);
+        !differing.isEmpty())
+        return QStringLiteral("In its table, %1 now %2 from what the editor read there.")
+            .arg(formationList(differing, names),
+                 differing.size() == 1 ? QStringLiteral("differs") : QStringLiteral("differ"));
+    if (was.size != now.size)
+        return QStringLiteral("Its table is as the editor read it; its length changed from %1 "
+                              "to %2 bytes.")
+            .arg(grouped(was.size), grouped(now.size));
+    return QStringLiteral("Its table and its length are as the editor read them; only its "
+                          "modification time, or bytes outside the table, changed.");
+}
+
+// How putting back the old bytes ended.
+struct PutBack {
+    enum class Kind {
+        Done,               // the file is as the save found it, read back
+        LeftToOtherProgram, // another program wrote to it since: left as it is
+        Failed,             // the old bytes could not be put back
+    };
+    Kind kind = Kind::Done;
+    QString why; // unless Done
+};
+
+// A save over an existing file, step by step (run() shows them all). It
+// writes the 1,488 bytes at the offset in place, with a journal beside the
+// file from before the first write until the file is synced, after
+// checking, just before the first write, that the file is still the one it
+// found; a failure after the file took any byte puts the old bytes back,
+// unless another program has written since.
 class InPlaceSave
 {
 public:
@@ -78,9 +116,20 @@ public:
     {
     }
 
+    // Step             ends the save with
+    // open             NotSaved
+    // findTable        Ask (TableMoved), NotSaved
+    // askAboutChanges  Ask (ChangedByOtherProgram)
+    // (table there)    NothingToChange
+    // keepBackup       Ask (NoBackup, ChangedByOtherProgram)
+    // writeJournal     NotSaved
+    // checkAgain       Ask (ChangedByOtherProgram), NotSaved
+    // write            Saved, NotSaved (put back), Damaged
     SaveOutcome run()
     {
         if (std::optional<SaveOutcome> stop = open())
+            return *stop;
+        if (std::optional<SaveOutcome> stop = findTable())
             return *stop;
         if (std::optional<SaveOutcome> stop = askAboutChanges())
             return *stop;
@@ -93,8 +142,10 @@ public:
         }
         if (std::optional<SaveOutcome> stop = keepBackup())
             return *stop;
-        if (std::optional<SaveOutcome> stop = checkAgain())
+        if (std::optional<SaveOutcome> stop = writeJournal())
             return *stop;
+        if (std::optional<SaveOutcome> stop = checkAgain())
+            return withoutJournal(*stop);
         return write();
     }
 
@@ -106,6 +157,9 @@ private:
         // an administrator) whom the system would let write it.
         if (isMarkedReadOnly(m_path))
             return notSaved(m_path, QStringLiteral("the file is read-only"));
+        // What an earlier save that did not finish left is to be settled first.
+        if (hasJournal(m_path))
+            return notSaved(m_path, unfinishedSaveReason(m_path));
         auto qfile = std::make_unique<QFile>(m_path);
         if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
             return notSaved(m_path, opened.reason);
@@ -132,6 +186,39 @@ private:
         return std::nullopt;
     }
 
+    // A program's own table is where its signature is: when that is no
+    // longer at the offset, the program has changed (a new version), and
+    // nothing may go over what it holds there now.
+    std::optional<SaveOutcome> findTable()
+    {
+        if (!m_options.intoProgramTable || m_oldRegion.startsWith(tableSignature()))
+            return std::nullopt;
+        const SearchResult found = searchSignature(*m_target.native, m_old.size);
+        const QString shown = shownPath(m_path);
+        const QString gone =
+            QStringLiteral("the program has changed since the table was read from it: its "
+                           "formation table is no longer at byte %1")
+                .arg(grouped(m_offset));
+        if (!found.readError.isEmpty() || found.offset < 0 ||
+            found.offset + TableBytes > m_old.size)
+            return notSaved(m_path,
+                            gone + QStringLiteral(", and it was not found anywhere else in it "
+                                                  "(no signature 00 25 03 00 AA at or after byte "
+                                                  "%1), so nothing was written")
+                                       .arg(grouped(SignatureScanStart + 1)));
+        const std::optional<QByteArray> there = bytesAt(file(), found.offset, TableBytes);
+        if (!there)
+            return notSaved(m_path, QStringLiteral("the file could not be read first (%1)")
+                                        .arg(reasonOf(file(), "the system reported a read error")));
+        SaveOutcome moved = ask(Question::TableMoved,
+                                QStringLiteral("In %1, %2 (a new version of the program may have "
+                                               "moved it): it is now at byte %3.")
+                                    .arg(shown, gone, grouped(found.offset)),
+                                snapshotOf(m_path, m_old, found.offset, *there));
+        moved.movedTo = found.offset;
+        return moved;
+    }
+
     // Another program changed a watched file since the user last saw it.
     std::optional<SaveOutcome> askAboutChanges()
     {
@@ -147,8 +234,9 @@ private:
         if (watched && (watched->identity != m_old.identity || watched->size != m_old.size ||
                         watched->modifiedNs != m_old.modifiedNs || *now != watched->tableBytes))
             return ask(Question::ChangedByOtherProgram,
-                       QStringLiteral("%1 was changed by another program %2.")
-                           .arg(shownPath(m_path), since),
+                       QStringLiteral("%1 was changed by another program %2. %3")
+                           .arg(shownPath(m_path), since,
+                                whatChanged(*watched, m_old, *now, m_options.formationNames)),
                        m_found);
         return std::nullopt;
     }
@@ -171,7 +259,7 @@ private:
         }
         QString reason;
         std::optional<PendingBackup> copy =
-            copyForBackup(file(), m_old, backupPath, m_options, &reason);
+            copyForBackup(m_target, m_old, backupPath, m_options, &reason);
         if (!copy)
             return noBackup(reason);
         // The copy is of the file as the save found it, or it is no backup.
@@ -197,6 +285,95 @@ private:
                    m_found);
     }
 
+    // Writes the journal beside the file, complete, synced and read back,
+    // and only then gives it its name: from then on a save cut off at any
+    // moment can be put back.
+    std::optional<SaveOutcome> writeJournal()
+    {
+        if (m_options.withoutJournal)
+            return std::nullopt;
+        const QByteArray bytes = encodeJournal(
+            {m_old.identity, m_old.size, m_old.modifiedNs, m_offset, m_oldRegion, m_table});
+        const QString journal = journalPath(m_path);
+        auto qfile = std::make_unique<QFile>();
+        QString reason;
+        const QString temporary =
+            createTemporary(QFileInfo(journal).absolutePath(), TemporaryKind::Journal,
+                            m_old.permissions & ~06000, *qfile, &reason);
+        if (temporary.isEmpty())
+            return noJournal(reason);
+        keepAccessOf(*qfile, *m_target.native, m_old);
+        OpenFile written = openFile(temporary, std::move(qfile), {});
+        QString failed;
+        if (written.file->writeAt(0, bytes.constData(), bytes.size()) != bytes.size())
+            failed = reasonOf(*written.file, "the disk took only part of it");
+        else if (!written.file->sync())
+            failed = QStringLiteral("the disk did not confirm the write (%1)")
+                         .arg(reasonOf(*written.file, "no reason given"));
+        else if (const std::optional<QByteArray> back = bytesAt(*written.file, 0, bytes.size() + 1);
+                 !back || *back != bytes)
+            failed = QStringLiteral("reading it back did not give what was written");
+        if (!failed.isEmpty()) {
+            written.file.reset();
+            return noJournal(failed + removeTemporary(temporary));
+        }
+        bool taken = false;
+        if (const QString unnamed = giveName(written, temporary, journal, m_options, &taken);
+            !unnamed.isEmpty()) {
+            if (taken)
+                return notSaved(m_path, QStringLiteral("the journal of another save of it "
+                                                       "appeared meanwhile, so nothing was "
+                                                       "written to it%1")
+                                            .arg(backupStays()));
+            return noJournal(unnamed);
+        }
+        m_journalNamed = true;
+        return std::nullopt;
+    }
+
+    SaveOutcome noJournal(const QString &why) const
+    {
+        const QString kept = m_backupPath.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" The copy of it made before this save stays as "
+                                                  "%1.")
+                                       .arg(shownPath(m_backupPath));
+        SaveOutcome asked = ask(Question::NoJournal,
+                                QStringLiteral("No journal of %1 can be written beside it (%2): if "
+                                               "the save were cut off part-way, by a crash or a "
+                                               "power cut, the file could not be put back.%3")
+                                    .arg(shownPath(m_path), why, kept),
+                                m_found);
+        asked.backupPath = m_backupPath;
+        return asked;
+    }
+
+    // Removes the journal once it is no longer needed: the file holds the
+    // table, synced, or its old bytes again. Empty when it is gone.
+    QString removeJournal()
+    {
+        if (!m_journalNamed)
+            return {};
+        const QString journal = journalPath(m_path);
+        QString reason;
+        if (!removeFile(journal, &reason))
+            return QStringLiteral("%1 could not be removed (%2)").arg(shownPath(journal), reason);
+        m_journalNamed = false;
+        syncFolder(QFileInfo(journal).absolutePath());
+        return {};
+    }
+
+    // An outcome with nothing written: the journal goes, or the message says
+    // it stays.
+    SaveOutcome withoutJournal(SaveOutcome outcome)
+    {
+        if (const QString left = removeJournal(); !left.isEmpty())
+            outcome.remark = QStringLiteral("The file was not written, but its journal %1; it "
+                                            "is no longer needed.")
+                                 .arg(left);
+        return outcome;
+    }
+
     // Just before the first write: the name still leads to the file the
     // save opened, and its length, time and the bytes to be overwritten
     // are what the save found.
@@ -220,14 +397,22 @@ private:
             : named != m_old.identity
                 ? QStringLiteral("Another program put another file in the place of %1").arg(shown)
                 : QStringLiteral("%1 was changed by another program").arg(shown);
+        const FileSnapshot seen = snapshotOfPath(m_path, m_tableOffset);
+        QString change;
+        if (named.valid && named == m_old.identity) {
+            const std::optional<QByteArray> table =
+                m_tableOffset == m_offset ? region : bytesAt(file(), m_tableOffset, TableBytes);
+            change = u' ' + whatChanged(m_found, now, table.value_or(QByteArray()),
+                                        m_options.formationNames);
+        }
         const QString kept = m_backupPath.isEmpty()
                                  ? QString()
                                  : QStringLiteral(" %1, made just before, holds the file as it "
                                                   "was before that.")
                                        .arg(shownPath(m_backupPath));
         return ask(Question::ChangedByOtherProgram,
-                   what + QStringLiteral(" while the table was being saved to it.") + kept,
-                   snapshotOfPath(m_path, m_tableOffset));
+                   what + QStringLiteral(" while the table was being saved to it.") + change + kept,
+                   seen);
     }
 
     SaveOutcome cannotCheck(const QString &reason) const
@@ -246,25 +431,14 @@ private:
                          .arg(shownPath(m_backupPath));
     }
 
-    // A file this save left damaged, with the backup it made, if any.
-    SaveOutcome damaged(const QString &message) const
-    {
-        SaveOutcome outcome;
-        outcome.kind = Kind::Damaged;
-        outcome.backupPath = m_backupPath;
-        outcome.message = message;
-        return outcome;
-    }
-
     // Writes the table, pushes it to the disk, reads it back and checks
-    // that the name still leads to the file written.
+    // that the name still leads to the file written; then the journal goes.
     SaveOutcome write()
     {
         m_written = file().writeAt(m_offset, m_table.constData(), TableBytes);
         if (m_written > 0)
             settleModifiedTime(*m_target.native);
-        QString reason;
-        m_afterWriteKnown = fileStatus(*m_target.native, &m_afterWrite, &reason);
+        noteAfterWrite();
         if (m_written != TableBytes) {
             const QString why = reasonOf(file(), "the disk took only part of the table");
             return failed(m_written > 0
@@ -275,8 +449,8 @@ private:
         if (!file().sync())
             return failed(QStringLiteral("the disk did not confirm the write (%1)")
                               .arg(reasonOf(file(), "no reason given")));
-        if (!m_afterWriteKnown) // once more: the next save compares with it
-            m_afterWriteKnown = fileStatus(*m_target.native, &m_afterWrite, &reason);
+        if (!m_afterWrite) // once more: the next save compares with it
+            noteAfterWrite();
         const std::optional<QByteArray> atTableOffset =
             m_tableOffset == m_offset ? m_table : bytesAt(file(), m_tableOffset, TableBytes);
         // Read back last but for the name, so that a change made after the
@@ -288,6 +462,7 @@ private:
         if (*back != m_table)
             return failed(
                 QStringLiteral("reading the file back did not give the bytes that were written"));
+        QString reason;
         const FileIdentity named = pathIdentity(m_path, &reason);
         if (!named.valid && !reason.isEmpty())
             return failed(QStringLiteral("whether the name still leads to the file written "
@@ -301,26 +476,39 @@ private:
         outcome.backupPath = m_backupPath;
         // The file as the write left it: whatever another program did since
         // is asked about next time.
-        if (m_afterWriteKnown)
-            outcome.left = snapshotOf(m_path, m_afterWrite, m_tableOffset, *atTableOffset);
+        if (m_afterWrite)
+            outcome.left = snapshotOf(m_path, *m_afterWrite, m_tableOffset, *atTableOffset);
+        if (const QString left = removeJournal(); !left.isEmpty())
+            outcome.remark =
+                QStringLiteral("The table was saved to %1, but its journal %2: remove it, or the "
+                               "next load of %1 takes this save for one that did not finish.")
+                    .arg(shownPath(m_path), left);
         return outcome;
+    }
+
+    // The file's state right after the table's write, when the system tells.
+    void noteAfterWrite()
+    {
+        FileStatus status;
+        QString reason;
+        if (fileStatus(*m_target.native, &status, &reason))
+            m_afterWrite = status;
     }
 
     // The write did not complete: the old bytes go back where nothing but
     // this save has written since.
     SaveOutcome failed(const QString &why)
     {
-        const QString notRestored = putBack();
-        if (notRestored.isEmpty()) {
-            SaveOutcome undone = notSaved(m_path, why + QStringLiteral(". The file is unchanged") +
-                                                      m_timeNote + backupStays());
-            undone.backupPath = m_backupPath;
-            // What the file is now, so that its time, if it could not be put
-            // back, is not later taken for another program's change.
-            undone.left = snapshotNow(m_target, m_tableOffset);
-            return undone;
-        }
-        return damaged(why, notRestored);
+        const PutBack putBack = putOldBytesBack();
+        if (putBack.kind != PutBack::Kind::Done)
+            return damaged(why, putBack);
+        SaveOutcome undone = withoutJournal(notSaved(
+            m_path, why + QStringLiteral(". The file is unchanged") + m_timeNote + backupStays()));
+        undone.backupPath = m_backupPath;
+        // What the file is now, so that its time, if it could not be put
+        // back, is not later taken for another program's change.
+        undone.left = snapshotNow(m_target, m_tableOffset);
+        return undone;
     }
 
     // The name leads to another file, or to none, since the save opened it:
@@ -330,27 +518,35 @@ private:
         const QString what = replaced ? QStringLiteral("put another file in its place, and that "
                                                        "file was left as it is")
                                       : QStringLiteral("removed it");
-        const QString notRestored = putBack();
-        if (!notRestored.isEmpty())
-            return damaged(
+        const PutBack putBack = putOldBytesBack();
+        if (putBack.kind != PutBack::Kind::Done) {
+            // The journal stays beside the name, where the file it holds
+            // bytes of no longer is; it names that file by its identity.
+            SaveOutcome outcome;
+            outcome.kind = Kind::Damaged;
+            outcome.backupPath = m_backupPath;
+            outcome.message =
                 QStringLiteral("The table was not saved to %1: while it was being saved, another "
                                "program %2. The table had gone into the file that had the name "
                                "before, and putting back its old content failed (%3), so that "
-                               "file is damaged%4.")
-                    .arg(shownPath(m_path), what, notRestored, backupStays()));
-        SaveOutcome outcome = notSaved(
+                               "file is damaged%4. %5 holds the bytes that file had there before "
+                               "this save.")
+                    .arg(shownPath(m_path), what, putBack.why, backupStays(),
+                         shownPath(journalPath(m_path)));
+            return outcome;
+        }
+        SaveOutcome outcome = withoutJournal(notSaved(
             m_path, QStringLiteral("while it was being saved, another program %1. The table "
                                    "had gone into the file that had the name before, and that "
                                    "file got its old content back%2%3")
-                        .arg(what, m_timeNote, backupStays()));
+                        .arg(what, m_timeNote, backupStays())));
         outcome.backupPath = m_backupPath;
         return outcome;
     }
 
-    // Puts back the old bytes and length, if this save changed them and
-    // nothing else has written since. Empty when the file is as it was,
-    // read back; otherwise why it was left.
-    QString putBack()
+    // Puts back the old bytes, length and time, if this save changed them
+    // and nothing else has written since.
+    PutBack putOldBytesBack()
     {
         // A write refused outright put nothing into the file.
         const qint64 written = std::max<qint64>(m_written, 0);
@@ -359,43 +555,49 @@ private:
         FileStatus now;
         QString reason;
         if (!fileStatus(*m_target.native, &now, &reason))
-            return QStringLiteral("it could not be checked first (%1)").arg(reason);
+            return {PutBack::Kind::Failed,
+                    QStringLiteral("it could not be checked first (%1)").arg(reason)};
         const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
         if (!region)
-            return QStringLiteral("it could not be checked first (%1)")
-                .arg(reasonOf(file(), "the system reported a read error"));
+            return {PutBack::Kind::Failed,
+                    QStringLiteral("it could not be checked first (%1)")
+                        .arg(reasonOf(file(), "the system reported a read error"))};
         // Anything else in it now was written by another program, and is
         // not ours to overwrite: a file is never grown back, nor its bytes
         // put back over another program's.
-        m_otherProgramWrote = true;
+        const auto leftAlone = [](const char *what) {
+            return PutBack{PutBack::Kind::LeftToOtherProgram,
+                           QStringLiteral("another program %1 meanwhile, so it was left as it is")
+                               .arg(QLatin1String(what))};
+        };
         if (now.size > sizeLeft)
-            return QStringLiteral("another program made the file longer meanwhile, so it was "
-                                  "left as it is");
+            return leftAlone("made the file longer");
         if (now.size < sizeLeft)
-            return QStringLiteral("another program made the file shorter meanwhile, so it was "
-                                  "left as it is");
-        if (*region != regionLeft ||
-            (m_afterWriteKnown && now.modifiedNs != m_afterWrite.modifiedNs))
-            return QStringLiteral("another program changed the file meanwhile, so it was left as "
-                                  "it is");
-        m_otherProgramWrote = false;
-        if (written == 0 && now.size == m_old.size)
-            return {};
-
+            return leftAlone("made the file shorter");
+        if (*region != regionLeft || (m_afterWrite && now.modifiedNs != m_afterWrite->modifiedNs))
+            return leftAlone("changed the file");
         WritableFile &target = file();
-        if (target.writeAt(m_offset, m_oldRegion.constData(), m_oldRegion.size()) !=
-            m_oldRegion.size())
-            return QStringLiteral("the old bytes could not be written (%1)")
-                .arg(reasonOf(target, "no reason given"));
-        if (now.size != m_old.size && !target.resize(m_old.size))
-            return QStringLiteral("the old length could not be set (%1)")
-                .arg(reasonOf(target, "no reason given"));
-        if (!target.sync())
-            return QStringLiteral("the disk did not confirm the write (%1)")
-                .arg(reasonOf(target, "no reason given"));
-        const std::optional<QByteArray> back = bytesAt(target, m_offset, TableBytes);
-        if (!back || *back != m_oldRegion || target.size() != m_old.size)
-            return QStringLiteral("reading it back did not give the old bytes");
+        if (written > 0 || now.size != m_old.size) {
+            if (target.writeAt(m_offset, m_oldRegion.constData(), m_oldRegion.size()) !=
+                m_oldRegion.size())
+                return {PutBack::Kind::Failed, QStringLiteral("the old bytes could not be "
+                                                              "written (%1)")
+                                                   .arg(reasonOf(target, "no reason given"))};
+            if (now.size != m_old.size && !target.resize(m_old.size))
+                return {PutBack::Kind::Failed, QStringLiteral("the old length could not be "
+                                                              "set (%1)")
+                                                   .arg(reasonOf(target, "no reason given"))};
+            if (!target.sync())
+                return {PutBack::Kind::Failed, QStringLiteral("the disk did not confirm the "
+                                                              "write (%1)")
+                                                   .arg(reasonOf(target, "no reason given"))};
+            const std::optional<QByteArray> back = bytesAt(target, m_offset, TableBytes);
+            if (!back || *back != m_oldRegion || target.size() != m_old.size)
+                return {PutBack::Kind::Failed,
+                        QStringLiteral("reading it back did not give the old bytes")};
+        } else if (now.modifiedNs == m_old.modifiedNs) {
+            return {}; // nothing went in, and nothing moved
+        }
         // So that the file is as it was to anyone who compares times too;
         // the bytes are back whether or not this works.
         if (!setModifiedTime(*m_target.native, m_old.modifiedNs, &reason))
@@ -405,39 +607,46 @@ private:
         return {};
     }
 
-    SaveOutcome damaged(const QString &why, const QString &notRestored)
+    // The file may hold part of the table: the message says what state it
+    // is in, and that the journal, which stays, holds its old bytes.
+    SaveOutcome damaged(const QString &why, const PutBack &putBack)
     {
         const qint64 sizeNow = file().size();
         const QString length = sizeNow < 0 ? QStringLiteral("unknown")
                                            : QStringLiteral("%1 bytes").arg(grouped(sizeNow));
-        const QString backupPath = m_path + QStringLiteral(".bak");
-        const QString copy =
-            !m_backupPath.isEmpty()
-                ? QStringLiteral("%1, the copy made before this save").arg(shownPath(m_backupPath))
-            : pathKind(backupPath) == PathKind::Regular
-                ? QStringLiteral("%1, the copy made before it was first changed")
-                      .arg(shownPath(backupPath))
-                : QStringLiteral("a copy");
         const qint64 reach =
             sizeNow < 0 ? TableBytes : std::clamp<qint64>(sizeNow - m_offset, 0, TableBytes);
         const QString where = m_offset == 0
                                   ? QStringLiteral("its first %1 bytes").arg(grouped(reach))
                                   : QStringLiteral("its %1 bytes from byte %2 on")
                                         .arg(grouped(reach), grouped(m_offset));
-        SaveOutcome outcome = damaged(
+        const QString copy =
+            m_backupPath.isEmpty()
+                ? QString()
+                : QStringLiteral(" %1, made before this save, is a copy of the whole file as it "
+                                 "was.")
+                      .arg(shownPath(m_backupPath));
+        SaveOutcome outcome;
+        outcome.kind = Kind::Damaged;
+        outcome.backupPath = m_backupPath;
+        outcome.message =
             QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
                            "content failed too (%3), so the file is damaged: %4 may hold part "
-                           "of the new table. Its length is now %5 (it was %6 bytes). Restore "
-                           "it from %7, or save the table to it again once the cause is fixed.")
-                .arg(shownPath(m_path), why, notRestored, where, length, grouped(m_old.size),
-                     copy));
+                           "of the new table. Its length is now %5 (it was %6 bytes). %7 holds "
+                           "the bytes it had there before this save: once the cause is fixed, "
+                           "kgf-formation-editor recover %1, or loading %1 in the editor, puts "
+                           "them back where the file holds nothing but what this save left; or "
+                           "save the table to it again.%8")
+                .arg(shownPath(m_path), why, putBack.why, where, length, grouped(m_old.size),
+                     shownPath(journalPath(m_path)), copy);
         // What this save left there, so that the next save does not take
         // it for another program's change; where another program wrote
         // since, the next save asks about that.
         outcome.left = snapshotNow(m_target, m_tableOffset);
-        if (outcome.left.valid && m_afterWriteKnown && m_otherProgramWrote) {
-            outcome.left.size = m_afterWrite.size;
-            outcome.left.modifiedNs = m_afterWrite.modifiedNs;
+        if (outcome.left.valid && m_afterWrite &&
+            putBack.kind == PutBack::Kind::LeftToOtherProgram) {
+            outcome.left.size = m_afterWrite->size;
+            outcome.left.modifiedNs = m_afterWrite->modifiedNs;
         }
         return outcome;
     }
@@ -454,11 +663,10 @@ private:
     qint64 m_tableOffset = 0; // where snapshots take the table's bytes
     FileSnapshot m_found;     // the file as the save found it
     QString m_backupPath;     // the backup this save made
-    qint64 m_written = -1;    // bytes of the table written
-    FileStatus m_afterWrite;  // the file right after the table's write
-    bool m_afterWriteKnown = false;
-    QString m_timeNote;               // the old time could not be put back
-    bool m_otherProgramWrote = false; // after the table's write, so the old bytes stayed out
+    bool m_journalNamed = false;
+    qint64 m_written = -1;                  // bytes of the table written
+    std::optional<FileStatus> m_afterWrite; // the file right after the table's write
+    QString m_timeNote;                     // the old time could not be put back
 };
 
 SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOptions &options)
@@ -471,7 +679,7 @@ SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOp
     const QString folder = QFileInfo(path).absolutePath();
     auto qfile = std::make_unique<QFile>();
     QString reason;
-    const QString temporary = createTemporary(folder, -1, *qfile, &reason);
+    const QString temporary = createTemporary(folder, TemporaryKind::NewFile, -1, *qfile, &reason);
     if (temporary.isEmpty())
         return notSaved(
             path, QStringLiteral("no file can be made in %1 (%2)").arg(shownPath(folder), reason));
@@ -510,9 +718,17 @@ SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOp
 QString SaveOutcome::questionText() const
 {
     Q_ASSERT(kind == Kind::Ask);
-    return message + (question == Question::ChangedByOtherProgram
-                          ? QStringLiteral(" Save over those changes?")
-                          : QStringLiteral(" Save without a backup?"));
+    switch (question) {
+    case Question::ChangedByOtherProgram:
+        return message + QStringLiteral(" Save over those changes?");
+    case Question::NoBackup:
+        return message + QStringLiteral(" Save without a backup?");
+    case Question::NoJournal:
+        return message + QStringLiteral(" Save without one?");
+    case Question::TableMoved:
+        return message + QStringLiteral(" Write the table there?");
+    }
+    Q_UNREACHABLE();
 }
 
 bool isProgramPath(const QString &path)
@@ -524,9 +740,11 @@ bool isProgramPath(const QString &path)
     return name.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
 }
 
-SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
+namespace
 {
-    Q_ASSERT(table.size() == TableBytes && options.offset >= 0);
+
+SaveOutcome saveByKind(const QString &path, const QByteArray &table, const SaveOptions &options)
+{
     switch (const PathKind kind = pathKind(path)) {
     case PathKind::Missing:
         return createNew(path, table, options);
@@ -540,4 +758,16 @@ SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOp
         return notSaved(path, notRegularReason(kind));
     }
     Q_UNREACHABLE();
+}
+
+} // namespace
+
+SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
+{
+    Q_ASSERT(table.size() == TableBytes && options.offset >= 0);
+    const QString leftovers = clearLeftovers(path);
+    SaveOutcome outcome = saveByKind(path, table, options);
+    if (!leftovers.isEmpty())
+        outcome.remark += (outcome.remark.isEmpty() ? QString() : QStringLiteral(" ")) + leftovers;
+    return outcome;
 }

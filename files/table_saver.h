@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -14,20 +15,25 @@
 // An existing regular file is written in place, as the same file: it keeps
 // its identity (hard links, owner, permissions, extended attributes), a
 // longer file keeps every other byte and a shorter one grows to 1,488 bytes.
-// The bytes it loses are kept in memory first. Just before the first write
-// the save checks again that the name still leads to the file it opened and
-// that its length, modification time and those bytes are as it found them;
-// after the write, synced and read back, that the name still leads there.
-// If writing, syncing or reading back fails after the file took any of the
-// new bytes, the old bytes and length are put back, unless another program
-// has written to the file since: its bytes are never overwritten that way,
-// and a file is never grown back. A file that does not exist yet is written
-// complete under a temporary name in its folder and only then given its
-// name, never replacing anything, so a failed save never leaves part of a
-// file.
+// Before its first byte changes, a journal (save_journal.h) that holds the
+// bytes the table replaces is written beside it and synced, so that a save
+// cut off at any moment, by a kill or by a power cut on a disk that honours
+// sync, can be put back; it is removed once the table is written and
+// synced. Just before the first write the save checks again that the name
+// still leads to the file it opened and that its length, modification time
+// and those bytes are as it found them; after the write, synced and read
+// back, that the name still leads there. If writing, syncing or reading
+// back fails after the file took any of the new bytes, the old bytes and
+// length are put back, unless another program has written to the file
+// since: its bytes are never overwritten that way, and a file is never
+// grown back. A file that does not exist yet is written complete under a
+// temporary name in its folder and only then given its name, never
+// replacing anything, so a failed save never leaves part of a file. Each
+// save first clears its folder of the temporary files a save cut off left
+// there, where they are recognisably the program's own (save_leftovers.h).
 //
-// Two things are asked before an existing file is written, and nothing is
-// written until the caller agrees and saves again (see saveAsking):
+// Things asked before an existing file is written; nothing is written until
+// the caller agrees and saves again (see saveAsking):
 // - another program changed the file: a watched file (the one the table
 //   was loaded from, or the one it was last saved to) since the editor saw
 //   it, or any file while this save ran;
@@ -36,7 +42,13 @@
 //   made. An existing NAME.bak is never replaced or removed, so it keeps the
 //   file as it was before the editor first changed it; a NAME.bak that is a
 //   link, or another name of the file itself, holds no copy and counts as
-//   none.
+//   none;
+// - the save would change the file, and no journal can be written beside
+//   it (a folder the user may not write, a full disk): a save cut off
+//   part-way could not be put back;
+// - the table goes into a program's own table, and the program's signature
+//   is no longer where it was: the table has moved (a new version of the
+//   program), and the question names the new place.
 // A save that would change no byte of the file writes nothing and makes no
 // backup.
 
@@ -66,10 +78,17 @@ struct SaveOptions {
     // The file as the user saw it when agreeing to save anyway: checked in
     // place of its watched snapshot, so that a change made since is asked about.
     const FileSnapshot *agreed = nullptr;
-    bool withoutBackup = false; // the user agreed to save without a backup
+    bool withoutBackup = false;  // the user agreed to save without a backup
+    bool withoutJournal = false; // the user agreed to save without a journal
     // Where in the file the table goes. Beyond 0 only into an existing file
     // that holds the bytes there already: its length never changes.
     qint64 offset = 0;
+    // The table goes into a program's own table: the bytes at `offset` must
+    // still begin with its signature, or the save asks (Question::TableMoved).
+    bool intoProgramTable = false;
+    // The formations' names, for the words that say what another program
+    // changed; may be empty.
+    QStringList formationNames{};
     FileWrapper wrap{};       // tests: wraps the file the table is written to
     FileWrapper wrapBackup{}; // tests: wraps the backup being written
     // Tests: runs just before a new file or a backup is given its name.
@@ -107,8 +126,7 @@ struct SaveOutcome {
         // Not saved, and the file may hold part of the table: its old bytes
         // could not be put back, or were left out because another program
         // wrote to the file after the table did. `message` says what state
-        // it is in and where the old bytes are (the backup, where there is
-        // one).
+        // it is in and where the old bytes are: the journal, which stays.
         Damaged,
     };
     // Saving again with `seen` as SaveOptions::agreed writes only if
@@ -116,6 +134,8 @@ struct SaveOutcome {
     enum class Question {
         ChangedByOtherProgram, // another program changed the file
         NoBackup,              // no backup can be made: save again without one
+        NoJournal,             // no journal can be made: save again without one
+        TableMoved,            // the program's table is now at `movedTo`: save again there
     };
 
     Kind kind = Kind::NotSaved;
@@ -129,7 +149,11 @@ struct SaveOutcome {
     // one, else at the save's offset. Not valid when nothing was written,
     // the name now leads elsewhere, or the system could not tell.
     FileSnapshot left;
-    QString backupPath; // the backup this save made, if it made one
+    QString backupPath;  // the backup this save made, if it made one
+    qint64 movedTo = -1; // with TableMoved: where the program's table is now
+    // News besides the outcome, such as files a save cut off left in the
+    // folder that were not removed; empty when there is none.
+    QString remark;
 
     bool tableInFile() const { return kind == Kind::Saved || kind == Kind::NothingToChange; }
     QString questionText() const; // with Ask: `message` and the question

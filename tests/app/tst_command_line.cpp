@@ -324,8 +324,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
                                << QByteArray("text.json: The text is longer than 16 MiB");
     const QByteArray intoProgram =
-        "Nothing was written: import writes a table into a program only where the program "
-        "keeps its own.";
+        "Nothing was written: a table is written into a program only where the program keeps its "
+        "own.";
     QTest::newRow("a program without the signature, refused before the text is read")
         << QStringList{"import", "nothing.json", "KGF.EXE"} << QByteArray() << 1
         << "KGF.EXE is not the game executable: it holds 1,492 bytes, and the formation table "
@@ -338,8 +338,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QByteArray("Nothing was written: the text changes the first five bytes of the table");
     QTest::newRow("--start with a program")
         << QStringList{"import", "--start", "0", "text.json", "game.bak"} << whole << 1
-        << QByteArray("Nothing was written: game.bak is a program, where import writes the "
-                      "table at its signature; --start is for a formation data file.");
+        << QByteArray("Nothing was written: game.bak is a program, where the table goes at its "
+                      "signature; --start is for a formation data file.");
     QTest::newRow("--start beyond the end of the data file")
         << QStringList{"import", "--start", "5", "text.json", "frmation.dat"} << whole << 1
         << QByteArray("Nothing was written: frmation.dat holds 1,492 bytes, fewer than the "

@@ -442,8 +442,12 @@ void TableSaverTest::failedPutBack()
                             "written (No space left on device). Putting back the file's old "
                             "content failed too (%2), so the file is damaged: its first %3 "
                             "bytes may hold part of the new table. Its length is now %3 bytes (it "
-                            "was 100 bytes). Restore it from %1.bak, the copy made before this "
-                            "save, or save the table to it again once the cause is fixed.")
+                            "was 100 bytes). %1.kgf-journal holds the bytes it had there before "
+                            "this save: once the cause is fixed, kgf-formation-editor recover "
+                            "%1, or loading %1 in the editor, puts them back where the file holds "
+                            "nothing but what this save left; or save the table to it again. "
+                            "%1.bak, made before this save, is a copy of the whole file as it "
+                            "was.")
                  .arg(shown(path), why, QString::number(sizeNow)));
     QCOMPARE(contents(path).size(), sizeNow);
     QCOMPARE(contents(path).left(100), fault == 0 ? sampleTable().left(100) : old);
@@ -560,14 +564,23 @@ void TableSaverTest::changedByAnotherProgram_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("asks");
-    QTest::newRow("nothing changed") << "" << false;
-    QTest::newRow("the table's bytes, time put back") << "bytes" << true;
-    QTest::newRow("only the time") << "time" << true;
-    QTest::newRow("the length, time put back") << "length" << true;
-    QTest::newRow("replaced by a file with the same bytes and time") << "replaced" << true;
-    QTest::newRow("saved through another name of the file") << "hard link" << true;
-    QTest::newRow("changed, and the user agreed") << "agreed" << false;
-    QTest::newRow("saved to another file") << "other file" << false;
+    QTest::addColumn<QString>("said"); // what the question says changed
+    const QString inTable =
+        "In its table, formation 0 now differs from what the editor read there.";
+    QTest::newRow("nothing changed") << "" << false << "";
+    QTest::newRow("the table's bytes, time put back") << "bytes" << true << inTable;
+    QTest::newRow("only the time")
+        << "time" << true
+        << "Its table and its length are as the editor read them; only its modification time, "
+           "or bytes outside the table, changed.";
+    QTest::newRow("the length, time put back")
+        << "length" << true
+        << "Its table is as the editor read it; its length changed from 3,000 to 3,005 bytes.";
+    QTest::newRow("replaced by a file with the same bytes and time")
+        << "replaced" << true << "Another file has its name now.";
+    QTest::newRow("saved through another name of the file") << "hard link" << true << inTable;
+    QTest::newRow("changed, and the user agreed") << "agreed" << false << "";
+    QTest::newRow("saved to another file") << "other file" << false << "";
 }
 
 void TableSaverTest::changedByAnotherProgram()
@@ -625,10 +638,11 @@ void TableSaverTest::changedByAnotherProgram()
     }
     QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
     QCOMPARE(result.question, SaveOutcome::Question::ChangedByOtherProgram);
+    QFETCH(QString, said);
     QCOMPARE(result.questionText(), QStringLiteral("%1 was changed by another program after the "
-                                                   "table was loaded from it. Save over those "
+                                                   "table was loaded from it. %2 Save over those "
                                                    "changes?")
-                                        .arg(shown(target)));
+                                        .arg(shown(target), said));
     QCOMPARE(contents(target), before);
     QVERIFY(!QFileInfo::exists(target + QStringLiteral(".bak")));
 }
@@ -792,8 +806,9 @@ void TableSaverTest::anotherProgramDuringTheSave_data()
     QTest::addColumn<bool>("failCall"); // that call then fails
     QTest::addColumn<QString>("told");
     const QString changed = "%1 was changed by another program while the table was being saved "
-                            "to it. %1.bak, made just before, holds the file as it was before "
-                            "that.";
+                            "to it. In its table, formation 0 now differs from what the editor "
+                            "read there. %1.bak, made just before, holds the file as it was "
+                            "before that.";
     QTest::newRow("writes in place once the backup is made")
         << QByteArray("rename") << QByteArray("look") << "in place" << false << changed;
     QTest::newRow("puts a file in its place once the backup is made")
@@ -950,7 +965,17 @@ void TableSaverTest::fullDisk()
                                 "without a backup?")
                      .arg(path));
         QCOMPARE(contents(path), old);
+        // Nor is there room for the journal.
         result = saveTable(path, sampleTable(), {.withoutBackup = true});
+        QCOMPARE(result.kind, SaveOutcome::Kind::Ask);
+        QCOMPARE(result.question, SaveOutcome::Question::NoJournal);
+        QCOMPARE(result.questionText(),
+                 QStringLiteral("No journal of %1 can be written beside it (No space left on "
+                                "device): if the save were cut off part-way, by a crash or a "
+                                "power cut, the file could not be put back. Save without one?")
+                     .arg(path));
+        QCOMPARE(contents(path), old);
+        result = saveTable(path, sampleTable(), {.withoutBackup = true, .withoutJournal = true});
     }
     QCOMPARE(result.tableInFile(), saves);
     if (saves) {

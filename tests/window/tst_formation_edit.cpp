@@ -404,8 +404,9 @@ void FormationEditTest::failedSaveKeepsUnsavedState()
 void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState_data()
 {
     QTest::addColumn<int>("oldSize");
-    QTest::addColumn<bool>("withoutBackup"); // the answer to the backup question
-    QTest::newRow("empty file must grow") << 0 << false;
+    QTest::addColumn<bool>("withoutBackup"); // the answer to the backup and journal questions
+    // An empty backup takes no room, but the journal does: asked, and agreed.
+    QTest::newRow("empty file must grow") << 0 << true;
     // With no room for its backup the save asks first; a longer file then
     // takes the table in place.
     QTest::newRow("longer file, no room for a backup, cancelled") << 5000 << false;
@@ -428,27 +429,36 @@ void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
     f.click(QStringLiteral("Command3"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString noJournal =
+        QStringLiteral("No journal of %1 can be written beside it (No space left on device): if "
+                       "the save were cut off part-way, by a crash or a power cut, the file could "
+                       "not be put back.")
+            .arg(QDir::toNativeSeparators(path));
     if (oldSize == 0) {
-        // An empty backup takes no room; it stays, a true copy, and is named.
+        QCOMPARE(f.prompter.asked.size(), 1);
+        QVERIFY2(f.prompter.asked[0].startsWith(noJournal), qPrintable(f.prompter.asked[0]));
+        // The empty backup stays, a true copy, and is named.
         QCOMPARE(f.prompter.told.size(), 1);
         QVERIFY2(f.prompter.told[0].contains(QStringLiteral("No space left on device")),
                  qPrintable(f.prompter.told[0]));
         QVERIFY(f.prompter.told[0].contains(
-            QStringLiteral("The file is unchanged, and the copy of it made before this save "
+            QStringLiteral("The file is unchanged. The copy of it made before this save "
                            "stays as %1.bak.")
                 .arg(QDir::toNativeSeparators(path))));
         QCOMPARE(QFileInfo(path + QStringLiteral(".bak")).size(), 0);
     } else {
         QVERIFY(!QFile::exists(path + QStringLiteral(".bak")));
-        QCOMPARE(f.prompter.asked.size(), 1);
+        // Agreed to go without a backup, there is no room for the journal either.
+        QCOMPARE(f.prompter.asked.size(), withoutBackup ? 2 : 1);
         QVERIFY2(f.prompter.asked[0].startsWith(QStringLiteral("No backup of %1 can be made (")
                                                     .arg(QDir::toNativeSeparators(path))),
                  qPrintable(f.prompter.asked[0]));
         QVERIFY(f.prompter.asked[0].endsWith(QStringLiteral("Save without a backup?")));
+        QVERIFY(!withoutBackup || f.prompter.asked[1] == noJournal + " Save without one?");
         QCOMPARE(f.prompter.acceptButtons[0], QStringLiteral("Save"));
         QVERIFY(f.prompter.told.isEmpty());
     }
-    if (withoutBackup) {
+    if (withoutBackup && oldSize > 0) {
         QVERIFY(!f.window->hasUnsavedChanges());
         QCOMPARE(file.readAll(), f.window->GF1().toBytes() + old.mid(1488));
         return;

@@ -364,7 +364,9 @@ void LoadSaveTest::changesByAnotherProgramAreAsked()
     f.click(QStringLiteral("Command3"));
     QCOMPARE(f.prompter.asked,
              QStringList{QStringLiteral("%1 was changed by another program after the table was "
-                                        "loaded from it. Save over those changes?")
+                                        "loaded from it. In its table, formations 0, 1, 2, 3, 4 "
+                                        "and 26 more now differ from what the editor read there. "
+                                        "Save over those changes?")
                              .arg(QDir::toNativeSeparators(target))});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -477,7 +479,9 @@ void LoadSaveTest::bothFilesStayWatched()
     f.click(QStringLiteral("Command3"));
     QCOMPARE(f.prompter.asked,
              asks ? QStringList{QStringLiteral("%1 was changed by another program after the table "
-                                               "was loaded from it. Save over those changes?")
+                                               "was loaded from it. In its table, formations 0, "
+                                               "1, 2, 3, 4 and 26 more now differ from what the "
+                                               "editor read there. Save over those changes?")
                                     .arg(QDir::toNativeSeparators(path))}
                   : QStringList());
     QFile file(path);

@@ -1,0 +1,70 @@
+#include "import_report.h"
+
+#include "message_text.h"
+#include "table_diff.h"
+
+namespace
+{
+
+QString withoutFullStop(const QString &sentence)
+{
+    return sentence.endsWith(u'.') ? sentence.chopped(1) : sentence;
+}
+
+} // namespace
+
+QString textFitsTarget(const QString &target, TargetSave::Held held, const TableText &text)
+{
+    if (held == TargetSave::Held::Table || coversWholeTable(text))
+        return {};
+    return QStringLiteral("%1 %2, so the text must give all 31 formations; it gives %3.")
+        .arg(shownPath(target),
+             held == TargetSave::Held::Nothing ? QStringLiteral("does not exist yet")
+                                               : QStringLiteral("holds less than a whole table"),
+             QString::number(text.formations.size()));
+}
+
+QString importReport(const QString &target, const TargetSave &saved, const QStringList &names)
+{
+    Q_ASSERT(saved.kind != TargetSave::Kind::Failed);
+    const QString shown = shownPath(target);
+    const QString remark = saved.remark.isEmpty() ? QString() : saved.remark + u'\n';
+    if (saved.kind == TargetSave::Kind::Unchanged)
+        return QStringLiteral("%1 is unchanged: it holds these formations already, so nothing "
+                              "was written and no backup made.\n")
+                   .arg(shown) +
+               remark;
+    if (saved.held == TargetSave::Held::Nothing)
+        return QStringLiteral("%1 was made, with all 31 formations of the text. No backup was "
+                              "made: there was no file before.\n")
+                   .arg(shown) +
+               remark;
+
+    QString report;
+    if (saved.held == TargetSave::Held::Table)
+        report = diffText(diffTables(saved.before, saved.table), names);
+    report += shown + QStringLiteral(" was saved");
+    if (saved.inProgram && saved.movedFrom >= 0)
+        report += QStringLiteral(" at byte %1, where the program keeps its table now: it had "
+                                 "moved there from byte %2 since it was first found")
+                      .arg(grouped(saved.offset), grouped(saved.movedFrom));
+    else if (saved.inProgram)
+        report += QStringLiteral(" at byte %1, where the program keeps its table")
+                      .arg(grouped(saved.offset));
+    else if (saved.offset > 0)
+        report += QStringLiteral(" at byte %1").arg(grouped(saved.offset));
+    else if (saved.held == TargetSave::Held::Less)
+        report += QStringLiteral(" with all 31 formations of the text; it held less than a whole "
+                                 "table");
+    if (!saved.backupPath.isEmpty())
+        report += QStringLiteral(". A copy of it as it was before is kept as %1")
+                      .arg(shownPath(saved.backupPath));
+    else if (saved.noBackup.isEmpty()) // a NAME.bak of its own was there, never replaced
+        report += QStringLiteral(". No backup was made: %1 is there already and was left as it is")
+                      .arg(shownPath(target + QStringLiteral(".bak")));
+    if (!saved.noBackup.isEmpty())
+        report += QStringLiteral(". %1; --no-backup said to import without one")
+                      .arg(withoutFullStop(saved.noBackup));
+    report += QStringLiteral(".\n");
+    return report + remark;
+}

@@ -1,0 +1,107 @@
+#include "save_leftovers.h"
+
+#include "formation_table.h"
+#include "message_text.h"
+#include "native_file.h"
+#include "save_journal.h"
+#include "save_target.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace
+{
+
+// Whether every byte of `copy` is the byte at the same place in `original`.
+bool isStartOf(const QString &copy, const QString &original)
+{
+    QFile part(copy);
+    QFile whole(original);
+    if (!openRegularFile(part, QIODevice::ReadOnly).ok ||
+        !openRegularFile(whole, QIODevice::ReadOnly).ok || part.size() > whole.size())
+        return false;
+    constexpr qint64 Piece = qint64(1) << 20;
+    QByteArray a(Piece, '\0');
+    QByteArray b(Piece, '\0');
+    QString reason;
+    for (qint64 at = 0;; at += Piece) {
+        const qint64 got = readAt(part, at, a.data(), Piece, &reason);
+        if (got < 0 || readAt(whole, at, b.data(), got, &reason) != got)
+            return false;
+        if (QByteArrayView(a.constData(), got) != QByteArrayView(b.constData(), got))
+            return false;
+        if (got < Piece)
+            return true;
+    }
+}
+
+bool isOwnJournal(const QString &path, qint64 size)
+{
+    if (size == 0)
+        return true;
+    if (size > MaxJournalBytes)
+        return false;
+    QFile file(path);
+    if (!openRegularFile(file, QIODevice::ReadOnly).ok)
+        return false;
+    QByteArray head(64, '\0');
+    const qint64 got = readUpTo(file, head.data(), head.size());
+    return got > 0 && beginsAsJournal(QByteArrayView(head.constData(), got));
+}
+
+// Whether the leftover `info` is recognisably this program's own.
+bool isOwnLeftover(const QFileInfo &info, TemporaryKind kind, const QString &target)
+{
+    switch (kind) {
+    case TemporaryKind::Journal:
+        return isOwnJournal(info.filePath(), info.size());
+    case TemporaryKind::NewFile:
+        if (info.size() <= FormationTable::ByteCount)
+            return true;
+        // Earlier versions made backup copies under this name too.
+        return isStartOf(info.filePath(), target);
+    case TemporaryKind::Backup:
+        return isStartOf(info.filePath(), target);
+    }
+    return false;
+}
+
+} // namespace
+
+QString clearLeftovers(const QString &target)
+{
+    const QFileInfo targetInfo(target);
+    const QDir folder = targetInfo.absoluteDir();
+    const QFileInfoList entries = folder.entryInfoList(
+        {QStringLiteral(".kgf-*.tmp")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    QStringList left;
+    for (const QFileInfo &entry : entries) {
+        const std::optional<TemporaryKind> kind = temporaryKindOf(entry.fileName());
+        if (!kind)
+            continue;
+        const QString path = entry.filePath();
+        if (entry.isSymLink() || pathKind(path) != PathKind::Regular) {
+            left << QStringLiteral("%1 (it is no file of this program's)").arg(shownPath(path));
+            continue;
+        }
+        if (isHeldByAnother(path))
+            continue; // a save that runs now, in this program or another copy of it
+        if (!isOwnLeftover(entry, *kind, target)) {
+            left << QStringLiteral("%1 (it holds no copy of %2)")
+                        .arg(shownPath(path), shownPath(targetInfo.fileName()));
+            continue;
+        }
+        if (QString reason; !removeFile(path, &reason))
+            left << QStringLiteral("%1 (it could not be removed: %2)").arg(shownPath(path), reason);
+    }
+    if (left.isEmpty())
+        return {};
+    return QStringLiteral("A save that was cut off earlier left %1 in the folder; %2 left as %3, "
+                          "and can be removed once you know %4 no longer needed.")
+        .arg(left.join(QStringLiteral(", ")),
+             left.size() == 1 ? QStringLiteral("it was") : QStringLiteral("they were"),
+             left.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are"),
+             left.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
+}

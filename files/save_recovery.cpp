@@ -1,0 +1,229 @@
+#include "save_recovery.h"
+
+#include "change_words.h"
+#include "message_text.h"
+#include "native_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+namespace
+{
+
+Recovery refused(const QString &message)
+{
+    return {Recovery::Kind::Refused, message};
+}
+
+QString nothingChanged()
+{
+    return QStringLiteral(" Nothing was changed.");
+}
+
+// The journal beside `path`, read and checked; nothing, with `problem`.
+std::optional<SaveJournal> readJournal(const QString &journal, QString *problem)
+{
+    QFile file(journal);
+    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok) {
+        *problem = QStringLiteral("%1 cannot be read (%2).").arg(shownPath(journal), opened.reason);
+        return std::nullopt;
+    }
+    QByteArray bytes(MaxJournalBytes + 1, '\0');
+    const qint64 got = readUpTo(file, bytes.data(), bytes.size());
+    if (got < 0) {
+        *problem = QStringLiteral("%1 cannot be read (%2).")
+                       .arg(shownPath(journal),
+                            plainReason(file.errorString(), "the system reported a read error"));
+        return std::nullopt;
+    }
+    bytes.truncate(got);
+    QString why;
+    std::optional<SaveJournal> read = decodeJournal(bytes, &why);
+    if (!read)
+        *problem = QStringLiteral("%1 is no journal this program can use: %2.")
+                       .arg(shownPath(journal), why);
+    return read;
+}
+
+// The file a journal belongs to, open, with what it holds where the save wrote.
+struct JournaledFile {
+    QFile file;
+    FileStatus status;
+    QByteArray region; // from the journal's offset, as far as the table reaches
+};
+
+// Opens `path` and checks it against `journal`; empty when it is the file
+// the save wrote into, else why not.
+QString openJournaled(const QString &path, const SaveJournal &journal, QIODevice::OpenMode mode,
+                      JournaledFile *opened)
+{
+    opened->file.setFileName(path);
+    if (const OpenResult result = openRegularFile(opened->file, mode); !result.ok)
+        return QStringLiteral("%1 cannot be opened (%2).").arg(shownPath(path), result.reason);
+    QString reason;
+    if (!fileStatus(opened->file, &opened->status, &reason))
+        return QStringLiteral("%1 cannot be looked at (%2).").arg(shownPath(path), reason);
+    if (opened->status.identity != journal.identity)
+        return QStringLiteral("%1 is not the file that save wrote into: another file has its name "
+                              "now.")
+            .arg(shownPath(path));
+    const qint64 length =
+        std::clamp<qint64>(opened->status.size - journal.offset, 0, journal.newBytes.size());
+    opened->region.resize(length);
+    if (readAt(opened->file, journal.offset, opened->region.data(), length, &reason) != length)
+        return QStringLiteral("%1 cannot be read (%2).")
+            .arg(shownPath(path), plainReason(reason, "the file became shorter meanwhile"));
+    return {};
+}
+
+QString otherBytesProblem(const QString &path)
+{
+    return QStringLiteral("%1 holds other bytes there than that save left: another program has "
+                          "changed it since, so the bytes in the journal would go over its "
+                          "changes.")
+        .arg(shownPath(path));
+}
+
+QString removeJournal(const QString &journal)
+{
+    QString reason;
+    if (!removeFile(journal, &reason))
+        return reason;
+    syncFolder(QFileInfo(journal).absolutePath());
+    return {};
+}
+
+// Writes the journal's old bytes and length back into the open file, synced
+// and read back; empty when they are there.
+QString putBack(JournaledFile &opened, const SaveJournal &journal)
+{
+    QFile &file = opened.file;
+    QString reason;
+    if (writeAt(file, journal.offset, journal.oldBytes.constData(), journal.oldBytes.size(),
+                &reason) != journal.oldBytes.size())
+        return QStringLiteral("the old bytes could not be written (%1)")
+            .arg(plainReason(reason, "the disk took only part of them"));
+    if (opened.status.size != journal.size && !resizeFile(file, journal.size, &reason))
+        return QStringLiteral("the old length could not be set (%1)").arg(reason);
+    if (!syncFile(file, &reason))
+        return QStringLiteral("the disk did not confirm the write (%1)").arg(reason);
+    QByteArray back(journal.oldBytes.size(), '\0');
+    FileStatus now;
+    if (readAt(file, journal.offset, back.data(), back.size(), &reason) != back.size() ||
+        back != journal.oldBytes || !fileStatus(file, &now, &reason) || now.size != journal.size)
+        return QStringLiteral("reading the file back did not give the old bytes");
+    // Best effort, as a save's own put-back: the bytes are back either way.
+    setModifiedTime(file, journal.modifiedNs, &reason);
+    return {};
+}
+
+} // namespace
+
+UnfinishedSave findUnfinishedSave(const QString &path)
+{
+    UnfinishedSave unfinished;
+    unfinished.journalPath = journalPath(path);
+    if (!hasJournal(path))
+        return unfinished;
+    unfinished.found = true;
+    const std::optional<SaveJournal> journal =
+        readJournal(unfinished.journalPath, &unfinished.problem);
+    if (!journal)
+        return unfinished;
+    JournaledFile opened;
+    unfinished.problem = openJournaled(path, *journal, QIODevice::ReadOnly, &opened);
+    if (!unfinished.problem.isEmpty())
+        return unfinished;
+    unfinished.match = matchJournal(*journal, opened.region, opened.status.size);
+    unfinished.differing = differingFormations(journal->oldBytes, opened.region);
+    if (unfinished.match == JournalMatch::Elsewhere)
+        unfinished.problem = otherBytesProblem(path);
+    unfinished.canPutBack = unfinished.problem.isEmpty();
+    return unfinished;
+}
+
+QString unfinishedSaveRefusal(const QString &path)
+{
+    return QStringLiteral("%1 was not read: a save of it did not finish, so its table may be part "
+                          "old, part new. Run kgf-formation-editor recover %1 to put back what it "
+                          "held before.")
+        .arg(shownPath(path));
+}
+
+QString unfinishedSaveReason(const QString &path)
+{
+    return QStringLiteral("an earlier save of it did not finish, and %1 holds what is needed to "
+                          "put back what it held before. Load it in the editor to choose what to "
+                          "do, or run kgf-formation-editor recover %2")
+        .arg(shownPath(journalPath(path)), shownPath(path));
+}
+
+Recovery recoverSave(const QString &path)
+{
+    const QString journalName = journalPath(path);
+    switch (const PathKind kind = hasJournal(path) ? pathKind(journalName) : PathKind::Missing) {
+    case PathKind::Missing:
+        return {Recovery::Kind::NothingToRecover,
+                QStringLiteral("Nothing to recover: no save of %1 was left unfinished (there is "
+                               "no %2).")
+                    .arg(shownPath(path), shownPath(journalName))};
+    case PathKind::Regular:
+    case PathKind::Unknown:
+        break;
+    default:
+        return refused(QStringLiteral("%1 is no journal: %2.")
+                           .arg(shownPath(journalName), notRegularReason(kind)) +
+                       nothingChanged());
+    }
+    QString problem;
+    const std::optional<SaveJournal> journal = readJournal(journalName, &problem);
+    if (!journal)
+        return refused(problem + nothingChanged());
+    JournaledFile opened;
+    if (problem = openJournaled(path, *journal, QIODevice::ReadWrite, &opened); !problem.isEmpty())
+        return refused(problem + nothingChanged());
+    const JournalMatch match = matchJournal(*journal, opened.region, opened.status.size);
+    if (match == JournalMatch::Elsewhere)
+        return refused(otherBytesProblem(path) + nothingChanged());
+    const QList<int> differing = differingFormations(journal->oldBytes, opened.region);
+    if (match != JournalMatch::Old) {
+        if (const QString failed = putBack(opened, *journal); !failed.isEmpty())
+            return {Recovery::Kind::Failed,
+                    QStringLiteral("Putting back %1 failed: %2. %3 stays, so that recover can be "
+                                   "run again once the cause is fixed.")
+                        .arg(shownPath(path), failed, shownPath(journalName))};
+    }
+    opened.file.close();
+    const QString what =
+        match == JournalMatch::Old
+            ? QStringLiteral("%1 holds what it held before the save that did not finish; nothing "
+                             "needed putting back.")
+                  .arg(shownPath(path))
+            : QStringLiteral("%1 holds again what it held before the save that did not finish "
+                             "(%2 %3 back).")
+                  .arg(shownPath(path),
+                       differing.isEmpty() ? QStringLiteral("no formation")
+                                           : formationList(differing, {}),
+                       differing.size() > 1 ? QStringLiteral("are") : QStringLiteral("is"));
+    if (const QString left = removeJournal(journalName); !left.isEmpty())
+        return {Recovery::Kind::PutBack,
+                what + QStringLiteral(" Its journal %1 could not be removed (%2); it is no longer "
+                                      "needed.")
+                           .arg(shownPath(journalName), left)};
+    return {Recovery::Kind::PutBack, what + QStringLiteral(" Its journal was removed.")};
+}
+
+Recovery keepAfterUnfinishedSave(const QString &path)
+{
+    const QString journalName = journalPath(path);
+    if (!hasJournal(path))
+        return {Recovery::Kind::NothingToRecover, {}};
+    if (const QString left = removeJournal(journalName); !left.isEmpty())
+        return refused(
+            QStringLiteral("%1 could not be removed (%2).").arg(shownPath(journalName), left) +
+            nothingChanged());
+    return {
+        Recovery::Kind::PutBack,
+        QStringLiteral("%1 is kept as it is, and its journal was removed.").arg(shownPath(path))};
+}

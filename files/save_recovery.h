@@ -1,0 +1,53 @@
+#pragma once
+
+// Putting back a file whose save did not finish, from the journal the
+// save left beside it (save_journal.h).
+
+#include "save_journal.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// What a journal beside a file says, and whether it can be put back.
+struct UnfinishedSave {
+    bool found = false;  // a journal is beside the file
+    QString journalPath; // where it is
+    bool canPutBack = false;
+    QString problem; // why not, in words for the user, when it cannot be put back
+    JournalMatch match = JournalMatch::Elsewhere;
+    QList<int> differing; // the formations the file holds otherwise than before the save
+};
+
+// Looks at the journal beside `path`, if there is one, and at the file.
+UnfinishedSave findUnfinishedSave(const QString &path);
+
+// A load refuses a file whose save did not finish: the line it says then,
+// naming the command that settles it.
+QString unfinishedSaveRefusal(const QString &path);
+// Why a save into such a file writes nothing, for a message after "The
+// table was not saved to NAME: ".
+QString unfinishedSaveReason(const QString &path);
+
+struct Recovery {
+    enum class Kind {
+        NothingToRecover, // no journal beside the file
+        PutBack,          // the old bytes are back, synced, and the journal is gone
+        Refused,          // nothing was changed: `message` says why
+        Failed,           // putting back failed part-way; the journal stays
+    };
+    Kind kind = Kind::Refused;
+    QString message; // for the user, naming the file
+};
+
+// Puts back the bytes the journal beside `path` holds, where the file is
+// the one the journal's save wrote into and holds its old bytes, its new
+// ones or a mix of the two (a write cut off part-way); syncs, puts back its
+// old length and modification time, and removes the journal. Anything
+// else is refused and changes nothing. A recovery cut off is made whole by
+// running it again.
+Recovery recoverSave(const QString &path);
+
+// Removes the journal beside `path` and leaves the file as it is: the
+// user's choice to keep what the save that did not finish left.
+Recovery keepAfterUnfinishedSave(const QString &path);
