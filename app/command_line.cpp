@@ -9,7 +9,7 @@ namespace
 {
 
 const QStringList ModeWords{QStringLiteral("export"), QStringLiteral("import"),
-                            QStringLiteral("diff")};
+                            QStringLiteral("diff"), QStringLiteral("recover")};
 // Modes that draw, and so run in the part of the program with QtGui.
 const QStringList PictureWords{QStringLiteral("picture")};
 const QStringList HelpWords{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
@@ -208,14 +208,15 @@ Invocation parseTextInvocation(const QStringList &arguments)
     if (arguments.size() > 1 && isMistypedMode(arguments.at(1)))
         return mistypedMode(arguments.at(1));
     if (positional.isEmpty() || !ModeWords.contains(positional.first()))
-        return usageError(QStringLiteral("The mode (export, import or diff) must come before "
-                                         "the files."));
+        return usageError(QStringLiteral("The mode (export, import, diff or recover) must come "
+                                         "before the files."));
     Invocation invocation;
     const QString mode = positional.first();
     invocation.files = positional.mid(1);
     invocation.mode = mode == QLatin1String("export")   ? Mode::Export
                       : mode == QLatin1String("import") ? Mode::Import
-                                                        : Mode::Diff;
+                      : mode == QLatin1String("diff")   ? Mode::Diff
+                                                        : Mode::Recover;
 
     // Which options each mode takes, and how many files.
     const struct {
@@ -225,7 +226,7 @@ Invocation parseTextInvocation(const QStringList &arguments)
     } owners[] = {{options.start, Mode::Export, Mode::Import},
                   {options.output, Mode::Export, Mode::Export},
                   {options.format, Mode::Export, Mode::Import},
-                  {options.force, Mode::Import, Mode::Import},
+                  {options.force, Mode::Import, Mode::Export},
                   {options.noBackup, Mode::Import, Mode::Import},
                   {options.quiet, Mode::Import, Mode::Import},
                   {options.startA, Mode::Diff, Mode::Diff},
@@ -235,9 +236,9 @@ Invocation parseTextInvocation(const QStringList &arguments)
             invocation.mode != owner.alsoFor)
             return usageError(QStringLiteral("--%1 is not an option of %2.")
                                   .arg(owner.option.names().constLast(), mode));
-    const int files = invocation.mode == Mode::Export ? 1 : 2;
-    if (invocation.files.size() != files) {
-        const QString wanted = invocation.mode == Mode::Export   ? QStringLiteral("one file, FILE")
+    const bool oneFile = invocation.mode == Mode::Export || invocation.mode == Mode::Recover;
+    if (invocation.files.size() != (oneFile ? 1 : 2)) {
+        const QString wanted = oneFile                           ? QStringLiteral("one file, FILE")
                                : invocation.mode == Mode::Import ? QStringLiteral("TEXT and TARGET")
                                                                  : QStringLiteral("A and B");
         return usageError(QStringLiteral("%1 takes %2; %3 given.")
@@ -294,10 +295,12 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: kgf-formation-editor [FILE]\n"
-        "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT] FILE\n"
+        "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT]\n"
+        "                                   [--force] FILE\n"
         "       kgf-formation-editor import [--start N] [--format json|csv] [--force]\n"
         "                                   [--no-backup] [--quiet] TEXT TARGET\n"
         "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n"
+        "       kgf-formation-editor recover FILE\n"
         "       kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE\n");
 }
 
@@ -316,9 +319,11 @@ Editor for the formation table of the flight simulator KGF.
              formation data file, read from start location N (default 0),
              or the game executable (a name ending in F.EXE), searched for
              the table's signature, as is a file that begins with MZ when
-             no --start is given. Formation names come from readorder.txt
-             beside FILE when there is one, else from the working
-             directory's.
+             no --start is given (--start with the game executable is
+             refused). Formation names come from readorder.txt beside FILE
+             when there is one, else from the working directory's. OUT is
+             never the FILE itself, a program, a .bak or a file that holds
+             a table, unless --force.
   import     Reads a table text (TEXT "-" is standard input), checks all of
              it, and saves the formations it holds into TARGET where its
              table is: in a program (a name ending in .exe, or a file that
@@ -335,6 +340,14 @@ Editor for the formation table of the flight simulator KGF.
              field, with the names from readorder.txt beside A, else from
              the working directory's. Exit status 0: the same, 1:
              different, 2: trouble.
+  recover    Puts FILE back as it was before a save of it that did not
+             finish (the program was killed, or the machine stopped), from
+             the journal the save left beside it (FILE.kgf-journal), where
+             FILE holds what that save left: its old bytes, its new ones or
+             a mix of the two. Every other mode refuses such a FILE until
+             then. Exit status 0: put back, or nothing to recover; 1: FILE
+             was changed since, or the journal does not belong to it, and
+             nothing was changed.
   picture    Draws formation N (default 0) of the table of FILE from above,
              the side and the front, as PNG or SVG by the name of OUT; with
              no OUT, PNG to standard output when it is not a terminal.
@@ -349,7 +362,9 @@ Options:
                        form of TEXT (default: told by its first character)
   -o, --output OUT     export: write the text to OUT, not standard output;
                        picture: write OUT.png or OUT.svg
-  --force              import: write over a TARGET that is a table text
+  --force              import: write over a TARGET that is a table text or
+                       another file's .bak; export: write over an OUT that
+                       holds a table (a data file, a program) or is a .bak
   --no-backup          import: save even when no TARGET.bak can be made
   -q, --quiet          import: print nothing but errors
   -h, --help           show this help

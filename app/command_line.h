@@ -6,10 +6,10 @@
 #include <QStringList>
 
 // The program's command line. Without a mode it starts the window, with a
-// file to load; the modes export, import and diff, --help and --version
+// file to load; the modes export, import, diff and recover, --help and --version
 // only print or write text and need no display.
 
-enum class Mode { Window, Export, Import, Diff, Help, Version };
+enum class Mode { Window, Export, Import, Diff, Recover, Help, Version };
 
 struct Invocation {
     Mode mode = Mode::Window;
@@ -22,7 +22,8 @@ struct Invocation {
     QString startA;
     QString startB;
     QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
-    bool force = false;      // import: write over a TARGET that is a table text
+    bool force = false; // import: write over a TARGET that is a table text or a backup;
+                        // export: write over an OUT that holds a table or is a backup
     bool noBackup = false;   // import: save even when no backup of TARGET can be made
     bool quiet = false;      // import: print nothing but errors
 };

@@ -145,7 +145,8 @@ int draw(const PictureRequest &request)
                             "it was made without Qt SVG."));
         return Failed;
     }
-    const LoadResult loaded = loadTable(request.file, request.start, request.startGiven);
+    const LoadResult loaded =
+        loadForCommandLine(request.file, request.start, request.startGiven, "start");
     if (!loaded.ok) {
         tell(loaded.error);
         return Failed;

@@ -6,6 +6,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
+#include "save_recovery.h"
 #include "stream_files.h"
 #include "table_diff.h"
 #include "table_loader.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <cstdio>
 #include <optional>
@@ -114,6 +116,22 @@ StartGiven startGiven(const Invocation &invocation, const char *option)
                                                                   : StartGiven::No;
 }
 
+// Why export's OUT, an existing file, is not to be written over without
+// --force: it is a backup, or it holds a table (anything but a table text
+// long enough for one). Empty when it may be written.
+QString tableHoldingOutput(const QString &output)
+{
+    if (pathKind(output) != PathKind::Regular)
+        return {};
+    if (output.endsWith(QLatin1String(".bak"), Qt::CaseInsensitive))
+        return QStringLiteral("%1 is a backup, and export writes text; give --force to write it "
+                              "anyway");
+    if (QFileInfo(output).size() >= FormationTable::ByteCount && !holdsTableText(output))
+        return QStringLiteral("%1 may hold a formation table, and export writes text; give "
+                              "--force to write it anyway");
+    return {};
+}
+
 int runExport(const Invocation &invocation)
 {
     const QString &output = invocation.output;
@@ -125,13 +143,15 @@ int runExport(const Invocation &invocation)
             refusal = QStringLiteral("%1 is a program, and export writes text");
         else if (isSameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
+        else if (!invocation.force)
+            refusal = tableHoldingOutput(output);
         if (!refusal.isEmpty()) {
             tell(QStringLiteral("Nothing was written: %1.").arg(refusal.arg(shownPath(output))));
             return Failed;
         }
     }
-    const LoadResult loaded =
-        loadTable(invocation.files[0], invocation.start, startGiven(invocation, "start"));
+    const LoadResult loaded = loadForCommandLine(invocation.files[0], invocation.start,
+                                                 startGiven(invocation, "start"), "start");
     if (!loaded.ok) {
         tell(loaded.error);
         return Failed;
@@ -264,16 +284,38 @@ int runImport(const Invocation &invocation)
     return 0;
 }
 
+int runRecover(const Invocation &invocation)
+{
+    const QString &file = invocation.files[0];
+    if (const char *stream = streamOnTarget(file)) {
+        tellAvoiding(file, QStringLiteral("Nothing was changed: %1 is redirected to %2, which "
+                                          "recover would write into.")
+                               .arg(QLatin1String(stream), shownPath(file)));
+        return Failed;
+    }
+    const Recovery recovery = recoverSave(file);
+    switch (recovery.kind) {
+    case Recovery::Kind::NothingToRecover:
+    case Recovery::Kind::PutBack:
+        return writeStandardOutput((recovery.message + u'\n').toUtf8()) ? 0 : Failed;
+    case Recovery::Kind::Refused:
+    case Recovery::Kind::Failed:
+        break;
+    }
+    tell(recovery.message);
+    return Failed;
+}
+
 int runDiff(const Invocation &invocation)
 {
-    const LoadResult a =
-        loadTable(invocation.files[0], invocation.startA, startGiven(invocation, "start-a"));
+    const LoadResult a = loadForCommandLine(invocation.files[0], invocation.startA,
+                                            startGiven(invocation, "start-a"), "start-a");
     if (!a.ok) {
         tell(a.error);
         return Trouble;
     }
-    const LoadResult b =
-        loadTable(invocation.files[1], invocation.startB, startGiven(invocation, "start-b"));
+    const LoadResult b = loadForCommandLine(invocation.files[1], invocation.startB,
+                                            startGiven(invocation, "start-b"), "start-b");
     if (!b.ok) {
         tell(b.error);
         return Trouble;
@@ -294,6 +336,24 @@ int runDiff(const Invocation &invocation)
 }
 
 } // namespace
+
+LoadResult loadForCommandLine(const QString &file, const QString &start, StartGiven given,
+                              const char *option)
+{
+    if (given == StartGiven::Yes && isExecutablePath(file)) {
+        LoadResult refused;
+        refused.error = QStringLiteral("%1 is the game executable, whose table is found by its "
+                                       "signature; --%2 is for a formation data file.")
+                            .arg(shownPath(file), QLatin1String(option));
+        return refused;
+    }
+    LoadResult loaded = loadTable(file, start, given);
+    if (loaded.fitsFromFirstByte)
+        loaded.error += QStringLiteral(" Give --%1 0 to read the table from the file's first "
+                                       "byte.")
+                            .arg(QLatin1String(option));
+    return loaded;
+}
 
 StreamWrite writeToStandardOutput(const QByteArray &bytes)
 {
@@ -365,6 +425,8 @@ int runTextMode(const Invocation &invocation)
         return runImport(invocation);
     case Mode::Diff:
         return runDiff(invocation);
+    case Mode::Recover:
+        return runRecover(invocation);
     case Mode::Window:
         break;
     }

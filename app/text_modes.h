@@ -2,8 +2,16 @@
 
 #include "command_line.h"
 #include "stream_files.h"
+#include "table_loader.h"
 
-// Runs export, import or diff, --help or --version, printing to standard
+// Loads FILE of a command-line mode as Load does, with the command line's
+// own refusal and words: a start location given for the game executable
+// (a name ending in F.EXE, whose table is found by its signature) is
+// refused, and a file too short for a table there names --OPTION 0.
+LoadResult loadForCommandLine(const QString &file, const QString &start, StartGiven given,
+                              const char *option);
+
+// Runs export, import, diff or recover, --help or --version, printing to standard
 // output and error; gives the exit status. Needs a QCoreApplication.
 int runTextMode(const Invocation &invocation);
 

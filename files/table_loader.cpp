@@ -225,10 +225,8 @@ LoadResult readDataFile(QFile &file, const QString &path, qint32 startLocation, 
     if (size < qint64(startLocation) + FormationTable::ByteCount) {
         LoadResult refused = tooShort(path, size, startLocation);
         // What a user meets who loaded the game executable first: the start
-        // location box still holds its offset.
-        if (startLocation > 0 && size >= FormationTable::ByteCount)
-            refused.error += QStringLiteral(
-                " Set the start location to 0 to read the table from the file's first byte.");
+        // location box still holds its offset. Each caller says how to give 0.
+        refused.fitsFromFirstByte = startLocation > 0 && size >= FormationTable::ByteCount;
         return refused;
     }
     QString error;

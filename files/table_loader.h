@@ -66,6 +66,9 @@ struct LoadResult {
     // Not read because a save of it did not finish (a journal is beside
     // it): `error` names the command that settles it.
     bool unfinishedSave = false;
+    // Not read because the file is too short for a table at the start
+    // location, but holds one from its first byte on.
+    bool fitsFromFirstByte = false;
 };
 
 // The start-location box's text as a start location: its leading number

@@ -71,7 +71,11 @@ void BiForm::loadFile(const QString &path)
         m_label1->setCaption(previousLabel1);
         m_text2->setText(previousText2);
         m_text2->setModified(typed);
-        prompter().tell(this, result.error);
+        prompter().tell(this, result.fitsFromFirstByte
+                                  ? result.error + QStringLiteral(" Set the start location to 0 "
+                                                                  "to read the table from the "
+                                                                  "file's first byte.")
+                                  : result.error);
         return;
     }
     if (result.foundBySignature) {
