@@ -166,62 +166,6 @@ void HistoryTest::typingIsUndoneBeforeTheTable()
     QVERIFY(f.prompter.asked.isEmpty());
 }
 
-// Opens the context menu of `widget` as `how` does ("mouse", "menu key",
-// "shift+f10") and gives its items as "text|shortcut|on/off"; triggers the
-// item `pick`, if any, else closes the menu.
-static QStringList openMenu(QWidget *widget, const QString &how, const QString &pick = {})
-{
-    QStringList items;
-    bool placed = true;
-    bool named = true;
-    // No check may return early in here: the menu must close, or exec() waits forever.
-    QTimer::singleShot(0, [&] {
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(menu);
-        int child = 0;
-        for (QAction *action : menu->actions()) {
-            if (action->isSeparator()) {
-                ++child;
-                continue;
-            }
-            // Screen readers hear each item by its text, and find its menu.
-            QAccessibleInterface *item = accessible->child(child++);
-            named = named && item->text(QAccessible::Name) == action->text();
-            placed = placed && item->parent() && item->parent()->object() == menu;
-            items << QStringLiteral("%1|%2|%3")
-                         .arg(action->text(), action->shortcut().toString(),
-                              action->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
-            if (action->text() == pick) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
-    if (how == QLatin1String("shift+f10")) {
-        widget->setFocus();
-        QTest::keyClick(widget, Qt::Key_F10, Qt::ShiftModifier);
-    } else {
-        const QPoint at = widget->rect().center();
-        QContextMenuEvent event(how == QLatin1String("mouse") ? QContextMenuEvent::Mouse
-                                                              : QContextMenuEvent::Keyboard,
-                                at, widget->mapToGlobal(at));
-        QApplication::sendEvent(widget, &event);
-    }
-    // The menu took the window's activation; shortcuts need it back.
-    widget->window()->activateWindow();
-    if (!QTest::qWaitForWindowActive(widget->window()))
-        qWarning("the window did not become active again");
-    if (!named || !placed)
-        QTest::qFail(!named ? "a screen reader hears a menu item by another name"
-                            : "a menu item does not lead a screen reader to its menu",
-                     __FILE__, __LINE__);
-    return items;
-}
-
 void HistoryTest::revertPutsTheLoadedBytesBack()
 {
     WindowFixture f;
