@@ -132,13 +132,15 @@ bool BiForm::dropPanelEditsFor(const QString &verb, const QString &step)
 
 void BiForm::undo()
 {
-    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
+    if (!isBusy() && m_history->canUndo() &&
+        dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
         m_history->undo();
 }
 
 void BiForm::redo()
 {
-    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
+    if (!isBusy() && m_history->canRedo() &&
+        dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
         m_history->redo();
 }
 
@@ -187,7 +189,7 @@ void BiForm::updateChangedMarks()
 
 void BiForm::revertFormation(int formation)
 {
-    if (!settlePanel())
+    if (isBusy() || !settlePanel())
         return;
     changeFormation(
         formation,
@@ -199,7 +201,7 @@ void BiForm::copyFormation(int formation)
 {
     // The shown formation is copied as the table holds it, so typed values
     // are written or dropped first.
-    if (formation == m_shownFormation && !settlePanel())
+    if (isBusy() || (formation == m_shownFormation && !settlePanel()))
         return;
     QGuiApplication::clipboard()->setText(QString::fromUtf8(
         writeFormationText(m_table.toBytes(), formation, m_formationNames[formation])));
@@ -207,6 +209,8 @@ void BiForm::copyFormation(int formation)
 
 void BiForm::pasteOverFormation(int formation)
 {
+    if (isBusy())
+        return;
     const QString text = QGuiApplication::clipboard()->text();
     QString problem;
     TableText read;
@@ -297,15 +301,15 @@ bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ContextMenu)
         return false;
-    const QPoint at = static_cast<QContextMenuEvent *>(event)->globalPos();
     // A selector offers its own formation; the rest of the editing frame
     // the chosen one.
-    if (const int i = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched))); i >= 0)
-        showHistoryMenu(i, at);
-    else if (watched == m_frame1)
-        showHistoryMenu(m_shownFormation, at);
-    else
+    const int selector = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
+    if (selector < 0 && watched != m_frame1)
         return false;
     event->accept();
+    // While the window is busy nothing is offered, not even a control's own menu.
+    if (!isBusy())
+        showHistoryMenu(selector >= 0 ? selector : m_shownFormation,
+                        static_cast<QContextMenuEvent *>(event)->globalPos());
     return true;
 }

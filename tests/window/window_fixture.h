@@ -26,18 +26,26 @@
 class RecordingPrompter : public Prompter
 {
 public:
-    void tell(QWidget *, const QString &text) override { told.append(text); }
-    void inform(QWidget *, const QString &text) override { informed.append(text); }
+    void tell(QWidget *, const QString &text) override
+    {
+        told.append(text);
+        opened();
+    }
+    void inform(QWidget *, const QString &text) override
+    {
+        informed.append(text);
+        opened();
+    }
     void informBeforeClosing(QWidget *, const QString &text) override
     {
         informedBeforeClosing.append(text);
+        opened();
     }
     bool confirm(QWidget *, const QString &text, const QString &accept) override
     {
         asked.append(text);
         acceptButtons.append(accept);
-        if (whileAsking)
-            whileAsking();
+        opened();
         return confirmAnswer;
     }
     int choose(QWidget *, const QString &text, const QStringList &choices, int taken) override
@@ -45,16 +53,19 @@ public:
         asked.append(text);
         offered.append(choices);
         preferred.append(taken);
+        opened();
         return chooseAnswer;
     }
     Choice askToSave(QWidget *, const QString &text) override
     {
         asked.append(text);
+        opened();
         return saveAnswer;
     }
     Choice askToWrite(QWidget *, const QString &text) override
     {
         asked.append(text);
+        opened();
         return writeAnswer;
     }
 
@@ -67,9 +78,16 @@ public:
     QStringList asked;
     QStringList acceptButtons;
     bool confirmAnswer = false;
-    std::function<void()> whileAsking; // what happens while a Save/Cancel question is open
+    std::function<void()> whileAsking; // what happens while any question or message is open
     Choice saveAnswer = Choice::Cancel;
     Choice writeAnswer = Choice::Cancel;
+
+private:
+    void opened() const
+    {
+        if (whileAsking)
+            whileAsking();
+    }
 };
 
 // A window started in a scratch directory holding `names` as readorder.txt
