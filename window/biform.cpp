@@ -28,7 +28,6 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     setUpKeyboard();
     setUpTypeBoxes();
     setUpHistory();
-    connect(m_history, &QUndoStack::cleanChanged, this, &BiForm::showUnsavedMark);
     m_command1->setFocus();
 }
 

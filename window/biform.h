@@ -53,8 +53,8 @@ public:
     QString namesFile() const { return m_namesPath; }
     // What was wrong with the names file at start-up; empty when nothing was.
     QString startupProblem() const { return m_startupProblem; }
-    // Whether the table differs from its state when it was last loaded or
-    // saved, as far as its history tells: undoing every step clears it.
+    // Whether the table's bytes differ from those it was last loaded with
+    // or saved as, however the history went there.
     bool hasUnsavedChanges() const;
     // Loads `path` as if it had been chosen in Load's dialog: the game
     // executable by its signature, any other file at the start location.
@@ -179,13 +179,15 @@ private:
     // of the step named `step`.
     bool dropPanelEditsFor(const QString &verb, const QString &step);
     void startHistory(); // after a load: no steps, the table is the reference
-    void markSaved();    // after a save: the clean point and the reference
+    // After a save: the bytes `written` are the reference, whatever the
+    // table became meanwhile.
+    void markSaved(const QByteArray &written);
     // One step that gives formation `formation` the bytes `after`; false
     // (and no step) when they are the bytes it has.
     bool changeFormation(int formation, const QByteArray &after, const QString &what);
     void putFormation(int formation, const QByteArray &bytes);
     bool differsFromReference(int formation) const;
-    void updateChangedMarks();
+    void updateChangedMarks(); // the selectors' and the title's
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
     int formationAtFocus() const; // what the frame's keys act on; -1: none

@@ -201,8 +201,9 @@ bool BiForm::saveTo(const QString &target)
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     Q_ASSERT(isBusy()); // raised by each way a save starts, for its whole run
-    const SaveOutcome outcome = saveAsking(
-        target, m_table.toBytes(), m_filesOnDisk, options, [this](const SaveOutcome &asked) {
+    const QByteArray written = m_table.toBytes();
+    const SaveOutcome outcome =
+        saveAsking(target, written, m_filesOnDisk, options, [this](const SaveOutcome &asked) {
             return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
         });
     switch (outcome.kind) {
@@ -217,7 +218,7 @@ bool BiForm::saveTo(const QString &target)
         return false;
     }
 
-    markSaved();
+    markSaved(written);
     m_savePath = target;
     refreshPicture(); // whose saves never go over this file
     m_label1->setCaption(shownPath(target));

@@ -96,7 +96,7 @@ void BiForm::historyChanged()
 
 bool BiForm::hasUnsavedChanges() const
 {
-    return !m_history->isClean();
+    return m_table.toBytes() != m_reference;
 }
 
 void BiForm::startHistory()
@@ -107,10 +107,9 @@ void BiForm::startHistory()
     updateChangedMarks();
 }
 
-void BiForm::markSaved()
+void BiForm::markSaved(const QByteArray &written)
 {
-    m_history->setClean();
-    m_reference = m_table.toBytes();
+    m_reference = written;
     m_referenceSaved = true;
     updateChangedMarks();
 }
@@ -185,6 +184,7 @@ void BiForm::updateChangedMarks()
             changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
                     : m_formationNames[n]);
     }
+    showUnsavedMark(!hasUnsavedChanges());
 }
 
 void BiForm::revertFormation(int formation)

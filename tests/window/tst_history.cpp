@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QTimer>
+#include <QUndoStack>
 
 // Undo and redo of the table's changes, revert, and the context menu.
 class HistoryTest : public QObject
@@ -19,6 +20,8 @@ private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
     void undoAndRedoRestoreBytesAndShowTheFormation();
     void cleanPointFollowsTheHistory();
+    void unsavedMeansOtherBytes_data();
+    void unsavedMeansOtherBytes();
     void typingIsUndoneBeforeTheTable();
     void revertPutsTheLoadedBytesBack();
     void contextMenu_data();
@@ -145,6 +148,80 @@ void HistoryTest::cleanPointFollowsTheHistory()
     press(QKeySequence::Undo);
     QVERIFY(g.window->close());
     QVERIFY(g.prompter.asked.isEmpty());
+}
+
+void HistoryTest::unsavedMeansOtherBytes_data()
+{
+    // Steps on formation 2: "=N" writes N aircraft into line 1 ("=loaded"
+    // the loaded count), "save" saves to the loaded file, "save, undone
+    // meanwhile" has a step undone while the save asks, past every guard.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("unsaved");
+    QTest::newRow("changed") << QStringList{"=3"} << true;
+    QTest::newRow("changed and changed back by hand") << QStringList{"=3", "=loaded"} << false;
+    QTest::newRow("undone past the save") << QStringList{"=3", "save", "undo"} << true;
+    QTest::newRow("undone past the save and redone")
+        << QStringList{"=3", "save", "undo", "redo"} << false;
+    QTest::newRow("undone past the save, then the saved count by hand")
+        << QStringList{"=3", "save", "undo", "=3"} << false;
+    QTest::newRow("changed after the save and reverted")
+        << QStringList{"=3", "save", "=5", "revert"} << false;
+    QTest::newRow("changed after the save and changed back by hand")
+        << QStringList{"=3", "save", "=loaded", "=3"} << false;
+    QTest::newRow("a change made while the save asks")
+        << QStringList{"=3", "=4", "save, undone meanwhile"} << true;
+}
+
+void HistoryTest::unsavedMeansOtherBytes()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, unsaved);
+    WindowFixture f;
+    start(f);
+    const QString path = f.path(QStringLiteral("frmation.dat"));
+    const QString loaded = QString::number(quint8(sampleTable()[2 * 48 + 2]));
+    QByteArray written = sampleTable(); // what the file holds of the table
+    for (const QString &step : std::as_const(steps)) {
+        if (step.startsWith(u'=')) {
+            edit(f, 2, 1, step == QLatin1String("=loaded") ? loaded : step.mid(1));
+        } else if (step == QLatin1String("undo")) {
+            f.window->undo();
+        } else if (step == QLatin1String("redo")) {
+            f.window->redo();
+        } else if (step == QLatin1String("revert")) {
+            f.window->revertFormation(2);
+        } else {
+            written = f.window->GF1().toBytes();
+            if (step != QLatin1String("save")) {
+                // Another program's change makes the save ask.
+                f.writeFile(QStringLiteral("frmation.dat"), QByteArray(1488, 'x'));
+                f.prompter.confirmAnswer = true;
+                // Once, at the question: not at the news of the backup after it.
+                f.prompter.whileAsking = [&f, done = false]() mutable {
+                    if (!std::exchange(done, true))
+                        f.window->findChild<QUndoStack *>()->undo();
+                };
+            }
+            f.answers.push_back(path);
+            f.click(QStringLiteral("Command3"));
+            f.prompter.whileAsking = {};
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), written);
+        }
+    }
+    QCOMPARE(f.window->GF1().toBytes() != written, unsaved);
+    QCOMPARE(f.window->hasUnsavedChanges(), unsaved);
+    QCOMPARE(f.window->isWindowModified(), unsaved);
+    QCOMPARE(f.window->windowTitle().contains(QStringLiteral("[*]")), unsaved);
+    // The selector's mark compares the same bytes.
+    QAbstractButton *selector = f.button(QStringLiteral("Option2(2)"));
+    QCOMPARE(selector->font().bold(), unsaved);
+    QCOMPARE(selector->toolTip().isEmpty(), !unsaved);
+    // Closing asks only about a table that differs from its file.
+    const qsizetype asked = f.prompter.asked.size();
+    QCOMPARE(f.window->close(), !unsaved);
+    QCOMPARE(f.prompter.asked.size() - asked, unsaved ? 1 : 0);
 }
 
 void HistoryTest::typingIsUndoneBeforeTheTable()
