@@ -3,6 +3,7 @@
 // the context menu that offers them.
 #include "biform.h"
 
+#include "context_menu.h"
 #include "controls.h"
 #include "formation_change.h"
 #include "table_text.h"
@@ -14,7 +15,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QMenu>
 #include <QRadioButton>
 #include <QUndoStack>
 
@@ -251,50 +251,31 @@ void BiForm::pasteOverFormation(int formation)
 
 void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
 {
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("HistoryMenu"));
-    // Every item is an action of this menu alone: a screen reader finds an
-    // item through its action, and an action that outlived an earlier menu
-    // would lead it to that menu, which is gone.
-    QAction *undo = menu.addAction(m_undoAction->text());
-    QAction *redo = menu.addAction(m_redoAction->text());
-    for (const auto &[own, shared] :
-         {std::pair(undo, m_undoAction), std::pair(redo, m_redoAction)}) {
-        own->setShortcuts(shared->shortcuts());
-        own->setEnabled(shared->isEnabled());
-    }
+    ContextMenu menu(this, QStringLiteral("HistoryMenu"));
+    QAction *undo = menu.addItemFor(m_undoAction);
+    QAction *redo = menu.addItemFor(m_redoAction);
     menu.addSeparator();
     const bool chosen = formation >= 0;
     const QString number = chosen ? QStringLiteral(" %1").arg(formation) : QString();
-    QAction *copy = menu.addAction(QStringLiteral("Copy formation%1").arg(number));
+    QAction *copy = menu.addItem(QStringLiteral("Copy formation%1").arg(number),
+                                 [this, formation] { copyFormation(formation); });
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(chosen);
-    QAction *paste = menu.addAction(QStringLiteral("Paste over formation%1").arg(number));
+    QAction *paste = menu.addItem(QStringLiteral("Paste over formation%1").arg(number),
+                                  [this, formation] { pasteOverFormation(formation); });
     paste->setShortcut(QKeySequence::Paste);
     paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
     for (QAction *action : {undo, redo, copy, paste})
         action->setShortcutVisibleInContextMenu(true);
-    QAction *revert = menu.addAction(
+    QAction *revert = menu.addItem(
         QStringLiteral("Revert formation%1 to the %2 file")
-            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
+            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")),
+        [this, formation] { revertFormation(formation); });
     revert->setEnabled(chosen && differsFromReference(formation));
     menu.addSeparator();
-    QAction *picture = menu.addAction(m_pictureAction->text());
-    picture->setShortcut(m_pictureAction->shortcut());
+    QAction *picture = menu.addItemFor(m_pictureAction);
     picture->setShortcutVisibleInContextMenu(true);
-    QAction *picked = menu.exec(globalPos);
-    if (picked == undo)
-        this->undo();
-    else if (picked == redo)
-        this->redo();
-    else if (picked == copy)
-        copyFormation(formation);
-    else if (picked == paste)
-        pasteOverFormation(formation);
-    else if (picked == revert)
-        revertFormation(formation);
-    else if (picked == picture)
-        showPicture();
+    menu.exec(globalPos);
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)

@@ -1,3 +1,4 @@
+#include "picture_window.h"
 #include "table_text.h"
 #include "window_fixture.h"
 
@@ -9,8 +10,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QUndoStack>
+
+Q_DECLARE_METATYPE(Pick)
 
 // Undo and redo of the table's changes, revert, and the context menu.
 class HistoryTest : public QObject
@@ -27,6 +31,8 @@ private slots:
     void contextMenu_data();
     void contextMenu();
     void everyMenuIsReadByAScreenReader();
+    void everyItemActsOnce_data();
+    void everyItemActsOnce();
     void copyAndPasteAFormation();
     void pasteRefusesWhatIsNotOneFormation_data();
     void pasteRefusesWhatIsNotOneFormation();
@@ -336,6 +342,75 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
     // openMenu checks that each item leads to the menu it is in.
     for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
         QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
+}
+
+void HistoryTest::everyItemActsOnce_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<Pick>("picking");
+    const char *items[] = {"Undo edit of formation 3",
+                           "Redo edit of formation 3",
+                           "Copy formation 3",
+                           "Paste over formation 3",
+                           "Revert formation 3 to the loaded file",
+                           "Show formation picture"};
+    const std::pair<const char *, Pick> picks[] = {
+        {"Return", Pick::Keyboard}, {"click", Pick::Mouse}, {"screen reader", Pick::Accessible}};
+    for (const char *item : items)
+        for (const auto &[how, picking] : picks)
+            QTest::addRow("%s, %s", item, how) << QString::fromLatin1(item) << picking;
+}
+
+void HistoryTest::everyItemActsOnce()
+{
+    QFETCH(QString, item);
+    QFETCH(Pick, picking);
+    WindowFixture f;
+    start(f);
+    // Four steps on formation 3, two of them undone: one more undo or redo
+    // is told from two.
+    QList<QByteArray> tables = {f.window->GF1().toBytes()};
+    for (int count = 11; count <= 14; ++count) {
+        edit(f, 3, 1, QString::number(count));
+        tables << f.window->GF1().toBytes();
+    }
+    auto *history = f.window->findChild<QUndoStack *>();
+    history->setIndex(2);
+    f.click(QStringLiteral("Option2(0)"));
+    QByteArray other = sampleTable();
+    other.replace(8 * 48, 48, QByteArray(48, '\x21'));
+    const QString pasted = QString::fromUtf8(writeFormationText(other, 8, QStringLiteral("Other")));
+    QApplication::clipboard()->setText(pasted);
+    QSignalSpy clipboardChanges(QApplication::clipboard(), &QClipboard::dataChanged);
+
+    openMenu(f.control(QStringLiteral("Option2(3)")), QStringLiteral("mouse"), item, picking);
+
+    QByteArray table = tables[2];
+    int index = 2;
+    int copies = 0;
+    if (item.startsWith(QLatin1String("Undo"))) {
+        index = 1;
+        table = tables[1];
+    } else if (item.startsWith(QLatin1String("Redo"))) {
+        index = 3;
+        table = tables[3];
+    } else if (item.startsWith(QLatin1String("Copy"))) {
+        copies = 1;
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString::fromUtf8(writeFormationText(table, 3, QStringLiteral("Formation 3"))));
+    } else if (item.startsWith(QLatin1String("Paste"))) {
+        index = 3;
+        table.replace(3 * 48, 48, other.mid(8 * 48, 48));
+    } else if (item.startsWith(QLatin1String("Revert"))) {
+        index = 3;
+        table = tables[0];
+    } else {
+        QVERIFY(f.window->pictureWindow() && f.window->pictureWindow()->isVisible());
+    }
+    QCOMPARE(f.window->GF1().toBytes(), table);
+    QCOMPARE(history->index(), index);
+    QCOMPARE(clipboardChanges.size(), copies);
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
 }
 
 void HistoryTest::copyAndPasteAFormation()
