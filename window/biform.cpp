@@ -16,22 +16,18 @@
 #include <QUndoStack>
 
 BiForm::BiForm(Prompter *prompter, QWidget *parent)
-    : QWidget(parent), m_prompter(prompter), m_dialog(this)
+    : QWidget(parent), m_ownPrompter(prompter ? nullptr : std::make_unique<MessageBoxPrompter>()),
+      m_prompter(prompter ? *prompter : *m_ownPrompter, m_busy), m_dialog(this)
 {
-    if (!m_prompter) {
-        m_ownPrompter = std::make_unique<MessageBoxPrompter>();
-        m_prompter = m_ownPrompter.get();
-    }
     createControls();
-    connect(m_command1, &QPushButton::clicked, this, &BiForm::load);
-    connect(m_command2, &QPushButton::clicked, this, [this] { editThisOne(); });
-    connect(m_command3, &QPushButton::clicked, this, &BiForm::save);
+    connect(m_command1, &QPushButton::clicked, this, alone(&BiForm::load));
+    connect(m_command2, &QPushButton::clicked, this, alone(&BiForm::editThisOne));
+    connect(m_command3, &QPushButton::clicked, this, alone(&BiForm::save));
     startUp();
     applyTabOrder();
     setUpKeyboard();
     setUpTypeBoxes();
     setUpHistory();
-    connect(m_history, &QUndoStack::cleanChanged, this, &BiForm::showUnsavedMark);
     m_command1->setFocus();
 }
 
@@ -89,16 +85,21 @@ void BiForm::createSelectorButtons()
     // A selector turned on in any way (a click, a key, a screen reader's
     // action, setChecked) chooses its formation; the window turns on only
     // the selector of the formation it already shows, which asks nothing.
+    // While the window is busy the chosen one is turned on again.
     connect(m_selectorGroup, &QButtonGroup::buttonToggled, this,
             [this](QAbstractButton *button, bool on) {
                 const int n = int(m_option2.indexOf(static_cast<QRadioButton *>(button)));
-                if (on && n != m_shownFormation)
+                if (!on || n == m_shownFormation)
+                    return;
+                if (isBusy())
+                    checkOnly(m_option2, m_shownFormation);
+                else
                     selectFormation(n);
             });
     for (int n = 0; n < m_option2.size(); ++n) {
         // A click on the chosen selector shows its formation anew.
         connect(m_option2[n], &QRadioButton::clicked, this, [this, n] {
-            if (n == m_shownFormation)
+            if (n == m_shownFormation && !isBusy())
                 selectFormation(n);
         });
         m_option2[n]->setMouseTracking(true);
@@ -144,6 +145,14 @@ void BiForm::tellNamesProblem()
         return;
     m_namesProblemTold = true;
     prompter().tell(this, m_namesProblem);
+}
+
+void BiForm::runAlone(const std::function<void()> &handler)
+{
+    if (isBusy())
+        return;
+    const BusyGuard busy(m_busy);
+    handler();
 }
 
 void BiForm::showUnsavedMark(bool clean)

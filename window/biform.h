@@ -1,5 +1,6 @@
 #pragma once
 
+#include "busy_guard.h"
 #include "common_dialog.h"
 #include "file_snapshot.h"
 #include "formation_table.h"
@@ -52,12 +53,13 @@ public:
     QString namesFile() const { return m_namesPath; }
     // What was wrong with the names file at start-up; empty when nothing was.
     QString startupProblem() const { return m_startupProblem; }
-    // Whether the table differs from its state when it was last loaded or
-    // saved, as far as its history tells: undoing every step clears it.
+    // Whether the table's bytes differ from those it was last loaded with
+    // or saved as, however the history went there.
     bool hasUnsavedChanges() const;
     // Loads `path` as if it had been chosen in Load's dialog: the game
     // executable by its signature, any other file at the start location.
     // The unsaved-changes question comes before the dialog, not here.
+    // Nothing happens while the window is busy.
     void loadFile(const QString &path);
     // Loads `path` with loadFile once the window is first shown, before a
     // problem with the working folder's names is told: the names beside
@@ -68,6 +70,7 @@ public:
 
     // What the context menu and the keys do with the table's history and
     // its formations; each change is one step, and each shows its formation.
+    // Like every handler, they do nothing while the window is busy.
     void undo();
     void redo();
     void copyFormation(int formation);
@@ -102,8 +105,21 @@ private:
     void takeNamesFor(const QString &tableFile);
     void tellNamesProblem();
 
-    // Handlers.
+    // While a load, a save or a question is open, the window is busy: a
+    // screen reader can still act behind a modal box, so every handler
+    // then does nothing. runAlone runs `handler` with the guard raised, or
+    // nothing at all where it is raised already.
+    bool isBusy() const { return m_busy.isRaised(); }
+    void runAlone(const std::function<void()> &handler);
+    // A control's or a key's handler: `member` run alone.
+    template <typename Member> std::function<void()> alone(Member member)
+    {
+        return [this, member] { runAlone([this, member] { (this->*member)(); }); };
+    }
+
+    // Handlers, each run alone by its control or key.
     void load();
+    void loadFrom(const QString &path); // loadFile's work, with the guard raised
     // "Save Formation file" and Ctrl+Shift+S: asks for the file, in the
     // folder of the table's file. True when the table is in the file.
     bool save();
@@ -163,13 +179,15 @@ private:
     // of the step named `step`.
     bool dropPanelEditsFor(const QString &verb, const QString &step);
     void startHistory(); // after a load: no steps, the table is the reference
-    void markSaved();    // after a save: the clean point and the reference
+    // After a save: the bytes `written` are the reference, whatever the
+    // table became meanwhile.
+    void markSaved(const QByteArray &written);
     // One step that gives formation `formation` the bytes `after`; false
     // (and no step) when they are the bytes it has.
     bool changeFormation(int formation, const QByteArray &after, const QString &what);
     void putFormation(int formation, const QByteArray &bytes);
     bool differsFromReference(int formation) const;
-    void updateChangedMarks();
+    void updateChangedMarks(); // the selectors' and the title's
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
     int formationAtFocus() const; // what the frame's keys act on; -1: none
@@ -187,10 +205,11 @@ private:
     PictureContent panelPicture() const;
     void movePanelOffset(int line, int axis, qint32 stored);
 
-    Prompter &prompter() { return *m_prompter; }
+    Prompter &prompter() { return m_prompter; }
 
-    std::unique_ptr<Prompter> m_ownPrompter;
-    Prompter *m_prompter;
+    std::unique_ptr<Prompter> m_ownPrompter; // message boxes, where no prompter was given
+    BusyCount m_busy;                        // a load, a save or a question is open
+    GuardedPrompter m_prompter;              // asks each question with m_busy raised
 
     // Form-level state.
     bool m_readyFlag = false;
@@ -201,7 +220,6 @@ private:
     QString m_startupProblem;
     bool m_shownOnce = false;
     bool m_closing = false;     // the window is closing: news must wait to be read
-    bool m_busy = false;        // a load or save is running and lets the window repaint
     QString m_loadedPath;       // the file the table was last loaded from
     WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen
     int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none

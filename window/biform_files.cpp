@@ -23,7 +23,7 @@ const QString LoadFilter =
 
 void BiForm::load()
 {
-    if (!m_readyFlag || m_busy)
+    if (!m_readyFlag)
         return;
     if (!settlePanel() || !settleUnsavedChanges(QStringLiteral("loading another table")))
         return;
@@ -35,12 +35,17 @@ void BiForm::load()
         m_fileName.clear(); // a cancelled dialog leaves no file name
         return;
     }
-    loadFile(m_dialog.FileName());
+    loadFrom(m_dialog.FileName());
 }
 
 void BiForm::loadFile(const QString &path)
 {
-    if (!m_readyFlag || m_busy)
+    runAlone([this, &path] { loadFrom(path); });
+}
+
+void BiForm::loadFrom(const QString &path)
+{
+    if (!m_readyFlag)
         return;
     const QString previousFileName = m_fileName;
     m_fileName = path;
@@ -54,7 +59,6 @@ void BiForm::loadFile(const QString &path)
     // The start location is given when the user typed into its box since
     // the last load; only then is a file that begins as a program read at it.
     const bool typed = m_text2->isModified();
-    m_busy = true;
     const LoadResult result =
         loadTable(m_fileName, m_text2->text(), typed ? StartGiven::Yes : StartGiven::No,
                   [this](qint64 position) {
@@ -64,7 +68,6 @@ void BiForm::loadFile(const QString &path)
                       // clicks and keys wait until it is over.
                       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                   });
-    m_busy = false;
 
     if (!result.ok) {
         m_fileName = previousFileName;
@@ -101,7 +104,7 @@ void BiForm::loadFile(const QString &path)
 
 bool BiForm::save()
 {
-    if (m_busy || !settlePanel())
+    if (!settlePanel())
         return false;
     m_dialog.setFileName(QString());
     m_dialog.ShowSave();
@@ -113,7 +116,7 @@ bool BiForm::saveBack()
 {
     if (m_savePath.isEmpty())
         return save();
-    return !m_busy && settlePanel() && saveTo(m_savePath);
+    return settlePanel() && saveTo(m_savePath);
 }
 
 std::optional<qint64> BiForm::placeInFile(const QString &target)
@@ -201,12 +204,12 @@ bool BiForm::saveTo(const QString &target)
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-    m_busy = true;
-    const SaveOutcome outcome = saveAsking(
-        target, m_table.toBytes(), m_filesOnDisk, options, [this](const SaveOutcome &asked) {
+    Q_ASSERT(isBusy()); // raised by each way a save starts, for its whole run
+    const QByteArray written = m_table.toBytes();
+    const SaveOutcome outcome =
+        saveAsking(target, written, m_filesOnDisk, options, [this](const SaveOutcome &asked) {
             return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
         });
-    m_busy = false;
     switch (outcome.kind) {
     case SaveOutcome::Kind::Saved:
     case SaveOutcome::Kind::NothingToChange:
@@ -219,7 +222,7 @@ bool BiForm::saveTo(const QString &target)
         return false;
     }
 
-    markSaved();
+    markSaved(written);
     m_savePath = target;
     refreshPicture(); // whose saves never go over this file
     m_label1->setCaption(shownPath(target));
@@ -265,7 +268,10 @@ bool BiForm::settleUnsavedChanges(const QString &action)
 void BiForm::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
-    const bool close = !m_busy && settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
+    bool close = false;
+    runAlone([this, &close] {
+        close = settlePanel() && settleUnsavedChanges(QStringLiteral("closing"));
+    });
     m_closing = false;
     if (close)
         event->accept();

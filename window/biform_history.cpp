@@ -3,6 +3,7 @@
 // the context menu that offers them.
 #include "biform.h"
 
+#include "context_menu.h"
 #include "controls.h"
 #include "formation_change.h"
 #include "table_text.h"
@@ -14,7 +15,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QMenu>
 #include <QRadioButton>
 #include <QUndoStack>
 
@@ -96,7 +96,7 @@ void BiForm::historyChanged()
 
 bool BiForm::hasUnsavedChanges() const
 {
-    return !m_history->isClean();
+    return m_table.toBytes() != m_reference;
 }
 
 void BiForm::startHistory()
@@ -107,10 +107,9 @@ void BiForm::startHistory()
     updateChangedMarks();
 }
 
-void BiForm::markSaved()
+void BiForm::markSaved(const QByteArray &written)
 {
-    m_history->setClean();
-    m_reference = m_table.toBytes();
+    m_reference = written;
     m_referenceSaved = true;
     updateChangedMarks();
 }
@@ -132,13 +131,15 @@ bool BiForm::dropPanelEditsFor(const QString &verb, const QString &step)
 
 void BiForm::undo()
 {
-    if (m_history->canUndo() && dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
+    if (!isBusy() && m_history->canUndo() &&
+        dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
         m_history->undo();
 }
 
 void BiForm::redo()
 {
-    if (m_history->canRedo() && dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
+    if (!isBusy() && m_history->canRedo() &&
+        dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
         m_history->redo();
 }
 
@@ -183,11 +184,12 @@ void BiForm::updateChangedMarks()
             changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
                     : m_formationNames[n]);
     }
+    showUnsavedMark(!hasUnsavedChanges());
 }
 
 void BiForm::revertFormation(int formation)
 {
-    if (!settlePanel())
+    if (isBusy() || !settlePanel())
         return;
     changeFormation(
         formation,
@@ -199,7 +201,7 @@ void BiForm::copyFormation(int formation)
 {
     // The shown formation is copied as the table holds it, so typed values
     // are written or dropped first.
-    if (formation == m_shownFormation && !settlePanel())
+    if (isBusy() || (formation == m_shownFormation && !settlePanel()))
         return;
     QGuiApplication::clipboard()->setText(QString::fromUtf8(
         writeFormationText(m_table.toBytes(), formation, m_formationNames[formation])));
@@ -207,6 +209,8 @@ void BiForm::copyFormation(int formation)
 
 void BiForm::pasteOverFormation(int formation)
 {
+    if (isBusy())
+        return;
     const QString text = QGuiApplication::clipboard()->text();
     QString problem;
     TableText read;
@@ -247,65 +251,46 @@ void BiForm::pasteOverFormation(int formation)
 
 void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
 {
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("HistoryMenu"));
-    // Every item is an action of this menu alone: a screen reader finds an
-    // item through its action, and an action that outlived an earlier menu
-    // would lead it to that menu, which is gone.
-    QAction *undo = menu.addAction(m_undoAction->text());
-    QAction *redo = menu.addAction(m_redoAction->text());
-    for (const auto &[own, shared] :
-         {std::pair(undo, m_undoAction), std::pair(redo, m_redoAction)}) {
-        own->setShortcuts(shared->shortcuts());
-        own->setEnabled(shared->isEnabled());
-    }
+    ContextMenu menu(this, QStringLiteral("HistoryMenu"));
+    QAction *undo = menu.addItemFor(m_undoAction);
+    QAction *redo = menu.addItemFor(m_redoAction);
     menu.addSeparator();
     const bool chosen = formation >= 0;
     const QString number = chosen ? QStringLiteral(" %1").arg(formation) : QString();
-    QAction *copy = menu.addAction(QStringLiteral("Copy formation%1").arg(number));
+    QAction *copy = menu.addItem(QStringLiteral("Copy formation%1").arg(number),
+                                 [this, formation] { copyFormation(formation); });
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(chosen);
-    QAction *paste = menu.addAction(QStringLiteral("Paste over formation%1").arg(number));
+    QAction *paste = menu.addItem(QStringLiteral("Paste over formation%1").arg(number),
+                                  [this, formation] { pasteOverFormation(formation); });
     paste->setShortcut(QKeySequence::Paste);
     paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
     for (QAction *action : {undo, redo, copy, paste})
         action->setShortcutVisibleInContextMenu(true);
-    QAction *revert = menu.addAction(
+    QAction *revert = menu.addItem(
         QStringLiteral("Revert formation%1 to the %2 file")
-            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")));
+            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")),
+        [this, formation] { revertFormation(formation); });
     revert->setEnabled(chosen && differsFromReference(formation));
     menu.addSeparator();
-    QAction *picture = menu.addAction(m_pictureAction->text());
-    picture->setShortcut(m_pictureAction->shortcut());
+    QAction *picture = menu.addItemFor(m_pictureAction);
     picture->setShortcutVisibleInContextMenu(true);
-    QAction *picked = menu.exec(globalPos);
-    if (picked == undo)
-        this->undo();
-    else if (picked == redo)
-        this->redo();
-    else if (picked == copy)
-        copyFormation(formation);
-    else if (picked == paste)
-        pasteOverFormation(formation);
-    else if (picked == revert)
-        revertFormation(formation);
-    else if (picked == picture)
-        showPicture();
+    menu.exec(globalPos);
 }
 
 bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ContextMenu)
         return false;
-    const QPoint at = static_cast<QContextMenuEvent *>(event)->globalPos();
     // A selector offers its own formation; the rest of the editing frame
     // the chosen one.
-    if (const int i = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched))); i >= 0)
-        showHistoryMenu(i, at);
-    else if (watched == m_frame1)
-        showHistoryMenu(m_shownFormation, at);
-    else
+    const int selector = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
+    if (selector < 0 && watched != m_frame1)
         return false;
     event->accept();
+    // While the window is busy nothing is offered, not even a control's own menu.
+    if (!isBusy())
+        showHistoryMenu(selector >= 0 ? selector : m_shownFormation,
+                        static_cast<QContextMenuEvent *>(event)->globalPos());
     return true;
 }

@@ -23,15 +23,15 @@ void BiForm::addShortcut(const QList<QKeySequence> &keys, const std::function<vo
 
 void BiForm::setUpKeyboard()
 {
-    addShortcut(QKeySequence::keyBindings(QKeySequence::Open), [this] { load(); });
-    addShortcut(QKeySequence::keyBindings(QKeySequence::Save), [this] { saveBack(); });
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Open), alone(&BiForm::load));
+    addShortcut(QKeySequence::keyBindings(QKeySequence::Save), alone(&BiForm::saveBack));
     // The platform's "save as" keys, and Ctrl+Shift+S everywhere (Windows has none of its own).
     QList<QKeySequence> saveAsKeys = QKeySequence::keyBindings(QKeySequence::SaveAs);
     if (!saveAsKeys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)))
         saveAsKeys << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
-    addShortcut(saveAsKeys, [this] { save(); });
+    addShortcut(saveAsKeys, alone(&BiForm::save));
     for (QLineEdit *box : std::as_const(m_text3)) {
-        connect(box, &QLineEdit::returnPressed, this, [this] { editThisOne(); });
+        connect(box, &QLineEdit::returnPressed, this, alone(&BiForm::editThisOne));
         connect(box, &QLineEdit::textChanged, this, [this, box] { updateBoxToolTip(box); });
         box->installEventFilter(this);
     }

@@ -18,7 +18,7 @@
 void BiForm::showPicture()
 {
     if (!m_picture) {
-        m_picture = new PictureWindow(m_prompter, this);
+        m_picture = new PictureWindow(&m_prompter, this);
         connect(m_picture, &PictureWindow::offsetMoved, this, &BiForm::movePanelOffset);
         // Every change of the panel redraws it, as the panel would write it.
         for (QLineEdit *box : std::as_const(m_text3))

@@ -1,5 +1,6 @@
 #include "picture_window.h"
 
+#include "context_menu.h"
 #include "message_text.h"
 #include "output_file.h"
 #include "picture_export.h"
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -185,11 +185,10 @@ void PictureWindow::resizeEvent(QResizeEvent *event)
 
 void PictureWindow::contextMenuEvent(QContextMenuEvent *event)
 {
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("PictureMenu"));
+    ContextMenu menu(this, QStringLiteral("PictureMenu"));
     for (QAction *action : actions())
         if (action != m_menuKey)
-            menu.addAction(action);
+            menu.addItemFor(action);
     menu.exec(event->globalPos());
 }
 

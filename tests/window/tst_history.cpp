@@ -1,3 +1,4 @@
+#include "picture_window.h"
 #include "table_text.h"
 #include "window_fixture.h"
 
@@ -9,7 +10,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
+#include <QUndoStack>
+
+Q_DECLARE_METATYPE(Pick)
 
 // Undo and redo of the table's changes, revert, and the context menu.
 class HistoryTest : public QObject
@@ -19,11 +24,15 @@ private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
     void undoAndRedoRestoreBytesAndShowTheFormation();
     void cleanPointFollowsTheHistory();
+    void unsavedMeansOtherBytes_data();
+    void unsavedMeansOtherBytes();
     void typingIsUndoneBeforeTheTable();
     void revertPutsTheLoadedBytesBack();
     void contextMenu_data();
     void contextMenu();
     void everyMenuIsReadByAScreenReader();
+    void everyItemActsOnce_data();
+    void everyItemActsOnce();
     void copyAndPasteAFormation();
     void pasteRefusesWhatIsNotOneFormation_data();
     void pasteRefusesWhatIsNotOneFormation();
@@ -147,6 +156,80 @@ void HistoryTest::cleanPointFollowsTheHistory()
     QVERIFY(g.prompter.asked.isEmpty());
 }
 
+void HistoryTest::unsavedMeansOtherBytes_data()
+{
+    // Steps on formation 2: "=N" writes N aircraft into line 1 ("=loaded"
+    // the loaded count), "save" saves to the loaded file, "save, undone
+    // meanwhile" has a step undone while the save asks, past every guard.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("unsaved");
+    QTest::newRow("changed") << QStringList{"=3"} << true;
+    QTest::newRow("changed and changed back by hand") << QStringList{"=3", "=loaded"} << false;
+    QTest::newRow("undone past the save") << QStringList{"=3", "save", "undo"} << true;
+    QTest::newRow("undone past the save and redone")
+        << QStringList{"=3", "save", "undo", "redo"} << false;
+    QTest::newRow("undone past the save, then the saved count by hand")
+        << QStringList{"=3", "save", "undo", "=3"} << false;
+    QTest::newRow("changed after the save and reverted")
+        << QStringList{"=3", "save", "=5", "revert"} << false;
+    QTest::newRow("changed after the save and changed back by hand")
+        << QStringList{"=3", "save", "=loaded", "=3"} << false;
+    QTest::newRow("a change made while the save asks")
+        << QStringList{"=3", "=4", "save, undone meanwhile"} << true;
+}
+
+void HistoryTest::unsavedMeansOtherBytes()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, unsaved);
+    WindowFixture f;
+    start(f);
+    const QString path = f.path(QStringLiteral("frmation.dat"));
+    const QString loaded = QString::number(quint8(sampleTable()[2 * 48 + 2]));
+    QByteArray written = sampleTable(); // what the file holds of the table
+    for (const QString &step : std::as_const(steps)) {
+        if (step.startsWith(u'=')) {
+            edit(f, 2, 1, step == QLatin1String("=loaded") ? loaded : step.mid(1));
+        } else if (step == QLatin1String("undo")) {
+            f.window->undo();
+        } else if (step == QLatin1String("redo")) {
+            f.window->redo();
+        } else if (step == QLatin1String("revert")) {
+            f.window->revertFormation(2);
+        } else {
+            written = f.window->GF1().toBytes();
+            if (step != QLatin1String("save")) {
+                // Another program's change makes the save ask.
+                f.writeFile(QStringLiteral("frmation.dat"), QByteArray(1488, 'x'));
+                f.prompter.confirmAnswer = true;
+                // Once, at the question: not at the news of the backup after it.
+                f.prompter.whileAsking = [&f, done = false]() mutable {
+                    if (!std::exchange(done, true))
+                        f.window->findChild<QUndoStack *>()->undo();
+                };
+            }
+            f.answers.push_back(path);
+            f.click(QStringLiteral("Command3"));
+            f.prompter.whileAsking = {};
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), written);
+        }
+    }
+    QCOMPARE(f.window->GF1().toBytes() != written, unsaved);
+    QCOMPARE(f.window->hasUnsavedChanges(), unsaved);
+    QCOMPARE(f.window->isWindowModified(), unsaved);
+    QCOMPARE(f.window->windowTitle().contains(QStringLiteral("[*]")), unsaved);
+    // The selector's mark compares the same bytes.
+    QAbstractButton *selector = f.button(QStringLiteral("Option2(2)"));
+    QCOMPARE(selector->font().bold(), unsaved);
+    QCOMPARE(selector->toolTip().isEmpty(), !unsaved);
+    // Closing asks only about a table that differs from its file.
+    const qsizetype asked = f.prompter.asked.size();
+    QCOMPARE(f.window->close(), !unsaved);
+    QCOMPARE(f.prompter.asked.size() - asked, unsaved ? 1 : 0);
+}
+
 void HistoryTest::typingIsUndoneBeforeTheTable()
 {
     WindowFixture f;
@@ -164,62 +247,6 @@ void HistoryTest::typingIsUndoneBeforeTheTable()
     QCOMPARE(f.window->GF1().toBytes(), sampleTable());
     QCOMPARE(count->text(), QString::number(quint8(sampleTable()[96 + 2])));
     QVERIFY(f.prompter.asked.isEmpty());
-}
-
-// Opens the context menu of `widget` as `how` does ("mouse", "menu key",
-// "shift+f10") and gives its items as "text|shortcut|on/off"; triggers the
-// item `pick`, if any, else closes the menu.
-static QStringList openMenu(QWidget *widget, const QString &how, const QString &pick = {})
-{
-    QStringList items;
-    bool placed = true;
-    bool named = true;
-    // No check may return early in here: the menu must close, or exec() waits forever.
-    QTimer::singleShot(0, [&] {
-        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(menu);
-        int child = 0;
-        for (QAction *action : menu->actions()) {
-            if (action->isSeparator()) {
-                ++child;
-                continue;
-            }
-            // Screen readers hear each item by its text, and find its menu.
-            QAccessibleInterface *item = accessible->child(child++);
-            named = named && item->text(QAccessible::Name) == action->text();
-            placed = placed && item->parent() && item->parent()->object() == menu;
-            items << QStringLiteral("%1|%2|%3")
-                         .arg(action->text(), action->shortcut().toString(),
-                              action->isEnabled() ? QStringLiteral("on") : QStringLiteral("off"));
-            if (action->text() == pick) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
-    if (how == QLatin1String("shift+f10")) {
-        widget->setFocus();
-        QTest::keyClick(widget, Qt::Key_F10, Qt::ShiftModifier);
-    } else {
-        const QPoint at = widget->rect().center();
-        QContextMenuEvent event(how == QLatin1String("mouse") ? QContextMenuEvent::Mouse
-                                                              : QContextMenuEvent::Keyboard,
-                                at, widget->mapToGlobal(at));
-        QApplication::sendEvent(widget, &event);
-    }
-    // The menu took the window's activation; shortcuts need it back.
-    widget->window()->activateWindow();
-    if (!QTest::qWaitForWindowActive(widget->window()))
-        qWarning("the window did not become active again");
-    if (!named || !placed)
-        QTest::qFail(!named ? "a screen reader hears a menu item by another name"
-                            : "a menu item does not lead a screen reader to its menu",
-                     __FILE__, __LINE__);
-    return items;
 }
 
 void HistoryTest::revertPutsTheLoadedBytesBack()
@@ -315,6 +342,75 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
     // openMenu checks that each item leads to the menu it is in.
     for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
         QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
+}
+
+void HistoryTest::everyItemActsOnce_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<Pick>("picking");
+    const char *items[] = {"Undo edit of formation 3",
+                           "Redo edit of formation 3",
+                           "Copy formation 3",
+                           "Paste over formation 3",
+                           "Revert formation 3 to the loaded file",
+                           "Show formation picture"};
+    const std::pair<const char *, Pick> picks[] = {
+        {"Return", Pick::Keyboard}, {"click", Pick::Mouse}, {"screen reader", Pick::Accessible}};
+    for (const char *item : items)
+        for (const auto &[how, picking] : picks)
+            QTest::addRow("%s, %s", item, how) << QString::fromLatin1(item) << picking;
+}
+
+void HistoryTest::everyItemActsOnce()
+{
+    QFETCH(QString, item);
+    QFETCH(Pick, picking);
+    WindowFixture f;
+    start(f);
+    // Four steps on formation 3, two of them undone: one more undo or redo
+    // is told from two.
+    QList<QByteArray> tables = {f.window->GF1().toBytes()};
+    for (int count = 11; count <= 14; ++count) {
+        edit(f, 3, 1, QString::number(count));
+        tables << f.window->GF1().toBytes();
+    }
+    auto *history = f.window->findChild<QUndoStack *>();
+    history->setIndex(2);
+    f.click(QStringLiteral("Option2(0)"));
+    QByteArray other = sampleTable();
+    other.replace(8 * 48, 48, QByteArray(48, '\x21'));
+    const QString pasted = QString::fromUtf8(writeFormationText(other, 8, QStringLiteral("Other")));
+    QApplication::clipboard()->setText(pasted);
+    QSignalSpy clipboardChanges(QApplication::clipboard(), &QClipboard::dataChanged);
+
+    openMenu(f.control(QStringLiteral("Option2(3)")), QStringLiteral("mouse"), item, picking);
+
+    QByteArray table = tables[2];
+    int index = 2;
+    int copies = 0;
+    if (item.startsWith(QLatin1String("Undo"))) {
+        index = 1;
+        table = tables[1];
+    } else if (item.startsWith(QLatin1String("Redo"))) {
+        index = 3;
+        table = tables[3];
+    } else if (item.startsWith(QLatin1String("Copy"))) {
+        copies = 1;
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString::fromUtf8(writeFormationText(table, 3, QStringLiteral("Formation 3"))));
+    } else if (item.startsWith(QLatin1String("Paste"))) {
+        index = 3;
+        table.replace(3 * 48, 48, other.mid(8 * 48, 48));
+    } else if (item.startsWith(QLatin1String("Revert"))) {
+        index = 3;
+        table = tables[0];
+    } else {
+        QVERIFY(f.window->pictureWindow() && f.window->pictureWindow()->isVisible());
+    }
+    QCOMPARE(f.window->GF1().toBytes(), table);
+    QCOMPARE(history->index(), index);
+    QCOMPARE(clipboardChanges.size(), copies);
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
 }
 
 void HistoryTest::copyAndPasteAFormation()

@@ -3,9 +3,12 @@
 #include "controls.h"
 #include "message_text.h"
 #include "table_loader.h"
+#include "table_text.h"
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QCryptographicHash>
 #include <QMessageBox>
 #include <QTimer>
 #ifdef Q_OS_UNIX
@@ -47,6 +50,8 @@ private slots:
     void windowShowsWhereTheTableWent();
     void namesComeFromBesideTheFile_data();
     void namesComeFromBesideTheFile();
+    void nothingChangesWhileBusy_data();
+    void nothingChangesWhileBusy();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -787,3 +792,195 @@ void LoadSaveTest::namesComeFromBesideTheFile()
 
 QTEST_MAIN(LoadSaveTest)
 #include "tst_load_save.moc"
+
+void LoadSaveTest::nothingChangesWhileBusy_data()
+{
+    QTest::addColumn<QString>("open");   // what is open while the action is tried
+    QTest::addColumn<QString>("action"); // what is tried meanwhile
+    const char *opens[] = {"save over another program's change", "unsaved changes before loading",
+                           "panel edits before choosing", "a refused edit", "load's file dialog"};
+    const char *actions[] = {"selector 5 set in code",
+                             "selector 5 clicked",
+                             "selector 5 toggled by a screen reader",
+                             "arrow key on the selectors",
+                             "the chosen selector clicked",
+                             "55 typed and Edit this one",
+                             "Enter in a line box",
+                             "undo",
+                             "redo",
+                             "copy",
+                             "paste",
+                             "revert",
+                             "revert from the context menu",
+                             "Load",
+                             "Ctrl+O",
+                             "a file loaded by name",
+                             "Save Formation file",
+                             "Ctrl+S",
+                             "Ctrl+Shift+S",
+                             "closing the window"};
+    for (const char *open : opens)
+        for (const char *action : actions)
+            QTest::addRow("%s: %s", open, action) << open << action;
+}
+
+static QString hashOf(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+// Everything a busy window keeps as it is: the table and its file, the
+// formation shown and the selectors on, the unsaved mark, the clipboard,
+// and that nothing more was asked, told or opened.
+static QString busyState(const WindowFixture &f, const QString &file)
+{
+    QStringList on;
+    for (int n = 0; n <= 30; ++n)
+        if (f.button(QStringLiteral("Option2(%1)").arg(n))->isChecked())
+            on << QString::number(n);
+    return QStringLiteral("table %1, file %2, shown '%3', selectors on %4, modified %5, "
+                          "visible %6, clipboard %7, asked %8, told %9, dialogs %10")
+        .arg(hashOf(f.window->GF1().toBytes()), hashOf(fileBytes(file)),
+             f.control<QLabel>(QStringLiteral("Label4"))->text(), on.join(u','))
+        .arg(f.window->isWindowModified())
+        .arg(f.window->isVisible())
+        .arg(hashOf(QApplication::clipboard()->text().toUtf8()))
+        .arg(f.prompter.asked.size())
+        .arg(f.prompter.told.size() + f.prompter.informed.size())
+        .arg(f.requests.size());
+}
+
+// Tries `action` on the window; what it gives is what it saw (a menu's items).
+static QString tryAction(WindowFixture &f, const QString &action, const QString &otherFile)
+{
+    BiForm *window = f.window.get();
+    QAbstractButton *five = f.button(QStringLiteral("Option2(5)"));
+    QAbstractButton *chosen = f.button(QStringLiteral("Option2(2)"));
+    auto keys = [&](QWidget *at, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        at->setFocus();
+        QTest::keyClick(at, key, modifiers);
+    };
+    QWidget *load = f.control(QStringLiteral("Command1"));
+    if (action == "selector 5 set in code")
+        five->setChecked(true);
+    else if (action == "selector 5 clicked")
+        QTest::mouseClick(five, Qt::LeftButton);
+    else if (action == "selector 5 toggled by a screen reader")
+        QAccessible::queryAccessibleInterface(five)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+    else if (action == "arrow key on the selectors")
+        keys(chosen, Qt::Key_Right, Qt::NoModifier);
+    else if (action == "the chosen selector clicked")
+        QTest::mouseClick(chosen, Qt::LeftButton);
+    else if (action == "55 typed and Edit this one") {
+        f.box(1)->setText(QStringLiteral("55"));
+        f.click(QStringLiteral("Command2"));
+    } else if (action == "Enter in a line box") {
+        f.box(1)->setText(QStringLiteral("56"));
+        keys(f.box(1), Qt::Key_Return, Qt::NoModifier);
+    } else if (action == "undo")
+        window->undo();
+    else if (action == "redo")
+        window->redo();
+    else if (action == "copy")
+        window->copyFormation(2);
+    else if (action == "paste")
+        window->pasteOverFormation(2);
+    else if (action == "revert")
+        window->revertFormation(2);
+    else if (action == "revert from the context menu")
+        return openMenu(chosen, QStringLiteral("mouse"),
+                        QStringLiteral("Revert formation 2 to the loaded file"), Pick::Accessible)
+            .join(u'\n');
+    else if (action == "Load")
+        f.click(QStringLiteral("Command1"));
+    else if (action == "Ctrl+O")
+        keys(load, Qt::Key_O, Qt::ControlModifier);
+    else if (action == "a file loaded by name")
+        window->loadFile(otherFile);
+    else if (action == "Save Formation file")
+        f.click(QStringLiteral("Command3"));
+    else if (action == "Ctrl+S")
+        keys(load, Qt::Key_S, Qt::ControlModifier);
+    else if (action == "Ctrl+Shift+S")
+        keys(load, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    else if (action == "closing the window")
+        window->close();
+    else
+        qFatal("no action %s", qPrintable(action));
+    return {};
+}
+
+void LoadSaveTest::nothingChangesWhileBusy()
+{
+    QFETCH(QString, open);
+    QFETCH(QString, action);
+    WindowFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(1488, 4));
+    const QString other = f.writeFile(QStringLiteral("other.dat"), pattern(1488, 5));
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command1"));
+    // Steps to undo and to redo, and formation 2 changed and chosen.
+    edit(f, 3, 7);
+    edit(f, 2, 9);
+    edit(f, 4, 5);
+    f.window->undo();
+    f.click(QStringLiteral("Option2(2)"));
+    QApplication::clipboard()->setText(
+        QString::fromUtf8(writeFormationText(pattern(1488, 6), 8, QStringLiteral("Other"))));
+    const QByteArray table = f.window->GF1().toBytes();
+    QVERIFY(table != pattern(1488, 4));
+
+    QString before;
+    QString during;
+    QString seen;
+    auto attempt = [&] {
+        if (!before.isEmpty())
+            return; // once, at the first question; a nested one is the fault shown
+        before = busyState(f, path);
+        seen = tryAction(f, action, other);
+        during = busyState(f, path);
+    };
+    const bool saving = open == "save over another program's change";
+    if (saving) {
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(1488, 7));
+        f.prompter.confirmAnswer = true;
+        f.prompter.whileAsking = attempt;
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command3"));
+    } else if (open == "unsaved changes before loading") {
+        f.prompter.whileAsking = attempt;
+        f.click(QStringLiteral("Command1"));
+    } else if (open == "panel edits before choosing") {
+        f.box(1)->setText(QStringLiteral("33"));
+        f.prompter.whileAsking = attempt;
+        f.click(QStringLiteral("Option2(9)"));
+    } else if (open == "a refused edit") {
+        f.box(3)->setText(QStringLiteral("abc"));
+        f.prompter.whileAsking = attempt;
+        f.click(QStringLiteral("Command2"));
+    } else {
+        f.prompter.saveAnswer = Prompter::Choice::Discard;
+        f.window->CD1().setAsker([&](const CommonDialog::Request &request) {
+            f.requests.push_back(request);
+            attempt();
+            return QString();
+        });
+        f.click(QStringLiteral("Command1"));
+    }
+    QVERIFY2(!before.isEmpty(), "nothing was open");
+    QCOMPARE(during, before);
+    QCOMPARE(seen, QString()); // no menu opened
+    // Then the question is answered: the save writes the table it was asked
+    // about, and everything else stays as it was.
+    QCOMPARE(f.window->GF1().toBytes(), table);
+    QCOMPARE(fileBytes(path), saving ? table : pattern(1488, 4));
+    QCOMPARE(f.window->hasUnsavedChanges(), !saving);
+    QCOMPARE(f.window->isWindowModified(), !saving);
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" Formation 2 "));
+    for (int n = 0; n <= 30; ++n)
+        QCOMPARE(f.button(QStringLiteral("Option2(%1)").arg(n))->isChecked(), n == 2);
+    QVERIFY(f.window->isVisible());
+}

@@ -2,6 +2,7 @@
 // marker moved there is a typed edit of the panel, written and undone as one.
 #include "../files/unix_files.h"
 #include "line_captions.h"
+#include "message_text.h"
 #include "number_text.h"
 #include "picture_export.h"
 #include "picture_window.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QSignalSpy>
 
 class PictureWindowTest : public QObject
 {
@@ -23,7 +26,11 @@ private slots:
     void arrowKeysMoveTheFocusedMarker_data();
     void arrowKeysMoveTheFocusedMarker();
     void savesAndRefuses();
+    void menuItemsActOnce_data();
+    void menuItemsActOnce();
 };
+
+Q_DECLARE_METATYPE(Pick)
 
 static QByteArray sampleTable()
 {
@@ -277,6 +284,47 @@ void PictureWindowTest::savesAndRefuses()
 
     picture->copyPicture();
     QCOMPARE(QApplication::clipboard()->image().size(), picture->image().size());
+}
+
+void PictureWindowTest::menuItemsActOnce_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<Pick>("picking");
+    const std::pair<const char *, Pick> picks[] = {
+        {"Return", Pick::Keyboard}, {"click", Pick::Mouse}, {"screen reader", Pick::Accessible}};
+    for (const char *item : {"Copy picture", "Save picture...", "Close"})
+        for (const auto &[how, picking] : picks)
+            QTest::addRow("%s, %s", item, how) << QString::fromLatin1(item) << picking;
+}
+
+void PictureWindowTest::menuItemsActOnce()
+{
+    QFETCH(QString, item);
+    QFETCH(Pick, picking);
+    WindowFixture f;
+    QPointer<PictureWindow> picture = open(f, 4);
+    QVERIFY(picture);
+    int asked = 0;
+    const QString path = f.path(QStringLiteral("formation.png"));
+    picture->setFileAsker([&] {
+        ++asked;
+        return path;
+    });
+    QSignalSpy clipboardChanges(QApplication::clipboard(), &QClipboard::dataChanged);
+    // A menu opened before: its items must not stand for the next one's.
+    QCOMPARE(openMenu(picture, QStringLiteral("mouse")).size(), 3);
+    openMenu(picture, QStringLiteral("mouse"), item, picking);
+
+    const bool copy = item == QLatin1String("Copy picture");
+    const bool save = item == QLatin1String("Save picture...");
+    QCOMPARE(clipboardChanges.size(), copy ? 1 : 0);
+    QCOMPARE(asked, save ? 1 : 0);
+    QCOMPARE(QFile::exists(path), save);
+    QCOMPARE(!picture || !picture->isVisible(), !copy && !save);
+    if (picture)
+        QCOMPARE(picture->notice(), copy   ? QStringLiteral("Copied to the clipboard as an image.")
+                                    : save ? QStringLiteral("Saved as %1.").arg(shownPath(path))
+                                           : QString());
 }
 
 QTEST_MAIN(PictureWindowTest)

@@ -1,0 +1,39 @@
+#include "context_menu.h"
+
+#include <QAction>
+#include <QPointer>
+
+ContextMenu::ContextMenu(QWidget *parent, const QString &objectName) : m_menu(parent)
+{
+    m_menu.setObjectName(objectName);
+}
+
+QAction *ContextMenu::addItem(const QString &text, std::function<void()> handler)
+{
+    QAction *item = m_menu.addAction(text);
+    QObject::connect(item, &QAction::triggered, &m_menu, [this, handler = std::move(handler)] {
+        m_chosen = handler;
+        m_menu.close();
+    });
+    return item;
+}
+
+QAction *ContextMenu::addItemFor(QAction *action)
+{
+    QAction *item = addItem(action->text(), [action = QPointer<QAction>(action)] {
+        if (action)
+            action->trigger();
+    });
+    item->setShortcuts(action->shortcuts());
+    item->setShortcutVisibleInContextMenu(action->isShortcutVisibleInContextMenu());
+    item->setEnabled(action->isEnabled());
+    return item;
+}
+
+void ContextMenu::exec(const QPoint &globalPos)
+{
+    m_chosen = nullptr;
+    m_menu.exec(globalPos);
+    if (const std::function<void()> chosen = std::exchange(m_chosen, nullptr))
+        chosen();
+}
