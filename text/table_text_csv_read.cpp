@@ -19,14 +19,6 @@ QString rowPlace(int row, const QString &column = QString())
                             : QStringLiteral("row %1, column %2").arg(QString::number(row), column);
 }
 
-// A number cell as a message shows it: as written, unless it is long or
-// holds a line break or another control character.
-QString shownCell(const QString &cell)
-{
-    const QString trimmed = cell.trimmed();
-    return trimmed.size() <= 40 && !trimmed.isEmpty() && printable(trimmed) ? trimmed : shown(cell);
-}
-
 // Reads a table text top-down: the head (the header, after the format row
 // in older texts), then each row as one line, then whether every formation
 // has its three lines. The first fault ends the reading; m_error says where
@@ -57,7 +49,7 @@ private:
     // The cell of a column in a row; empty when the column or the cell is not there.
     QString cell(const CsvRecord &record, const QString &column) const;
     bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
-    std::optional<double> numberIn(const QString &cell) const;
+    std::optional<GivenNumber> numberIn(const QString &cell) const;
 
     // The row and column, after the formation and line of the row where its cells give them.
     QString place(const CsvRecord &record, const QString &column) const;
@@ -148,8 +140,9 @@ bool CsvReader::readFormatRow(const CsvRecord &record)
                         .arg(expected));
     }
     const auto version = parseNumberBox(cells[3]);
-    if (!version || *version != TableTextFormatVersion)
-        return fail(record, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
+    if (!version ||
+        !wholeIn(givenNumber(*version, cells[3]), TableTextFormatVersion, TableTextFormatVersion))
+        return fail(record, QStringLiteral("4"), otherVersion(shownAsWritten(cells[3])));
     for (qsizetype k = 4; k < cells.size(); ++k)
         if (!cells[k].isEmpty())
             return fail(record, QString::number(k + 1),
@@ -226,7 +219,7 @@ bool CsvReader::readVersion(const CsvRecord &record)
     std::optional<GivenNumber> version;
     if (!number(record, VersionColumn, version))
         return false;
-    if (version && version->value != TableTextFormatVersion)
+    if (version && !wholeIn(*version, TableTextFormatVersion, TableTextFormatVersion))
         return fail(record, VersionColumn, otherVersion(version->shown));
     return true;
 }
@@ -329,19 +322,21 @@ bool CsvReader::number(const CsvRecord &record, const QString &column,
     const QString text = cell(record, column);
     if (text.isEmpty())
         return true;
-    const auto value = numberIn(text);
-    if (!value)
+    out = numberIn(text);
+    if (!out)
         return fail(record, column, QStringLiteral("%1 is not a number.").arg(shown(text)));
-    out = GivenNumber{*value, shownCell(text)};
     return true;
 }
 
-std::optional<double> CsvReader::numberIn(const QString &cell) const
+std::optional<GivenNumber> CsvReader::numberIn(const QString &cell) const
 {
     // Where commas do not separate, a spreadsheet may write them as the
     // decimal mark: "-53,857" is -53.857 there.
     const bool decimalComma = m_separator != u',' && cell.count(u',') == 1 && !cell.contains(u'.');
-    return parseNumberBox(decimalComma ? QString(cell).replace(u',', u'.') : cell);
+    const auto value = parseNumberBox(decimalComma ? QString(cell).replace(u',', u'.') : cell);
+    if (!value)
+        return std::nullopt;
+    return givenNumber(*value, cell);
 }
 
 QString CsvReader::place(const CsvRecord &record, const QString &column) const
@@ -350,11 +345,10 @@ QString CsvReader::place(const CsvRecord &record, const QString &column) const
     const auto formation = numberIn(cell(record, QStringLiteral("formation")));
     const auto line = numberIn(cell(record, QStringLiteral("line")));
     QString unused;
-    const auto formationGiven =
-        formation ? formationNumber(GivenNumber{*formation, QString()}, unused) : std::nullopt;
+    const auto formationGiven = formation ? formationNumber(*formation, unused) : std::nullopt;
     if (!formationGiven)
         return row;
-    const auto lineGiven = line ? lineNumber(GivenNumber{*line, QString()}, unused) : std::nullopt;
+    const auto lineGiven = line ? lineNumber(*line, unused) : std::nullopt;
     return QStringLiteral("formation %1%2 (%3)")
         .arg(QString::number(*formationGiven),
              lineGiven ? QStringLiteral(", line %1").arg(*lineGiven) : QString(), row);

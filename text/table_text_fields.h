@@ -24,11 +24,25 @@ QString storedField(int axis);
 // The CSV header, which also gives the order of the columns written.
 QStringList csvHeader();
 
-// A number as the text gave it: its value, and how to show it in a message.
+// A number as the text gave it: its value, how to show it in a message, and
+// whether it is written as a whole number. The value is the nearest double,
+// so it cannot tell: 4.9999999999999999 is the double 5.
 struct GivenNumber {
     double value = 0;
     QString shown;
+    bool whole = false;
 };
+
+// A number as written in a text, in a form parseNumberBox reads ("4",
+// "-4.50", "4E2", or "4,5" where the comma is the decimal mark), with its
+// value.
+GivenNumber givenNumber(double value, QStringView written);
+
+// Whether a number so written is exactly a whole number. The digits decide,
+// not the double: 4, 4.0, 4.00, 4e0, 0.4e1 and 400E-2 are whole, while
+// 4.9999999999999999 and 1e-400 are not. A point or a comma may be the
+// decimal mark.
+bool writtenWhole(QStringView written);
 
 // The fields of one line, each absent where the text leaves it out.
 // Offsets in feet are numbers already, read as the window reads its boxes.
@@ -66,8 +80,14 @@ inline bool readCheckedLine(const LineFields &fields, const PlaceOf &place, Text
     return check.ok;
 }
 
-// A whole number from `low` to `high`, or nothing.
-std::optional<int> wholeIn(double value, double low, double high);
+// A number written as a whole number from `low` to `high`, or nothing.
+std::optional<int> wholeIn(const GivenNumber &given, int low, int high);
+
+// The same, or nothing with `error` saying that the number is not `what`
+// ("a line number from 1 to 3"), and that it has a fraction where that is
+// all that is wrong with it.
+std::optional<int> wholeField(const GivenNumber &given, int low, int high, const QString &what,
+                              QString &error);
 
 // The formation number (0..30) or line number (1..3) a text gives, or
 // nothing with `error` saying why it is not one.
@@ -92,6 +112,10 @@ bool printable(QStringView text);
 
 // A number as a message shows it: whole numbers without a point.
 QString shownNumber(double value);
+
+// A number as the text writes it, as a message shows it: as written unless
+// it is long or holds a line break or another control character.
+QString shownAsWritten(const QString &written);
 
 } // namespace tabletext
 
