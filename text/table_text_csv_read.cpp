@@ -27,13 +27,14 @@ class CsvReader
 {
 public:
     explicit CsvReader(QStringView text)
-        : m_separator(csvSeparator(text)), m_parser(text, 1000, m_separator)
+        : m_text(text), m_separator(csvSeparator(text)), m_parser(text, 1000, m_separator)
     {
     }
     TableText read();
 
 private:
     bool readHead();
+    bool refuseFirstRow(const CsvRecord &record);
     bool readFormatRow(const CsvRecord &record);
     bool readHeader(const CsvRecord &record);
     bool readRows();
@@ -66,6 +67,7 @@ private:
     // The parser's fault; past the header, its column is named as the header names it.
     bool parserFault();
 
+    QStringView m_text;
     QChar m_separator;
     CsvParser m_parser;
     QStringList m_header;
@@ -102,9 +104,14 @@ bool CsvReader::parserFault()
 bool CsvReader::readHead()
 {
     CsvRecord record;
-    if (!m_parser.next(record)) { // a first row that does not parse is no header either
+    if (!m_parser.next(record)) {
+        // A first row that does not parse is a header only if what was read of it is.
+        if (m_parser.failed() && firstRowOf(m_parser.faultyRecord().fields) == FirstRow::Header)
+            return parserFault();
+        if (m_parser.failed())
+            return refuseFirstRow(m_parser.faultyRecord());
         m_isTableText = false;
-        return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
+        return failText(QStringLiteral("The text is empty."));
     }
     const FirstRow first = firstRowOf(record.fields);
     if (first == FirstRow::FormatRow) {
@@ -115,30 +122,31 @@ bool CsvReader::readHead()
                                      : failText(QStringLiteral("The text ends after its first "
                                                                "row; the header row is missing."));
     } else if (first == FirstRow::Other) {
-        m_isTableText = false;
+        return refuseFirstRow(record);
+    }
+    return readHeader(record);
+}
+
+// A first row that is neither the header nor the format row of older texts.
+bool CsvReader::refuseFirstRow(const CsvRecord &record)
+{
+    m_isTableText = false;
+    // A JSON object, read as CSV by --format csv, is no table in CSV form only.
+    if (m_text.trimmed().startsWith(u'{'))
         return fail(record, QString(),
                     QStringLiteral("the first row must be the header, which names the columns "
                                    "%1; this is not a KGF formation table text.")
                         .arg(csvHeader().join(u',')));
-    }
-    return readHeader(record);
+    return failText(beginsAsNeitherForm(m_text));
 }
 
 bool CsvReader::readFormatRow(const CsvRecord &record)
 {
     const QStringList &cells = record.fields;
-    const QString expected = QStringLiteral("format,%1,formatVersion,%2")
-                                 .arg(QLatin1String(TableTextFormatName))
-                                 .arg(TableTextFormatVersion);
     if (cells.size() < 4 || cells[0] != QLatin1String("format") ||
         cells[1] != QLatin1String(TableTextFormatName) ||
-        cells[2] != QLatin1String("formatVersion")) {
-        m_isTableText = false;
-        return fail(record, QString(),
-                    QStringLiteral("the first row must be %1; this is not a KGF formation table "
-                                   "text.")
-                        .arg(expected));
-    }
+        cells[2] != QLatin1String("formatVersion"))
+        return refuseFirstRow(record);
     const auto version = parseNumberBox(cells[3]);
     if (!version ||
         !wholeIn(givenNumber(*version, cells[3]), TableTextFormatVersion, TableTextFormatVersion))

@@ -145,6 +145,61 @@ FirstRow firstRowOf(const QStringList &cells)
     return cells.contains(QLatin1String("formation")) ? FirstRow::Header : FirstRow::Other;
 }
 
+TableText refused(const QString &error, bool isTableText)
+{
+    TableText result;
+    result.error = error;
+    result.isTableText = isTableText;
+    return result;
+}
+
+QString notTableText(const QString &found)
+{
+    return QStringLiteral("The text is not a formation table text in JSON or CSV form: %1.")
+        .arg(found);
+}
+
+namespace
+{
+
+// The first line of a text that holds more than blanks and separators, as
+// the CSV reader passes over such rows; else its first line.
+QStringView firstFilledLine(QStringView text)
+{
+    QStringView first;
+    for (QStringView rest = text; !rest.isEmpty();) {
+        qsizetype end = 0;
+        while (end < rest.size() && rest[end] != u'\n' && rest[end] != u'\r')
+            ++end;
+        const QStringView line = rest.first(end).trimmed();
+        rest = rest.sliced(std::min(end + 1, rest.size()));
+        if (first.isEmpty())
+            first = line;
+        if (std::any_of(line.begin(), line.end(),
+                        [](QChar c) { return !c.isSpace() && c != u',' && c != u';'; }))
+            return line;
+    }
+    return first;
+}
+
+} // namespace
+
+QString beginsAsNeitherForm(QStringView text)
+{
+    return notTableText(QStringLiteral("it begins with %1, which is neither a JSON object in { } "
+                                       "nor the CSV header, the row that names the columns %2")
+                            .arg(shown(firstFilledLine(text)), csvHeader().join(u',')));
+}
+
+QByteArrayView withoutLeadingBlanks(QByteArrayView text)
+{
+    qsizetype at = 0;
+    while (at < text.size() &&
+           (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n'))
+        ++at;
+    return text.sliced(at);
+}
+
 QString otherVersion(const QString &shownVersion)
 {
     return QStringLiteral("this text is of version %1; this program reads version %2.")

@@ -5,6 +5,7 @@
 
 #include "table_text.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -98,6 +99,21 @@ std::optional<int> lineNumber(const GivenNumber &given, QString &error);
 // "formation"), the format row of older texts ("format" first), or neither.
 enum class FirstRow { Header, FormatRow, Other };
 FirstRow firstRowOf(const QStringList &cells);
+
+// A text that is not read, and why.
+TableText refused(const QString &error, bool isTableText = true);
+
+// The message for a text that is neither form of a table text; `found`
+// says what it begins with.
+QString notTableText(const QString &found);
+
+// The message for a text (without a byte-order mark) that begins with
+// neither "{" nor the CSV header: what its first line is, and what a table
+// text begins with.
+QString beginsAsNeitherForm(QStringView text);
+
+// A text from its first character that is not a JSON blank (space, tab, CR, LF).
+QByteArrayView withoutLeadingBlanks(QByteArrayView text);
 
 // What is said of a text of another version than this program's.
 QString otherVersion(const QString &shownVersion);

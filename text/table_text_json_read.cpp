@@ -530,19 +530,24 @@ namespace tabletext
 
 TableText readJson(QByteArrayView text)
 {
+    // A table text is a JSON object. What else a text begins with says why
+    // it is none: true of texts sent here by --format json too.
+    const QByteArrayView start = withoutLeadingBlanks(text);
+    if (start.startsWith("//") || start.startsWith("/*"))
+        return refused(notTableText(QStringLiteral("it begins with a comment, which JSON does not "
+                                                   "allow")));
     QJsonParseError error;
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray::fromRawData(text.data(), text.size()), &error);
-    TableText result;
-    if (error.error != QJsonParseError::NoError) {
-        result.error = QStringLiteral("%1: this is not valid JSON (%2).")
-                           .arg(lineAndColumn(text, error.offset), error.errorString());
-        return result;
-    }
-    if (!document.isObject()) {
-        result.error = QStringLiteral("The text is not a JSON object in { }.");
-        return result;
-    }
+    const bool parsed = error.error == QJsonParseError::NoError;
+    if (start.startsWith('[')) // "[Vic] is best" is prose, not a list
+        return parsed ? refused(notTableText(QStringLiteral("it is a JSON array, but a table "
+                                                            "text is a JSON object, in { }")))
+                      : refused(beginsAsNeitherForm(QString::fromUtf8(text)), false);
+    if (!parsed)
+        return refused(QStringLiteral("%1: this is not valid JSON (%2).")
+                           .arg(lineAndColumn(text, error.offset), error.errorString()));
+    Q_ASSERT(document.isObject()); // what parses and is no list
     return JsonReader(document.object(), scanRaw(text)).read();
 }
 

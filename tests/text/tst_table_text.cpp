@@ -8,11 +8,26 @@
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
+#include <optional>
 
 namespace
 {
 
 constexpr int TableBytes = FormationTable::ByteCount;
+
+const QString NotTableText =
+    QStringLiteral("The text is not a formation table text in JSON or CSV form: ");
+
+// What is said of a text whose first line, as the message shows it, is `first`.
+QString neitherFormError(const char *first)
+{
+    return NotTableText +
+           QStringLiteral("it begins with %1, which is neither a JSON object in { } nor the CSV "
+                          "header, the row that names the columns formation,formationName,line,"
+                          "type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,xStored,"
+                          "yFeet,yStored,zFeet,zStored,byte0,byte3.")
+               .arg(QLatin1String(first));
+}
 
 QByteArray randomTable(QRandomGenerator &random, int seed)
 {
@@ -93,6 +108,8 @@ private slots:
     void formatTold();
     void noTableText_data();
     void noTableText();
+    void neitherForm_data();
+    void neitherForm();
     void notWrittenWhole_data();
     void notWrittenWhole();
     void writtenWhole_data();
@@ -371,12 +388,7 @@ void TableTextTest::refused_data()
                                   "lines 1, 2 and 3.";
 
     const QByteArray row = "0,0,0,0,0,1,0,0,0";
-    QTest::newRow("csv not a table")
-        << QByteArray("a,b\n")
-        << "row 1: the first row must be the header, which names the columns formation,"
-           "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,"
-           "xStored,yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table "
-           "text.";
+    QTest::newRow("csv not a table") << QByteArray("a,b\n") << neitherFormError("\"a,b\"");
     QTest::newRow("csv column missing")
         << QByteArray(csvWithLine("", row)).replace(",count,", ",")
         << "row 2: the header has no column count, which every line needs.";
@@ -417,8 +429,9 @@ void TableTextTest::refused_data()
         << withoutFirstRow(csvWithLine("formatVersion", row + ",2"))
         << "formation 4, line 1 (row 2, column formatVersion): this text is of version 2; this "
            "program reads version 1.";
-    QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
-                                      << "row 4, column 1001: the row has more than 1000 fields.";
+    QTest::newRow("csv row too wide")
+        << withoutFirstRow(csvWithLine("", row)) + "\n\n,,\n" + QByteArray(1000, ',')
+        << "row 8, column 1001: the row has more than 1000 fields.";
     const QString utf16Wrong =
         QStringLiteral("The text begins with the byte-order mark of UTF-16, but it %1.");
     const QByteArray wide = utf16(jsonWithLine(good), QStringConverter::Utf16LE);
@@ -456,6 +469,11 @@ void TableTextTest::formatTold_data()
                                               << TextFormat::Csv;
     QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
     QTest::newRow("csv header first") << QByteArray("formation,line,{") << TextFormat::Csv;
+    QTest::newRow("list") << QByteArray("\n [") << TextFormat::Json;
+    QTest::newRow("UTF-16 little-endian list") << QByteArray("\xFF\xFE[\0", 4) << TextFormat::Json;
+    QTest::newRow("line comment") << QByteArray("// x") << TextFormat::Json;
+    QTest::newRow("block comment") << QByteArray("/* x */") << TextFormat::Json;
+    QTest::newRow("a slash alone") << QByteArray("/x") << TextFormat::Csv;
     QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
 }
 
@@ -487,6 +505,63 @@ void TableTextTest::noTableText()
     QFETCH(bool, isTableText);
     const TableText read = readTableText(text);
     QVERIFY(!read.ok);
+    QCOMPARE(read.isTableText, isTableText);
+}
+
+void TableTextTest::neitherForm_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<TextFormat>("format");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("isTableText");
+    const QByteArray json = writeFormationText(Base, 4, QString());
+    auto row = [](const char *name, const QByteArray &text, const QString &error, bool isTableText,
+                  std::optional<TextFormat> format = std::nullopt) {
+        QTest::newRow(name) << text << format.value_or(detectTextFormat(text)) << error
+                            << isTableText;
+    };
+    const QString utf32 = NotTableText + QStringLiteral("it begins with a UTF-32 byte-order mark, "
+                                                        "which this program does not read; save "
+                                                        "it as UTF-8.");
+    row("UTF-32 little-endian", utf16(json, QStringConverter::Utf32LE), utf32, true);
+    row("UTF-32 big-endian", utf16(json, QStringConverter::Utf32BE), utf32, true);
+    row("UTF-32 read as CSV", utf16(json, QStringConverter::Utf32LE), utf32, true, TextFormat::Csv);
+    const QString list =
+        NotTableText + QStringLiteral("it is a JSON array, but a table text is a JSON object, in "
+                                      "{ }.");
+    row("a list of formations", "[" + json + "]", list, true);
+    row("a list in UTF-16", utf16(" [1, 2]", QStringConverter::Utf16LE), list, true);
+    row("a list read as CSV", "[" + json + "]", neitherFormError("\"[{\""), false, TextFormat::Csv);
+    row("prose in brackets", "[Vic] is best\nreally", neitherFormError("\"[Vic] is best\""), false);
+    const QString comment =
+        NotTableText + QStringLiteral("it begins with a comment, which JSON does not allow.");
+    row("a line comment", "\xEF\xBB\xBF// my Vic\n" + json, comment, true);
+    row("a block comment", " /* my Vic */" + json, comment, true);
+    row("prose", "Try the diamond!", neitherFormError("\"Try the diamond!\""), false);
+    row("prose whose quote is no CSV", "\r\nTry the \"diamond\"!\nNow",
+        neitherFormError("\"Try the \"diamond\"!\""), false);
+    row("another program's csv after blank rows", "\n,,\n ; \nname;count\nVic;3\n",
+        neitherFormError("\"name;count\""), false);
+    row("another form's first row", "format,Mission,formatVersion,1\n",
+        neitherFormError("\"format,Mission,formatVersion,1\""), false);
+    row("a header whose quote is unclosed", "formation,line,\"count\n4,1,3\n",
+        "row 1, column 3: the quoted field is not closed.", true);
+    row("json read as CSV", json,
+        "row 1: the first row must be the header, which names the columns formation,"
+        "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,xStored,"
+        "yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table text.",
+        false, TextFormat::Csv);
+}
+
+void TableTextTest::neitherForm()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(TextFormat, format);
+    QFETCH(QString, error);
+    QFETCH(bool, isTableText);
+    const TableText read = readTableText(text, format);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.error, error);
     QCOMPARE(read.isTableText, isTableText);
 }
 
@@ -657,6 +732,8 @@ void TableTextTest::beginsAsTableText_data()
         << QByteArray("format,Mission,formatVersion,1") << false;
     QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
     QTest::newRow("a table's bytes") << Base << false;
+    QTest::newRow("a list") << QByteArray(R"([{"format": "KGF formation table"}])") << false;
+    QTest::newRow("a comment first") << QByteArray("// mine\n{") << false;
     QTest::newRow("csv in UTF-16, cut in a character")
         << utf16(csv.left(200), QStringConverter::Utf16LE).left(301) << true;
 }
