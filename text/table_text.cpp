@@ -5,6 +5,7 @@
 #include "table_text_fields.h"
 
 #include <QStringDecoder>
+#include <utility>
 
 namespace
 {
@@ -79,9 +80,8 @@ int lineStart(int formation, int line)
     return (FormationTable::LinesPerFormation * formation + line) * FormationLine::Size;
 }
 
-} // namespace
-
-TextFormat detectTextFormat(QByteArrayView text)
+// The first two code units after the byte-order mark and blanks; 0 past the end.
+std::pair<char16_t, char16_t> firstUnits(QByteArrayView text)
 {
     const Encoding encoding = encodingOf(text);
     const QByteArrayView body = withoutByteOrderMark(text);
@@ -90,14 +90,32 @@ TextFormat detectTextFormat(QByteArrayView text)
         const char16_t c = unitAt(body, encoding, i);
         if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n')
             continue;
-        return c == u'{' ? TextFormat::Json : TextFormat::Csv;
+        return {c, i + 1 < units ? unitAt(body, encoding, i + 1) : u'\0'};
     }
-    return TextFormat::Csv;
+    return {u'\0', u'\0'};
+}
+
+// FF FE 00 00 begins UTF-16 too, with the character 0, which no table text has.
+bool beginsAsUtf32(QByteArrayView text)
+{
+    return text.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) ||
+           text.startsWith(QByteArrayView("\0\0\xFE\xFF", 4));
+}
+
+} // namespace
+
+TextFormat detectTextFormat(QByteArrayView text)
+{
+    // No CSV table text begins with "[" or "/", so the JSON reader says what
+    // such a text is: a list, or JSON with comments.
+    const auto [first, second] = firstUnits(text);
+    const bool comment = first == u'/' && (second == u'/' || second == u'*');
+    return first == u'{' || first == u'[' || comment ? TextFormat::Json : TextFormat::Csv;
 }
 
 bool beginsAsTableText(QByteArrayView head)
 {
-    if (detectTextFormat(head) == TextFormat::Json)
+    if (firstUnits(head).first == u'{')
         return true;
     // The first row alone, so that where the head is cut does not matter.
     const QString text = QString::fromUtf8(asUtf8(head, false).bytes);
@@ -125,6 +143,10 @@ TableText readTableText(QByteArrayView text, TextFormat format)
                                       "most that is read.");
         return result;
     }
+    if (beginsAsUtf32(text))
+        return tabletext::refused(tabletext::notTableText(
+            QStringLiteral("it begins with a UTF-32 byte-order mark, which this program does not "
+                           "read; save it as UTF-8")));
     const Utf8Text utf8 = asUtf8(text, true);
     if (!utf8.error.isEmpty()) {
         TableText result;

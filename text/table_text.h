@@ -47,18 +47,29 @@ struct TableText {
     bool ok = false;
     QString error;                   // where and what, in plain words, when not ok
     QList<TextFormation> formations; // by ascending number, each at most once
-    // False when the text is no table text at all: CSV whose first row is
-    // neither the header nor the format row of older texts.
+    // False when the text is not meant as a table text at all, so that its
+    // error tells a person who pasted it nothing: prose, another program's
+    // CSV, a first row that is neither the header nor the format row of
+    // older texts, an empty text. True for every text that is, or comes
+    // close to, a table text, whose error says what to mend: any JSON object,
+    // a JSON array (a list of formations without the object around it), JSON
+    // after a comment, a text in UTF-32, a CSV text whose header is faulty.
     bool isTableText = true;
 };
 
 // A text is UTF-8, with or without a byte-order mark, or UTF-16 (little- or
 // big-endian) when it begins with the byte-order mark of UTF-16, as
 // Notepad's "Unicode", Excel's "Unicode Text" and Windows PowerShell's ">"
-// write it.
+// write it. A text that begins with the byte-order mark of UTF-32 is
+// refused in either form.
+//
+// A text that is neither form (no JSON object, no CSV whose first row is
+// the header) is refused with an error that says so and what the text
+// begins with.
 
 // JSON when the first character after the byte-order mark and blanks is
-// "{", CSV otherwise.
+// "{" or "[", or the text begins with a comment ("//" or "/*"), so that
+// the JSON reader says what such a text is; CSV otherwise.
 TextFormat detectTextFormat(QByteArrayView text);
 
 // Whether the first bytes of a text (a few KiB are enough) begin as a table

@@ -19,14 +19,6 @@ QString rowPlace(int row, const QString &column = QString())
                             : QStringLiteral("row %1, column %2").arg(QString::number(row), column);
 }
 
-// A number cell as a message shows it: as written, unless it is long or
-// holds a line break or another control character.
-QString shownCell(const QString &cell)
-{
-    const QString trimmed = cell.trimmed();
-    return trimmed.size() <= 40 && !trimmed.isEmpty() && printable(trimmed) ? trimmed : shown(cell);
-}
-
 // Reads a table text top-down: the head (the header, after the format row
 // in older texts), then each row as one line, then whether every formation
 // has its three lines. The first fault ends the reading; m_error says where
@@ -35,13 +27,14 @@ class CsvReader
 {
 public:
     explicit CsvReader(QStringView text)
-        : m_separator(csvSeparator(text)), m_parser(text, 1000, m_separator)
+        : m_text(text), m_separator(csvSeparator(text)), m_parser(text, 1000, m_separator)
     {
     }
     TableText read();
 
 private:
     bool readHead();
+    bool refuseFirstRow(const CsvRecord &record);
     bool readFormatRow(const CsvRecord &record);
     bool readHeader(const CsvRecord &record);
     bool readRows();
@@ -57,7 +50,7 @@ private:
     // The cell of a column in a row; empty when the column or the cell is not there.
     QString cell(const CsvRecord &record, const QString &column) const;
     bool number(const CsvRecord &record, const QString &column, std::optional<GivenNumber> &out);
-    std::optional<double> numberIn(const QString &cell) const;
+    std::optional<GivenNumber> numberIn(const QString &cell) const;
 
     // The row and column, after the formation and line of the row where its cells give them.
     QString place(const CsvRecord &record, const QString &column) const;
@@ -74,6 +67,7 @@ private:
     // The parser's fault; past the header, its column is named as the header names it.
     bool parserFault();
 
+    QStringView m_text;
     QChar m_separator;
     CsvParser m_parser;
     QStringList m_header;
@@ -110,9 +104,14 @@ bool CsvReader::parserFault()
 bool CsvReader::readHead()
 {
     CsvRecord record;
-    if (!m_parser.next(record)) { // a first row that does not parse is no header either
+    if (!m_parser.next(record)) {
+        // A first row that does not parse is a header only if what was read of it is.
+        if (m_parser.failed() && firstRowOf(m_parser.faultyRecord().fields) == FirstRow::Header)
+            return parserFault();
+        if (m_parser.failed())
+            return refuseFirstRow(m_parser.faultyRecord());
         m_isTableText = false;
-        return m_parser.failed() ? parserFault() : failText(QStringLiteral("The text is empty."));
+        return failText(QStringLiteral("The text is empty."));
     }
     const FirstRow first = firstRowOf(record.fields);
     if (first == FirstRow::FormatRow) {
@@ -123,33 +122,35 @@ bool CsvReader::readHead()
                                      : failText(QStringLiteral("The text ends after its first "
                                                                "row; the header row is missing."));
     } else if (first == FirstRow::Other) {
-        m_isTableText = false;
+        return refuseFirstRow(record);
+    }
+    return readHeader(record);
+}
+
+// A first row that is neither the header nor the format row of older texts.
+bool CsvReader::refuseFirstRow(const CsvRecord &record)
+{
+    m_isTableText = false;
+    // A JSON object, read as CSV by --format csv, is no table in CSV form only.
+    if (m_text.trimmed().startsWith(u'{'))
         return fail(record, QString(),
                     QStringLiteral("the first row must be the header, which names the columns "
                                    "%1; this is not a KGF formation table text.")
                         .arg(csvHeader().join(u',')));
-    }
-    return readHeader(record);
+    return failText(beginsAsNeitherForm(m_text));
 }
 
 bool CsvReader::readFormatRow(const CsvRecord &record)
 {
     const QStringList &cells = record.fields;
-    const QString expected = QStringLiteral("format,%1,formatVersion,%2")
-                                 .arg(QLatin1String(TableTextFormatName))
-                                 .arg(TableTextFormatVersion);
     if (cells.size() < 4 || cells[0] != QLatin1String("format") ||
         cells[1] != QLatin1String(TableTextFormatName) ||
-        cells[2] != QLatin1String("formatVersion")) {
-        m_isTableText = false;
-        return fail(record, QString(),
-                    QStringLiteral("the first row must be %1; this is not a KGF formation table "
-                                   "text.")
-                        .arg(expected));
-    }
+        cells[2] != QLatin1String("formatVersion"))
+        return refuseFirstRow(record);
     const auto version = parseNumberBox(cells[3]);
-    if (!version || *version != TableTextFormatVersion)
-        return fail(record, QStringLiteral("4"), otherVersion(shownCell(cells[3])));
+    if (!version ||
+        !wholeIn(givenNumber(*version, cells[3]), TableTextFormatVersion, TableTextFormatVersion))
+        return fail(record, QStringLiteral("4"), otherVersion(shownAsWritten(cells[3])));
     for (qsizetype k = 4; k < cells.size(); ++k)
         if (!cells[k].isEmpty())
             return fail(record, QString::number(k + 1),
@@ -226,7 +227,7 @@ bool CsvReader::readVersion(const CsvRecord &record)
     std::optional<GivenNumber> version;
     if (!number(record, VersionColumn, version))
         return false;
-    if (version && version->value != TableTextFormatVersion)
+    if (version && !wholeIn(*version, TableTextFormatVersion, TableTextFormatVersion))
         return fail(record, VersionColumn, otherVersion(version->shown));
     return true;
 }
@@ -329,19 +330,21 @@ bool CsvReader::number(const CsvRecord &record, const QString &column,
     const QString text = cell(record, column);
     if (text.isEmpty())
         return true;
-    const auto value = numberIn(text);
-    if (!value)
+    out = numberIn(text);
+    if (!out)
         return fail(record, column, QStringLiteral("%1 is not a number.").arg(shown(text)));
-    out = GivenNumber{*value, shownCell(text)};
     return true;
 }
 
-std::optional<double> CsvReader::numberIn(const QString &cell) const
+std::optional<GivenNumber> CsvReader::numberIn(const QString &cell) const
 {
     // Where commas do not separate, a spreadsheet may write them as the
     // decimal mark: "-53,857" is -53.857 there.
     const bool decimalComma = m_separator != u',' && cell.count(u',') == 1 && !cell.contains(u'.');
-    return parseNumberBox(decimalComma ? QString(cell).replace(u',', u'.') : cell);
+    const auto value = parseNumberBox(decimalComma ? QString(cell).replace(u',', u'.') : cell);
+    if (!value)
+        return std::nullopt;
+    return givenNumber(*value, cell);
 }
 
 QString CsvReader::place(const CsvRecord &record, const QString &column) const
@@ -350,11 +353,10 @@ QString CsvReader::place(const CsvRecord &record, const QString &column) const
     const auto formation = numberIn(cell(record, QStringLiteral("formation")));
     const auto line = numberIn(cell(record, QStringLiteral("line")));
     QString unused;
-    const auto formationGiven =
-        formation ? formationNumber(GivenNumber{*formation, QString()}, unused) : std::nullopt;
+    const auto formationGiven = formation ? formationNumber(*formation, unused) : std::nullopt;
     if (!formationGiven)
         return row;
-    const auto lineGiven = line ? lineNumber(GivenNumber{*line, QString()}, unused) : std::nullopt;
+    const auto lineGiven = line ? lineNumber(*line, unused) : std::nullopt;
     return QStringLiteral("formation %1%2 (%3)")
         .arg(QString::number(*formationGiven),
              lineGiven ? QStringLiteral(", line %1").arg(*lineGiven) : QString(), row);

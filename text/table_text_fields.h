@@ -5,6 +5,7 @@
 
 #include "table_text.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -24,11 +25,25 @@ QString storedField(int axis);
 // The CSV header, which also gives the order of the columns written.
 QStringList csvHeader();
 
-// A number as the text gave it: its value, and how to show it in a message.
+// A number as the text gave it: its value, how to show it in a message, and
+// whether it is written as a whole number. The value is the nearest double,
+// so it cannot tell: 4.9999999999999999 is the double 5.
 struct GivenNumber {
     double value = 0;
     QString shown;
+    bool whole = false;
 };
+
+// A number as written in a text, in a form parseNumberBox reads ("4",
+// "-4.50", "4E2", or "4,5" where the comma is the decimal mark), with its
+// value.
+GivenNumber givenNumber(double value, QStringView written);
+
+// Whether a number so written is exactly a whole number. The digits decide,
+// not the double: 4, 4.0, 4.00, 4e0, 0.4e1 and 400E-2 are whole, while
+// 4.9999999999999999 and 1e-400 are not. A point or a comma may be the
+// decimal mark.
+bool writtenWhole(QStringView written);
 
 // The fields of one line, each absent where the text leaves it out.
 // Offsets in feet are numbers already, read as the window reads its boxes.
@@ -66,8 +81,14 @@ inline bool readCheckedLine(const LineFields &fields, const PlaceOf &place, Text
     return check.ok;
 }
 
-// A whole number from `low` to `high`, or nothing.
-std::optional<int> wholeIn(double value, double low, double high);
+// A number written as a whole number from `low` to `high`, or nothing.
+std::optional<int> wholeIn(const GivenNumber &given, int low, int high);
+
+// The same, or nothing with `error` saying that the number is not `what`
+// ("a line number from 1 to 3"), and that it has a fraction where that is
+// all that is wrong with it.
+std::optional<int> wholeField(const GivenNumber &given, int low, int high, const QString &what,
+                              QString &error);
 
 // The formation number (0..30) or line number (1..3) a text gives, or
 // nothing with `error` saying why it is not one.
@@ -78,6 +99,21 @@ std::optional<int> lineNumber(const GivenNumber &given, QString &error);
 // "formation"), the format row of older texts ("format" first), or neither.
 enum class FirstRow { Header, FormatRow, Other };
 FirstRow firstRowOf(const QStringList &cells);
+
+// A text that is not read, and why.
+TableText refused(const QString &error, bool isTableText = true);
+
+// The message for a text that is neither form of a table text; `found`
+// says what it begins with.
+QString notTableText(const QString &found);
+
+// The message for a text (without a byte-order mark) that begins with
+// neither "{" nor the CSV header: what its first line is, and what a table
+// text begins with.
+QString beginsAsNeitherForm(QStringView text);
+
+// A text from its first character that is not a JSON blank (space, tab, CR, LF).
+QByteArrayView withoutLeadingBlanks(QByteArrayView text);
 
 // What is said of a text of another version than this program's.
 QString otherVersion(const QString &shownVersion);
@@ -92,6 +128,10 @@ bool printable(QStringView text);
 
 // A number as a message shows it: whole numbers without a point.
 QString shownNumber(double value);
+
+// A number as the text writes it, as a message shows it: as written unless
+// it is long or holds a line break or another control character.
+QString shownAsWritten(const QString &written);
 
 } // namespace tabletext
 

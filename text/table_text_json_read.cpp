@@ -5,12 +5,14 @@
 #include "number_text.h"
 #include "table_text_fields.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <optional>
 
 using namespace tabletext;
@@ -28,31 +30,87 @@ QString lineAndColumn(QByteArrayView text, qsizetype offset)
         .arg(before.size() - lineStart + 1);
 }
 
-// QJsonDocument keeps the last of two equal keys in one object, so a hand
-// edit that gives a field again would be taken without a word. The text is
-// valid JSON when this runs, so a plain scan finds such a key: the path of
-// the first one given twice, or nothing.
-std::optional<QString> keyGivenTwice(QByteArrayView text)
+// The keys of the table, of a formation and of a line; messages list them
+// in this order.
+const QStringList TableKeys{QStringLiteral("format"), QStringLiteral("formatVersion"),
+                            QStringLiteral("formations")};
+const QStringList FormationKeys{QStringLiteral("formation"), QStringLiteral("formationName"),
+                                QStringLiteral("lines")};
+const QStringList LineKeys = [] {
+    QStringList keys{QStringLiteral("byte0"),     QStringLiteral("byte3"),
+                     QStringLiteral("count"),     QStringLiteral("line"),
+                     QStringLiteral("modifiers"), QStringLiteral("type"),
+                     QStringLiteral("typeIndex")};
+    for (int axis = 0; axis < Axes; ++axis)
+        keys << feetField(axis) << storedField(axis);
+    return keys;
+}();
+
+// What QJsonDocument does not keep, found by a plain scan of the text
+// (valid JSON when this runs): a key given twice in one object, of which
+// QJsonDocument keeps the last, so that a hand edit that gives a field again
+// would be taken without a word; and each number as written, where
+// QJsonDocument keeps the nearest double, in which 4.9999999999999999 is 5.
+struct RawFacts {
+    std::optional<QString> keyGivenTwice; // the path of the first
+    QHash<QString, QString> numbers;      // by path; of a key given twice, the last
+};
+
+struct Container {
+    bool object = false;
+    QSet<QString> keys;
+    QString key;       // the key whose value is being read
+    int index = 0;     // in a list
+    bool atKey = true; // in an object: the next string is a key
+};
+
+// The path of the value being read, such as formations[0].lines[1].count.
+QString pathIn(const QList<Container> &open)
 {
-    struct Container {
-        bool object = false;
-        QSet<QString> keys;
-        QString key;       // the key whose value is being read
-        int index = 0;     // in a list
-        bool atKey = true; // in an object: the next string is a key
-    };
-    QList<Container> open;
     // A key with a line break in it would break the message's line.
     auto named = [](const QString &key) { return printable(key) ? key : shown(key); };
-    auto pathTo = [&open, &named](const QString &last) {
-        QString path;
-        for (qsizetype i = 1; i < open.size(); ++i) { // the outermost object has no name
-            const Container &outer = open[i - 1];
-            path += outer.object ? (path.isEmpty() ? named(outer.key) : u'.' + named(outer.key))
-                                 : QStringLiteral("[%1]").arg(outer.index);
-        }
-        return path.isEmpty() ? named(last) : path + u'.' + named(last);
-    };
+    QString path;
+    for (const Container &container : open) {
+        if (!container.object)
+            path += QStringLiteral("[%1]").arg(container.index);
+        else
+            path += path.isEmpty() ? named(container.key) : u'.' + named(container.key);
+    }
+    return path;
+}
+
+QString unquoted(QByteArrayView quoted, bool escaped)
+{
+    if (!escaped)
+        return QString::fromUtf8(quoted.sliced(1, quoted.size() - 2));
+    return QJsonDocument::fromJson("[" + quoted.toByteArray() + "]").array().at(0).toString();
+}
+
+// Whether the reader may ask for the number being read. It refuses a key
+// that is none of the form's before it reads what is under it, and stops at
+// the first fault, so it reads no more of a list than the 31 formations and
+// one given twice. Other numbers are not kept: a text of millions of them
+// costs little more than QJsonDocument's own copy.
+bool mayBeRead(const QList<Container> &open)
+{
+    constexpr int ListEntriesRead = FormationTable::FormationCount + 1;
+    return std::all_of(open.begin(), open.end(), [](const Container &container) {
+        return container.object
+                   ? TableKeys.contains(container.key) || FormationKeys.contains(container.key) ||
+                         LineKeys.contains(container.key)
+                   : container.index < ListEntriesRead;
+    });
+}
+
+bool inNumber(char c)
+{
+    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+}
+
+RawFacts scanRaw(QByteArrayView text)
+{
+    RawFacts facts;
+    QList<Container> open;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '{' || c == '[') {
@@ -76,54 +134,25 @@ std::optional<QString> keyGivenTwice(QByteArrayView text)
                 }
             if (open.isEmpty() || !open.last().object || !open.last().atKey)
                 continue;
-            const QByteArrayView quoted = text.sliced(start, i + 1 - start);
-            const QString key = escaped ? QJsonDocument::fromJson("[" + quoted.toByteArray() + "]")
-                                              .array()
-                                              .at(0)
-                                              .toString()
-                                        : QString::fromUtf8(quoted.sliced(1, quoted.size() - 2));
             Container &object = open.last();
-            if (object.keys.contains(key))
-                return pathTo(key);
-            object.keys.insert(key);
-            object.key = key;
+            object.key = unquoted(text.sliced(start, i + 1 - start), escaped);
+            if (object.keys.contains(object.key) && !facts.keyGivenTwice)
+                facts.keyGivenTwice = pathIn(open);
+            object.keys.insert(object.key);
+        } else if (inNumber(c)) { // outside strings, only numbers hold these
+            const qsizetype start = i;
+            while (i + 1 < text.size() && inNumber(text[i + 1]))
+                ++i;
+            if (mayBeRead(open))
+                facts.numbers.insert(pathIn(open),
+                                     QString::fromLatin1(text.sliced(start, i + 1 - start)));
         }
     }
-    return std::nullopt;
+    return facts;
 }
 
-std::optional<int> wholeNumber(const QJsonValue &value, int low, int high)
-{
-    return value.isDouble() ? wholeIn(value.toDouble(), low, high) : std::nullopt;
-}
-
-// Where a path points, for a person: the formation and line as the window
-// numbers them, where the text gives them, with the path beside them. A
-// text may hold some formations only, so formations[i] is not formation i.
-QString placeOf(const QJsonObject &top, const QString &path)
-{
-    static const QRegularExpression indices(
-        QStringLiteral(R"(^formations\[(\d+)\](?:\.lines\[(\d+)\])?)"));
-    const QRegularExpressionMatch match = indices.match(path);
-    if (!match.hasMatch())
-        return path;
-    const QJsonObject formation =
-        top.value(QStringLiteral("formations"))[match.captured(1).toInt()].toObject();
-    const auto number = wholeNumber(formation.value(QStringLiteral("formation")), 0,
-                                    FormationTable::FormationCount - 1);
-    if (!number)
-        return path;
-    QString named = QStringLiteral("formation %1").arg(*number);
-    if (match.hasCaptured(2)) {
-        const QJsonValue line = formation.value(QStringLiteral("lines"))[match.captured(2).toInt()];
-        if (const auto lineNumber =
-                wholeNumber(line[QStringLiteral("line")], 1, FormationTable::LinesPerFormation))
-            named += QStringLiteral(", line %1").arg(*lineNumber);
-    }
-    return QStringLiteral("%1 (`%2`)").arg(named, path);
-}
-
-QString typeName(const QJsonValue &value)
+// A value as a message names it; a number as `written`.
+QString typeName(const QJsonValue &value, const QString &written)
 {
     switch (value.type()) {
     case QJsonValue::Null:
@@ -137,7 +166,7 @@ QString typeName(const QJsonValue &value)
     case QJsonValue::Object:
         return QStringLiteral("an object");
     default:
-        return shownNumber(value.toDouble());
+        return shownAsWritten(written);
     }
 }
 
@@ -147,10 +176,18 @@ QString typeName(const QJsonValue &value)
 class JsonReader
 {
 public:
-    explicit JsonReader(const QJsonObject &top) : m_top(top) {}
+    JsonReader(const QJsonObject &top, RawFacts raw) : m_top(top), m_raw(std::move(raw)) {}
     TableText read();
 
 private:
+    QString placeOf(const QString &path) const;
+    // A number of the text, with how it is written there.
+    GivenNumber given(const QJsonValue &number, const QString &path) const;
+    // A value as a message names it.
+    QString typeName(const QJsonValue &value, const QString &path) const
+    {
+        return ::typeName(value, m_raw.numbers.value(path));
+    }
     bool readHead(const QJsonObject &top);
     bool findFormations(const QJsonObject &top, QJsonArray &list);
     bool readFormation(const QJsonValue &value, const QString &path);
@@ -169,7 +206,7 @@ private:
                        const QString &what);
     bool fail(const QString &path, const QString &what)
     {
-        m_error = path.isEmpty() ? what : placeOf(m_top, path) + QStringLiteral(": ") + what;
+        m_error = path.isEmpty() ? what : placeOf(path) + QStringLiteral(": ") + what;
         return false;
     }
 
@@ -181,6 +218,7 @@ private:
     }
 
     const QJsonObject m_top;
+    const RawFacts m_raw;
     QString m_error;
     QString m_pathOf[FormationTable::FormationCount]; // where each formation was given
     GatheredLines m_gathered;
@@ -191,10 +229,55 @@ QString fieldPath(const QString &path, const QString &field)
     return field.isEmpty() ? path : path + u'.' + field;
 }
 
+// Where a path points, for a person: the formation and line as the window
+// numbers them, where the text gives them, with the path beside them. A
+// text may hold some formations only, so formations[i] is not formation i.
+QString JsonReader::placeOf(const QString &path) const
+{
+    static const QRegularExpression indices(
+        QStringLiteral(R"(^formations\[(\d+)\](?:\.lines\[(\d+)\])?)"));
+    const QRegularExpressionMatch match = indices.match(path);
+    if (!match.hasMatch())
+        return path;
+    auto numberAt = [this](const QJsonValue &value, const QString &at, int low, int high) {
+        return value.isDouble() ? wholeIn(given(value, at), low, high) : std::nullopt;
+    };
+    const QString formationPath = QStringLiteral("formations[%1]").arg(match.captured(1));
+    const QJsonObject formation =
+        m_top.value(QStringLiteral("formations"))[match.captured(1).toInt()].toObject();
+    const auto number = numberAt(formation.value(QStringLiteral("formation")),
+                                 formationPath + QStringLiteral(".formation"), 0,
+                                 FormationTable::FormationCount - 1);
+    if (!number)
+        return path;
+    QString named = QStringLiteral("formation %1").arg(*number);
+    if (match.hasCaptured(2)) {
+        const QJsonValue line = formation.value(QStringLiteral("lines"))[match.captured(2).toInt()];
+        if (const auto lineNumber =
+                numberAt(line[QStringLiteral("line")],
+                         formationPath + QStringLiteral(".lines[%1].line").arg(match.captured(2)),
+                         1, FormationTable::LinesPerFormation))
+            named += QStringLiteral(", line %1").arg(*lineNumber);
+    }
+    return QStringLiteral("%1 (`%2`)").arg(named, path);
+}
+
+GivenNumber JsonReader::given(const QJsonValue &number, const QString &path) const
+{
+    const auto written = m_raw.numbers.constFind(path);
+    Q_ASSERT(written != m_raw.numbers.cend());
+    // Were it not found, the number counts as no whole number: never as one it is not.
+    return givenNumber(number.toDouble(), written == m_raw.numbers.cend() ? QString() : *written);
+}
+
 TableText JsonReader::read()
 {
     TableText result;
     QJsonArray list;
+    if (m_raw.keyGivenTwice) {
+        fail(*m_raw.keyGivenTwice, QStringLiteral("this field is given twice."));
+        return failed();
+    }
     if (!readHead(m_top) || !findFormations(m_top, list))
         return failed();
     for (qsizetype i = 0; i < list.size(); ++i) {
@@ -208,10 +291,7 @@ TableText JsonReader::read()
 
 bool JsonReader::readHead(const QJsonObject &top)
 {
-    if (!onlyKnownKeys(top, QString(),
-                       {QStringLiteral("format"), QStringLiteral("formatVersion"),
-                        QStringLiteral("formations")},
-                       QStringLiteral("the table")))
+    if (!onlyKnownKeys(top, QString(), TableKeys, QStringLiteral("the table")))
         return false;
     const QJsonValue format = top.value(QStringLiteral("format"));
     if (format != QJsonValue(QLatin1String(TableTextFormatName)))
@@ -221,14 +301,15 @@ bool JsonReader::readHead(const QJsonObject &top)
                                          "table text.")
                         : QStringLiteral("%1 is not \"%2\"; this is not a KGF formation table "
                                          "text.")
-                              .arg(typeName(format), QLatin1String(TableTextFormatName)));
+                              .arg(typeName(format, QStringLiteral("format")),
+                                   QLatin1String(TableTextFormatName)));
     std::optional<GivenNumber> version;
     if (!number(top.value(QStringLiteral("formatVersion")), QStringLiteral("formatVersion"),
                 version))
         return false;
     if (!version)
         return fail(QStringLiteral("formatVersion"), QStringLiteral("the field is missing."));
-    if (version->value != TableTextFormatVersion)
+    if (!wholeIn(*version, TableTextFormatVersion, TableTextFormatVersion))
         return fail(QStringLiteral("formatVersion"), otherVersion(version->shown));
     return true;
 }
@@ -240,7 +321,8 @@ bool JsonReader::findFormations(const QJsonObject &top, QJsonArray &list)
         return fail(QStringLiteral("formations"), QStringLiteral("the field is missing."));
     if (!formations.isArray())
         return fail(QStringLiteral("formations"),
-                    QStringLiteral("%1 is not a list of formations.").arg(typeName(formations)));
+                    QStringLiteral("%1 is not a list of formations.")
+                        .arg(typeName(formations, QStringLiteral("formations"))));
     list = formations.toArray();
     if (list.isEmpty())
         return fail(QStringLiteral("formations"),
@@ -251,12 +333,10 @@ bool JsonReader::findFormations(const QJsonObject &top, QJsonArray &list)
 bool JsonReader::readFormation(const QJsonValue &value, const QString &path)
 {
     if (!value.isObject())
-        return fail(path, QStringLiteral("%1 is not a formation object.").arg(typeName(value)));
+        return fail(path,
+                    QStringLiteral("%1 is not a formation object.").arg(typeName(value, path)));
     const QJsonObject object = value.toObject();
-    if (!onlyKnownKeys(
-            object, path,
-            {QStringLiteral("formation"), QStringLiteral("formationName"), QStringLiteral("lines")},
-            QStringLiteral("a formation")))
+    if (!onlyKnownKeys(object, path, FormationKeys, QStringLiteral("a formation")))
         return false;
     int number = 0;
     std::optional<QString> name;
@@ -299,7 +379,8 @@ bool JsonReader::readLines(const QJsonObject &object, const QString &path, int f
     const QJsonArray array = lines.toArray();
     if (!lines.isArray() || array.size() != FormationTable::LinesPerFormation)
         return fail(linesPath,
-                    (!lines.isArray()    ? typeName(lines) + QStringLiteral(" is not a list")
+                    (!lines.isArray()
+                         ? typeName(lines, linesPath) + QStringLiteral(" is not a list")
                      : array.size() == 1 ? QStringLiteral("there is 1 line")
                                          : QStringLiteral("there are %1 lines").arg(array.size())) +
                         QStringLiteral("; a formation has exactly three, lines 1, 2 and 3."));
@@ -320,15 +401,9 @@ bool JsonReader::readLine(const QJsonValue &value, const QString &path, TextLine
                           int &lineNumber)
 {
     if (!value.isObject())
-        return fail(path, QStringLiteral("%1 is not a line object.").arg(typeName(value)));
+        return fail(path, QStringLiteral("%1 is not a line object.").arg(typeName(value, path)));
     const QJsonObject object = value.toObject();
-    QStringList known{QStringLiteral("byte0"),     QStringLiteral("byte3"),
-                      QStringLiteral("count"),     QStringLiteral("line"),
-                      QStringLiteral("modifiers"), QStringLiteral("type"),
-                      QStringLiteral("typeIndex")};
-    for (int axis = 0; axis < Axes; ++axis)
-        known << feetField(axis) << storedField(axis);
-    if (!onlyKnownKeys(object, path, known, QStringLiteral("a line")) ||
+    if (!onlyKnownKeys(object, path, LineKeys, QStringLiteral("a line")) ||
         !readLineNumber(object, path, lineNumber))
         return false;
 
@@ -343,8 +418,7 @@ bool JsonReader::readLine(const QJsonValue &value, const QString &path, TextLine
         !readModifiers(object, path, fields) || !readOffsets(object, path, fields))
         return false;
     return readCheckedLine(
-        fields,
-        [this, &path](const QString &field) { return placeOf(m_top, fieldPath(path, field)); },
+        fields, [this, &path](const QString &field) { return placeOf(fieldPath(path, field)); },
         line, m_error);
 }
 
@@ -371,7 +445,8 @@ bool JsonReader::readModifiers(const QJsonObject &object, const QString &path, L
         return fail(path, QStringLiteral("the modifiers are missing; give [] for none."));
     if (!modifiers.isArray())
         return fail(fieldPath(path, QStringLiteral("modifiers")),
-                    QStringLiteral("%1 is not a list of modifiers.").arg(typeName(modifiers)));
+                    QStringLiteral("%1 is not a list of modifiers.")
+                        .arg(typeName(modifiers, fieldPath(path, QStringLiteral("modifiers")))));
     const QJsonArray list = modifiers.toArray();
     for (qsizetype i = 0; i < list.size(); ++i) {
         const QString where = fieldPath(path, QStringLiteral("modifiers[%1]").arg(i));
@@ -379,9 +454,9 @@ bool JsonReader::readModifiers(const QJsonObject &object, const QString &path, L
         if (k < 0)
             return fail(where, QStringLiteral("%1 is not a modifier; the modifiers are \"One "
                                               "lead\", \"Staggered\", \"Step\" and \"Alternate\".")
-                                   .arg(typeName(list[i])));
+                                   .arg(typeName(list[i], where)));
         if (fields.modifiers[k])
-            return fail(where, QStringLiteral("%1 is given twice.").arg(typeName(list[i])));
+            return fail(where, QStringLiteral("%1 is given twice.").arg(typeName(list[i], where)));
         fields.modifiers[k] = true;
     }
     return true;
@@ -406,10 +481,10 @@ bool JsonReader::number(const QJsonValue &value, const QString &path,
         return true;
     if (!value.isDouble())
         return fail(path, QStringLiteral("%1 is not a number%2.")
-                              .arg(typeName(value),
+                              .arg(typeName(value, path),
                                    value.isString() ? QStringLiteral("; write it without quotes")
                                                     : QString()));
-    out = GivenNumber{value.toDouble(), shownNumber(value.toDouble())};
+    out = given(value, path);
     return true;
 }
 
@@ -418,7 +493,7 @@ bool JsonReader::string(const QJsonValue &value, const QString &path, std::optio
     if (value.isUndefined())
         return true;
     if (!value.isString())
-        return fail(path, QStringLiteral("%1 is not a text in quotes.").arg(typeName(value)));
+        return fail(path, QStringLiteral("%1 is not a text in quotes.").arg(typeName(value, path)));
     out = value.toString();
     return true;
 }
@@ -434,7 +509,7 @@ bool JsonReader::feet(const QJsonValue &value, const QString &path, std::optiona
         return true;
     }
     if (!value.isUndefined() && !value.isDouble())
-        return fail(path, QStringLiteral("%1 is not a number of feet.").arg(typeName(value)));
+        return fail(path, QStringLiteral("%1 is not a number of feet.").arg(typeName(value, path)));
     return number(value, path, out);
 }
 
@@ -455,25 +530,25 @@ namespace tabletext
 
 TableText readJson(QByteArrayView text)
 {
+    // A table text is a JSON object. What else a text begins with says why
+    // it is none: true of texts sent here by --format json too.
+    const QByteArrayView start = withoutLeadingBlanks(text);
+    if (start.startsWith("//") || start.startsWith("/*"))
+        return refused(notTableText(QStringLiteral("it begins with a comment, which JSON does not "
+                                                   "allow")));
     QJsonParseError error;
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray::fromRawData(text.data(), text.size()), &error);
-    TableText result;
-    if (error.error != QJsonParseError::NoError) {
-        result.error = QStringLiteral("%1: this is not valid JSON (%2).")
-                           .arg(lineAndColumn(text, error.offset), error.errorString());
-        return result;
-    }
-    if (!document.isObject()) {
-        result.error = QStringLiteral("The text is not a JSON object in { }.");
-        return result;
-    }
-    if (const auto twice = keyGivenTwice(text)) {
-        result.error = QStringLiteral("%1: this field is given twice.")
-                           .arg(placeOf(document.object(), *twice));
-        return result;
-    }
-    return JsonReader(document.object()).read();
+    const bool parsed = error.error == QJsonParseError::NoError;
+    if (start.startsWith('[')) // "[Vic] is best" is prose, not a list
+        return parsed ? refused(notTableText(QStringLiteral("it is a JSON array, but a table "
+                                                            "text is a JSON object, in { }")))
+                      : refused(beginsAsNeitherForm(QString::fromUtf8(text)), false);
+    if (!parsed)
+        return refused(QStringLiteral("%1: this is not valid JSON (%2).")
+                           .arg(lineAndColumn(text, error.offset), error.errorString()));
+    Q_ASSERT(document.isObject()); // what parses and is no list
+    return JsonReader(document.object(), scanRaw(text)).read();
 }
 
 } // namespace tabletext

@@ -2,16 +2,32 @@
 #include "formation_table.h"
 #include "table_text.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
+#include <optional>
 
 namespace
 {
 
 constexpr int TableBytes = FormationTable::ByteCount;
+
+const QString NotTableText =
+    QStringLiteral("The text is not a formation table text in JSON or CSV form: ");
+
+// What is said of a text whose first line, as the message shows it, is `first`.
+QString neitherFormError(const char *first)
+{
+    return NotTableText +
+           QStringLiteral("it begins with %1, which is neither a JSON object in { } nor the CSV "
+                          "header, the row that names the columns formation,formationName,line,"
+                          "type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,xStored,"
+                          "yFeet,yStored,zFeet,zStored,byte0,byte3.")
+               .arg(QLatin1String(first));
+}
 
 QByteArray randomTable(QRandomGenerator &random, int seed)
 {
@@ -92,6 +108,12 @@ private slots:
     void formatTold();
     void noTableText_data();
     void noTableText();
+    void neitherForm_data();
+    void neitherForm();
+    void notWrittenWhole_data();
+    void notWrittenWhole();
+    void writtenWhole_data();
+    void writtenWhole();
     void beginsAsTableText_data();
     void beginsAsTableText();
 };
@@ -344,6 +366,15 @@ void TableTextTest::refused_data()
         << "formation 4, line 2 (`formations[0].lines[2].line`): this line is given twice, here "
            "and "
            "in `formations[0].lines[1]`.";
+    QJsonObject whole =
+        QJsonDocument::fromJson(writeTableText(Base, {}, TextFormat::Json)).object();
+    QJsonArray all = whole.value(QStringLiteral("formations")).toArray();
+    all.append(all.at(0));
+    whole.insert(QStringLiteral("formations"), all);
+    QTest::newRow("formation twice, at the end of the longest list read")
+        << QJsonDocument(whole).toJson()
+        << "formation 0 (`formations[31].formation`): this formation is given twice, here and in "
+           "`formations[0]`.";
     QTest::newRow("key twice") << jsonWithLine(good + R"(, "count": 2)")
                                << line1(".count", "this field is given twice.");
     QTest::newRow("formation number out of range")
@@ -357,12 +388,7 @@ void TableTextTest::refused_data()
                                   "lines 1, 2 and 3.";
 
     const QByteArray row = "0,0,0,0,0,1,0,0,0";
-    QTest::newRow("csv not a table")
-        << QByteArray("a,b\n")
-        << "row 1: the first row must be the header, which names the columns formation,"
-           "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,"
-           "xStored,yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table "
-           "text.";
+    QTest::newRow("csv not a table") << QByteArray("a,b\n") << neitherFormError("\"a,b\"");
     QTest::newRow("csv column missing")
         << QByteArray(csvWithLine("", row)).replace(",count,", ",")
         << "row 2: the header has no column count, which every line needs.";
@@ -403,8 +429,9 @@ void TableTextTest::refused_data()
         << withoutFirstRow(csvWithLine("formatVersion", row + ",2"))
         << "formation 4, line 1 (row 2, column formatVersion): this text is of version 2; this "
            "program reads version 1.";
-    QTest::newRow("csv row too wide") << "\n\n,,\n" + QByteArray(1000, ',')
-                                      << "row 4, column 1001: the row has more than 1000 fields.";
+    QTest::newRow("csv row too wide")
+        << withoutFirstRow(csvWithLine("", row)) + "\n\n,,\n" + QByteArray(1000, ',')
+        << "row 8, column 1001: the row has more than 1000 fields.";
     const QString utf16Wrong =
         QStringLiteral("The text begins with the byte-order mark of UTF-16, but it %1.");
     const QByteArray wide = utf16(jsonWithLine(good), QStringConverter::Utf16LE);
@@ -442,6 +469,11 @@ void TableTextTest::formatTold_data()
                                               << TextFormat::Csv;
     QTest::newRow("csv") << QByteArray("format,{") << TextFormat::Csv;
     QTest::newRow("csv header first") << QByteArray("formation,line,{") << TextFormat::Csv;
+    QTest::newRow("list") << QByteArray("\n [") << TextFormat::Json;
+    QTest::newRow("UTF-16 little-endian list") << QByteArray("\xFF\xFE[\0", 4) << TextFormat::Json;
+    QTest::newRow("line comment") << QByteArray("// x") << TextFormat::Json;
+    QTest::newRow("block comment") << QByteArray("/* x */") << TextFormat::Json;
+    QTest::newRow("a slash alone") << QByteArray("/x") << TextFormat::Csv;
     QTest::newRow("empty") << QByteArray() << TextFormat::Csv;
 }
 
@@ -476,6 +508,215 @@ void TableTextTest::noTableText()
     QCOMPARE(read.isTableText, isTableText);
 }
 
+void TableTextTest::neitherForm_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<TextFormat>("format");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("isTableText");
+    const QByteArray json = writeFormationText(Base, 4, QString());
+    auto row = [](const char *name, const QByteArray &text, const QString &error, bool isTableText,
+                  std::optional<TextFormat> format = std::nullopt) {
+        QTest::newRow(name) << text << format.value_or(detectTextFormat(text)) << error
+                            << isTableText;
+    };
+    const QString utf32 = NotTableText + QStringLiteral("it begins with a UTF-32 byte-order mark, "
+                                                        "which this program does not read; save "
+                                                        "it as UTF-8.");
+    row("UTF-32 little-endian", utf16(json, QStringConverter::Utf32LE), utf32, true);
+    row("UTF-32 big-endian", utf16(json, QStringConverter::Utf32BE), utf32, true);
+    row("UTF-32 read as CSV", utf16(json, QStringConverter::Utf32LE), utf32, true, TextFormat::Csv);
+    const QString list =
+        NotTableText + QStringLiteral("it is a JSON array, but a table text is a JSON object, in "
+                                      "{ }.");
+    row("a list of formations", "[" + json + "]", list, true);
+    row("a list in UTF-16", utf16(" [1, 2]", QStringConverter::Utf16LE), list, true);
+    row("a list read as CSV", "[" + json + "]", neitherFormError("\"[{\""), false, TextFormat::Csv);
+    row("prose in brackets", "[Vic] is best\nreally", neitherFormError("\"[Vic] is best\""), false);
+    const QString comment =
+        NotTableText + QStringLiteral("it begins with a comment, which JSON does not allow.");
+    row("a line comment", "\xEF\xBB\xBF// my Vic\n" + json, comment, true);
+    row("a block comment", " /* my Vic */" + json, comment, true);
+    row("prose", "Try the diamond!", neitherFormError("\"Try the diamond!\""), false);
+    row("prose whose quote is no CSV", "\r\nTry the \"diamond\"!\nNow",
+        neitherFormError("\"Try the \"diamond\"!\""), false);
+    row("another program's csv after blank rows", "\n,,\n ; \nname;count\nVic;3\n",
+        neitherFormError("\"name;count\""), false);
+    row("another form's first row", "format,Mission,formatVersion,1\n",
+        neitherFormError("\"format,Mission,formatVersion,1\""), false);
+    row("a header whose quote is unclosed", "formation,line,\"count\n4,1,3\n",
+        "row 1, column 3: the quoted field is not closed.", true);
+    row("json read as CSV", json,
+        "row 1: the first row must be the header, which names the columns formation,"
+        "formationName,line,type,typeIndex,One lead,Staggered,Step,Alternate,count,xFeet,xStored,"
+        "yFeet,yStored,zFeet,zStored,byte0,byte3; this is not a KGF formation table text.",
+        false, TextFormat::Csv);
+}
+
+void TableTextTest::neitherForm()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(TextFormat, format);
+    QFETCH(QString, error);
+    QFETCH(bool, isTableText);
+    const TableText read = readTableText(text, format);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.error, error);
+    QCOMPARE(read.isTableText, isTableText);
+}
+
+void TableTextTest::notWrittenWhole_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+    const QByteArray good = R"("typeIndex": 0, "modifiers": [], "count": 1, "xStored": 0,
+                               "yStored": 0, "zStored": 0)";
+    auto json = [&good](const char *from, const char *to) {
+        return QByteArray(jsonWithLine(good + R"(, "byte0": 0, "byte3": 0)")).replace(from, to);
+    };
+    const QString fraction = QStringLiteral(": it has a fraction.");
+    const QString line1 = QStringLiteral("formation 4, line 1 (`formations[0].lines[0].");
+    // Each of these is nearest to a double that is a whole number.
+    QTest::newRow("json formation")
+        << json("\"formation\": 4", "\"formation\": 4.9999999999999999")
+        << "formations[0].formation: 4.9999999999999999 is not a formation number from 0 to 30" +
+               fraction;
+    QTest::newRow("json line") << json("\"line\": 1", "\"line\": 0.99999999999999999")
+                               << "formation 4 (`formations[0].lines[0].line`): "
+                                  "0.99999999999999999 is not a line number from 1 to 3" +
+                                      fraction;
+    QTest::newRow("json typeIndex")
+        << json("\"typeIndex\": 0", "\"typeIndex\": 2.9999999999999999")
+        << line1 + "typeIndex`): 2.9999999999999999 is not a type index from 0 to 15" + fraction;
+    QTest::newRow("json count") << json("\"count\": 1", "\"count\": 1.0000000000000001")
+                                << line1 +
+                                       "count`): 1.0000000000000001 is not a number of "
+                                       "aircraft from 0 to 255" +
+                                       fraction;
+    QTest::newRow("json byte0") << json("\"byte0\": 0", "\"byte0\": 8.9999999999999999")
+                                << line1 +
+                                       "byte0`): 8.9999999999999999 is not a byte value from "
+                                       "0 to 255" +
+                                       fraction;
+    QTest::newRow("json byte3") << json("\"byte3\": 0", "\"byte3\": 1E-17")
+                                << line1 + "byte3`): 1E-17 is not a byte value from 0 to 255" +
+                                       fraction;
+    const QString stored = QStringLiteral("is not a whole number from -2,147,483,648 to "
+                                          "2,147,483,647");
+    QTest::newRow("json xStored") << json("\"xStored\": 0", "\"xStored\": 4.9999999999999999")
+                                  << line1 + "xStored`): 4.9999999999999999 " + stored + fraction;
+    QTest::newRow("json yStored") << json("\"yStored\": 0", "\"yStored\": -7.00000000000000001")
+                                  << line1 + "yStored`): -7.00000000000000001 " + stored + fraction;
+    QTest::newRow("json zStored, an exponent")
+        << json("\"zStored\": 0", "\"zStored\": 2.0999999999999999e3")
+        << line1 + "zStored`): 2.0999999999999999e3 " + stored + fraction;
+    QTest::newRow("json formatVersion")
+        << json("\"formatVersion\": 1", "\"formatVersion\": 1.0000000000000001")
+        << "formatVersion: this text is of version 1.0000000000000001; this program reads "
+           "version 1.";
+    QTest::newRow("json, out of range as well") << json("\"count\": 1", "\"count\": 255.5")
+                                                << line1 + "count`): 255.5 is not a number of "
+                                                           "aircraft from 0 to 255.";
+    QTest::newRow("json, a number shown as written")
+        << json("\"modifiers\": []", "\"modifiers\": [4.9999999999999999]")
+        << line1 + "modifiers[0]`): 4.9999999999999999 is not a modifier; the modifiers are "
+                   "\"One lead\", \"Staggered\", \"Step\" and \"Alternate\".";
+    QTest::newRow("json, a place named only by whole numbers")
+        << json("\"formation\": 4", "\"formation\": 4.9999999999999999")
+               .replace("\"count\": 1", "\"count\": 1, \"count\": 1")
+        << "formations[0].lines[0].count: this field is given twice.";
+
+    const QByteArray row = "0,0,0,0,0,1,0,0,0";
+    auto csv = [&row](const QByteArray &from, const QByteArray &to) {
+        return QByteArray(csvWithLine("byte0,byte3", row + ",0,0")).replace(from, to);
+    };
+    const QString csvLine1 = QStringLiteral("formation 4, line 1 (row 3, column ");
+    QTest::newRow("csv formation")
+        << csv("\n4,1,", "\n4.9999999999999999,1,")
+        << "row 3, column formation: 4.9999999999999999 is not a formation number from 0 to 30" +
+               fraction;
+    QTest::newRow("csv line") << csv("\n4,1,", "\n4,0.99999999999999999,")
+                              << "formation 4 (row 3, column line): 0.99999999999999999 is not a "
+                                 "line number from 1 to 3" +
+                                     fraction;
+    QTest::newRow("csv typeIndex")
+        << csv("\n4,1,0,", "\n4,1,2.9999999999999999,")
+        << csvLine1 + "typeIndex): 2.9999999999999999 is not a type index from 0 to 15" + fraction;
+    QTest::newRow("csv count, below the doubles")
+        << csv("4,1,0,0,0,0,0,1,", "4,1,0,0,0,0,0,1e-400,")
+        << csvLine1 + "count): 1e-400 is not a number of aircraft from 0 to 255" + fraction;
+    QTest::newRow("csv xStored") << csv("4,1," + row, "4,1,0,0,0,0,0,1,4.9999999999999999,0,0")
+                                 << csvLine1 + "xStored): 4.9999999999999999 " + stored + fraction;
+    QTest::newRow("csv byte3") << csv(row + ",0,0", row + ",0,0.99999999999999999")
+                               << csvLine1 +
+                                      "byte3): 0.99999999999999999 is not a byte value "
+                                      "from 0 to 255" +
+                                      fraction;
+    QTest::newRow("csv decimal comma")
+        << QByteArray("formation;line;typeIndex;One lead;Staggered;Step;Alternate;count;xStored;"
+                      "yStored;zStored\n4;1;0;0;0;0;0;1,0000000000000001;0;0;0\n")
+        << "formation 4, line 1 (row 2, column count): 1,0000000000000001 is not a number of "
+           "aircraft from 0 to 255" +
+               fraction;
+    QTest::newRow("csv formatVersion column")
+        << withoutFirstRow(csvWithLine("formatVersion", row + ",1.0000000000000001"))
+        << "formation 4, line 1 (row 2, column formatVersion): this text is of version "
+           "1.0000000000000001; this program reads version 1.";
+    QTest::newRow("csv format row")
+        << csv("formatVersion,1\r\n", "formatVersion,1.0000000000000001\r\n")
+        << "row 1, column 4: this text is of version 1.0000000000000001; this program reads "
+           "version 1.";
+}
+
+void TableTextTest::notWrittenWhole()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.error, error);
+}
+
+void TableTextTest::writtenWhole_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("count");
+    auto json = [](const char *count) {
+        return jsonWithLine(R"("typeIndex": 0, "modifiers": [], "xStored": 0, "yStored": 0,
+                               "zStored": 0, "count": )" +
+                            QByteArray(count));
+    };
+    // Whole numbers as written, whatever their form.
+    QTest::newRow("json fraction of zeros") << json("4.000") << 4;
+    QTest::newRow("json exponent") << json("4e0") << 4;
+    QTest::newRow("json digits past the point, shifted") << json("0.04E+2") << 4;
+    QTest::newRow("json zeros dropped by the exponent") << json("400e-2") << 4;
+    QTest::newRow("json minus zero") << json("-0") << 0;
+    QTest::newRow("json formation as 4.0")
+        << QByteArray(json("7")).replace("\"formation\": 4", "\"formation\": 4.0") << 7;
+    auto csv = [](const char *count) {
+        return csvWithLine("", "0,0,0,0,0," + QByteArray(count) + ",0,0,0");
+    };
+    QTest::newRow("csv point and zeros") << csv("4.") << 4;
+    QTest::newRow("csv exponent and blanks") << csv(" 0.4E1 ") << 4;
+    QTest::newRow("csv decimal comma")
+        << QByteArray("formation;line;typeIndex;One lead;Staggered;Step;Alternate;count;xStored;"
+                      "yStored;zStored\n4;1;0;0;0;0;0;4,00;0;0;0\n4;2;0;0;0;0;0;0;0;0;0\n"
+                      "4;3;0;0;0;0;0;0;0;0;0\n")
+        << 4;
+}
+
+void TableTextTest::writtenWhole()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, count);
+    const TableText read = readTableText(text);
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QCOMPARE(read.formations.size(), 1);
+    QCOMPARE(read.formations[0].formation, 4);
+    QCOMPARE(read.formations[0].lines[0].line.count, count);
+}
+
 void TableTextTest::beginsAsTableText_data()
 {
     QTest::addColumn<QByteArray>("head");
@@ -491,6 +732,8 @@ void TableTextTest::beginsAsTableText_data()
         << QByteArray("format,Mission,formatVersion,1") << false;
     QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
     QTest::newRow("a table's bytes") << Base << false;
+    QTest::newRow("a list") << QByteArray(R"([{"format": "KGF formation table"}])") << false;
+    QTest::newRow("a comment first") << QByteArray("// mine\n{") << false;
     QTest::newRow("csv in UTF-16, cut in a character")
         << utf16(csv.left(200), QStringConverter::Utf16LE).left(301) << true;
 }
