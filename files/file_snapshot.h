@@ -13,6 +13,9 @@ struct FileSnapshot {
     FileIdentity identity;
     qint64 size = 0;
     qint64 modifiedNs = 0;  // as fileStatus gives it; only compared for equality
+    // False where the system could not tell the time after the editor's own
+    // write: then only the other facts tell another program's change.
+    bool timeKnown = true;
     qint64 tableOffset = 0; // where the table's bytes were read
     QByteArray tableBytes;  // what was read there (fewer than 1,488 when the file ends first)
 };

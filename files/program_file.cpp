@@ -12,12 +12,26 @@ bool beginsAsProgram(QByteArrayView head)
 
 bool isProgramFile(const QString &path)
 {
+    QString ignored;
+    return readsAsProgram(path, &ignored).value_or(isProgramPath(path));
+}
+
+std::optional<bool> readsAsProgram(const QString &path, QString *reason)
+{
     if (isProgramPath(path))
         return true;
+    if (const PathKind kind = pathKind(path); kind != PathKind::Regular && kind != PathKind::Unknown)
+        return false; // nothing there, or nothing a program is kept in
     QFile file(path);
-    if (!openRegularFile(file, QIODevice::ReadOnly).ok)
-        return false;
+    if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok) {
+        *reason = opened.reason;
+        return std::nullopt;
+    }
     char head[2];
-    return readUpTo(file, head, sizeof head) == qint64(sizeof head) &&
-           beginsAsProgram(QByteArrayView(head, sizeof head));
+    const qint64 got = readUpTo(file, head, sizeof head);
+    if (got < 0) {
+        *reason = plainReason(file.errorString(), "the system reported a read error");
+        return std::nullopt;
+    }
+    return beginsAsProgram(QByteArrayView(head, got));
 }

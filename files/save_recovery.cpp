@@ -162,14 +162,18 @@ QString unfinishedSaveReason(const QString &path)
 Recovery recoverSave(const QString &path)
 {
     const QString journalName = journalPath(path);
-    switch (const PathKind kind = hasJournal(path) ? pathKind(journalName) : PathKind::Missing) {
+    switch (const PathKind kind = pathKind(journalName)) {
+    case PathKind::Unknown:
+        return {Recovery::Kind::Failed,
+                QStringLiteral("Whether a save of %1 was left unfinished cannot be told: %2 "
+                               "cannot be looked at. Nothing was changed.")
+                    .arg(shownPath(path), shownPath(journalName))};
     case PathKind::Missing:
         return {Recovery::Kind::NothingToRecover,
                 QStringLiteral("Nothing to recover: no save of %1 was left unfinished (there is "
                                "no %2).")
                     .arg(shownPath(path), shownPath(journalName))};
     case PathKind::Regular:
-    case PathKind::Unknown:
         break;
     default:
         return refused(QStringLiteral("%1 is no journal: %2.")

@@ -228,7 +228,19 @@ Placement placeTable(const PlaceRequest &request)
     const FileSnapshot &loaded = request.origin.loaded;
     // A new name ending in .exe is a data file like any other for the window;
     // the command line writes into programs only where they keep their table.
-    const bool program = (exists || !window) && isProgramFile(request.target);
+    bool program = false;
+    if (exists || !window) {
+        QString why;
+        const std::optional<bool> looks = readsAsProgram(request.target, &why);
+        if (!looks)
+            return refusal(window ? QStringLiteral("The table was not saved to %1: it could not be "
+                                                   "read to tell whether it is a program (%2).")
+                                        .arg(shown, why)
+                                  : QStringLiteral("Nothing was written: %1 could not be read to "
+                                                   "tell whether it is a program (%2).")
+                                        .arg(shown, why));
+        program = *looks;
+    }
     if (window && exists && loaded.valid && loaded.tableOffset > 0 &&
         describes(loaded, request.target, pathIdentity(request.target, &reason)))
         placement = backWhereLoaded(request, program);

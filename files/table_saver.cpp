@@ -137,7 +137,7 @@ public:
             // The file holds the table already: nothing to write, nothing to keep.
             SaveOutcome outcome;
             outcome.kind = Kind::NothingToChange;
-            outcome.left = snapshotNow(m_target, m_tableOffset);
+            outcome.left = m_found;
             return outcome;
         }
         if (std::optional<SaveOutcome> stop = keepBackup())
@@ -232,7 +232,8 @@ private:
                                         .arg(reasonOf(file(), "the system reported a read error")));
         m_found = snapshotOf(m_path, m_old, m_tableOffset, *now);
         if (watched && (watched->identity != m_old.identity || watched->size != m_old.size ||
-                        watched->modifiedNs != m_old.modifiedNs || *now != watched->tableBytes))
+                        (watched->timeKnown && watched->modifiedNs != m_old.modifiedNs) ||
+                        *now != watched->tableBytes))
             return ask(Question::ChangedByOtherProgram,
                        QStringLiteral("%1 was changed by another program %2. %3")
                            .arg(shownPath(m_path), since,
@@ -451,6 +452,11 @@ private:
                               .arg(reasonOf(file(), "no reason given")));
         if (!m_afterWrite) // once more: the next save compares with it
             noteAfterWrite();
+        // Another program that changed the length in the instant between the
+        // last check and the write: the table may now lie beyond its end.
+        if (m_afterWrite && m_afterWrite->size != std::max(m_old.size, m_offset + TableBytes))
+            return failed(QStringLiteral("another program changed the file's length just as the "
+                                         "table was written"));
         const std::optional<QByteArray> atTableOffset =
             m_tableOffset == m_offset ? m_table : bytesAt(file(), m_tableOffset, TableBytes);
         // Read back last but for the name, so that a change made after the
@@ -475,15 +481,36 @@ private:
         outcome.kind = Kind::Saved;
         outcome.backupPath = m_backupPath;
         // The file as the write left it: whatever another program did since
-        // is asked about next time.
-        if (m_afterWrite)
-            outcome.left = snapshotOf(m_path, *m_afterWrite, m_tableOffset, *atTableOffset);
+        // is asked about next time. Where the system could not tell its
+        // time, the rest still tells.
+        if (!m_afterWrite)
+            noteAfterWrite();
+        FileStatus written = m_old;
+        written.size = std::max(m_old.size, m_offset + TableBytes);
+        outcome.left = snapshotOf(m_path, m_afterWrite.value_or(written), m_tableOffset,
+                                  *atTableOffset);
+        outcome.left.timeKnown = m_afterWrite.has_value();
         if (const QString left = removeJournal(); !left.isEmpty())
             outcome.remark =
                 QStringLiteral("The table was saved to %1, but its journal %2: remove it, or the "
                                "next load of %1 takes this save for one that did not finish.")
                     .arg(shownPath(m_path), left);
         return outcome;
+    }
+
+    // The file as a save that put its bytes back left it: as the save found
+    // it, with the time the system gives now, so that a time that could not
+    // be put back is not later taken for another program's change.
+    FileSnapshot leftAsFound()
+    {
+        FileSnapshot left = m_found;
+        FileStatus now;
+        QString reason;
+        if (fileStatus(*m_target.native, &now, &reason))
+            left.modifiedNs = now.modifiedNs;
+        else
+            left.timeKnown = m_timeNote.isEmpty();
+        return left;
     }
 
     // The file's state right after the table's write, when the system tells.
@@ -505,9 +532,7 @@ private:
         SaveOutcome undone = withoutJournal(notSaved(
             m_path, why + QStringLiteral(". The file is unchanged") + m_timeNote + backupStays()));
         undone.backupPath = m_backupPath;
-        // What the file is now, so that its time, if it could not be put
-        // back, is not later taken for another program's change.
-        undone.left = snapshotNow(m_target, m_tableOffset);
+        undone.left = leftAsFound();
         return undone;
     }
 

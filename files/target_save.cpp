@@ -76,6 +76,7 @@ TargetSave saveIntoTarget(const QString &target, const TargetSaveOptions &option
         place.found = outcome.seen;
     }
     result.remark = outcome.remark;
+    result.outcome = outcome;
     switch (outcome.kind) {
     case SaveOutcome::Kind::Saved:
         result.kind = TargetSave::Kind::Saved;

@@ -37,6 +37,9 @@ struct TargetSave {
     // With Failed: the question the window would have asked, if that is
     // what stopped it.
     std::optional<SaveOutcome::Question> stoppedAt;
+    // The save's own outcome, where it came to one; kind NotSaved and no
+    // message where the placement or the table refused first.
+    SaveOutcome outcome;
 };
 
 struct TargetSaveOptions {
