@@ -16,33 +16,48 @@ Recovery refused(const QString &message)
     return {Recovery::Kind::Refused, message};
 }
 
+// Why recover cannot go on: a journal or file that does not fit (running it
+// again will not help), or one that could not be read now.
+struct Problem {
+    QString text; // empty: none
+    bool lasting = true;
+};
+
+Recovery stopped(const Problem &problem)
+{
+    return {problem.lasting ? Recovery::Kind::Refused : Recovery::Kind::Failed,
+            problem.text + QStringLiteral(" Nothing was changed.")};
+}
+
 QString nothingChanged()
 {
     return QStringLiteral(" Nothing was changed.");
 }
 
 // The journal beside `path`, read and checked; nothing, with `problem`.
-std::optional<SaveJournal> readJournal(const QString &journal, QString *problem)
+std::optional<SaveJournal> readJournal(const QString &journal, Problem *problem)
 {
     QFile file(journal);
     if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok) {
-        *problem = QStringLiteral("%1 cannot be read (%2).").arg(shownPath(journal), opened.reason);
+        *problem = {QStringLiteral("%1 cannot be read (%2).").arg(shownPath(journal), opened.reason),
+                    false};
         return std::nullopt;
     }
     QByteArray bytes(MaxJournalBytes + 1, '\0');
     const qint64 got = readUpTo(file, bytes.data(), bytes.size());
     if (got < 0) {
-        *problem = QStringLiteral("%1 cannot be read (%2).")
-                       .arg(shownPath(journal),
-                            plainReason(file.errorString(), "the system reported a read error"));
+        *problem = {QStringLiteral("%1 cannot be read (%2).")
+                        .arg(shownPath(journal),
+                             plainReason(file.errorString(), "the system reported a read error")),
+                    false};
         return std::nullopt;
     }
     bytes.truncate(got);
     QString why;
     std::optional<SaveJournal> read = decodeJournal(bytes, &why);
     if (!read)
-        *problem = QStringLiteral("%1 is no journal this program can use: %2.")
-                       .arg(shownPath(journal), why);
+        *problem = {QStringLiteral("%1 is no journal this program can use: %2.")
+                        .arg(shownPath(journal), why)};
     return read;
 }
 
@@ -53,27 +68,31 @@ struct JournaledFile {
     QByteArray region; // from the journal's offset, as far as the table reaches
 };
 
-// Opens `path` and checks it against `journal`; empty when it is the file
-// the save wrote into, else why not.
-QString openJournaled(const QString &path, const SaveJournal &journal, QIODevice::OpenMode mode,
+// Opens `path` and checks it against `journal`; no problem when it is the
+// file the save wrote into.
+Problem openJournaled(const QString &path, const SaveJournal &journal, QIODevice::OpenMode mode,
                       JournaledFile *opened)
 {
+    const QString shown = shownPath(path);
     opened->file.setFileName(path);
+    if (pathKind(path) == PathKind::Missing)
+        return {QStringLiteral("%1 is not there any more.").arg(shown)};
     if (const OpenResult result = openRegularFile(opened->file, mode); !result.ok)
-        return QStringLiteral("%1 cannot be opened (%2).").arg(shownPath(path), result.reason);
+        return {QStringLiteral("%1 cannot be opened (%2).").arg(shown, result.reason), false};
     QString reason;
     if (!fileStatus(opened->file, &opened->status, &reason))
-        return QStringLiteral("%1 cannot be looked at (%2).").arg(shownPath(path), reason);
+        return {QStringLiteral("%1 cannot be looked at (%2).").arg(shown, reason), false};
     if (opened->status.identity != journal.identity)
-        return QStringLiteral("%1 is not the file that save wrote into: another file has its name "
-                              "now.")
-            .arg(shownPath(path));
-    const qint64 length =
-        std::clamp<qint64>(opened->status.size - journal.offset, 0, journal.newBytes.size());
+        return {QStringLiteral("%1 is not the file that save wrote into: another file has its "
+                               "name now.")
+                    .arg(shown)};
+    const qint64 length = std::clamp<qint64>(opened->status.size - journal.offset, 0,
+                                             journal.newBytes.size());
     opened->region.resize(length);
     if (readAt(opened->file, journal.offset, opened->region.data(), length, &reason) != length)
-        return QStringLiteral("%1 cannot be read (%2).")
-            .arg(shownPath(path), plainReason(reason, "the file became shorter meanwhile"));
+        return {QStringLiteral("%1 cannot be read (%2).")
+                    .arg(shown, plainReason(reason, "the file became shorter meanwhile")),
+                false};
     return {};
 }
 
@@ -127,14 +146,15 @@ UnfinishedSave findUnfinishedSave(const QString &path)
     if (!hasJournal(path))
         return unfinished;
     unfinished.found = true;
-    const std::optional<SaveJournal> journal =
-        readJournal(unfinished.journalPath, &unfinished.problem);
-    if (!journal)
-        return unfinished;
+    Problem problem;
+    const std::optional<SaveJournal> journal = readJournal(unfinished.journalPath, &problem);
     JournaledFile opened;
-    unfinished.problem = openJournaled(path, *journal, QIODevice::ReadOnly, &opened);
-    if (!unfinished.problem.isEmpty())
+    if (journal)
+        problem = openJournaled(path, *journal, QIODevice::ReadOnly, &opened);
+    if (!problem.text.isEmpty()) {
+        unfinished.problem = problem.text;
         return unfinished;
+    }
     unfinished.match = matchJournal(*journal, opened.region, opened.status.size);
     unfinished.differing = differingFormations(journal->oldBytes, opened.region);
     if (unfinished.match == JournalMatch::Elsewhere)
@@ -180,13 +200,14 @@ Recovery recoverSave(const QString &path)
                            .arg(shownPath(journalName), notRegularReason(kind)) +
                        nothingChanged());
     }
-    QString problem;
+    Problem problem;
     const std::optional<SaveJournal> journal = readJournal(journalName, &problem);
     if (!journal)
-        return refused(problem + nothingChanged());
+        return stopped(problem);
     JournaledFile opened;
-    if (problem = openJournaled(path, *journal, QIODevice::ReadWrite, &opened); !problem.isEmpty())
-        return refused(problem + nothingChanged());
+    if (problem = openJournaled(path, *journal, QIODevice::ReadWrite, &opened);
+        !problem.text.isEmpty())
+        return stopped(problem);
     const JournalMatch match = matchJournal(*journal, opened.region, opened.status.size);
     if (match == JournalMatch::Elsewhere)
         return refused(otherBytesProblem(path) + nothingChanged());
