@@ -137,13 +137,18 @@ SystemCallHook &systemCallHook()
 // Before a system call: true when a test has it fail, with the error set
 // where the system sets it, so that the code after the call handles it as
 // its own; a short read or write cuts `length` instead.
-bool simulatedFailure(const char *call, const QString &path, qint64 *length = nullptr)
+bool simulatedFailure(const char *call, const QString &path, qint64 *length = nullptr,
+                      bool *garble = nullptr)
 {
     const SystemCallHook &hook = systemCallHook();
     if (!hook)
         return false;
     switch (hook(call, path)) {
     case SystemFault::None:
+        return false;
+    case SystemFault::Garbled:
+        if (garble)
+            *garble = true;
         return false;
     case SystemFault::Short:
         if (length && *length > 1)
@@ -726,19 +731,25 @@ qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QS
     qint64 done = 0;
     while (done < length) {
         qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
+        bool garble = false;
+        const bool fails = simulatedFailure("write", nameOf(file), &wanted, &garble);
+        QByteArray garbled; // what a disk that corrupts the bytes stores
+        const char *from = data + done;
+        if (garble && wanted > 0) {
+            garbled = QByteArray(from, wanted);
+            garbled[0] = char(garbled[0] ^ 0x5a);
+            from = garbled.constData();
+        }
 #ifdef Q_OS_WIN
         OVERLAPPED at = overlappedAt(position + done);
         DWORD put = 0;
-        if (simulatedFailure("write", nameOf(file), &wanted) ||
-            !WriteFile(osHandle(file), data + done, DWORD(wanted), &put, &at) || put == 0) {
+        if (fails || !WriteFile(osHandle(file), from, DWORD(wanted), &put, &at) || put == 0) {
             *reason = windowsReason(put == 0 ? GetLastError() : ERROR_WRITE_FAULT);
             return done > 0 ? done : -1;
         }
 #else
         const ssize_t put =
-            simulatedFailure("write", nameOf(file), &wanted)
-                ? -1
-                : ::pwrite(file.handle(), data + done, size_t(wanted), off_t(position + done));
+            fails ? -1 : ::pwrite(file.handle(), from, size_t(wanted), off_t(position + done));
         if (put <= 0) {
             if (put < 0 && errno == EINTR)
                 continue;

@@ -19,6 +19,7 @@ enum class SystemFault {
     IoError,     // the device reported an error
     Interrupted, // a signal came first: the call is made again
     Short,       // a read or write moves only part of the bytes
+    Garbled,     // a write takes all the bytes but stores one of them wrong, and says nothing
 };
 using SystemCallHook = std::function<SystemFault(const char *call, const QString &path)>;
 void setSystemCallHook(SystemCallHook hook); // an empty hook removes it

@@ -452,9 +452,9 @@ private:
                               .arg(reasonOf(file(), "no reason given")));
         if (!m_afterWrite) // once more: the next save compares with it
             noteAfterWrite();
-        // Another program that changed the length in the instant between the
+        // Another program that cut the file short in the instant between the
         // last check and the write: the table may now lie beyond its end.
-        if (m_afterWrite && m_afterWrite->size != std::max(m_old.size, m_offset + TableBytes))
+        if (m_afterWrite && m_afterWrite->size < std::max(m_old.size, m_offset + TableBytes))
             return failed(QStringLiteral("another program changed the file's length just as the "
                                          "table was written"));
         const std::optional<QByteArray> atTableOffset =
@@ -599,7 +599,14 @@ private:
             return leftAlone("made the file longer");
         if (now.size < sizeLeft)
             return leftAlone("made the file shorter");
-        if (*region != regionLeft || (m_afterWrite && now.modifiedNs != m_afterWrite->modifiedNs))
+        // Bytes this save did not write: another program's, or a disk that
+        // did not keep what it took. Either way they are not put back over.
+        if (*region != regionLeft)
+            return {PutBack::Kind::LeftToOtherProgram,
+                    QStringLiteral("the file holds other bytes there than this save wrote: "
+                                   "another program changed them meanwhile, or the disk did not "
+                                   "keep them; so it was left as it is")};
+        if (m_afterWrite && now.modifiedNs != m_afterWrite->modifiedNs)
             return leftAlone("changed the file");
         WritableFile &target = file();
         if (written > 0 || now.size != m_old.size) {

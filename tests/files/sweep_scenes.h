@@ -129,6 +129,7 @@ struct Folder {
     QByteArray before;      // the file as the save will find it, undisturbed
     QByteArray keptBackup;  // NAME.bak as it was there before
     QByteArray tornFrom;    // recover: the file before the save that did not finish
+    qint64 modifiedNs = 0;  // the file's time before the save
     WatchedFiles watched;
     bool linked = false; // the second name could be made
 
@@ -158,6 +159,18 @@ struct Folder {
         }
         if (kind.driver == Driver::Recover)
             tear();
+        modifiedNs = timeOf(path);
+    }
+
+    static qint64 timeOf(const QString &file)
+    {
+        QFile opened(file);
+        FileStatus status;
+        QString reason;
+        return openRegularFile(opened, QIODevice::ReadOnly).ok &&
+                       fileStatus(opened, &status, &reason)
+                   ? status.modifiedNs
+                   : -1;
     }
 
     static void ageFile(const QString &file, int days = -1)

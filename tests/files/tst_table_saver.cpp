@@ -821,7 +821,8 @@ void TableSaverTest::anotherProgramDuringTheSave_data()
         << "another program made the file shorter meanwhile, so it was left as it is";
     QTest::newRow("writes in place after the write, whose sync fails")
         << QByteArray("write") << QByteArray("sync") << "in place" << true
-        << "another program changed the file meanwhile, so it was left as it is";
+        << "the file holds other bytes there than this save wrote: another program changed "
+           "them meanwhile, or the disk did not keep them; so it was left as it is";
 }
 
 void TableSaverTest::anotherProgramDuringTheSave()
