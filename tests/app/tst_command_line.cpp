@@ -1,6 +1,8 @@
 // The built program's text modes, run as a user runs them: without a
 // display, reading files and standard input, writing standard output.
 #include "files/unix_files.h"
+#include "native_file.h"
+#include "save_journal.h"
 #include "table_diff.h"
 #include "table_loader.h"
 #include "table_text.h"
@@ -50,6 +52,17 @@ QByteArray executable(const QByteArray &table)
     return bytes + withSignature + QByteArray(100, 'y');
 }
 
+// What a folder holds, by name.
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                  QDir::NoDotAndDotDot);
+}
+
+// The modification time a file has before a save: long past, so that any
+// write since shows.
+const QDateTime LongAgo(QDate(2001, 2, 3), QTime(4, 5, 6, 789), Qt::UTC);
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -76,6 +89,8 @@ private:
     using SetUp = std::function<void(QProcess &)>;
     QString file(const QString &name, const QByteArray &bytes) const;
     QByteArray contents(const QString &name) const;
+    QByteArray unfinishedSave(const QString &name, const QByteArray &before, qint64 offset,
+                              const QByteArray &table, const QByteArray &left) const;
     Run run(const QStringList &arguments, const QByteArray &input = {},
             const SetUp &setUp = {}) const;
 
@@ -112,6 +127,29 @@ QByteArray CommandLineTest::contents(const QString &name) const
 {
     QFile in(m_dir->filePath(name));
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(missing)");
+}
+
+// Leaves `name` as a save that did not finish leaves it: it held `before`
+// (modified long ago), the save of `table` at `offset` wrote its journal
+// beside it, and then the file came to hold `left`, written in place so
+// that it stays the file the journal names. Gives the journal's bytes.
+QByteArray CommandLineTest::unfinishedSave(const QString &name, const QByteArray &before,
+                                           qint64 offset, const QByteArray &table,
+                                           const QByteArray &left) const
+{
+    QFile saved(file(name, before));
+    FileStatus status;
+    QString reason;
+    if (!saved.open(QIODevice::ReadWrite) ||
+        !saved.setFileTime(LongAgo, QFileDevice::FileModificationTime) ||
+        !fileStatus(saved, &status, &reason))
+        qFatal("cannot look at %s", qPrintable(name));
+    const QByteArray journal = encodeJournal({status.identity, status.size, status.modifiedNs,
+                                              offset, before.mid(offset, table.size()), table});
+    file(journalPath(name), journal);
+    if (!saved.seek(0) || saved.write(left) != left.size() || !saved.resize(left.size()))
+        qFatal("cannot write %s", qPrintable(name));
+    return journal;
 }
 
 Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input,
@@ -156,6 +194,20 @@ void CommandLineTest::exportWrites_data()
         << "kgf.exe.orig" << QStringList{} << TextFormat::Json << QByteArray();
     QTest::newRow("a data file that begins as a program, at --start 0")
         << "frmation.dat" << QStringList{"--start", "0"} << TextFormat::Json << QByteArray("MZ");
+    // OUT that may hold a table is written over with --force only; a table
+    // text, or a file too short for a table, is text to replace.
+    QTest::newRow("over a backup, with --force")
+        << "frmation.dat" << QStringList{"--force", "--output", "table.bak"} << TextFormat::Json
+        << QByteArray();
+    QTest::newRow("over a file as long as a table, with --force")
+        << "frmation.dat" << QStringList{"--force", "--output", "other.dat"} << TextFormat::Json
+        << QByteArray();
+    QTest::newRow("over a table text longer than a table")
+        << "frmation.dat" << QStringList{"--output", "old.json"} << TextFormat::Json
+        << QByteArray();
+    QTest::newRow("over a file one byte short of a table")
+        << "frmation.dat" << QStringList{"--output", "short.dat"} << TextFormat::Json
+        << QByteArray();
 }
 
 void CommandLineTest::exportWrites()
@@ -169,15 +221,18 @@ void CommandLineTest::exportWrites()
     file(QStringLiteral("shifted.dat"), QByteArray(16, 'z') + m_table);
     file(QStringLiteral("kgf.exe"), executable(m_table));
     file(QStringLiteral("kgf.exe.orig"), executable(m_table));
+    file(QStringLiteral("table.bak"), m_table);
+    file(QStringLiteral("other.dat"), pattern(1488, 5));
+    file(QStringLiteral("old.json"), writeTableText(pattern(1488, 6), {}, TextFormat::Json));
+    file(QStringLiteral("short.dat"), pattern(1487, 7));
     // Marked executable, as every file on a Windows disk mounted on Linux is.
     QVERIFY(QFile::setPermissions(file(QStringLiteral("out.txt"), "older\n"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const Run result = run(QStringList{QStringLiteral("export")} + options + QStringList{source});
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
-    const QByteArray text = options.contains(QStringLiteral("--output"))
-                                ? contents(QStringLiteral("out.txt"))
-                                : result.out;
+    const qsizetype output = options.indexOf(QStringLiteral("--output"));
+    const QByteArray text = output >= 0 ? contents(options.at(output + 1)) : result.out;
     QCOMPARE(text, writeTableText(m_table, m_names, format));
 }
 
@@ -255,6 +310,15 @@ void CommandLineTest::importApplies_data()
         << "frmation.dat" << table << QByteArray() << table << qint64(-1)
         << QByteArray("frmation.dat is unchanged: it holds these formations already, so nothing "
                       "was written and no backup made.\n");
+    // kept.dat is there: kept.dat.bak is the copy kept of it.
+    QTest::newRow("into another file's backup with --force")
+        << QStringList{"import", "--force", "-", "kept.dat.bak"} << one << "kept.dat.bak" << table
+        << QByteArray() << second << qint64(0)
+        << "kept.dat.bak was saved. " + made + "kept.dat.bak.bak.\n";
+    QTest::newRow("into a .bak of no file, without --force")
+        << QStringList{"import", "-", "lone.dat.bak"} << one << "lone.dat.bak" << table
+        << QByteArray() << second << qint64(0)
+        << "lone.dat.bak was saved. " + made + "lone.dat.bak.bak.\n";
 }
 
 void CommandLineTest::importApplies()
@@ -268,6 +332,8 @@ void CommandLineTest::importApplies()
     QFETCH(qint64, at);
     QFETCH(QByteArray, told);
     file(QStringLiteral("table.csv"), input);
+    const QByteArray kept = pattern(1488, 6);
+    file(QStringLiteral("kept.dat"), kept);
     if (!before.isEmpty())
         file(target, before);
     const QString backupName = target + QStringLiteral(".bak");
@@ -289,6 +355,10 @@ void CommandLineTest::importApplies()
         QCOMPARE(contents(backupName), !backup.isEmpty()                      ? backup
                                        : !before.isEmpty() && before != after ? before
                                                                               : "(missing)");
+    // The save's journal goes once the table is written.
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("*.kgf-journal*")}, QDir::AllEntries),
+             QStringList());
+    QCOMPARE(contents(QStringLiteral("kept.dat")), kept);
 }
 
 void CommandLineTest::refusesAndWritesNothing_data()
@@ -404,6 +474,91 @@ void CommandLineTest::refusesAndWritesNothing_data()
     QTest::newRow("a picture into a folder with control characters in its name")
         << QStringList{"picture", "-o", u"none\x1b[2J/x.png"_qs, "frmation.dat"} << QByteArray()
         << 1 << QByteArray("Could not write none\\x1b[2J");
+
+    // The game executable's table is found by its signature, never at a start location.
+    const QString signatureOnly = QStringLiteral("KGF.EXE is the game executable, whose table is "
+                                                 "found by its signature; --%1 is for a "
+                                                 "formation data file.\n");
+    QTest::newRow("export --start with the game executable")
+        << QStringList{"export", "--start", "0", "KGF.EXE"} << QByteArray() << 1
+        << signatureOnly.arg("start").toUtf8();
+    QTest::newRow("diff --start-a with the game executable")
+        << QStringList{"diff", "--start-a", "0", "KGF.EXE", "frmation.dat"} << QByteArray() << 2
+        << signatureOnly.arg("start-a").toUtf8();
+    QTest::newRow("diff --start-b with the game executable")
+        << QStringList{"diff", "--start-b", "0", "frmation.dat", "KGF.EXE"} << QByteArray() << 2
+        << signatureOnly.arg("start-b").toUtf8();
+    // exact.dat holds 1,488 bytes: a table from its first byte, none from byte 1.
+    const QString fromFirstByte =
+        QStringLiteral("exact.dat is too short: it holds 1,488 bytes, but a table at start "
+                       "location 1 needs 1,489 bytes. Give --%1 0 to read the table from the "
+                       "file's first byte.\n");
+    QTest::newRow("export --start past a table that is there from the first byte")
+        << QStringList{"export", "--start", "1", "exact.dat"} << QByteArray() << 1
+        << fromFirstByte.arg("start").toUtf8();
+    QTest::newRow("diff --start-a past a table that is there from the first byte")
+        << QStringList{"diff", "--start-a", "1", "exact.dat", "frmation.dat"} << QByteArray() << 2
+        << fromFirstByte.arg("start-a").toUtf8();
+    QTest::newRow("diff --start-b past a table that is there from the first byte")
+        << QStringList{"diff", "--start-b", "1", "frmation.dat", "exact.dat"} << QByteArray() << 2
+        << fromFirstByte.arg("start-b").toUtf8();
+    QTest::newRow("export --start in a file too short for a table from any byte")
+        << QStringList{"export", "--start", "1", "short.dat"} << QByteArray() << 1
+        << QByteArray("short.dat is too short: it holds 1,487 bytes, but a table at start "
+                      "location 1 needs 1,489 bytes.\n");
+    // An OUT that may hold a table, or is a backup, needs --force; a
+    // program and FILE itself are refused even then.
+    QTest::newRow("export over a backup")
+        << QStringList{"export", "-o", "old.bak", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: old.bak is a backup, and export writes text; give "
+                      "--force to write it anyway.\n");
+    QTest::newRow("export over a file as long as a table")
+        << QStringList{"export", "-o", "exact.dat", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: exact.dat may hold a formation table, and export "
+                      "writes text; give --force to write it anyway.\n");
+    QTest::newRow("export into a program, even with --force")
+        << QStringList{"export", "--force", "-o", "KGF.EXE", "frmation.dat"} << QByteArray() << 1
+        << QByteArray("Nothing was written: KGF.EXE is a program, and export writes text.\n");
+    QTest::newRow("export over the file it reads, even with --force")
+        << QStringList{"export", "--force", "-o", "./frmation.dat", "frmation.dat"} << QByteArray()
+        << 1
+        << QStringLiteral("Nothing was written: %1 is the file being exported.\n")
+               .arg(QDir::toNativeSeparators(QStringLiteral("./frmation.dat")))
+               .toUtf8();
+    QTest::newRow("import into another file's backup")
+        << QStringList{"import", "text.json", "kept.dat.bak"} << whole << 1
+        << QByteArray("Nothing was written: kept.dat.bak is the copy kept of kept.dat before it "
+                      "was first changed, and saving to it writes over that copy. Give --force "
+                      "to write it anyway.\n");
+    // torn.dat and torn-kgf.exe: a save of each did not finish (their journals beside them).
+    const QString notRead = QStringLiteral("%1 was not read: a save of it did not finish, so its "
+                                           "table may be part old, part new. Run "
+                                           "kgf-formation-editor recover %1 to put back what it "
+                                           "held before.\n");
+    QTest::newRow("export of a file whose save did not finish")
+        << QStringList{"export", "torn.dat"} << QByteArray() << 1
+        << notRead.arg("torn.dat").toUtf8();
+    QTest::newRow("export of the game executable whose save did not finish")
+        << QStringList{"export", "torn-kgf.exe"} << QByteArray() << 1
+        << notRead.arg("torn-kgf.exe").toUtf8();
+    QTest::newRow("diff with A whose save did not finish")
+        << QStringList{"diff", "torn.dat", "frmation.dat"} << QByteArray() << 2
+        << notRead.arg("torn.dat").toUtf8();
+    QTest::newRow("diff with B whose save did not finish")
+        << QStringList{"diff", "frmation.dat", "torn.dat"} << QByteArray() << 2
+        << notRead.arg("torn.dat").toUtf8();
+    const QString notSaved =
+        QStringLiteral("The table was not saved to %1: an earlier save of it did not finish, and "
+                       "%1.kgf-journal holds what is needed to put back what it held before. "
+                       "Load it in the editor to choose what to do, or run kgf-formation-editor "
+                       "recover %1.\n");
+    QTest::newRow("import into a file whose save did not finish, whatever the options")
+        << QStringList{"import", "--force", "--no-backup", "--start", "0", "text.json", "torn.dat"}
+        << whole << 1 << notSaved.arg("torn.dat").toUtf8();
+    QTest::newRow("import into a program whose save did not finish")
+        << QStringList{"import", "-", "torn-kgf.exe"}
+        << writeFormationText(gameTable(), 4, QString()) << 1
+        << notSaved.arg("torn-kgf.exe").toUtf8();
 }
 
 void CommandLineTest::refusesAndWritesNothing()
@@ -414,7 +569,7 @@ void CommandLineTest::refusesAndWritesNothing()
     QFETCH(QByteArray, message);
     const QByteArray table = m_table + "tail";
     const QByteArray zero(1488, '\0');
-    const QMap<QString, QByteArray> before{
+    QMap<QString, QByteArray> before{
         {"text.json", text},
         {"frmation.dat", table},
         {"KGF.EXE", table},
@@ -423,9 +578,23 @@ void CommandLineTest::refusesAndWritesNothing()
         {"old.json", "\xEF\xBB\xBF \r\n" + writeTableText(zero, {}, TextFormat::Json)},
         {"old.csv", "\r\n" + writeTableText(zero, {}, TextFormat::Csv)},
         {"locked.json", "kept"},
-        {"tool.bat", "#!/bin/sh\necho hi\n"}};
+        {"tool.bat", "#!/bin/sh\necho hi\n"},
+        {"exact.dat", m_table},
+        {"short.dat", m_table.left(1487)},
+        {"old.bak", "kept copy"},
+        {"kept.dat", pattern(1488, 6)},
+        {"kept.dat.bak", table}};
     for (auto it = before.begin(); it != before.end(); ++it)
         file(it.key(), it.value());
+    // Saves that did not finish: each file holds the new table, whole.
+    const QByteArray other = pattern(1488, 8).replace(0, 5, tableSignature());
+    before[QStringLiteral("torn.dat.kgf-journal")] =
+        unfinishedSave(QStringLiteral("torn.dat"), table, 0, other, other + "tail");
+    before[QStringLiteral("torn.dat")] = other + "tail";
+    before[QStringLiteral("torn-kgf.exe.kgf-journal")] =
+        unfinishedSave(QStringLiteral("torn-kgf.exe"), executable(m_table), ExecutableTable, other,
+                       executable(other));
+    before[QStringLiteral("torn-kgf.exe")] = executable(other);
     QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("locked.json")),
                                   QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("tool.bat")),
@@ -433,17 +602,22 @@ void CommandLineTest::refusesAndWritesNothing()
     if (arguments.contains(QLatin1String("sock")) &&
         !unixfiles::makeSocket(m_dir->filePath(QStringLiteral("sock"))))
         QSKIP("this system makes no Unix-domain sockets");
+    const QStringList entries = listing(m_dir->path());
     const Run result = run(arguments, {}, [this](QProcess &process) {
         process.setStandardInputFile(m_dir->filePath(QStringLiteral("text.json")));
     });
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), result.err.constData());
     QVERIFY(!result.err.contains('\x1b'));
-    QCOMPARE(result.err.count('\n'), status == 2 ? 10 : 1); // the usage after a usage error
+    // The usage follows a usage error; diff's status 2 is also a file it
+    // could not load, said in one line.
+    const bool usageError = status == 2 && arguments.constFirst() != QLatin1String("diff");
+    QCOMPARE(result.err.count('\n'), usageError ? 10 : 1);
     QCOMPARE(result.out, QByteArray());
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(contents(it.key()), it.value());
     QCOMPARE(contents(QStringLiteral("new.dat")), QByteArray("(missing)"));
+    QCOMPARE(listing(m_dir->path()), entries);
 }
 
 void CommandLineTest::diffs_data()
@@ -507,6 +681,10 @@ void CommandLineTest::usage_data()
                                 << QByteArray("--format is json or csv, not \"xml\".");
     QTest::newRow("bad start") << QStringList{"diff", "--start-a", "1e3", "a", "b"} << 2
                                << QByteArray("--start-a is a byte offset from 0 to 2147483647");
+    QTest::newRow("recover takes one file") << QStringList{"recover", "a", "b"} << 2
+                                            << QByteArray("recover takes one file, FILE; 2 given.");
+    QTest::newRow("recover takes no option") << QStringList{"recover", "--force", "a"} << 2
+                                             << QByteArray("--force is not an option of recover.");
 }
 
 void CommandLineTest::usage()
