@@ -322,8 +322,9 @@ Editor for the formation table of the flight simulator KGF.
              no --start is given (--start with the game executable is
              refused). Formation names come from readorder.txt beside FILE
              when there is one, else from the working directory's. OUT is
-             never the FILE itself, a program, a .bak or a file that holds
-             a table, unless --force.
+             never FILE itself or a program; a .bak, or a file of 1,488
+             bytes or more that is no table text (it may hold a table),
+             only with --force.
   import     Reads a table text (TEXT "-" is standard input), checks all of
              it, and saves the formations it holds into TARGET where its
              table is: in a program (a name ending in .exe, or a file that
@@ -333,21 +334,29 @@ Editor for the formation table of the flight simulator KGF.
              TARGET stays. A TARGET that does not exist yet needs all 31
              formations. Before it first changes an existing TARGET it
              keeps a copy of it as TARGET.bak, and never replaces a .bak
-             that is there. Then it prints what it changed, as diff does,
-             and where the backup is. Refused: a program without the
-             signature, and a TARGET that is a table text (unless --force).
-  diff       Prints what differs between the tables of A and B, field by
-             field, with the names from readorder.txt beside A, else from
-             the working directory's. Exit status 0: the same, 1:
-             different, 2: trouble.
+             that is there; while it writes, TARGET.kgf-journal beside it
+             holds what it replaces (see recover). Then it prints what it
+             changed, as diff does, and where the table and the backup
+             are. Refused: a program without the signature, a TARGET that
+             standard output or error is redirected to, and unless
+             --force, a TARGET that is a table text or another file's
+             .bak.
+  diff       Prints what differs between the tables of A and B, read as
+             export reads FILE (--start-a and --start-b as its --start),
+             field by field, with the names from readorder.txt beside A,
+             else from the working directory's. Exit status 0: the same,
+             1: different, 2: trouble (a file could not be read, or the
+             list could not be written).
   recover    Puts FILE back as it was before a save of it that did not
              finish (the program was killed, or the machine stopped), from
              the journal the save left beside it (FILE.kgf-journal), where
              FILE holds what that save left: its old bytes, its new ones or
              a mix of the two. Every other mode refuses such a FILE until
-             then. Exit status 0: put back, or nothing to recover; 1: FILE
-             was changed since, or the journal does not belong to it, and
-             nothing was changed.
+             then. Exit status 0: put back, or nothing to recover; 1:
+             nothing was changed (FILE holds other bytes since, the journal
+             does not belong to it, or standard output or error goes into
+             FILE), or putting back failed part-way and the journal stays,
+             for recover to be run again.
   picture    Draws formation N (default 0) of the table of FILE from above,
              the side and the front, as PNG or SVG by the name of OUT; with
              no OUT, PNG to standard output when it is not a terminal.
@@ -364,8 +373,9 @@ Options:
                        picture: write OUT.png or OUT.svg
   --force              import: write over a TARGET that is a table text or
                        another file's .bak; export: write over an OUT that
-                       holds a table (a data file, a program) or is a .bak
-  --no-backup          import: save even when no TARGET.bak can be made
+                       is a .bak or may hold a table (never a program)
+  --no-backup          import: save even when no TARGET.bak or no journal
+                       can be made
   -q, --quiet          import: print nothing but errors
   -h, --help           show this help
   -v, --version        show the version

@@ -140,6 +140,20 @@ void PictureModeTest::refusesAndWritesNothing_data()
     QTest::newRow("over its own input")
         << QStringList{"picture", "-o", "frmation.dat.png", "frmation.dat.png"} << 1
         << QByteArray("is the file the picture is drawn from");
+    QTest::newRow("--start with the game executable")
+        << QStringList{"picture", "--start", "0", "-o", "f.png", "KGF.EXE"} << 1
+        << QByteArray("KGF.EXE is the game executable, whose table is found by its signature; "
+                      "--start is for a formation data file.\n");
+    QTest::newRow("--start past a table that is there from the first byte")
+        << QStringList{"picture", "--start", "1", "-o", "f.png", "frmation.dat"} << 1
+        << QByteArray("frmation.dat is too short: it holds 1,488 bytes, but a table at start "
+                      "location 1 needs 1,489 bytes. Give --start 0 to read the table from the "
+                      "file's first byte.\n");
+    QTest::newRow("a table whose save did not finish")
+        << QStringList{"picture", "-o", "f.png", "torn.dat"} << 1
+        << QByteArray("torn.dat was not read: a save of it did not finish, so its table may be "
+                      "part old, part new. Run kgf-formation-editor recover torn.dat to put back "
+                      "what it held before.\n");
 }
 
 void PictureModeTest::refusesAndWritesNothing()
@@ -150,6 +164,17 @@ void PictureModeTest::refusesAndWritesNothing()
     // A table under a picture's name, for the run that would write over it.
     QVERIFY(QFile::copy(path(QStringLiteral("frmation.dat")),
                         path(QStringLiteral("frmation.dat.png"))));
+    // A data file under the game executable's name.
+    QVERIFY(QFile::copy(path(QStringLiteral("frmation.dat")), path(QStringLiteral("KGF.EXE"))));
+    // A table beside the journal of a save that did not finish: a load
+    // refuses it on the journal's name alone, whatever that holds.
+    QVERIFY(QFile::copy(path(QStringLiteral("frmation.dat")), path(QStringLiteral("torn.dat"))));
+    QFile journal(path(QStringLiteral("torn.dat.kgf-journal")));
+    QVERIFY(journal.open(QIODevice::WriteOnly) && journal.write("journal") == 7);
+    journal.close();
+    const QStringList entries =
+        QDir(m_dir->path())
+            .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     const Run result = run(arguments);
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(said), result.err.constData());
@@ -158,9 +183,16 @@ void PictureModeTest::refusesAndWritesNothing()
     QVERIFY(result.out.isEmpty());
     for (const char *name : {"f.png", "f.jpg"})
         QVERIFY(!QFile::exists(path(QLatin1String(name))));
-    QFile input(path(QStringLiteral("frmation.dat.png")));
-    QVERIFY(input.open(QIODevice::ReadOnly));
-    QCOMPARE(input.readAll(), table());
+    for (const char *name : {"frmation.dat.png", "frmation.dat", "KGF.EXE", "torn.dat"}) {
+        QFile input(path(QLatin1String(name)));
+        QVERIFY(input.open(QIODevice::ReadOnly));
+        QCOMPARE(input.readAll(), table());
+    }
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QCOMPARE(journal.readAll(), QByteArray("journal"));
+    QCOMPARE(QDir(m_dir->path())
+                 .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             entries);
 }
 
 QTEST_GUILESS_MAIN(PictureModeTest)
