@@ -296,6 +296,9 @@ bool readableBy(const QString &path, quint32 uid, quint32 gid)
 {
     const QByteArray name = QFile::encodeName(path);
     return inChild([&] {
+               // A save run as a user keeps root saved, to look with.
+               if (::geteuid() != 0 && ::setresuid(0, 0, 0) != 0)
+                   ::_exit(2);
                if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
                    ::setresuid(uid, uid, uid) != 0)
                    ::_exit(2);
@@ -1295,6 +1298,8 @@ void SaveRecoveryTest::leftoverOfASaveJustStarting()
     QVERIFY(::pipe(ready) == 0 && ::pipe(go) == 0);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::close(ready[0]);
+        ::close(go[1]);
         setSystemCallHook([&](const char *call, const QString &onFile) {
             // The file exists now; it is taken hold of once this returns.
             if (QByteArrayView(call) == "set permissions" &&
@@ -1307,8 +1312,16 @@ void SaveRecoveryTest::leftoverOfASaveJustStarting()
         const SaveOutcome outcome = saveTable(path, newTable(), {.withoutBackup = true});
         ::_exit(outcome.kind == SaveOutcome::Kind::Saved ? 0 : 1);
     }
+    // Closed here, so that a child that ends without a word is heard.
+    ::close(ready[1]);
+    ::close(go[0]);
     QVERIFY(pid > 0);
-    QVERIFY(await(ready[0]));
+    const bool reached = await(ready[0]);
+    if (!reached) {
+        ::close(go[1]);
+        ::waitpid(pid, nullptr, 0);
+    }
+    QVERIFY2(reached, "the save made no journal");
     const QStringList temporaries =
         namesIn(dir.path()).filter(QRegularExpression(QStringLiteral("^\\.kgf-journal-.*tmp$")));
     QCOMPARE(temporaries.size(), 1);
@@ -1316,6 +1329,8 @@ void SaveRecoveryTest::leftoverOfASaveJustStarting()
     const QString said = ::clearLeftovers(other);
     const bool kept = QFileInfo::exists(dir.filePath(temporaries.first()));
     signal(go[1]);
+    ::close(go[1]);
+    ::close(ready[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     QCOMPARE(said, QString());
@@ -1335,17 +1350,39 @@ void SaveRecoveryTest::rootCopiesKeepAccess_data()
 {
     QTest::addColumn<int>("owner");
     QTest::addColumn<int>("group");
-    QTest::addColumn<QString>("mode"); // octal
-    QTest::addColumn<bool>("setgidFolder");
-    QTest::addColumn<QString>("extra"); // "", "attribute", "acl", "no owner"
-    QTest::newRow("nobody's 0640 file in a setgid folder") << 65534 << 65534 << "640" << true << "";
-    QTest::newRow("a user's 0600 file") << 1234 << 1234 << "600" << true << "";
-    QTest::newRow("a 0640 file with an extended attribute")
-        << 1234 << 1234 << "640" << false << "attribute";
-    QTest::newRow("a 0600 file with an ACL for one more user")
-        << 1234 << 1234 << "600" << false << "acl";
-    QTest::newRow("nobody's 0640 file, whose owner cannot be given")
-        << 65534 << 65534 << "640" << true << "no owner";
+    QTest::addColumn<QString>("mode");       // octal
+    QTest::addColumn<QString>("folderMode"); // octal; the folder's group is 100
+    QTest::addColumn<QString>("extra");      // "", "attribute", "acl", "no owner", "as a user"
+    QTest::addColumn<QString>("copies");     // owner:group mode of the backup and journal
+    QTest::addColumn<bool>("openWhileMade"); // the fault below shows
+    // A setgid folder gives what is made in it the folder's group.
+    QTest::newRow("nobody's 0640 file in a setgid folder") << 65534 << 65534 << "640"
+                                                           << "2775"
+                                                           << ""
+                                                           << "65534:65534 640" << true;
+    QTest::newRow("a user's 0600 file") << 1234 << 1234 << "600"
+                                        << "2775"
+                                        << ""
+                                        << "1234:1234 600" << false;
+    QTest::newRow("a 0640 file with an extended attribute") << 1234 << 1234 << "640"
+                                                            << "755"
+                                                            << "attribute"
+                                                            << "1234:1234 640" << false;
+    QTest::newRow("a 0600 file with an ACL for one more user") << 1234 << 1234 << "600"
+                                                               << "755"
+                                                               << "acl"
+                                                               << "1234:1234 640" << false;
+    QTest::newRow("nobody's 0640 file, whose owner cannot be given") << 65534 << 65534 << "640"
+                                                                     << "2775"
+                                                                     << "no owner"
+                                                                     << "0:65534 640" << true;
+    // Saved by user 4321 (group 100), who may write it as one of the others
+    // but give its copies neither its owner nor its group: they are made
+    // the saver's own alone, or the file's group would read them as others.
+    QTest::newRow("a 0606 file saved by a user outside its group") << 1234 << 1234 << "606"
+                                                                   << "777"
+                                                                   << "as a user"
+                                                                   << "4321:100 600" << true;
 }
 
 void SaveRecoveryTest::rootCopiesKeepAccess()
@@ -1356,17 +1393,18 @@ void SaveRecoveryTest::rootCopiesKeepAccess()
     QFETCH(int, owner);
     QFETCH(int, group);
     QFETCH(QString, mode);
-    QFETCH(bool, setgidFolder);
+    QFETCH(QString, folderMode);
     QFETCH(QString, extra);
+    QFETCH(QString, copies);
+    QFETCH(bool, openWhileMade);
     if (::geteuid() != 0)
         QSKIP("making files of other owners and reading as other users needs root");
     QTemporaryDir base;
     QCOMPARE(::chmod(QFile::encodeName(base.path()).constData(), 0755), 0);
     const QString folder = base.filePath(QStringLiteral("game"));
     QVERIFY(QDir().mkdir(folder));
-    // A setgid folder gives what is made in it the folder's group (100).
     QCOMPARE(::chown(QFile::encodeName(folder).constData(), 0, 100), 0);
-    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), setgidFolder ? 02775 : 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderMode.toUInt(nullptr, 8)), 0);
     const QString path = folder + QStringLiteral("/frmation.dat");
     const QByteArray name = QFile::encodeName(path);
     QVERIFY(writeFile(path, oldFile(3000)));
@@ -1377,13 +1415,12 @@ void SaveRecoveryTest::rootCopiesKeepAccess()
                              .arg(QString::fromLocal8Bit(std::strerror(errno)))));
     if (extra == "acl") {
         // The owner rw, user 4321 r, the group and others nothing, mask r.
-        QByteArray acl;
+        QByteArray acl("\x02\x00\x00\x00", 4);
         const auto put = [&acl](quint16 tag, quint16 permissions, quint32 id) {
             for (const quint32 value : {quint32(tag) | quint32(permissions) << 16, id})
                 for (int i = 0; i < 4; ++i)
                     acl += char((value >> (8 * i)) & 0xFF);
         };
-        acl = QByteArray("\x02\x00\x00\x00", 4);
         put(0x01, 6, 0xFFFFFFFF);
         put(0x02, 4, 4321);
         put(0x04, 0, 0xFFFFFFFF);
@@ -1396,25 +1433,29 @@ void SaveRecoveryTest::rootCopiesKeepAccess()
     }
     struct stat file;
     QCOMPARE(::stat(name.constData(), &file), 0);
-    // Those the file keeps out, among the owner, its group, the folder's
-    // group and a stranger.
+    // Those the file keeps out, among its owner, its group, the folder's
+    // group and strangers.
     struct Reader {
         quint32 uid;
         quint32 gid;
     };
     QList<Reader> keptOut;
-    for (const Reader reader : {Reader{65534, 65534}, Reader{1234, 1234}, Reader{4321, 100},
-                                Reader{4323, 100}, Reader{4322, 4322}})
+    for (const Reader reader : {Reader{65534, 65534}, Reader{1234, 1234}, Reader{4324, 1234},
+                                Reader{4321, 100}, Reader{4323, 100}, Reader{4322, 4322}})
         if (!readableBy(path, reader.uid, reader.gid))
             keptOut << reader;
     QVERIFY(!keptOut.isEmpty());
 
-    // The save as root, killed once its journal is named: the backup and
-    // the journal are both there. Meanwhile, each copy is tried by those
-    // kept out just before it is given the file's owner.
+    // The save, killed once its journal is named: the backup and the
+    // journal are both there. Meanwhile each copy is tried by those kept
+    // out just before it is given the file's owner.
     const QString journal = journalPath(path);
     constexpr int Killed = 40; // + 1: the backup let one in, + 2: the journal did
     const int status = inChild([&] {
+        if (extra == "as a user" &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(100, 100, 0) != 0 ||
+             ::setresuid(4321, 4321, 0) != 0))
+            ::_exit(3);
         bool named = false;
         int leaked = 0;
         setSystemCallHook([&](const char *call, const QString &onFile) {
@@ -1437,8 +1478,11 @@ void SaveRecoveryTest::rootCopiesKeepAccess()
         const QByteArray copyName = QFile::encodeName(copy);
         struct stat made;
         QCOMPARE(::stat(copyName.constData(), &made), 0);
-        QCOMPARE(made.st_uid, extra == "no owner" ? 0 : file.st_uid);
-        QCOMPARE(made.st_gid, file.st_gid);
+        QCOMPARE(QStringLiteral("%1:%2 %3")
+                     .arg(made.st_uid)
+                     .arg(made.st_gid)
+                     .arg(made.st_mode & 0777, 0, 8),
+                 copies);
         // No permission bit the file does not have, and no reader it keeps out.
         QCOMPARE(made.st_mode & 0777 & ~file.st_mode, 0U);
         for (const Reader &reader : keptOut)
@@ -1465,17 +1509,15 @@ void SaveRecoveryTest::rootCopiesKeepAccess()
     const int leaked = status - Killed;
     const char *const window =
         "fault in files/: createNewFile sets a backup's or a journal's permission bits before "
-        "keepAccessOf gives it the file's owner and group, so for a moment it is the saving "
-        "user's, in the folder's group (a setgid folder's), with the file's bits; one of that "
-        "group the file keeps out can open it then and read the old bytes later";
-    if (setgidFolder && mode == "640")
+        "keepAccessOf gives it the file's owner and group (or, failing that, closes it to its "
+        "owner), so for a moment it is the saver's, in the folder's group, with the file's "
+        "bits; one the file keeps out can open it then and read the old bytes later";
+    if (openWhileMade)
         QEXPECT_FAIL("", window, Continue);
-    QVERIFY2(!(leaked & 1),
-             "the backup could be opened by one the file keeps out while it was made");
-    if (setgidFolder && mode == "640")
+    QVERIFY2(!(leaked & 1), "the backup could be opened by one the file keeps out while made");
+    if (openWhileMade)
         QEXPECT_FAIL("", window, Continue);
-    QVERIFY2(!(leaked & 2),
-             "the journal could be opened by one the file keeps out while it was made");
+    QVERIFY2(!(leaked & 2), "the journal could be opened by one the file keeps out while made");
 #endif
 }
 
