@@ -6,6 +6,7 @@
 #include "formation_table.h"
 #include "line_editing.h"
 #include "prompter.h"
+#include "table_place.h"
 #include "table_saver.h"
 
 #include <QKeySequence>
@@ -128,11 +129,12 @@ private:
     bool saveBack();
     // The save proper, with every question; true when the table is in `target`.
     bool saveTo(const QString &target);
-    // Where in `target` the table goes: the byte the user picks when it is
-    // the file the table came from at another byte, else the first byte,
-    // after the questions a program or a table of zeros raise. Nothing when
-    // the user cancelled.
-    std::optional<qint64> placeInFile(const QString &target);
+    // Where in `target` the table goes, as placeTable decides and the user
+    // chooses, after every question it raises and the one a table of zeros
+    // raises. Nothing when refused or cancelled.
+    std::optional<TablePlace> placeInFile(const QString &target);
+    // The place the user takes among those `placement` offers; nothing for Cancel.
+    std::optional<TablePlace> choosePlace(const Placement &placement);
     // The title's unsaved-changes mark, shown while the table is not clean.
     void showUnsavedMark(bool clean);
     void selectFormation(int formation);

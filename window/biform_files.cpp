@@ -4,7 +4,6 @@
 #include "controls.h"
 #include "message_text.h"
 #include "native_file.h"
-#include "program_file.h"
 #include "save_asking.h"
 #include "table_loader.h"
 
@@ -19,7 +18,7 @@ namespace
 {
 const QString LoadFilter =
     QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe|All files|*");
-}
+} // namespace
 
 void BiForm::load()
 {
@@ -119,88 +118,72 @@ bool BiForm::saveBack()
     return settlePanel() && saveTo(m_savePath);
 }
 
-std::optional<qint64> BiForm::placeInFile(const QString &target)
+std::optional<TablePlace> BiForm::placeInFile(const QString &target)
 {
-    QString reason;
-    const FileIdentity identity = pathIdentity(target, &reason);
-    const FileSnapshot &loaded = m_filesOnDisk.loaded;
-    const bool regular = pathKind(target) == PathKind::Regular;
-    const bool program = regular && isProgramFile(target);
-
-    // The file the table came from, under any name, where it was not at the
-    // first byte: written there, or at the first byte over what is before it.
-    if (loaded.valid && loaded.tableOffset > 0 && describes(loaded, target, identity)) {
-        const QString at = grouped(loaded.tableOffset);
-        QStringList choices = {
-            QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at)};
-        QString text;
-        int preferred = 0;
-        // As it was loaded: a data file read at a typed start location may
-        // begin with MZ like a program.
-        if (m_loadedFromProgram) {
-            text = QStringLiteral("The table was loaded from byte %1 of the program %2. Written "
-                                  "back there, only those 1,488 bytes of the program change.")
-                       .arg(at, shownPath(target));
-            // The program's table is found by its first five bytes.
-            if (!m_table.toBytes().startsWith(tableSignature())) {
-                text += QStringLiteral(" But its first five bytes (formation 0, line 1) are no "
-                                       "longer the signature 00 25 03 00 AA that the table is "
-                                       "found by: once written, the table cannot be found in "
-                                       "the program again.");
-                preferred = -1;
-            }
-        } else {
-            text = QStringLiteral("The table was loaded from byte %1 of %2. Written back there, "
-                                  "only those 1,488 bytes change. Written at the first byte, it "
-                                  "replaces the file's first 1,488 bytes instead, where a load "
-                                  "from byte %1 does not find it.")
-                       .arg(at, shownPath(target));
-            choices << QStringLiteral("Write it at the first byte");
-        }
-        switch (prompter().choose(this, text, choices, preferred)) {
-        case 0:
-            return loaded.tableOffset;
-        case 1:
-            return 0;
-        default:
-            return std::nullopt;
-        }
+    const QByteArray table = m_table.toBytes();
+    PlaceRequest request;
+    request.target = target;
+    request.table = table;
+    request.origin = {m_filesOnDisk.loaded, m_loadedFromProgram};
+    const Placement placement = placeTable(request);
+    if (!placement.refusal.isEmpty()) {
+        prompter().tell(this, placement.refusal);
+        return std::nullopt;
     }
-
-    // Only a program that is there is harmed; a new name ending in .exe
-    // becomes a formation data file like any other.
-    if (program &&
-        !prompter().confirm(this,
-                            QStringLiteral("%1 is a program. Saving writes the formation table "
-                                           "over its first 1,488 bytes, not over the table "
-                                           "inside it, and the program will no longer run. "
-                                           "Overwrite it anyway?")
-                                .arg(shownPath(target)),
-                            QStringLiteral("Overwrite")))
+    for (const Confirmation &before : placement.before)
+        if (!prompter().confirm(this, before.text, before.accept))
+            return std::nullopt;
+    std::optional<TablePlace> place = choosePlace(placement);
+    if (!place || (place->confirmation && !prompter().confirm(this, place->confirmation->text,
+                                                              place->confirmation->accept)))
         return std::nullopt;
     // Zeros from start-up would blank a file that holds a table.
-    if (regular && m_loadedPath.isEmpty() &&
-        m_table.toBytes() == QByteArray(FormationTable::ByteCount, '\0') &&
+    if (pathKind(target) == PathKind::Regular && m_loadedPath.isEmpty() &&
+        table == QByteArray(FormationTable::ByteCount, '\0') &&
         !prompter().confirm(this,
                             QStringLiteral("Nothing has been loaded; the table is all zeros. "
                                            "Write zeros over %1?")
                                 .arg(shownPath(target)),
                             QStringLiteral("Write zeros")))
         return std::nullopt;
-    return 0;
+    return place;
+}
+
+std::optional<TablePlace> BiForm::choosePlace(const Placement &placement)
+{
+    const QList<TablePlace> &places = placement.places;
+    if (places.isEmpty())
+        return std::nullopt;
+    if (placement.question.isEmpty())
+        return places.first();
+    // One place that Enter must not take is a plain yes or no.
+    if (places.size() == 1 && placement.preferred < 0) {
+        if (!prompter().confirm(this, placement.question, places.first().choice))
+            return std::nullopt;
+        return places.first();
+    }
+    QStringList choices;
+    for (const TablePlace &place : places)
+        choices << place.choice;
+    const int chosen = prompter().choose(this, placement.question, choices, placement.preferred);
+    if (chosen < 0 || chosen >= places.size())
+        return std::nullopt;
+    return places[chosen];
 }
 
 bool BiForm::saveTo(const QString &target)
 {
-    const std::optional<qint64> offset = placeInFile(target);
-    if (!offset)
+    const std::optional<TablePlace> place = placeInFile(target);
+    if (!place)
         return false;
 
     // The save asks before writing over another program's changes to a
-    // watched file and before writing without a backup; nothing is written
-    // until the user says Save.
+    // watched file, without a backup or a journal, and where a program's
+    // table has moved; nothing is written until the user agrees.
     SaveOptions options;
-    options.offset = *offset;
+    options.offset = place->offset;
+    options.intoProgramTable = place->intoProgramTable;
+    options.formationNames = m_formationNames;
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };

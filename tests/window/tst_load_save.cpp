@@ -2,6 +2,7 @@
 #include "../files/unix_files.h"
 #include "controls.h"
 #include "message_text.h"
+#include "save_journal.h"
 #include "table_loader.h"
 #include "table_text.h"
 #include "window_fixture.h"
@@ -52,6 +53,8 @@ private slots:
     void namesComeFromBesideTheFile();
     void nothingChangesWhileBusy_data();
     void nothingChangesWhileBusy();
+    void targetsAskBeforeSaving_data();
+    void targetsAskBeforeSaving();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -77,6 +80,17 @@ static QString text2(const WindowFixture &f)
 static QString label1(const WindowFixture &f)
 {
     return f.control<QLabel>(QStringLiteral("Label1"))->text();
+}
+
+// The question when another program changed every formation of the table
+// loaded from `path`, which the save names by the fixture's names.
+static QString changedQuestion(const QString &path)
+{
+    return QStringLiteral("%1 was changed by another program after the table was loaded from it. "
+                          "In its table, formations 0 (Formation 0), 1 (Formation 1), 2 "
+                          "(Formation 2), 3 (Formation 3), 4 (Formation 4) and 26 more now differ "
+                          "from what the editor read there. Save over those changes?")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 void LoadSaveTest::cancelledLoadChangesNothing()
@@ -367,12 +381,8 @@ void LoadSaveTest::changesByAnotherProgramAreAsked()
     f.prompter.confirmAnswer = answer;
     f.answers.push_back(target);
     f.click(QStringLiteral("Command3"));
-    QCOMPARE(f.prompter.asked,
-             QStringList{QStringLiteral("%1 was changed by another program after the table was "
-                                        "loaded from it. In its table, formations 0, 1, 2, 3, 4 "
-                                        "and 26 more now differ from what the editor read there. "
-                                        "Save over those changes?")
-                             .arg(QDir::toNativeSeparators(target))});
+    QCOMPARE(f.prompter.asked, QStringList{changedQuestion(target)});
+    QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Save")});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), answer ? f.window->GF1().toBytes() + theirs.mid(1488) : theirs);
@@ -482,13 +492,7 @@ void LoadSaveTest::bothFilesStayWatched()
 
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
-    QCOMPARE(f.prompter.asked,
-             asks ? QStringList{QStringLiteral("%1 was changed by another program after the table "
-                                               "was loaded from it. In its table, formations 0, "
-                                               "1, 2, 3, 4 and 26 more now differ from what the "
-                                               "editor read there. Save over those changes?")
-                                    .arg(QDir::toNativeSeparators(path))}
-                  : QStringList());
+    QCOMPARE(f.prompter.asked, asks ? QStringList{changedQuestion(path)} : QStringList());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(1488) == f.window->GF1().toBytes(), !asks);
@@ -614,22 +618,35 @@ static void pressSave(const WindowFixture &f, Qt::KeyboardModifiers more = {})
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom_data()
 {
-    QTest::addColumn<qint64>("start");  // a data file's start location, or the program's table
-    QTest::addColumn<bool>("viaLink");  // saved through the dialog to another name of the file
-    QTest::addColumn<int>("answer");    // the choice taken: -1 Cancel
-    QTest::addColumn<qint64>("at");     // where the table is written; -1 nowhere
-    QTest::addColumn<int>("formation"); // the one edited; 0 changes the signature
+    QTest::addColumn<qint64>("start"); // a data file's start location, or the program's table
+    QTest::addColumn<bool>("viaLink"); // saved through the dialog to another name of the file
+    // The choice taken (-1 Cancel); where there is one place only, 0 is its yes.
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("overwrite"); // the answer to writing over a program's first bytes
+    QTest::addColumn<qint64>("at");      // where the table is written; -1 nowhere
+    QTest::addColumn<int>("formation");  // the one edited; 0 changes the signature
     const qint64 program = SignatureScanStart + 40;
-    QTest::newRow("data file, back at its byte") << qint64(16) << false << 0 << qint64(16) << 2;
-    QTest::newRow("data file, at the first byte") << qint64(16) << false << 1 << qint64(0) << 2;
-    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << qint64(-1) << 2;
-    QTest::newRow("data file through a hard link") << qint64(16) << true << 0 << qint64(16) << 2;
-    QTest::newRow("program, back at its signature") << program << false << 0 << program << 2;
+    QTest::newRow("data file, back at its byte")
+        << qint64(16) << false << 0 << false << qint64(16) << 2;
+    QTest::newRow("data file, at the first byte")
+        << qint64(16) << false << 1 << false << qint64(0) << 2;
+    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << false << qint64(-1) << 2;
+    QTest::newRow("data file through a hard link")
+        << qint64(16) << true << 0 << false << qint64(16) << 2;
+    QTest::newRow("program, back at its signature")
+        << program << false << 0 << false << program << 2;
     QTest::newRow("program, its signature changed: Cancel first")
-        << program << false << -1 << qint64(-1) << 0;
-    // Read at a typed start location, it is a data file, whatever it begins with.
+        << program << false << -1 << false << qint64(-1) << 0;
+    QTest::newRow("program, its signature changed, written anyway")
+        << program << false << 0 << false << program << 0;
+    // Read at a typed start location, it is a data file, whatever it begins
+    // with; but its first bytes are a program's.
+    QTest::newRow("data file that begins with MZ, back at its byte")
+        << qint64(17) << false << 0 << false << qint64(17) << 0;
     QTest::newRow("data file that begins with MZ, at the first byte")
-        << qint64(17) << false << 1 << qint64(0) << 0;
+        << qint64(17) << false << 1 << true << qint64(0) << 0;
+    QTest::newRow("data file that begins with MZ, not over the program")
+        << qint64(17) << false << 1 << false << qint64(-1) << 0;
 }
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom()
@@ -637,9 +654,11 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     QFETCH(qint64, start);
     QFETCH(bool, viaLink);
     QFETCH(int, answer);
+    QFETCH(bool, overwrite);
     QFETCH(qint64, at);
     QFETCH(int, formation);
     const bool program = start > 17;
+    const bool signatureLost = program && formation == 0;
     WindowFixture f;
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
     QByteArray old = pattern(start + 3000, 1).replace(start, 5, tableSignature());
@@ -651,6 +670,7 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     f.window->loadFile(path); // as the command line loads it
     edit(f, formation, 9);
     f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = signatureLost ? answer == 0 : overwrite;
     if (viaLink) {
 #ifdef Q_OS_UNIX
         QCOMPARE(::link(QFile::encodeName(path), QFile::encodeName(f.path("link"))), 0);
@@ -663,15 +683,27 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     } else {
         pressSave(f);
     }
-    QStringList offered = {QStringLiteral("Write it back at byte %1, where it was loaded from")
-                               .arg(QLocale(QLocale::English).toString(start))};
+    const QString back =
+        QStringLiteral("Write it back at byte %1, where it was loaded from").arg(grouped(start));
+    QStringList offered = {back};
     if (!program)
         offered << QStringLiteral("Write it at the first byte");
-    QCOMPARE(f.prompter.offered, QList<QStringList>{offered});
-    const bool signatureLost = program && formation == 0;
-    QCOMPARE(f.prompter.preferred, QList<int>{signatureLost ? -1 : 0});
+    // Where the table could not be found again, its one place is a yes or
+    // no whose default is Cancel.
+    QCOMPARE(f.prompter.offered,
+             signatureLost ? QList<QStringList>() : QList<QStringList>{offered});
+    QCOMPARE(f.prompter.preferred, signatureLost ? QList<int>() : QList<int>{0});
     QCOMPARE(f.prompter.asked.value(0).contains(QStringLiteral("cannot be found in the program")),
              signatureLost);
+    // Over the first bytes of a file that begins as a program, one more question.
+    const bool overProgram = start == 17 && answer == 1;
+    QStringList accepts;
+    if (signatureLost)
+        accepts << back;
+    if (overProgram)
+        accepts << QStringLiteral("Overwrite");
+    QCOMPARE(f.prompter.acceptButtons, accepts);
+    QCOMPARE(f.prompter.asked.value(1).contains(QStringLiteral("will no longer run")), overProgram);
     QCOMPARE(fileBytes(path),
              at < 0 ? old : QByteArray(old).replace(at, 1488, f.window->GF1().toBytes()));
     QCOMPARE(f.window->hasUnsavedChanges(), at < 0);
@@ -679,21 +711,30 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
 
 void LoadSaveTest::dangerousQuestionsDefaultToCancel_data()
 {
-    QTest::addColumn<bool>("program"); // over a renamed copy of the game, or zeros over a file
+    // Over a renamed copy of the game, zeros over a file, into a program's
+    // table or over it, or over the copy kept of a file.
+    QTest::addColumn<QString>("target");
     QTest::addColumn<int>("key");
-    QTest::newRow("program, Enter") << true << int(Qt::Key_Return);
-    QTest::newRow("program, Escape") << true << int(Qt::Key_Escape);
-    QTest::newRow("zeros, Enter") << false << int(Qt::Key_Return);
-    QTest::newRow("zeros, Escape") << false << int(Qt::Key_Escape);
+    for (const char *target : {"program", "zeros", "program's table", "copy kept"}) {
+        QTest::addRow("%s, Enter", target) << target << int(Qt::Key_Return);
+        QTest::addRow("%s, Escape", target) << target << int(Qt::Key_Escape);
+    }
 }
 
 void LoadSaveTest::dangerousQuestionsDefaultToCancel()
 {
-    QFETCH(bool, program);
+    QFETCH(QString, target);
     QFETCH(int, key);
     WindowFixture f;
-    const QByteArray old = (program ? "MZ" : "") + pattern(2000, 1);
-    const QString path = f.writeFile(QStringLiteral("game.bin"), old);
+    const bool hasTable = target == "program's table";
+    QByteArray old = pattern(hasTable ? 1'400'000 : 2000, 1);
+    if (target.startsWith("program"))
+        old.prepend("MZ");
+    if (hasTable)
+        old.replace(SignatureScanStart + 10, 5, tableSignature());
+    QString path = f.writeFile(QStringLiteral("game.bin"), old);
+    if (target == "copy kept")
+        path = f.writeFile(QStringLiteral("game.bin.bak"), old);
     BiForm window;       // asks through real message boxes
     QStringList buttons; // the default and the Escape button of each question
     QTimer answering;
@@ -983,4 +1024,58 @@ void LoadSaveTest::nothingChangesWhileBusy()
     for (int n = 0; n <= 30; ++n)
         QCOMPARE(f.button(QStringLiteral("Option2(%1)").arg(n))->isChecked(), n == 2);
     QVERIFY(f.window->isVisible());
+}
+
+void LoadSaveTest::targetsAskBeforeSaving_data()
+{
+    // A program with its table, the copy kept of a file, or a file whose save did not finish.
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("answer");          // the choice taken, -1 Cancel; a yes or no: 0 yes
+    QTest::addColumn<QStringList>("buttons"); // those besides Cancel
+    QTest::addColumn<QString>("words");       // what the question or the message says
+    QTest::addColumn<qint64>("at");           // where the table goes; -1 nowhere
+    const qint64 table = SignatureScanStart + 1234;
+    const QStringList places = {"Write it into its table at byte 1,351,233", "Overwrite"};
+    const QString program = "with its formation table at byte 1,351,233";
+    QTest::newRow("program, cancelled") << "KGF.EXE" << -1 << places << program << qint64(-1);
+    QTest::newRow("program, into its table") << "KGF.EXE" << 0 << places << program << table;
+    QTest::newRow("program, over its first bytes") << "KGF.EXE" << 1 << places << program << 0LL;
+    const QStringList copy = {"Save over the copy"};
+    const QString kept = "is the copy kept of frmation.dat before it was first changed";
+    QTest::newRow("copy kept, cancelled") << "frmation.dat.bak" << -1 << copy << kept << -1LL;
+    QTest::newRow("copy kept, saved over") << "frmation.dat.bak" << 0 << copy << kept << 0LL;
+    // Refused before the question that zeros raise, as nothing was loaded.
+    QTest::newRow("unfinished save")
+        << "zeros.dat" << 0 << QStringList() << "an earlier save of it did not finish" << -1LL;
+}
+
+void LoadSaveTest::targetsAskBeforeSaving()
+{
+    QFETCH(QString, target);
+    QFETCH(int, answer);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, words);
+    QFETCH(qint64, at);
+    WindowFixture f;
+    // A signature before the place the program's table is looked for is none.
+    const QByteArray old = QByteArray("MZ" + pattern(1'400'000, 2))
+                               .replace(1000, 5, tableSignature())
+                               .replace(SignatureScanStart + 1234, 5, tableSignature());
+    const QString path = f.writeFile(target, target == "KGF.EXE" ? old : pattern(2000, 4));
+    const QByteArray before = fileBytes(path);
+    const QByteArray data = tableSignature() + pattern(1483, 8);
+    if (target == "zeros.dat")
+        QFile(journalPath(path)).open(QIODevice::WriteOnly);
+    else
+        f.window->loadFile(f.writeFile(QStringLiteral("frmation.dat"), data));
+    f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = answer == 0;
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.offered.value(0) + f.prompter.acceptButtons, buttons);
+    QCOMPARE(f.prompter.preferred, QList<int>(buttons.size() > 1 ? 1 : 0, -1));
+    const QString first = (f.prompter.asked + f.prompter.told).value(0);
+    QVERIFY2(first.contains(words), qPrintable(first));
+    QCOMPARE(f.prompter.told.isEmpty(), !buttons.isEmpty());
+    QCOMPARE(fileBytes(path), at < 0 ? before : QByteArray(before).replace(at, 1488, data));
 }
