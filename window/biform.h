@@ -135,6 +135,12 @@ private:
     std::optional<TablePlace> placeInFile(const QString &target);
     // The place the user takes among those `placement` offers; nothing for Cancel.
     std::optional<TablePlace> choosePlace(const Placement &placement);
+    // After a save that left the table in `target`: it is the reference,
+    // and Ctrl+S goes there.
+    void tookSave(const QString &target, const QByteArray &written, const QString &backupPath);
+    // News after a save, such as where a backup is kept: while the window
+    // closes, it waits to be read.
+    void informAfterSave(const QString &news);
     // The title's unsaved-changes mark, shown while the table is not clean.
     void showUnsavedMark(bool clean);
     void selectFormation(int formation);

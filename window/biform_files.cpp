@@ -18,6 +18,20 @@ namespace
 {
 const QString LoadFilter =
     QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe|All files|*");
+
+// The button that answers a save's question yes.
+QString saveAnswerButton(const SaveOutcome &asked)
+{
+    switch (asked.question) {
+    case SaveOutcome::Question::ChangedByOtherProgram:
+    case SaveOutcome::Question::NoBackup:
+    case SaveOutcome::Question::NoJournal:
+        break;
+    case SaveOutcome::Question::TableMoved:
+        return QStringLiteral("Write it at byte %1").arg(grouped(asked.movedTo));
+    }
+    return QStringLiteral("Save");
+}
 } // namespace
 
 void BiForm::load()
@@ -191,20 +205,28 @@ bool BiForm::saveTo(const QString &target)
     const QByteArray written = m_table.toBytes();
     const SaveOutcome outcome =
         saveAsking(target, written, m_filesOnDisk, options, [this](const SaveOutcome &asked) {
-            return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
+            return prompter().confirm(this, asked.questionText(), saveAnswerButton(asked));
         });
     switch (outcome.kind) {
     case SaveOutcome::Kind::Saved:
     case SaveOutcome::Kind::NothingToChange:
+        tookSave(target, written, outcome.backupPath);
         break;
     case SaveOutcome::Kind::Ask: // cancelled: nothing was written
-        return false;
+        break;
     case SaveOutcome::Kind::NotSaved:
     case SaveOutcome::Kind::Damaged:
         prompter().tell(this, outcome.message);
-        return false;
+        break;
     }
+    // Such as leftovers of an earlier save that stay in the folder.
+    if (!outcome.remark.isEmpty())
+        informAfterSave(outcome.remark);
+    return outcome.tableInFile();
+}
 
+void BiForm::tookSave(const QString &target, const QByteArray &written, const QString &backupPath)
+{
     markSaved(written);
     m_savePath = target;
     refreshPicture(); // whose saves never go over this file
@@ -213,16 +235,18 @@ bool BiForm::saveTo(const QString &target)
     m_dialog.setFolder(QFileInfo(target).absolutePath());
     // Told by the save that makes the backup: one that is there is never
     // replaced, so this is once for each file, until its backup is removed.
-    if (!outcome.backupPath.isEmpty()) {
-        const QString news = QStringLiteral("%1 was saved. A copy of the file as it was before "
-                                            "is kept as %2.")
-                                 .arg(shownPath(target), shownPath(outcome.backupPath));
-        if (m_closing)
-            prompter().informBeforeClosing(this, news);
-        else
-            prompter().inform(this, news);
-    }
-    return true;
+    if (!backupPath.isEmpty())
+        informAfterSave(QStringLiteral("%1 was saved. A copy of the file as it was before is "
+                                       "kept as %2.")
+                            .arg(shownPath(target), shownPath(backupPath)));
+}
+
+void BiForm::informAfterSave(const QString &news)
+{
+    if (m_closing)
+        prompter().informBeforeClosing(this, news);
+    else
+        prompter().inform(this, news);
 }
 
 bool BiForm::settleUnsavedChanges(const QString &action)

@@ -55,6 +55,10 @@ private slots:
     void nothingChangesWhileBusy();
     void targetsAskBeforeSaving_data();
     void targetsAskBeforeSaving();
+    void movedTableIsAskedAboutOnce_data();
+    void movedTableIsAskedAboutOnce();
+    void saveRemarkIsShown_data();
+    void saveRemarkIsShown();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -1078,4 +1082,92 @@ void LoadSaveTest::targetsAskBeforeSaving()
     QVERIFY2(first.contains(words), qPrintable(first));
     QCOMPARE(f.prompter.told.isEmpty(), !buttons.isEmpty());
     QCOMPARE(fileBytes(path), at < 0 ? before : QByteArray(before).replace(at, 1488, data));
+}
+
+void LoadSaveTest::movedTableIsAskedAboutOnce_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("written at the new place") << true;
+}
+
+void LoadSaveTest::movedTableIsAskedAboutOnce()
+{
+    QFETCH(bool, answer);
+    WindowFixture f;
+    const qint64 was = SignatureScanStart + 40;
+    const qint64 now = SignatureScanStart + 2040;
+    const QByteArray program =
+        QByteArray("MZ" + pattern(1'400'000, 3)).replace(was, 5, tableSignature());
+    const QString path = f.writeFile(QStringLiteral("KGF.EXE"), program);
+    f.window->loadFile(path);
+    edit(f, 2, 9);
+    // A new version of the program keeps its table elsewhere.
+    QByteArray update = QByteArray(program)
+                            .replace(now, 1488, program.mid(was, 1488))
+                            .replace(was, 1488, pattern(1488, 6));
+    f.writeFile(QStringLiteral("KGF.EXE"), update);
+    f.prompter.chooseAnswer = 0; // back where it was loaded from
+    f.prompter.confirmAnswer = answer;
+    pressSave(f);
+    QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Write it at byte 1,352,039")});
+    QVERIFY2(f.prompter.asked.value(1).contains(QStringLiteral("it is now at byte 1,352,039")),
+             qPrintable(f.prompter.asked.value(1)));
+    if (answer)
+        update.replace(now, 1488, f.window->GF1().toBytes());
+    QCOMPARE(fileBytes(path), update);
+    QCOMPARE(f.window->hasUnsavedChanges(), !answer);
+    if (!answer)
+        return;
+    // Saved back again, it goes to the new place: no move to ask about.
+    edit(f, 3, 4);
+    pressSave(f);
+    QCOMPARE(
+        f.prompter.offered.last(),
+        QStringList{QStringLiteral("Write it back at byte 1,352,039, where it was loaded from")});
+    QCOMPARE(f.prompter.acceptButtons.size(), 1);
+    QCOMPARE(fileBytes(path), update.replace(now, 1488, f.window->GF1().toBytes()));
+}
+
+void LoadSaveTest::saveRemarkIsShown_data()
+{
+    QTest::addColumn<QString>("save");
+    QTest::newRow("saved") << "saved";
+    QTest::newRow("cancelled") << "cancelled";
+    QTest::newRow("failed") << "failed";
+    QTest::newRow("saved while closing") << "closing";
+}
+
+void LoadSaveTest::saveRemarkIsShown()
+{
+    QFETCH(QString, save);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 4));
+    // What an earlier save cut off might have left, but holds no journal: it stays.
+    const QString left = f.writeFile(QStringLiteral(".kgf-journal-0123abcd.tmp"), "notes");
+    f.window->loadFile(path);
+    edit(f, 1, 6);
+    if (save == "cancelled")
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 5)); // asked, and Cancel
+    FaultyFile::Faults faults;
+    faults.room = save == "failed" ? 100 : -1;
+    f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
+    const bool closing = save == "closing";
+    if (closing) {
+        f.prompter.saveAnswer = Prompter::Choice::Go;
+        f.window->close();
+    } else {
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command3"));
+    }
+    const QStringList &news = closing ? f.prompter.informedBeforeClosing : f.prompter.informed;
+    QVERIFY2(news.value(news.size() - 1)
+                 .startsWith(QStringLiteral("A save that was cut off earlier left %1 (it holds "
+                                            "no copy of frmation.dat)")
+                                 .arg(QDir::toNativeSeparators(left))),
+             qPrintable(news.join(u'\n')));
+    // The backup's news comes first.
+    QCOMPARE(news.size(), save == "saved" || closing ? 2 : 1);
+    QCOMPARE(f.prompter.told.size(), save == "failed" ? 1 : 0);
+    QVERIFY(QFile::exists(left));
 }
