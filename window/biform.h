@@ -6,6 +6,7 @@
 #include "formation_table.h"
 #include "line_editing.h"
 #include "prompter.h"
+#include "save_recovery.h"
 #include "table_place.h"
 #include "table_saver.h"
 
@@ -121,6 +122,12 @@ private:
     // Handlers, each run alone by its control or key.
     void load();
     void loadFrom(const QString &path); // loadFile's work, with the guard raised
+    // Before `path` is loaded: where a save of it did not finish, puts back
+    // what it held or keeps it, as the user says. True to go on loading.
+    bool settleUnfinishedSave(const QString &path);
+    // The two ways to settle it, each asked: what was done, nothing for Cancel.
+    std::optional<Recovery> putBackOrKeep(const QString &path, const UnfinishedSave &unfinished);
+    std::optional<Recovery> keepOnly(const QString &path, const UnfinishedSave &unfinished);
     // "Save Formation file" and Ctrl+Shift+S: asks for the file, in the
     // folder of the table's file. True when the table is in the file.
     bool save();

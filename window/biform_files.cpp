@@ -1,10 +1,13 @@
 // Load, save and the unsaved-changes question.
 #include "biform.h"
 
+#include "change_words.h"
 #include "controls.h"
+#include "formation_names.h"
 #include "message_text.h"
 #include "native_file.h"
 #include "save_asking.h"
+#include "save_recovery.h"
 #include "table_loader.h"
 
 #include <QCloseEvent>
@@ -32,6 +35,21 @@ QString saveAnswerButton(const SaveOutcome &asked)
     }
     return QStringLiteral("Save");
 }
+
+// Which formations a file whose save did not finish holds otherwise than
+// before that save, in a sentence.
+QString differingSentence(const QList<int> &differing, const QStringList &names)
+{
+    const QString between = QStringLiteral("between the table it holds now and the one it had "
+                                           "before.");
+    if (differing.isEmpty())
+        return QStringLiteral("No formation differs ") + between;
+    QString list = formationList(differing, names);
+    list[0] = list[0].toUpper();
+    return QStringLiteral("%1 %2 %3")
+        .arg(list, differing.size() == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
+             between);
+}
 } // namespace
 
 void BiForm::load()
@@ -56,9 +74,62 @@ void BiForm::loadFile(const QString &path)
     runAlone([this, &path] { loadFrom(path); });
 }
 
+bool BiForm::settleUnfinishedSave(const QString &path)
+{
+    const UnfinishedSave unfinished = findUnfinishedSave(path);
+    if (!unfinished.found)
+        return true;
+    const std::optional<Recovery> settled =
+        unfinished.canPutBack ? putBackOrKeep(path, unfinished) : keepOnly(path, unfinished);
+    if (!settled)
+        return false;
+    switch (settled->kind) {
+    case Recovery::Kind::NothingToRecover:
+    case Recovery::Kind::PutBack:
+        return true;
+    case Recovery::Kind::Refused:
+    case Recovery::Kind::Failed:
+        break;
+    }
+    prompter().tell(this, settled->message);
+    return false;
+}
+
+std::optional<Recovery> BiForm::putBackOrKeep(const QString &path, const UnfinishedSave &unfinished)
+{
+    // Named as the file's own table names them, wherever the window's came from.
+    const QStringList names = readFormationNames(namesFileFor(path, m_workingFolder)).names;
+    const QString question =
+        QStringLiteral("A save of %1 did not finish. Put back the table it "
+                       "had before that save? %2")
+            .arg(shownPath(path), differingSentence(unfinished.differing, names));
+    switch (prompter().choose(
+        this, question, {QStringLiteral("Put it back"), QStringLiteral("Keep it as it is")}, 0)) {
+    case 0:
+        return recoverSave(path);
+    case 1:
+        return keepAfterUnfinishedSave(path);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<Recovery> BiForm::keepOnly(const QString &path, const UnfinishedSave &unfinished)
+{
+    // Keeping is all that is left, and it drops the journal: Enter cancels.
+    const QString question =
+        QStringLiteral("A save of %1 did not finish, and the table it had "
+                       "before cannot be put back: %2 Keep it as it is? "
+                       "That removes %3.")
+            .arg(shownPath(path), unfinished.problem, shownPath(unfinished.journalPath));
+    if (!prompter().confirm(this, question, QStringLiteral("Keep it as it is")))
+        return std::nullopt;
+    return keepAfterUnfinishedSave(path);
+}
+
 void BiForm::loadFrom(const QString &path)
 {
-    if (!m_readyFlag)
+    if (!m_readyFlag || !settleUnfinishedSave(path))
         return;
     const QString previousFileName = m_fileName;
     m_fileName = path;

@@ -2,6 +2,7 @@
 #include "../files/unix_files.h"
 #include "controls.h"
 #include "message_text.h"
+#include "native_file.h"
 #include "save_journal.h"
 #include "table_loader.h"
 #include "table_text.h"
@@ -59,6 +60,10 @@ private slots:
     void movedTableIsAskedAboutOnce();
     void saveRemarkIsShown_data();
     void saveRemarkIsShown();
+    void unfinishedSaveIsSettledBeforeLoading_data();
+    void unfinishedSaveIsSettledBeforeLoading();
+    void failedSettlingLoadsNothing_data();
+    void failedSettlingLoadsNothing();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -716,10 +721,12 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
 void LoadSaveTest::dangerousQuestionsDefaultToCancel_data()
 {
     // Over a renamed copy of the game, zeros over a file, into a program's
-    // table or over it, or over the copy kept of a file.
+    // table or over it, over the copy kept of a file, or a load that drops
+    // the journal of a save that did not finish.
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("key");
-    for (const char *target : {"program", "zeros", "program's table", "copy kept"}) {
+    for (const char *target :
+         {"program", "zeros", "program's table", "copy kept", "damaged journal"}) {
         QTest::addRow("%s, Enter", target) << target << int(Qt::Key_Return);
         QTest::addRow("%s, Escape", target) << target << int(Qt::Key_Escape);
     }
@@ -739,6 +746,8 @@ void LoadSaveTest::dangerousQuestionsDefaultToCancel()
     QString path = f.writeFile(QStringLiteral("game.bin"), old);
     if (target == "copy kept")
         path = f.writeFile(QStringLiteral("game.bin.bak"), old);
+    if (target == "damaged journal")
+        QFile(journalPath(path)).open(QIODevice::WriteOnly);
     BiForm window;       // asks through real message boxes
     QStringList buttons; // the default and the Escape button of each question
     QTimer answering;
@@ -750,9 +759,13 @@ void LoadSaveTest::dangerousQuestionsDefaultToCancel()
     });
     answering.start(10);
     window.CD1().setAsker([&](const CommonDialog::Request &) { return path; });
-    window.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    if (target == "damaged journal")
+        window.loadFile(path);
+    else
+        window.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
     QCOMPARE(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Cancel")}));
     QCOMPARE(fileBytes(path), old);
+    QCOMPARE(QFile::exists(journalPath(path)), target == "damaged journal");
 }
 
 void LoadSaveTest::windowShowsWhereTheTableWent()
@@ -1170,4 +1183,138 @@ void LoadSaveTest::saveRemarkIsShown()
     QCOMPARE(news.size(), save == "saved" || closing ? 2 : 1);
     QCOMPARE(f.prompter.told.size(), save == "failed" ? 1 : 0);
     QVERIFY(QFile::exists(left));
+}
+
+// Leaves `path` as a save of `table` cut off part-way does: its journal
+// beside it, and the table's first `written` bytes in it.
+static void tearSave(const QString &path, const QByteArray &table, int written)
+{
+    QFile file(path);
+    FileStatus status;
+    QString reason;
+    if (!file.open(QIODevice::ReadWrite) || !fileStatus(file, &status, &reason))
+        qFatal("cannot look at %s", qPrintable(path));
+    const QByteArray old = file.read(1488);
+    QFile journal(journalPath(path));
+    if (!journal.open(QIODevice::WriteOnly) ||
+        journal.write(
+            encodeJournal({status.identity, status.size, status.modifiedNs, 0, old, table})) < 0 ||
+        !file.seek(0) || file.write(table.left(written)) != written)
+        qFatal("cannot tear %s", qPrintable(path));
+}
+
+void LoadSaveTest::unfinishedSaveIsSettledBeforeLoading_data()
+{
+    QTest::addColumn<QString>("state");  // of the file and its journal
+    QTest::addColumn<int>("answer");     // the choice taken, -1 Cancel; with one choice, 0 is yes
+    QTest::addColumn<bool>("viaDialog"); // Load's dialog, else as the command line names it
+    QTest::addColumn<QString>("differ"); // what the question says differs
+    const QString two = "Formations 1 (Game 1) and 3 (Game 3) differ";
+    QTest::newRow("torn, put back") << "torn" << 0 << true << two;
+    QTest::newRow("torn, put back, named") << "torn" << 0 << false << two;
+    QTest::newRow("torn, kept") << "torn" << 1 << true << two;
+    QTest::newRow("torn, cancelled") << "torn" << -1 << false << two;
+    QTest::newRow("nothing written yet, put back") << "old" << 0 << true << "No formation differs";
+    QTest::newRow("changed since, kept") << "changed since" << 0 << true << "";
+    QTest::newRow("changed since, cancelled") << "changed since" << -1 << false << "";
+    QTest::newRow("damaged journal, kept") << "damaged journal" << 0 << false << "";
+}
+
+void LoadSaveTest::unfinishedSaveIsSettledBeforeLoading()
+{
+    QFETCH(QString, state);
+    QFETCH(int, answer);
+    QFETCH(bool, viaDialog);
+    QFETCH(QString, differ);
+    WindowFixture f;
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
+    QByteArray names;
+    for (int n = 0; n < 31; ++n)
+        names += "Game " + QByteArray::number(n) + "\n";
+    f.writeFile(QStringLiteral("game/readorder.txt"), names);
+    const QString other = f.writeFile(QStringLiteral("other.dat"), pattern(1488, 9));
+    f.window->loadFile(other);
+    const QByteArray before = pattern(2000, 1);
+    const QString path = f.writeFile(QStringLiteral("game/frmation.dat"), before);
+    QByteArray table = before.left(1488);
+    for (int formation : {1, 3, 25})
+        table[formation * 48 + 2] = char(table[formation * 48 + 2] ^ 0x40);
+    tearSave(path, table, state == "old" ? 0 : 700); // formations 1 and 3, not 25
+    // Another program writes a byte that is neither old nor new, or the journal is damaged.
+    const QString changed = state == "changed since" ? path : journalPath(path);
+    if (state == "changed since" || state == "damaged journal") {
+        QByteArray bytes = fileBytes(changed);
+        bytes[1000] = char(bytes[1000] ^ 0x40);
+        f.writeFile(QDir(f.dir.path()).relativeFilePath(changed), bytes);
+    }
+    const QByteArray held = fileBytes(path);
+    const bool canPutBack = !differ.isEmpty();
+    f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = answer == 0;
+    if (viaDialog) {
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command1"));
+    } else {
+        f.window->loadFile(path);
+    }
+    const QString shown = QDir::toNativeSeparators(path);
+    if (canPutBack) {
+        QCOMPARE(f.prompter.offered, (QList<QStringList>{{"Put it back", "Keep it as it is"}}));
+        QCOMPARE(f.prompter.preferred, QList<int>{0});
+        QCOMPARE(f.prompter.asked, QStringList{"A save of " + shown +
+                                               " did not finish. Put back the table it had "
+                                               "before that save? " +
+                                               differ +
+                                               " between the table it holds now "
+                                               "and the one it had before."});
+    } else {
+        QCOMPARE(f.prompter.acceptButtons, QStringList{"Keep it as it is"});
+        QVERIFY2(f.prompter.asked.value(0).startsWith(
+                     "A save of " + shown +
+                     " did not finish, and the table it had before cannot "
+                     "be put back: "),
+                 qPrintable(f.prompter.asked.value(0)));
+    }
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    const bool putBack = canPutBack && answer == 0;
+    QCOMPARE(fileBytes(path), putBack ? before : held);
+    QCOMPARE(QFile::exists(journalPath(path)), answer < 0);
+    QCOMPARE(f.window->fileName(), answer < 0 ? other : path);
+    QCOMPARE(f.window->GF1().toBytes(), answer < 0 ? pattern(1488, 9) : fileBytes(path).left(1488));
+}
+
+void LoadSaveTest::failedSettlingLoadsNothing_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("put back, changed meanwhile") << 0 << "another program has changed it since";
+    QTest::newRow("kept, journal not removed") << 1 << "could not be removed";
+}
+
+void LoadSaveTest::failedSettlingLoadsNothing()
+{
+    QFETCH(int, answer);
+    QFETCH(QString, why);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 1));
+    tearSave(path, pattern(1488, 2), 100);
+    const QString journal = journalPath(path);
+    // While the question is open, another program changes the file, and
+    // its journal cannot be removed.
+    f.prompter.whileAsking = [&] {
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 3));
+        setSystemCallHook([&](const char *call, const QString &named) {
+            return QLatin1String(call) == "remove" && named == journal ? SystemFault::IoError
+                                                                       : SystemFault::None;
+        });
+    };
+    f.prompter.chooseAnswer = answer;
+    f.window->loadFile(path);
+    setSystemCallHook({});
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
+    QCOMPARE(fileBytes(path), pattern(2000, 3));
+    QVERIFY(QFile::exists(journal));
+    QCOMPARE(f.window->fileName(), QString());
+    QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
 }
