@@ -204,21 +204,25 @@ void LoadSaveTest::loadFaultsChangeNothing_data()
     QTest::addColumn<QByteArray>("bytes"); // its content; null: no such file
     QTest::addColumn<QString>("startText");
     QTest::addColumn<QString>("why");
+    QTest::addColumn<bool>("advice"); // to read the table from the first byte instead
     QByteArray noSignature(1'400'000, 'x');
     noSignature.replace(1'000, 5, tableSignature());
     QTest::newRow("cannot open") << "frmation.dat" << QByteArray() << "0"
-                                 << "Could not open";
+                                 << "Could not open" << false;
     QTest::newRow("no signature") << "kgf.exe" << noSignature << "0"
-                                  << "was not found";
+                                  << "was not found" << false;
     QTest::newRow("executable too short") << "KGF.EXE" << QByteArray(5000, 'x') << "0"
-                                          << "holds 5,000 bytes";
+                                          << "holds 5,000 bytes" << false;
     QTest::newRow("negative start") << "frmation.dat" << QByteArray(2000, 'x') << "-5"
-                                    << "is negative";
+                                    << "is negative" << false;
     QTest::newRow("start too large") << "frmation.dat" << QByteArray(2000, 'x') << "3000000000"
-                                     << "is too large";
+                                     << "is too large" << false;
     QTest::newRow("data file too short")
         << "frmation.dat" << QByteArray(1000, 'x') << "0"
-        << "holds 1,000 bytes, but a table at start location 0 needs 1,488 bytes";
+        << "holds 1,000 bytes, but a table at start location 0 needs 1,488 bytes" << false;
+    QTest::newRow("data file too short for its start location")
+        << "frmation.dat" << QByteArray(2000, 'x') << "1000"
+        << "holds 2,000 bytes, but a table at start location 1,000 needs 2,488 bytes" << true;
 }
 
 void LoadSaveTest::loadFaultsChangeNothing()
@@ -227,6 +231,7 @@ void LoadSaveTest::loadFaultsChangeNothing()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, startText);
     QFETCH(QString, why);
+    QFETCH(bool, advice);
     WindowFixture f;
     // A first, good load sets the state that the failing one must keep.
     const QByteArray good = pattern(1488, 5);
@@ -245,6 +250,10 @@ void LoadSaveTest::loadFaultsChangeNothing()
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
     QVERIFY2(f.prompter.told[0].contains(name), qPrintable(f.prompter.told[0]));
+    // Only a file that holds a table from its first byte is read there instead.
+    QCOMPARE(f.prompter.told[0].endsWith(QStringLiteral(" Set the start location to 0 to read the "
+                                                        "table from the file's first byte.")),
+             advice);
     QCOMPARE(f.window->GF1().toBytes(), good);
     QCOMPARE(text2(f), startText);
     QCOMPARE(label1(f), QDir::toNativeSeparators(goodPath));
