@@ -7,6 +7,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "save_asking.h"
+#include "save_journal.h"
 #include "save_recovery.h"
 #include "table_loader.h"
 
@@ -86,7 +87,11 @@ bool BiForm::settleUnfinishedSave(const QString &path)
     switch (settled->kind) {
     case Recovery::Kind::NothingToRecover:
     case Recovery::Kind::PutBack:
-        return true;
+        // Put back, but with its journal still beside it the load would
+        // refuse it as unfinished: what was done and what stays says more.
+        if (!hasJournal(path))
+            return true;
+        break;
     case Recovery::Kind::Refused:
     case Recovery::Kind::Failed:
         break;

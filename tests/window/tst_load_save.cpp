@@ -1295,23 +1295,32 @@ void LoadSaveTest::unfinishedSaveIsSettledBeforeLoading()
 void LoadSaveTest::failedSettlingLoadsNothing_data()
 {
     QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("changed"); // another program changes the file while asked
+    QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QString>("why");
-    QTest::newRow("put back, changed meanwhile") << 0 << "another program has changed it since";
-    QTest::newRow("kept, journal not removed") << 1 << "could not be removed";
+    const QByteArray torn = pattern(1488, 2).left(100) + pattern(2000, 1).mid(100);
+    QTest::newRow("put back, changed meanwhile")
+        << 0 << true << pattern(2000, 3) << "another program has changed it since";
+    QTest::newRow("kept, journal not removed") << 1 << false << torn << "could not be removed";
+    // Put back, but a load would take the journal for a save still unfinished.
+    QTest::newRow("put back, journal not removed")
+        << 0 << false << pattern(2000, 1) << "could not be removed";
 }
 
 void LoadSaveTest::failedSettlingLoadsNothing()
 {
     QFETCH(int, answer);
+    QFETCH(bool, changed);
+    QFETCH(QByteArray, after);
     QFETCH(QString, why);
     WindowFixture f;
     const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 1));
     tearSave(path, pattern(1488, 2), 100);
     const QString journal = journalPath(path);
-    // While the question is open, another program changes the file, and
-    // its journal cannot be removed.
+    // While the question is open, its journal becomes one that cannot be removed.
     f.prompter.whileAsking = [&] {
-        f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 3));
+        if (changed)
+            f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 3));
         setSystemCallHook([&](const char *call, const QString &named) {
             return QLatin1String(call) == "remove" && named == journal ? SystemFault::IoError
                                                                        : SystemFault::None;
@@ -1322,7 +1331,7 @@ void LoadSaveTest::failedSettlingLoadsNothing()
     setSystemCallHook({});
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
-    QCOMPARE(fileBytes(path), pattern(2000, 3));
+    QCOMPARE(fileBytes(path), after);
     QVERIFY(QFile::exists(journal));
     QCOMPARE(f.window->fileName(), QString());
     QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
