@@ -6,6 +6,8 @@
 #include "formation_table.h"
 #include "line_editing.h"
 #include "prompter.h"
+#include "save_recovery.h"
+#include "table_place.h"
 #include "table_saver.h"
 
 #include <QKeySequence>
@@ -120,6 +122,12 @@ private:
     // Handlers, each run alone by its control or key.
     void load();
     void loadFrom(const QString &path); // loadFile's work, with the guard raised
+    // Before `path` is loaded: where a save of it did not finish, puts back
+    // what it held or keeps it, as the user says. True to go on loading.
+    bool settleUnfinishedSave(const QString &path);
+    // The two ways to settle it, each asked: what was done, nothing for Cancel.
+    std::optional<Recovery> putBackOrKeep(const QString &path, const UnfinishedSave &unfinished);
+    std::optional<Recovery> keepOnly(const QString &path, const UnfinishedSave &unfinished);
     // "Save Formation file" and Ctrl+Shift+S: asks for the file, in the
     // folder of the table's file. True when the table is in the file.
     bool save();
@@ -128,11 +136,18 @@ private:
     bool saveBack();
     // The save proper, with every question; true when the table is in `target`.
     bool saveTo(const QString &target);
-    // Where in `target` the table goes: the byte the user picks when it is
-    // the file the table came from at another byte, else the first byte,
-    // after the questions a program or a table of zeros raise. Nothing when
-    // the user cancelled.
-    std::optional<qint64> placeInFile(const QString &target);
+    // Where in `target` the table goes, as placeTable decides and the user
+    // chooses, after every question it raises and the one a table of zeros
+    // raises. Nothing when refused or cancelled.
+    std::optional<TablePlace> placeInFile(const QString &target);
+    // The place the user takes among those `placement` offers; nothing for Cancel.
+    std::optional<TablePlace> choosePlace(const Placement &placement);
+    // After a save that left the table in `target`: it is the reference,
+    // and Ctrl+S goes there.
+    void tookSave(const QString &target, const QByteArray &written, const QString &backupPath);
+    // News after a save, such as where a backup is kept: while the window
+    // closes, it waits to be read.
+    void informAfterSave(const QString &news);
     // The title's unsaved-changes mark, shown while the table is not clean.
     void showUnsavedMark(bool clean);
     void selectFormation(int formation);

@@ -1,11 +1,14 @@
 // Load, save and the unsaved-changes question.
 #include "biform.h"
 
+#include "change_words.h"
 #include "controls.h"
+#include "formation_names.h"
 #include "message_text.h"
 #include "native_file.h"
-#include "program_file.h"
 #include "save_asking.h"
+#include "save_journal.h"
+#include "save_recovery.h"
 #include "table_loader.h"
 
 #include <QCloseEvent>
@@ -19,7 +22,36 @@ namespace
 {
 const QString LoadFilter =
     QStringLiteral("Formation data files|*rmation.dat|KGF exe|kgf.exe|All files|*");
+
+// The button that answers a save's question yes.
+QString saveAnswerButton(const SaveOutcome &asked)
+{
+    switch (asked.question) {
+    case SaveOutcome::Question::ChangedByOtherProgram:
+    case SaveOutcome::Question::NoBackup:
+    case SaveOutcome::Question::NoJournal:
+        break;
+    case SaveOutcome::Question::TableMoved:
+        return QStringLiteral("Write it at byte %1").arg(grouped(asked.movedTo));
+    }
+    return QStringLiteral("Save");
 }
+
+// Which formations a file whose save did not finish holds otherwise than
+// before that save, in a sentence.
+QString differingSentence(const QList<int> &differing, const QStringList &names)
+{
+    const QString between = QStringLiteral("between the table it holds now and the one it had "
+                                           "before.");
+    if (differing.isEmpty())
+        return QStringLiteral("No formation differs ") + between;
+    QString list = formationList(differing, names);
+    list[0] = list[0].toUpper();
+    return QStringLiteral("%1 %2 %3")
+        .arg(list, differing.size() == 1 ? QStringLiteral("differs") : QStringLiteral("differ"),
+             between);
+}
+} // namespace
 
 void BiForm::load()
 {
@@ -43,9 +75,66 @@ void BiForm::loadFile(const QString &path)
     runAlone([this, &path] { loadFrom(path); });
 }
 
+bool BiForm::settleUnfinishedSave(const QString &path)
+{
+    const UnfinishedSave unfinished = findUnfinishedSave(path);
+    if (!unfinished.found)
+        return true;
+    const std::optional<Recovery> settled =
+        unfinished.canPutBack ? putBackOrKeep(path, unfinished) : keepOnly(path, unfinished);
+    if (!settled)
+        return false;
+    switch (settled->kind) {
+    case Recovery::Kind::NothingToRecover:
+    case Recovery::Kind::PutBack:
+        // Put back, but with its journal still beside it the load would
+        // refuse it as unfinished: what was done and what stays says more.
+        if (!hasJournal(path))
+            return true;
+        break;
+    case Recovery::Kind::Refused:
+    case Recovery::Kind::Failed:
+        break;
+    }
+    prompter().tell(this, settled->message);
+    return false;
+}
+
+std::optional<Recovery> BiForm::putBackOrKeep(const QString &path, const UnfinishedSave &unfinished)
+{
+    // Named as the file's own table names them, wherever the window's came from.
+    const QStringList names = readFormationNames(namesFileFor(path, m_workingFolder)).names;
+    const QString question =
+        QStringLiteral("A save of %1 did not finish. Put back the table it "
+                       "had before that save? %2")
+            .arg(shownPath(path), differingSentence(unfinished.differing, names));
+    switch (prompter().choose(
+        this, question, {QStringLiteral("Put it back"), QStringLiteral("Keep it as it is")}, 0)) {
+    case 0:
+        return recoverSave(path);
+    case 1:
+        return keepAfterUnfinishedSave(path);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<Recovery> BiForm::keepOnly(const QString &path, const UnfinishedSave &unfinished)
+{
+    // Keeping is all that is left, and it drops the journal: Enter cancels.
+    const QString question =
+        QStringLiteral("A save of %1 did not finish, and the table it had "
+                       "before cannot be put back: %2 Keep it as it is? "
+                       "That removes %3.")
+            .arg(shownPath(path), unfinished.problem, shownPath(unfinished.journalPath));
+    if (!prompter().confirm(this, question, QStringLiteral("Keep it as it is")))
+        return std::nullopt;
+    return keepAfterUnfinishedSave(path);
+}
+
 void BiForm::loadFrom(const QString &path)
 {
-    if (!m_readyFlag)
+    if (!m_readyFlag || !settleUnfinishedSave(path))
         return;
     const QString previousFileName = m_fileName;
     m_fileName = path;
@@ -119,88 +208,72 @@ bool BiForm::saveBack()
     return settlePanel() && saveTo(m_savePath);
 }
 
-std::optional<qint64> BiForm::placeInFile(const QString &target)
+std::optional<TablePlace> BiForm::placeInFile(const QString &target)
 {
-    QString reason;
-    const FileIdentity identity = pathIdentity(target, &reason);
-    const FileSnapshot &loaded = m_filesOnDisk.loaded;
-    const bool regular = pathKind(target) == PathKind::Regular;
-    const bool program = regular && isProgramFile(target);
-
-    // The file the table came from, under any name, where it was not at the
-    // first byte: written there, or at the first byte over what is before it.
-    if (loaded.valid && loaded.tableOffset > 0 && describes(loaded, target, identity)) {
-        const QString at = grouped(loaded.tableOffset);
-        QStringList choices = {
-            QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at)};
-        QString text;
-        int preferred = 0;
-        // As it was loaded: a data file read at a typed start location may
-        // begin with MZ like a program.
-        if (m_loadedFromProgram) {
-            text = QStringLiteral("The table was loaded from byte %1 of the program %2. Written "
-                                  "back there, only those 1,488 bytes of the program change.")
-                       .arg(at, shownPath(target));
-            // The program's table is found by its first five bytes.
-            if (!m_table.toBytes().startsWith(tableSignature())) {
-                text += QStringLiteral(" But its first five bytes (formation 0, line 1) are no "
-                                       "longer the signature 00 25 03 00 AA that the table is "
-                                       "found by: once written, the table cannot be found in "
-                                       "the program again.");
-                preferred = -1;
-            }
-        } else {
-            text = QStringLiteral("The table was loaded from byte %1 of %2. Written back there, "
-                                  "only those 1,488 bytes change. Written at the first byte, it "
-                                  "replaces the file's first 1,488 bytes instead, where a load "
-                                  "from byte %1 does not find it.")
-                       .arg(at, shownPath(target));
-            choices << QStringLiteral("Write it at the first byte");
-        }
-        switch (prompter().choose(this, text, choices, preferred)) {
-        case 0:
-            return loaded.tableOffset;
-        case 1:
-            return 0;
-        default:
-            return std::nullopt;
-        }
+    const QByteArray table = m_table.toBytes();
+    PlaceRequest request;
+    request.target = target;
+    request.table = table;
+    request.origin = {m_filesOnDisk.loaded, m_loadedFromProgram};
+    const Placement placement = placeTable(request);
+    if (!placement.refusal.isEmpty()) {
+        prompter().tell(this, placement.refusal);
+        return std::nullopt;
     }
-
-    // Only a program that is there is harmed; a new name ending in .exe
-    // becomes a formation data file like any other.
-    if (program &&
-        !prompter().confirm(this,
-                            QStringLiteral("%1 is a program. Saving writes the formation table "
-                                           "over its first 1,488 bytes, not over the table "
-                                           "inside it, and the program will no longer run. "
-                                           "Overwrite it anyway?")
-                                .arg(shownPath(target)),
-                            QStringLiteral("Overwrite")))
+    for (const Confirmation &before : placement.before)
+        if (!prompter().confirm(this, before.text, before.accept))
+            return std::nullopt;
+    std::optional<TablePlace> place = choosePlace(placement);
+    if (!place || (place->confirmation && !prompter().confirm(this, place->confirmation->text,
+                                                              place->confirmation->accept)))
         return std::nullopt;
     // Zeros from start-up would blank a file that holds a table.
-    if (regular && m_loadedPath.isEmpty() &&
-        m_table.toBytes() == QByteArray(FormationTable::ByteCount, '\0') &&
+    if (pathKind(target) == PathKind::Regular && m_loadedPath.isEmpty() &&
+        table == QByteArray(FormationTable::ByteCount, '\0') &&
         !prompter().confirm(this,
                             QStringLiteral("Nothing has been loaded; the table is all zeros. "
                                            "Write zeros over %1?")
                                 .arg(shownPath(target)),
                             QStringLiteral("Write zeros")))
         return std::nullopt;
-    return 0;
+    return place;
+}
+
+std::optional<TablePlace> BiForm::choosePlace(const Placement &placement)
+{
+    const QList<TablePlace> &places = placement.places;
+    if (places.isEmpty())
+        return std::nullopt;
+    if (placement.question.isEmpty())
+        return places.first();
+    // One place that Enter must not take is a plain yes or no.
+    if (places.size() == 1 && placement.preferred < 0) {
+        if (!prompter().confirm(this, placement.question, places.first().choice))
+            return std::nullopt;
+        return places.first();
+    }
+    QStringList choices;
+    for (const TablePlace &place : places)
+        choices << place.choice;
+    const int chosen = prompter().choose(this, placement.question, choices, placement.preferred);
+    if (chosen < 0 || chosen >= places.size())
+        return std::nullopt;
+    return places[chosen];
 }
 
 bool BiForm::saveTo(const QString &target)
 {
-    const std::optional<qint64> offset = placeInFile(target);
-    if (!offset)
+    const std::optional<TablePlace> place = placeInFile(target);
+    if (!place)
         return false;
 
     // The save asks before writing over another program's changes to a
-    // watched file and before writing without a backup; nothing is written
-    // until the user says Save.
+    // watched file, without a backup or a journal, and where a program's
+    // table has moved; nothing is written until the user agrees.
     SaveOptions options;
-    options.offset = *offset;
+    options.offset = place->offset;
+    options.intoProgramTable = place->intoProgramTable;
+    options.formationNames = m_formationNames;
     options.wrap = m_saveFileWrapper;
     // The backup of a big file takes a while: the window repaints meanwhile.
     options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
@@ -208,20 +281,28 @@ bool BiForm::saveTo(const QString &target)
     const QByteArray written = m_table.toBytes();
     const SaveOutcome outcome =
         saveAsking(target, written, m_filesOnDisk, options, [this](const SaveOutcome &asked) {
-            return prompter().confirm(this, asked.questionText(), QStringLiteral("Save"));
+            return prompter().confirm(this, asked.questionText(), saveAnswerButton(asked));
         });
     switch (outcome.kind) {
     case SaveOutcome::Kind::Saved:
     case SaveOutcome::Kind::NothingToChange:
+        tookSave(target, written, outcome.backupPath);
         break;
     case SaveOutcome::Kind::Ask: // cancelled: nothing was written
-        return false;
+        break;
     case SaveOutcome::Kind::NotSaved:
     case SaveOutcome::Kind::Damaged:
         prompter().tell(this, outcome.message);
-        return false;
+        break;
     }
+    // Such as leftovers of an earlier save that stay in the folder.
+    if (!outcome.remark.isEmpty())
+        informAfterSave(outcome.remark);
+    return outcome.tableInFile();
+}
 
+void BiForm::tookSave(const QString &target, const QByteArray &written, const QString &backupPath)
+{
     markSaved(written);
     m_savePath = target;
     refreshPicture(); // whose saves never go over this file
@@ -230,16 +311,18 @@ bool BiForm::saveTo(const QString &target)
     m_dialog.setFolder(QFileInfo(target).absolutePath());
     // Told by the save that makes the backup: one that is there is never
     // replaced, so this is once for each file, until its backup is removed.
-    if (!outcome.backupPath.isEmpty()) {
-        const QString news = QStringLiteral("%1 was saved. A copy of the file as it was before "
-                                            "is kept as %2.")
-                                 .arg(shownPath(target), shownPath(outcome.backupPath));
-        if (m_closing)
-            prompter().informBeforeClosing(this, news);
-        else
-            prompter().inform(this, news);
-    }
-    return true;
+    if (!backupPath.isEmpty())
+        informAfterSave(QStringLiteral("%1 was saved. A copy of the file as it was before is "
+                                       "kept as %2.")
+                            .arg(shownPath(target), shownPath(backupPath)));
+}
+
+void BiForm::informAfterSave(const QString &news)
+{
+    if (m_closing)
+        prompter().informBeforeClosing(this, news);
+    else
+        prompter().inform(this, news);
 }
 
 bool BiForm::settleUnsavedChanges(const QString &action)

@@ -427,6 +427,9 @@ void FormationEditTest::fullDiskSaveKeepsFileAndUnsavedState()
     f.prompter.confirmAnswer = withoutBackup;
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
+    // Each yes to going without a backup or a journal is "Save".
+    QCOMPARE(f.prompter.acceptButtons,
+             QStringList(f.prompter.asked.size(), QStringLiteral("Save")));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString noJournal =

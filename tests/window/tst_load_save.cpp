@@ -2,6 +2,8 @@
 #include "../files/unix_files.h"
 #include "controls.h"
 #include "message_text.h"
+#include "native_file.h"
+#include "save_journal.h"
 #include "table_loader.h"
 #include "table_text.h"
 #include "window_fixture.h"
@@ -52,6 +54,16 @@ private slots:
     void namesComeFromBesideTheFile();
     void nothingChangesWhileBusy_data();
     void nothingChangesWhileBusy();
+    void targetsAskBeforeSaving_data();
+    void targetsAskBeforeSaving();
+    void movedTableIsAskedAboutOnce_data();
+    void movedTableIsAskedAboutOnce();
+    void saveRemarkIsShown_data();
+    void saveRemarkIsShown();
+    void unfinishedSaveIsSettledBeforeLoading_data();
+    void unfinishedSaveIsSettledBeforeLoading();
+    void failedSettlingLoadsNothing_data();
+    void failedSettlingLoadsNothing();
 
 private:
     static QByteArray pattern(qint64 size, int seed);
@@ -77,6 +89,17 @@ static QString text2(const WindowFixture &f)
 static QString label1(const WindowFixture &f)
 {
     return f.control<QLabel>(QStringLiteral("Label1"))->text();
+}
+
+// The question when another program changed every formation of the table
+// loaded from `path`, which the save names by the fixture's names.
+static QString changedQuestion(const QString &path)
+{
+    return QStringLiteral("%1 was changed by another program after the table was loaded from it. "
+                          "In its table, formations 0 (Formation 0), 1 (Formation 1), 2 "
+                          "(Formation 2), 3 (Formation 3), 4 (Formation 4) and 26 more now differ "
+                          "from what the editor read there. Save over those changes?")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 void LoadSaveTest::cancelledLoadChangesNothing()
@@ -181,21 +204,25 @@ void LoadSaveTest::loadFaultsChangeNothing_data()
     QTest::addColumn<QByteArray>("bytes"); // its content; null: no such file
     QTest::addColumn<QString>("startText");
     QTest::addColumn<QString>("why");
+    QTest::addColumn<bool>("advice"); // to read the table from the first byte instead
     QByteArray noSignature(1'400'000, 'x');
     noSignature.replace(1'000, 5, tableSignature());
     QTest::newRow("cannot open") << "frmation.dat" << QByteArray() << "0"
-                                 << "Could not open";
+                                 << "Could not open" << false;
     QTest::newRow("no signature") << "kgf.exe" << noSignature << "0"
-                                  << "was not found";
+                                  << "was not found" << false;
     QTest::newRow("executable too short") << "KGF.EXE" << QByteArray(5000, 'x') << "0"
-                                          << "holds 5,000 bytes";
+                                          << "holds 5,000 bytes" << false;
     QTest::newRow("negative start") << "frmation.dat" << QByteArray(2000, 'x') << "-5"
-                                    << "is negative";
+                                    << "is negative" << false;
     QTest::newRow("start too large") << "frmation.dat" << QByteArray(2000, 'x') << "3000000000"
-                                     << "is too large";
+                                     << "is too large" << false;
     QTest::newRow("data file too short")
         << "frmation.dat" << QByteArray(1000, 'x') << "0"
-        << "holds 1,000 bytes, but a table at start location 0 needs 1,488 bytes";
+        << "holds 1,000 bytes, but a table at start location 0 needs 1,488 bytes" << false;
+    QTest::newRow("data file too short for its start location")
+        << "frmation.dat" << QByteArray(2000, 'x') << "1000"
+        << "holds 2,000 bytes, but a table at start location 1,000 needs 2,488 bytes" << true;
 }
 
 void LoadSaveTest::loadFaultsChangeNothing()
@@ -204,6 +231,7 @@ void LoadSaveTest::loadFaultsChangeNothing()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, startText);
     QFETCH(QString, why);
+    QFETCH(bool, advice);
     WindowFixture f;
     // A first, good load sets the state that the failing one must keep.
     const QByteArray good = pattern(1488, 5);
@@ -222,6 +250,10 @@ void LoadSaveTest::loadFaultsChangeNothing()
     QCOMPARE(f.prompter.told.size(), 1);
     QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
     QVERIFY2(f.prompter.told[0].contains(name), qPrintable(f.prompter.told[0]));
+    // Only a file that holds a table from its first byte is read there instead.
+    QCOMPARE(f.prompter.told[0].endsWith(QStringLiteral(" Set the start location to 0 to read the "
+                                                        "table from the file's first byte.")),
+             advice);
     QCOMPARE(f.window->GF1().toBytes(), good);
     QCOMPARE(text2(f), startText);
     QCOMPARE(label1(f), QDir::toNativeSeparators(goodPath));
@@ -367,12 +399,8 @@ void LoadSaveTest::changesByAnotherProgramAreAsked()
     f.prompter.confirmAnswer = answer;
     f.answers.push_back(target);
     f.click(QStringLiteral("Command3"));
-    QCOMPARE(f.prompter.asked,
-             QStringList{QStringLiteral("%1 was changed by another program after the table was "
-                                        "loaded from it. In its table, formations 0, 1, 2, 3, 4 "
-                                        "and 26 more now differ from what the editor read there. "
-                                        "Save over those changes?")
-                             .arg(QDir::toNativeSeparators(target))});
+    QCOMPARE(f.prompter.asked, QStringList{changedQuestion(target)});
+    QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Save")});
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), answer ? f.window->GF1().toBytes() + theirs.mid(1488) : theirs);
@@ -482,13 +510,7 @@ void LoadSaveTest::bothFilesStayWatched()
 
     f.answers.push_back(path);
     f.click(QStringLiteral("Command3"));
-    QCOMPARE(f.prompter.asked,
-             asks ? QStringList{QStringLiteral("%1 was changed by another program after the table "
-                                               "was loaded from it. In its table, formations 0, "
-                                               "1, 2, 3, 4 and 26 more now differ from what the "
-                                               "editor read there. Save over those changes?")
-                                    .arg(QDir::toNativeSeparators(path))}
-                  : QStringList());
+    QCOMPARE(f.prompter.asked, asks ? QStringList{changedQuestion(path)} : QStringList());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.read(1488) == f.window->GF1().toBytes(), !asks);
@@ -614,22 +636,35 @@ static void pressSave(const WindowFixture &f, Qt::KeyboardModifiers more = {})
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom_data()
 {
-    QTest::addColumn<qint64>("start");  // a data file's start location, or the program's table
-    QTest::addColumn<bool>("viaLink");  // saved through the dialog to another name of the file
-    QTest::addColumn<int>("answer");    // the choice taken: -1 Cancel
-    QTest::addColumn<qint64>("at");     // where the table is written; -1 nowhere
-    QTest::addColumn<int>("formation"); // the one edited; 0 changes the signature
+    QTest::addColumn<qint64>("start"); // a data file's start location, or the program's table
+    QTest::addColumn<bool>("viaLink"); // saved through the dialog to another name of the file
+    // The choice taken (-1 Cancel); where there is one place only, 0 is its yes.
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("overwrite"); // the answer to writing over a program's first bytes
+    QTest::addColumn<qint64>("at");      // where the table is written; -1 nowhere
+    QTest::addColumn<int>("formation");  // the one edited; 0 changes the signature
     const qint64 program = SignatureScanStart + 40;
-    QTest::newRow("data file, back at its byte") << qint64(16) << false << 0 << qint64(16) << 2;
-    QTest::newRow("data file, at the first byte") << qint64(16) << false << 1 << qint64(0) << 2;
-    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << qint64(-1) << 2;
-    QTest::newRow("data file through a hard link") << qint64(16) << true << 0 << qint64(16) << 2;
-    QTest::newRow("program, back at its signature") << program << false << 0 << program << 2;
+    QTest::newRow("data file, back at its byte")
+        << qint64(16) << false << 0 << false << qint64(16) << 2;
+    QTest::newRow("data file, at the first byte")
+        << qint64(16) << false << 1 << false << qint64(0) << 2;
+    QTest::newRow("data file, cancelled") << qint64(16) << false << -1 << false << qint64(-1) << 2;
+    QTest::newRow("data file through a hard link")
+        << qint64(16) << true << 0 << false << qint64(16) << 2;
+    QTest::newRow("program, back at its signature")
+        << program << false << 0 << false << program << 2;
     QTest::newRow("program, its signature changed: Cancel first")
-        << program << false << -1 << qint64(-1) << 0;
-    // Read at a typed start location, it is a data file, whatever it begins with.
+        << program << false << -1 << false << qint64(-1) << 0;
+    QTest::newRow("program, its signature changed, written anyway")
+        << program << false << 0 << false << program << 0;
+    // Read at a typed start location, it is a data file, whatever it begins
+    // with; but its first bytes are a program's.
+    QTest::newRow("data file that begins with MZ, back at its byte")
+        << qint64(17) << false << 0 << false << qint64(17) << 0;
     QTest::newRow("data file that begins with MZ, at the first byte")
-        << qint64(17) << false << 1 << qint64(0) << 0;
+        << qint64(17) << false << 1 << true << qint64(0) << 0;
+    QTest::newRow("data file that begins with MZ, not over the program")
+        << qint64(17) << false << 1 << false << qint64(-1) << 0;
 }
 
 void LoadSaveTest::saveGoesWhereTheTableCameFrom()
@@ -637,9 +672,11 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     QFETCH(qint64, start);
     QFETCH(bool, viaLink);
     QFETCH(int, answer);
+    QFETCH(bool, overwrite);
     QFETCH(qint64, at);
     QFETCH(int, formation);
     const bool program = start > 17;
+    const bool signatureLost = program && formation == 0;
     WindowFixture f;
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
     QByteArray old = pattern(start + 3000, 1).replace(start, 5, tableSignature());
@@ -651,6 +688,7 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     f.window->loadFile(path); // as the command line loads it
     edit(f, formation, 9);
     f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = signatureLost ? answer == 0 : overwrite;
     if (viaLink) {
 #ifdef Q_OS_UNIX
         QCOMPARE(::link(QFile::encodeName(path), QFile::encodeName(f.path("link"))), 0);
@@ -663,15 +701,27 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
     } else {
         pressSave(f);
     }
-    QStringList offered = {QStringLiteral("Write it back at byte %1, where it was loaded from")
-                               .arg(QLocale(QLocale::English).toString(start))};
+    const QString back =
+        QStringLiteral("Write it back at byte %1, where it was loaded from").arg(grouped(start));
+    QStringList offered = {back};
     if (!program)
         offered << QStringLiteral("Write it at the first byte");
-    QCOMPARE(f.prompter.offered, QList<QStringList>{offered});
-    const bool signatureLost = program && formation == 0;
-    QCOMPARE(f.prompter.preferred, QList<int>{signatureLost ? -1 : 0});
+    // Where the table could not be found again, its one place is a yes or
+    // no whose default is Cancel.
+    QCOMPARE(f.prompter.offered,
+             signatureLost ? QList<QStringList>() : QList<QStringList>{offered});
+    QCOMPARE(f.prompter.preferred, signatureLost ? QList<int>() : QList<int>{0});
     QCOMPARE(f.prompter.asked.value(0).contains(QStringLiteral("cannot be found in the program")),
              signatureLost);
+    // Over the first bytes of a file that begins as a program, one more question.
+    const bool overProgram = start == 17 && answer == 1;
+    QStringList accepts;
+    if (signatureLost)
+        accepts << back;
+    if (overProgram)
+        accepts << QStringLiteral("Overwrite");
+    QCOMPARE(f.prompter.acceptButtons, accepts);
+    QCOMPARE(f.prompter.asked.value(1).contains(QStringLiteral("will no longer run")), overProgram);
     QCOMPARE(fileBytes(path),
              at < 0 ? old : QByteArray(old).replace(at, 1488, f.window->GF1().toBytes()));
     QCOMPARE(f.window->hasUnsavedChanges(), at < 0);
@@ -679,21 +729,34 @@ void LoadSaveTest::saveGoesWhereTheTableCameFrom()
 
 void LoadSaveTest::dangerousQuestionsDefaultToCancel_data()
 {
-    QTest::addColumn<bool>("program"); // over a renamed copy of the game, or zeros over a file
+    // Over a renamed copy of the game, zeros over a file, into a program's
+    // table or over it, over the copy kept of a file, or a load that drops
+    // the journal of a save that did not finish.
+    QTest::addColumn<QString>("target");
     QTest::addColumn<int>("key");
-    QTest::newRow("program, Enter") << true << int(Qt::Key_Return);
-    QTest::newRow("program, Escape") << true << int(Qt::Key_Escape);
-    QTest::newRow("zeros, Enter") << false << int(Qt::Key_Return);
-    QTest::newRow("zeros, Escape") << false << int(Qt::Key_Escape);
+    for (const char *target :
+         {"program", "zeros", "program's table", "copy kept", "damaged journal"}) {
+        QTest::addRow("%s, Enter", target) << target << int(Qt::Key_Return);
+        QTest::addRow("%s, Escape", target) << target << int(Qt::Key_Escape);
+    }
 }
 
 void LoadSaveTest::dangerousQuestionsDefaultToCancel()
 {
-    QFETCH(bool, program);
+    QFETCH(QString, target);
     QFETCH(int, key);
     WindowFixture f;
-    const QByteArray old = (program ? "MZ" : "") + pattern(2000, 1);
-    const QString path = f.writeFile(QStringLiteral("game.bin"), old);
+    const bool hasTable = target == "program's table";
+    QByteArray old = pattern(hasTable ? 1'400'000 : 2000, 1);
+    if (target.startsWith("program"))
+        old.prepend("MZ");
+    if (hasTable)
+        old.replace(SignatureScanStart + 10, 5, tableSignature());
+    QString path = f.writeFile(QStringLiteral("game.bin"), old);
+    if (target == "copy kept")
+        path = f.writeFile(QStringLiteral("game.bin.bak"), old);
+    if (target == "damaged journal")
+        QFile(journalPath(path)).open(QIODevice::WriteOnly);
     BiForm window;       // asks through real message boxes
     QStringList buttons; // the default and the Escape button of each question
     QTimer answering;
@@ -705,9 +768,13 @@ void LoadSaveTest::dangerousQuestionsDefaultToCancel()
     });
     answering.start(10);
     window.CD1().setAsker([&](const CommonDialog::Request &) { return path; });
-    window.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
+    if (target == "damaged journal")
+        window.loadFile(path);
+    else
+        window.findChild<QPushButton *>(QStringLiteral("Command3"))->click();
     QCOMPARE(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("Cancel")}));
     QCOMPARE(fileBytes(path), old);
+    QCOMPARE(QFile::exists(journalPath(path)), target == "damaged journal");
 }
 
 void LoadSaveTest::windowShowsWhereTheTableWent()
@@ -983,4 +1050,289 @@ void LoadSaveTest::nothingChangesWhileBusy()
     for (int n = 0; n <= 30; ++n)
         QCOMPARE(f.button(QStringLiteral("Option2(%1)").arg(n))->isChecked(), n == 2);
     QVERIFY(f.window->isVisible());
+}
+
+void LoadSaveTest::targetsAskBeforeSaving_data()
+{
+    // A program with its table, the copy kept of a file, or a file whose save did not finish.
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("answer");          // the choice taken, -1 Cancel; a yes or no: 0 yes
+    QTest::addColumn<QStringList>("buttons"); // those besides Cancel
+    QTest::addColumn<QString>("words");       // what the question or the message says
+    QTest::addColumn<qint64>("at");           // where the table goes; -1 nowhere
+    const qint64 table = SignatureScanStart + 1234;
+    const QStringList places = {"Write it into its table at byte 1,351,233", "Overwrite"};
+    const QString program = "with its formation table at byte 1,351,233";
+    QTest::newRow("program, cancelled") << "KGF.EXE" << -1 << places << program << qint64(-1);
+    QTest::newRow("program, into its table") << "KGF.EXE" << 0 << places << program << table;
+    QTest::newRow("program, over its first bytes") << "KGF.EXE" << 1 << places << program << 0LL;
+    const QStringList copy = {"Save over the copy"};
+    const QString kept = "is the copy kept of frmation.dat before it was first changed";
+    QTest::newRow("copy kept, cancelled") << "frmation.dat.bak" << -1 << copy << kept << -1LL;
+    QTest::newRow("copy kept, saved over") << "frmation.dat.bak" << 0 << copy << kept << 0LL;
+    // Refused before the question that zeros raise, as nothing was loaded.
+    QTest::newRow("unfinished save")
+        << "zeros.dat" << 0 << QStringList() << "an earlier save of it did not finish" << -1LL;
+}
+
+void LoadSaveTest::targetsAskBeforeSaving()
+{
+    QFETCH(QString, target);
+    QFETCH(int, answer);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, words);
+    QFETCH(qint64, at);
+    WindowFixture f;
+    // A signature before the place the program's table is looked for is none.
+    const QByteArray old = QByteArray("MZ" + pattern(1'400'000, 2))
+                               .replace(1000, 5, tableSignature())
+                               .replace(SignatureScanStart + 1234, 5, tableSignature());
+    const QString path = f.writeFile(target, target == "KGF.EXE" ? old : pattern(2000, 4));
+    const QByteArray before = fileBytes(path);
+    const QByteArray data = tableSignature() + pattern(1483, 8);
+    if (target == "zeros.dat")
+        QFile(journalPath(path)).open(QIODevice::WriteOnly);
+    else
+        f.window->loadFile(f.writeFile(QStringLiteral("frmation.dat"), data));
+    f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = answer == 0;
+    f.answers.push_back(path);
+    f.click(QStringLiteral("Command3"));
+    QCOMPARE(f.prompter.offered.value(0) + f.prompter.acceptButtons, buttons);
+    QCOMPARE(f.prompter.preferred, QList<int>(buttons.size() > 1 ? 1 : 0, -1));
+    const QString first = (f.prompter.asked + f.prompter.told).value(0);
+    QVERIFY2(first.contains(words), qPrintable(first));
+    QCOMPARE(f.prompter.told.isEmpty(), !buttons.isEmpty());
+    QCOMPARE(fileBytes(path), at < 0 ? before : QByteArray(before).replace(at, 1488, data));
+}
+
+void LoadSaveTest::movedTableIsAskedAboutOnce_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("written at the new place") << true;
+}
+
+void LoadSaveTest::movedTableIsAskedAboutOnce()
+{
+    QFETCH(bool, answer);
+    WindowFixture f;
+    const qint64 was = SignatureScanStart + 40;
+    const qint64 now = SignatureScanStart + 2040;
+    const QByteArray program =
+        QByteArray("MZ" + pattern(1'400'000, 3)).replace(was, 5, tableSignature());
+    const QString path = f.writeFile(QStringLiteral("KGF.EXE"), program);
+    f.window->loadFile(path);
+    edit(f, 2, 9);
+    // A new version of the program keeps its table elsewhere.
+    QByteArray update = QByteArray(program)
+                            .replace(now, 1488, program.mid(was, 1488))
+                            .replace(was, 1488, pattern(1488, 6));
+    f.writeFile(QStringLiteral("KGF.EXE"), update);
+    f.prompter.chooseAnswer = 0; // back where it was loaded from
+    f.prompter.confirmAnswer = answer;
+    pressSave(f);
+    QCOMPARE(f.prompter.acceptButtons, QStringList{QStringLiteral("Write it at byte 1,352,039")});
+    QVERIFY2(f.prompter.asked.value(1).contains(QStringLiteral("it is now at byte 1,352,039")),
+             qPrintable(f.prompter.asked.value(1)));
+    if (answer)
+        update.replace(now, 1488, f.window->GF1().toBytes());
+    QCOMPARE(fileBytes(path), update);
+    QCOMPARE(f.window->hasUnsavedChanges(), !answer);
+    if (!answer)
+        return;
+    // Saved back again, it goes to the new place: no move to ask about.
+    edit(f, 3, 4);
+    pressSave(f);
+    QCOMPARE(
+        f.prompter.offered.last(),
+        QStringList{QStringLiteral("Write it back at byte 1,352,039, where it was loaded from")});
+    QCOMPARE(f.prompter.acceptButtons.size(), 1);
+    QCOMPARE(fileBytes(path), update.replace(now, 1488, f.window->GF1().toBytes()));
+}
+
+void LoadSaveTest::saveRemarkIsShown_data()
+{
+    QTest::addColumn<QString>("save");
+    QTest::newRow("saved") << "saved";
+    QTest::newRow("cancelled") << "cancelled";
+    QTest::newRow("failed") << "failed";
+    QTest::newRow("saved while closing") << "closing";
+}
+
+void LoadSaveTest::saveRemarkIsShown()
+{
+    QFETCH(QString, save);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 4));
+    // What an earlier save cut off might have left, but holds no journal: it stays.
+    const QString left = f.writeFile(QStringLiteral(".kgf-journal-0123abcd.tmp"), "notes");
+    f.window->loadFile(path);
+    edit(f, 1, 6);
+    if (save == "cancelled")
+        f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 5)); // asked, and Cancel
+    FaultyFile::Faults faults;
+    faults.room = save == "failed" ? 100 : -1;
+    f.window->setSaveFileWrapper(FaultyFile::wrapper(faults));
+    const bool closing = save == "closing";
+    if (closing) {
+        f.prompter.saveAnswer = Prompter::Choice::Go;
+        f.window->close();
+    } else {
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command3"));
+    }
+    const QStringList &news = closing ? f.prompter.informedBeforeClosing : f.prompter.informed;
+    QVERIFY2(news.value(news.size() - 1)
+                 .startsWith(QStringLiteral("A save that was cut off earlier left %1 (it holds "
+                                            "no copy of frmation.dat)")
+                                 .arg(QDir::toNativeSeparators(left))),
+             qPrintable(news.join(u'\n')));
+    // The backup's news comes first.
+    QCOMPARE(news.size(), save == "saved" || closing ? 2 : 1);
+    QCOMPARE(f.prompter.told.size(), save == "failed" ? 1 : 0);
+    QVERIFY(QFile::exists(left));
+}
+
+// Leaves `path` as a save of `table` cut off part-way does: its journal
+// beside it, and the table's first `written` bytes in it.
+static void tearSave(const QString &path, const QByteArray &table, int written)
+{
+    QFile file(path);
+    FileStatus status;
+    QString reason;
+    if (!file.open(QIODevice::ReadWrite) || !fileStatus(file, &status, &reason))
+        qFatal("cannot look at %s", qPrintable(path));
+    const QByteArray old = file.read(1488);
+    QFile journal(journalPath(path));
+    if (!journal.open(QIODevice::WriteOnly) ||
+        journal.write(
+            encodeJournal({status.identity, status.size, status.modifiedNs, 0, old, table})) < 0 ||
+        !file.seek(0) || file.write(table.left(written)) != written)
+        qFatal("cannot tear %s", qPrintable(path));
+}
+
+void LoadSaveTest::unfinishedSaveIsSettledBeforeLoading_data()
+{
+    QTest::addColumn<QString>("state");  // of the file and its journal
+    QTest::addColumn<int>("answer");     // the choice taken, -1 Cancel; with one choice, 0 is yes
+    QTest::addColumn<bool>("viaDialog"); // Load's dialog, else as the command line names it
+    QTest::addColumn<QString>("differ"); // what the question says differs
+    const QString two = "Formations 1 (Game 1) and 3 (Game 3) differ";
+    QTest::newRow("torn, put back") << "torn" << 0 << true << two;
+    QTest::newRow("torn, put back, named") << "torn" << 0 << false << two;
+    QTest::newRow("torn, kept") << "torn" << 1 << true << two;
+    QTest::newRow("torn, cancelled") << "torn" << -1 << false << two;
+    QTest::newRow("nothing written yet, put back") << "old" << 0 << true << "No formation differs";
+    QTest::newRow("changed since, kept") << "changed since" << 0 << true << "";
+    QTest::newRow("changed since, cancelled") << "changed since" << -1 << false << "";
+    QTest::newRow("damaged journal, kept") << "damaged journal" << 0 << false << "";
+}
+
+void LoadSaveTest::unfinishedSaveIsSettledBeforeLoading()
+{
+    QFETCH(QString, state);
+    QFETCH(int, answer);
+    QFETCH(bool, viaDialog);
+    QFETCH(QString, differ);
+    WindowFixture f;
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("game")));
+    QByteArray names;
+    for (int n = 0; n < 31; ++n)
+        names += "Game " + QByteArray::number(n) + "\n";
+    f.writeFile(QStringLiteral("game/readorder.txt"), names);
+    const QString other = f.writeFile(QStringLiteral("other.dat"), pattern(1488, 9));
+    f.window->loadFile(other);
+    const QByteArray before = pattern(2000, 1);
+    const QString path = f.writeFile(QStringLiteral("game/frmation.dat"), before);
+    QByteArray table = before.left(1488);
+    for (int formation : {1, 3, 25})
+        table[formation * 48 + 2] = char(table[formation * 48 + 2] ^ 0x40);
+    tearSave(path, table, state == "old" ? 0 : 700); // formations 1 and 3, not 25
+    // Another program writes a byte that is neither old nor new, or the journal is damaged.
+    const QString changed = state == "changed since" ? path : journalPath(path);
+    if (state == "changed since" || state == "damaged journal") {
+        QByteArray bytes = fileBytes(changed);
+        bytes[1000] = char(bytes[1000] ^ 0x40);
+        f.writeFile(QDir(f.dir.path()).relativeFilePath(changed), bytes);
+    }
+    const QByteArray held = fileBytes(path);
+    const bool canPutBack = !differ.isEmpty();
+    f.prompter.chooseAnswer = answer;
+    f.prompter.confirmAnswer = answer == 0;
+    if (viaDialog) {
+        f.answers.push_back(path);
+        f.click(QStringLiteral("Command1"));
+    } else {
+        f.window->loadFile(path);
+    }
+    const QString shown = QDir::toNativeSeparators(path);
+    if (canPutBack) {
+        QCOMPARE(f.prompter.offered, (QList<QStringList>{{"Put it back", "Keep it as it is"}}));
+        QCOMPARE(f.prompter.preferred, QList<int>{0});
+        QCOMPARE(f.prompter.asked, QStringList{"A save of " + shown +
+                                               " did not finish. Put back the table it had "
+                                               "before that save? " +
+                                               differ +
+                                               " between the table it holds now "
+                                               "and the one it had before."});
+    } else {
+        QCOMPARE(f.prompter.acceptButtons, QStringList{"Keep it as it is"});
+        QVERIFY2(f.prompter.asked.value(0).startsWith(
+                     "A save of " + shown +
+                     " did not finish, and the table it had before cannot "
+                     "be put back: "),
+                 qPrintable(f.prompter.asked.value(0)));
+    }
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    const bool putBack = canPutBack && answer == 0;
+    QCOMPARE(fileBytes(path), putBack ? before : held);
+    QCOMPARE(QFile::exists(journalPath(path)), answer < 0);
+    QCOMPARE(f.window->fileName(), answer < 0 ? other : path);
+    QCOMPARE(f.window->GF1().toBytes(), answer < 0 ? pattern(1488, 9) : fileBytes(path).left(1488));
+}
+
+void LoadSaveTest::failedSettlingLoadsNothing_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("changed"); // another program changes the file while asked
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("why");
+    const QByteArray torn = pattern(1488, 2).left(100) + pattern(2000, 1).mid(100);
+    QTest::newRow("put back, changed meanwhile")
+        << 0 << true << pattern(2000, 3) << "another program has changed it since";
+    QTest::newRow("kept, journal not removed") << 1 << false << torn << "could not be removed";
+    // Put back, but a load would take the journal for a save still unfinished.
+    QTest::newRow("put back, journal not removed")
+        << 0 << false << pattern(2000, 1) << "could not be removed";
+}
+
+void LoadSaveTest::failedSettlingLoadsNothing()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, changed);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, why);
+    WindowFixture f;
+    const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 1));
+    tearSave(path, pattern(1488, 2), 100);
+    const QString journal = journalPath(path);
+    // While the question is open, its journal becomes one that cannot be removed.
+    f.prompter.whileAsking = [&] {
+        if (changed)
+            f.writeFile(QStringLiteral("frmation.dat"), pattern(2000, 3));
+        setSystemCallHook([&](const char *call, const QString &named) {
+            return QLatin1String(call) == "remove" && named == journal ? SystemFault::IoError
+                                                                       : SystemFault::None;
+        });
+    };
+    f.prompter.chooseAnswer = answer;
+    f.window->loadFile(path);
+    setSystemCallHook({});
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
+    QCOMPARE(fileBytes(path), after);
+    QVERIFY(QFile::exists(journal));
+    QCOMPARE(f.window->fileName(), QString());
+    QCOMPARE(f.window->GF1().toBytes(), QByteArray(1488, '\0'));
 }
