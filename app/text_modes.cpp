@@ -297,6 +297,7 @@ int runRecover(const Invocation &invocation)
     switch (recovery.kind) {
     case Recovery::Kind::NothingToRecover:
     case Recovery::Kind::PutBack:
+    case Recovery::Kind::Kept:
         return writeStandardOutput((recovery.message + u'\n').toUtf8()) ? 0 : Failed;
     case Recovery::Kind::Refused:
     case Recovery::Kind::Failed:

@@ -401,6 +401,8 @@ OpenResult createNewFile(QFile &file, const QString &path, int permissions)
         result.reason = errnoReason(errno);
         return result;
     }
+    // Held from its first moment, so that no other save takes it for a leftover.
+    ::flock(descriptor, LOCK_EX | LOCK_NB);
     // fchmod, unlike the creation mode, is not cut down by the umask.
     if (permissions >= 0 && (simulatedFailure("set permissions", path) ||
                              ::fchmod(descriptor, mode_t(permissions & 07777)) != 0)) {
@@ -594,8 +596,11 @@ void keepAccessOf(QFile &copy, QFile &original, const FileStatus &status)
     Q_UNUSED(original);
     kept = groupKept;
 #endif
-    if (!kept)
-        ::fchmod(descriptor, mode_t(status.permissions & 0700));
+    // Only now may the copy be read by more than its owner: by those the
+    // original lets in, or where that cannot be given, still by no one else.
+    const int permissions = kept ? status.permissions & ~06000 : status.permissions & 0700;
+    if (!simulatedFailure("set permissions", nameOf(copy)))
+        ::fchmod(descriptor, mode_t(permissions));
 #endif
 }
 

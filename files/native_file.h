@@ -64,9 +64,9 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode);
 
 // Creates `path`, which must not exist yet (nothing is ever replaced, not
 // even a dangling symbolic link), and opens it for reading and writing,
-// unbuffered. `permissions` are POSIX permission bits given to it exactly,
-// or -1 for the usual ones of a new file. On Windows the file is hidden
-// until setHidden(file, false).
+// unbuffered, and held (holdWhileOpen) from its first moment. `permissions`
+// are POSIX permission bits given to it exactly, or -1 for the usual ones of
+// a new file. On Windows the file is hidden until setHidden(file, false).
 OpenResult createNewFile(QFile &file, const QString &path, int permissions = -1);
 
 // Windows: sets or clears the hidden attribute through the open file.
@@ -108,11 +108,13 @@ bool isSymbolicLink(const QString &path);
 bool fileStatus(QFile &file, FileStatus *status, QString *reason);
 
 // Gives `copy`, a new file made beside `original` to hold its bytes (a
-// backup, a journal), the original's owner and group, and on Linux its ACL
-// and extended attributes. Where an owner or group, or the ACL, cannot be
-// given (a user who is not root), the copy is made readable by its owner
-// alone, so that it never lets in anyone the original keeps out. Best
-// effort: nothing here changes the bytes of either file.
+// backup, a journal) and readable by its owner alone until then, the
+// original's owner and group, on Linux its ACL and extended attributes,
+// and last its permission bits (but set-user and set-group). Where an owner
+// or group, or the ACL, cannot be given (a user who is not root), the copy
+// stays readable by its owner alone, so that it never lets in anyone the
+// original keeps out. Best effort: nothing here changes the bytes of either
+// file.
 void keepAccessOf(QFile &copy, QFile &original, const FileStatus &status);
 
 // While a save holds a file of its own open, the file is held: another

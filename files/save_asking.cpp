@@ -9,10 +9,13 @@ SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFile
     FileSnapshot agreed; // the file as the user saw it when saying yes
     SaveOutcome outcome;
     QString backupMade; // by an attempt before the user's answer
+    QStringList remarks;  // news of every attempt, each once
     for (;;) {
         outcome = saveTable(path, table, options);
         if (!outcome.backupPath.isEmpty())
             backupMade = outcome.backupPath;
+        if (!outcome.remark.isEmpty() && !remarks.contains(outcome.remark))
+            remarks << outcome.remark;
         if (outcome.kind != SaveOutcome::Kind::Ask || !answer(outcome))
             break;
         agreed = outcome.seen;
@@ -25,7 +28,8 @@ SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFile
             options.offset = outcome.movedTo;
     }
     // One save to the user, however many attempts: the backup an earlier
-    // attempt made is this save's.
+    // attempt made is this save's, and so is its news.
+    outcome.remark = remarks.join(u' ');
     if (outcome.backupPath.isEmpty() && !backupMade.isEmpty()) {
         outcome.backupPath = backupMade;
         if (!outcome.tableInFile())

@@ -3,6 +3,7 @@
 #include "change_words.h"
 #include "message_text.h"
 #include "native_file.h"
+#include "save_journal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -166,17 +167,22 @@ UnfinishedSave findUnfinishedSave(const QString &path)
 QString unfinishedSaveRefusal(const QString &path)
 {
     return QStringLiteral("%1 was not read: a save of it did not finish, so its table may be part "
-                          "old, part new. Run kgf-formation-editor recover %1 to put back what it "
+                          "old, part new. Run kgf-formation-editor recover %2 to put back what it "
                           "held before.")
-        .arg(shownPath(path));
+        .arg(shownPath(path), commandArgument(path));
 }
 
 QString unfinishedSaveReason(const QString &path)
 {
+    if (pathKind(path) == PathKind::Missing)
+        return QStringLiteral("an earlier save of it did not finish, and %1 is left beside it, "
+                              "though the file itself is not there any more; remove %1 once you "
+                              "are sure it is not needed")
+            .arg(shownPath(journalPath(path)));
     return QStringLiteral("an earlier save of it did not finish, and %1 holds what is needed to "
                           "put back what it held before. Load it in the editor to choose what to "
                           "do, or run kgf-formation-editor recover %2")
-        .arg(shownPath(journalPath(path)), shownPath(path));
+        .arg(shownPath(journalPath(path)), commandArgument(path));
 }
 
 Recovery recoverSave(const QString &path)
@@ -212,7 +218,12 @@ Recovery recoverSave(const QString &path)
     if (match == JournalMatch::Elsewhere)
         return refused(otherBytesProblem(path) + nothingChanged());
     const QList<int> differing = differingFormations(journal->oldBytes, opened.region);
-    if (match != JournalMatch::Old) {
+    if (match == JournalMatch::Old) {
+        // A recovery cut off after its write: the bytes are back, the time too now.
+        QString ignored;
+        if (opened.status.modifiedNs != journal->modifiedNs)
+            setModifiedTime(opened.file, journal->modifiedNs, &ignored);
+    } else {
         if (const QString failed = putBack(opened, *journal); !failed.isEmpty())
             return {Recovery::Kind::Failed,
                     QStringLiteral("Putting back %1 failed: %2. %3 stays, so that recover can be "
@@ -235,7 +246,8 @@ Recovery recoverSave(const QString &path)
         return {Recovery::Kind::PutBack,
                 what + QStringLiteral(" Its journal %1 could not be removed (%2); it is no longer "
                                       "needed.")
-                           .arg(shownPath(journalName), left)};
+                           .arg(shownPath(journalName), left),
+                true};
     return {Recovery::Kind::PutBack, what + QStringLiteral(" Its journal was removed.")};
 }
 

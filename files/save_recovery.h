@@ -33,11 +33,14 @@ struct Recovery {
     enum class Kind {
         NothingToRecover, // no journal beside the file
         PutBack,          // the old bytes are back, synced, and the journal is gone
+        Kept,             // the file is as it is, and the journal is gone
         Refused,          // nothing was changed: `message` says why
-        Failed,           // putting back failed part-way; the journal stays
+        Failed,           // reading or putting back failed; the journal stays
     };
     Kind kind = Kind::Refused;
     QString message; // for the user, naming the file
+    // With PutBack: the journal could not be removed, though no longer needed.
+    bool journalLeft = false;
 };
 
 // Puts back the bytes the journal beside `path` holds, where the file is

@@ -176,10 +176,8 @@ QString createTemporary(const QString &folder, TemporaryKind kind, int permissio
     for (int attempt = 0; attempt < 20; ++attempt) {
         const QString candidate = temporaryPath(folder, kind);
         const OpenResult created = createNewFile(file, candidate, permissions);
-        if (created.ok) {
-            holdWhileOpen(file);
+        if (created.ok)
             return candidate;
-        }
         *reason = created.reason;
         // Not a clash of names: trying again won't help.
         if (pathKind(candidate) == PathKind::Missing)

@@ -51,8 +51,8 @@ enum class TemporaryKind {
 std::optional<TemporaryKind> temporaryKindOf(const QString &fileName);
 
 // Creates and opens a new temporary file of `kind` in `folder`, with POSIX
-// `permissions` (-1 for the usual ones), held while it is open
-// (holdWhileOpen): its path, or empty with `reason`.
+// `permissions` (-1 for the usual ones), held while it is open: its path,
+// or empty with `reason`.
 QString createTemporary(const QString &folder, TemporaryKind kind, int permissions, QFile &file,
                         QString *reason);
 

@@ -49,10 +49,9 @@ std::optional<PendingBackup> copyForBackup(OpenFile &original, const FileStatus 
                                            QString *reason)
 {
     auto qfile = std::make_unique<QFile>();
-    // The original's permission bits, but never set-user or set-group.
-    const int permissions = status.permissions & ~06000;
+    // Its owner's alone until keepAccessOf gives it the original's access.
     const QString temporary = createTemporary(QFileInfo(backupPath).absolutePath(),
-                                              TemporaryKind::Backup, permissions, *qfile, reason);
+                                              TemporaryKind::Backup, 0600, *qfile, reason);
     if (temporary.isEmpty())
         return std::nullopt;
     keepAccessOf(*qfile, *original.native, status);

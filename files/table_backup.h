@@ -28,8 +28,8 @@ struct PendingBackup {
 };
 
 // Copies the whole of `source`, which the save found as `status`, into a
-// new file beside `backupPath`, with its permission bits, owner, group and
-// ACL (keepAccessOf). Nothing, with `reason`, when that failed; no
+// new file beside `backupPath`, with its owner, group, ACL and permission
+// bits (keepAccessOf). Nothing, with `reason`, when that failed; no
 // temporary file is left then, or the reason names it.
 std::optional<PendingBackup> copyForBackup(OpenFile &source, const FileStatus &status,
                                            const QString &backupPath, const SaveOptions &options,

@@ -9,6 +9,7 @@
 #include "table_loader.h"
 
 #include <QFileInfo>
+#include <limits>
 
 namespace
 {
@@ -146,6 +147,10 @@ Placement atStart(const PlaceRequest &request, PathKind kind)
 {
     const QString shown = shownPath(request.target);
     const qint64 start = *request.start;
+    if (start < 0 || start > std::numeric_limits<qint32>::max())
+        return refusal(QStringLiteral("Nothing was written to %1: --start is a byte offset from 0 "
+                                      "to %2.")
+                           .arg(shown, grouped(std::numeric_limits<qint32>::max())));
     if (kind == PathKind::Missing)
         return refusal(QStringLiteral("Nothing was written: %1 does not exist, and --start names "
                                       "a place in a file that holds a table.")
@@ -203,7 +208,7 @@ Placement placeTable(const PlaceRequest &request)
     const QString shown = shownPath(request.target);
     const PathKind kind = pathKind(request.target);
     const bool exists = kind == PathKind::Regular;
-    if (exists && hasJournal(request.target))
+    if (hasJournal(request.target))
         return refusal(QStringLiteral("The table was not saved to %1: %2.")
                            .arg(shown, unfinishedSaveReason(request.target)));
 

@@ -121,10 +121,12 @@ public:
     // findTable        Ask (TableMoved), NotSaved
     // askAboutChanges  Ask (ChangedByOtherProgram)
     // (table there)    NothingToChange
+    // writeJournal     Ask (NoJournal), NotSaved
     // keepBackup       Ask (NoBackup, ChangedByOtherProgram)
-    // writeJournal     NotSaved
     // checkAgain       Ask (ChangedByOtherProgram), NotSaved
     // write            Saved, NotSaved (put back), Damaged
+    // The journal comes first: a question it raises leaves nothing behind.
+    // From then on every end but Saved and Damaged removes it again.
     SaveOutcome run()
     {
         if (std::optional<SaveOutcome> stop = open())
@@ -140,10 +142,10 @@ public:
             outcome.left = m_found;
             return outcome;
         }
-        if (std::optional<SaveOutcome> stop = keepBackup())
-            return *stop;
         if (std::optional<SaveOutcome> stop = writeJournal())
             return *stop;
+        if (std::optional<SaveOutcome> stop = keepBackup())
+            return withoutJournal(*stop);
         if (std::optional<SaveOutcome> stop = checkAgain())
             return withoutJournal(*stop);
         return write();
@@ -298,9 +300,8 @@ private:
         const QString journal = journalPath(m_path);
         auto qfile = std::make_unique<QFile>();
         QString reason;
-        const QString temporary =
-            createTemporary(QFileInfo(journal).absolutePath(), TemporaryKind::Journal,
-                            m_old.permissions & ~06000, *qfile, &reason);
+        const QString temporary = createTemporary(QFileInfo(journal).absolutePath(),
+                                                  TemporaryKind::Journal, 0600, *qfile, &reason);
         if (temporary.isEmpty())
             return noJournal(reason);
         keepAccessOf(*qfile, *m_target.native, m_old);
@@ -324,8 +325,7 @@ private:
             if (taken)
                 return notSaved(m_path, QStringLiteral("the journal of another save of it "
                                                        "appeared meanwhile, so nothing was "
-                                                       "written to it%1")
-                                            .arg(backupStays()));
+                                                       "written to it"));
             return noJournal(unnamed);
         }
         m_journalNamed = true;
@@ -334,19 +334,12 @@ private:
 
     SaveOutcome noJournal(const QString &why) const
     {
-        const QString kept = m_backupPath.isEmpty()
-                                 ? QString()
-                                 : QStringLiteral(" The copy of it made before this save stays as "
-                                                  "%1.")
-                                       .arg(shownPath(m_backupPath));
-        SaveOutcome asked = ask(Question::NoJournal,
-                                QStringLiteral("No journal of %1 can be written beside it (%2): if "
-                                               "the save were cut off part-way, by a crash or a "
-                                               "power cut, the file could not be put back.%3")
-                                    .arg(shownPath(m_path), why, kept),
-                                m_found);
-        asked.backupPath = m_backupPath;
-        return asked;
+        return ask(Question::NoJournal,
+                   QStringLiteral("No journal of %1 can be written beside it (%2): if the save "
+                                  "were cut off part-way, by a crash or a power cut, the file "
+                                  "could not be put back.")
+                       .arg(shownPath(m_path), why),
+                   m_found);
     }
 
     // Removes the journal once it is no longer needed: the file holds the
@@ -779,6 +772,8 @@ SaveOutcome saveByKind(const QString &path, const QByteArray &table, const SaveO
 {
     switch (const PathKind kind = pathKind(path)) {
     case PathKind::Missing:
+        if (hasJournal(path))
+            return notSaved(path, unfinishedSaveReason(path));
         return createNew(path, table, options);
     case PathKind::Regular:
     case PathKind::Unknown: // opening it says why it cannot be written

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 
 // `text` as a message may show it on a terminal or in a dialog: every
 // control character, and every character that turns the direction of the
@@ -36,6 +37,17 @@ inline QString escapeControls(QStringView text)
 inline QString shownPath(const QString &path)
 {
     return escapeControls(QDir::toNativeSeparators(path));
+}
+
+// A path as a message gives it for a command to type: in double quotes
+// where a shell would split it or read a character of it otherwise.
+inline QString commandArgument(const QString &path)
+{
+    const QString shown = shownPath(path);
+    const bool plain = !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [](QChar c) {
+        return c.isLetterOrNumber() || QStringView(u"._-+/\\:,@%=").contains(c);
+    });
+    return plain ? shown : u'"' + shown + u'"';
 }
 
 // 1350000 -> "1,350,000": the messages are English whatever the locale.

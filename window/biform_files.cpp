@@ -87,9 +87,10 @@ bool BiForm::settleUnfinishedSave(const QString &path)
     switch (settled->kind) {
     case Recovery::Kind::NothingToRecover:
     case Recovery::Kind::PutBack:
+    case Recovery::Kind::Kept:
         // Put back, but with its journal still beside it the load would
         // refuse it as unfinished: what was done and what stays says more.
-        if (!hasJournal(path))
+        if (!settled->journalLeft && !hasJournal(path))
             return true;
         break;
     case Recovery::Kind::Refused:

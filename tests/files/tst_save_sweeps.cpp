@@ -410,6 +410,7 @@ QString recoverViolation(const Folder &folder, const Run &run, int step, const L
         return now == folder.tornFrom ? QString()
                                       : QStringLiteral("recovered, but not to the old file");
     case Recovery::Kind::NothingToRecover:
+    case Recovery::Kind::Kept:
     case Recovery::Kind::Refused:
         return QStringLiteral("recover did not put back the file nobody else touched");
     case Recovery::Kind::Failed:
