@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs
-# every test: on Linux, then again in a build with AddressSanitizer and
+# every test: on Linux (and the save sweeps against saves broken on purpose,
+# tools/mutants.sh), then again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine (the first
 # run builds Qt for Windows, about 15 minutes; KGF_SKIP_WINDOWS=1 leaves the
 # Windows stage out). Exits non-zero on any failure and prints how long
@@ -20,7 +21,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKGF_WARNINGS_AS_ERRORS=ON
 cmake --build build/release
 ctest --test-dir build/release --output-on-failure
-finish_stage "Linux build and tests"
+# Saves broken on purpose, each of which the save sweeps must fail.
+tools/mutants.sh
+finish_stage "Linux build, tests and mutants"
 
 stage_start=$SECONDS
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
