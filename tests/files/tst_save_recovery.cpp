@@ -47,15 +47,11 @@ private slots:
     void recoverPutsBack();
     void recoverRefuses_data();
     void recoverRefuses();
-    void recoveryCutOff_data();
-    void recoveryCutOff();
     void nothingToRecover();
     void keepRemovesOnlyTheJournal_data();
     void keepRemovesOnlyTheJournal();
     void journalOfALongName_data();
     void journalOfALongName();
-    void killedSave_data();
-    void killedSave();
     void clearLeftovers_data();
     void clearLeftovers();
     void clearLeftoversNamesEachLeft();
@@ -791,70 +787,6 @@ void SaveRecoveryTest::recoverRefuses()
     QCOMPARE(namesIn(dir.path()), names);
 }
 
-void SaveRecoveryTest::recoveryCutOff_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QByteArray>("call"); // the call that fails, on the file
-    QTest::addColumn<QString>("told");    // %1 the file, %2 its journal
-    const auto stays = [](const char *why) {
-        return QStringLiteral("Putting back %1 failed: ") + QLatin1String(why) +
-               QStringLiteral(". %2 stays, so that recover can be run again once the cause is "
-                              "fixed.");
-    };
-    QTest::newRow("writing the old bytes")
-        << 3000LL << QByteArray("write")
-        << stays("the old bytes could not be written (Input/output error)");
-    QTest::newRow("setting the old length")
-        << 100LL << QByteArray("resize")
-        << stays("the old length could not be set (Input/output error)");
-    QTest::newRow("syncing") << 3000LL << QByteArray("sync")
-                             << stays("the disk did not confirm the write (Input/output error)");
-    QTest::newRow("reading back") << 3000LL << QByteArray("read")
-                                  << stays("reading the file back did not give the old bytes");
-    QTest::newRow("removing the journal")
-        << 3000LL << QByteArray("remove")
-        << "%1 holds again what it held before the save that did not finish (formations 0, 1, "
-           "2, 3, 4 and 11 more are back). Its journal %2 could not be removed (Input/output "
-           "error); it is no longer needed.";
-}
-
-void SaveRecoveryTest::recoveryCutOff()
-{
-    QFETCH(qint64, size);
-    QFETCH(QByteArray, call);
-    QFETCH(QString, told);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
-    const QString journal = journalPath(path);
-    const QByteArray old = oldFile(size);
-    journalBeside(path, old, 0);
-    QVERIFY(writeInPlace(path, overwritten(old, 0, newTable().first(744))));
-    // The first read is the check before putting back; the second reads back.
-    int reads = 0;
-    setSystemCallHook([&](const char *name, const QString &onFile) {
-        const QString target = call == "remove" ? journal : path;
-        if (name != call || onFile != target || (call == "read" && ++reads < 2))
-            return SystemFault::None;
-        return SystemFault::IoError;
-    });
-    const Recovery cut = recoverSave(path);
-    setSystemCallHook({});
-    const bool removal = call == "remove";
-    QCOMPARE(cut.kind, removal ? Recovery::Kind::PutBack : Recovery::Kind::Failed);
-    QCOMPARE(cut.message, filled(told, path));
-    QVERIFY(hasJournal(path));
-    // Run again once the cause is gone, it finishes the work.
-    const Recovery again = recoverSave(path);
-    QCOMPARE(again.kind, Recovery::Kind::PutBack);
-    QVERIFY2(again.message.endsWith(QStringLiteral(" Its journal was removed.")),
-             qPrintable(again.message));
-    QCOMPARE(contents(path), old);
-    // Where the first wrote the old bytes and was cut off after, the second
-    // finds them old and puts back the time.
-    QCOMPARE(statusOf(path)->modifiedNs, Past);
-    QVERIFY(!hasJournal(path));
-}
-
 void SaveRecoveryTest::nothingToRecover()
 {
     QTemporaryDir dir;
@@ -968,150 +900,6 @@ void SaveRecoveryTest::journalOfALongName()
     // A save clearing its folder leaves it, whatever it holds.
     QCOMPARE(::clearLeftovers(path), QString());
     QVERIFY(QFileInfo::exists(journal));
-}
-
-void SaveRecoveryTest::killedSave_data()
-{
-    QTest::addColumn<QString>("step"); // where the save is killed
-    QTest::addColumn<int>("nameLength");
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("left");  // names in the folder: FILE, JOURNAL, BAK, *-TEMP
-    QTest::addColumn<QString>("holds"); // what the file holds then
-    QTest::addColumn<QString>("differing");
-    for (const int length : {12, 255}) {
-        const QString bak = length > 250 ? QString() : QStringLiteral(" BAK");
-        const auto row = [&](const char *step, qint64 size, const QString &left, const char *holds,
-                             const char *differing) {
-            QTest::addRow("%d-byte name, %lld bytes: %s", length, size, step)
-                << QString::fromLatin1(step) << length << size << left << holds << differing;
-        };
-        // The journal comes first, then the backup.
-        if (length < 250) {
-            row("making the journal", 3000, "FILE", "old", "");
-            row("copying the backup", 3000, "FILE JOURNAL BACKUP-TEMP", "old", "");
-        }
-        row("writing the journal", 3000, "FILE JOURNAL-TEMP", "old", "");
-        row("just after the journal is named", 3000, "FILE JOURNAL", "old", "");
-        row("half-way through the table", 3000, "FILE JOURNAL" + bak, "mixed", "0-15");
-        row("half-way through the table", 100, "FILE JOURNAL" + bak, "mixed", "0-15");
-        row("before the table is synced", 3000, "FILE JOURNAL" + bak, "new", "0-30");
-        row("before the journal is removed", 3000, "FILE JOURNAL" + bak, "new", "0-30");
-    }
-}
-
-void SaveRecoveryTest::killedSave()
-{
-#ifndef Q_OS_UNIX
-    QSKIP("a save is killed by ending a forked child, on POSIX systems");
-#else
-    QFETCH(QString, step);
-    QFETCH(int, nameLength);
-    QFETCH(qint64, size);
-    QFETCH(QString, left);
-    QFETCH(QString, holds);
-    QFETCH(QString, differing);
-    QTemporaryDir dir;
-    const QString name = QString(nameLength - 4, u'f') + QStringLiteral(".dat");
-    const QString path = dir.filePath(name);
-    const QString journal = journalPath(path);
-    const QByteArray old = oldFile(size);
-    if (!writeFile(path, old))
-        QSKIP("this file system takes no names this long");
-    QVERIFY(setTime(path, Past));
-    const SaveOptions options{.withoutBackup = nameLength > 250};
-
-    constexpr int Killed = 42;
-    const int status = inChild([&] {
-        bool named = false;
-        int writes = 0;
-        setSystemCallHook([&](const char *call, const QString &onFile) {
-            const QString c = QString::fromLatin1(call);
-            const bool backupTemp = onFile.contains(QStringLiteral("/.kgf-backup-"));
-            const bool journalTemp = onFile.contains(QStringLiteral("/.kgf-journal-")) &&
-                                     onFile.endsWith(QStringLiteral(".tmp"));
-            bool kill = false;
-            if (step == "copying the backup")
-                kill = c == "sync" && backupTemp;
-            else if (step == "making the journal")
-                kill = c == "create" && journalTemp;
-            else if (step == "writing the journal")
-                kill = c == "sync" && journalTemp;
-            else if (step == "just after the journal is named")
-                kill = named;
-            else if (step == "half-way through the table" && c == "write" && onFile == path &&
-                     ++writes == 1)
-                return SystemFault::Short; // half of it goes, and the next call is killed
-            else if (step == "half-way through the table")
-                kill = writes > 0;
-            else if (step == "before the table is synced")
-                kill = c == "sync" && onFile == path;
-            else if (step == "before the journal is removed")
-                kill = c == "remove" && onFile == journal;
-            named = named || (c == "rename" && onFile == journal);
-            if (kill)
-                ::_exit(Killed);
-            return SystemFault::None;
-        });
-        saveTable(path, newTable(), options);
-    });
-    QCOMPARE(status, Killed);
-
-    // What the folder holds where the save was killed.
-    QStringList expected;
-    for (const QString &part : left.split(u' ')) {
-        const QStringList all = namesIn(dir.path());
-        if (part == "FILE")
-            expected << name;
-        else if (part == "BAK")
-            expected << name + QStringLiteral(".bak");
-        else if (part == "JOURNAL")
-            expected << QFileInfo(journal).fileName();
-        else if (part == "BACKUP-TEMP")
-            expected << all.filter(QRegularExpression(QStringLiteral("^\\.kgf-backup-.*\\.tmp$")));
-        else if (part == "JOURNAL-TEMP")
-            expected << all.filter(QRegularExpression(QStringLiteral("^\\.kgf-journal-.*\\.tmp$")));
-    }
-    expected.sort();
-    QCOMPARE(namesIn(dir.path()), expected);
-    QCOMPARE(expected.size(), left.split(u' ').size()); // each temporary there, once
-    const QByteArray now = contents(path);
-    const QByteArray table = newTable();
-    if (holds == "old")
-        QCOMPARE(now, old);
-    else if (holds == "new")
-        QCOMPARE(now, overwritten(old, 0, table));
-    else
-        QCOMPARE(now, overwritten(old, 0, table.first(744)));
-    if (left.split(u' ').contains(QStringLiteral("BAK")))
-        QCOMPARE(contents(path + QStringLiteral(".bak")), old);
-
-    // A journal beside it: the load refuses, and recover puts it back.
-    QCOMPARE(hasJournal(path), left.split(u' ').contains(QStringLiteral("JOURNAL")));
-    QCOMPARE(loadFromDataFile(path, 0).unfinishedSave, hasJournal(path));
-    const UnfinishedSave unfinished = findUnfinishedSave(path);
-    QCOMPARE(unfinished.found, hasJournal(path));
-    if (unfinished.found) {
-        QVERIFY2(unfinished.canPutBack, qPrintable(unfinished.problem));
-        QCOMPARE(unfinished.differing, formations(differing));
-    }
-    const Recovery recovery = recoverSave(path);
-    QCOMPARE(recovery.kind,
-             unfinished.found ? Recovery::Kind::PutBack : Recovery::Kind::NothingToRecover);
-    QCOMPARE(contents(path), old);
-    QCOMPARE(statusOf(path)->modifiedNs, Past);
-    QVERIFY(!hasJournal(path));
-
-    // The next save clears what the killed one left, and saves.
-    const SaveOutcome saved = saveTable(path, table, options);
-    QVERIFY2(saved.tableInFile(), qPrintable(saved.message));
-    QCOMPARE(saved.remark, QString());
-    QStringList clean{name};
-    if (nameLength < 250)
-        clean << name + QStringLiteral(".bak");
-    clean.sort();
-    QCOMPARE(namesIn(dir.path()), clean);
-    QCOMPARE(contents(path), overwritten(old, 0, table));
-#endif
 }
 
 void SaveRecoveryTest::clearLeftovers_data()

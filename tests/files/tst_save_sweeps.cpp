@@ -735,6 +735,8 @@ void SaveSweepTest::cutOffAtEachStep()
         const Recovery recovery = recoverSave(folder.path);
         QVERIFY2(recovery.kind == Recovery::Kind::PutBack, qPrintable(recovery.message));
         QCOMPARE(contents(folder.path), Bytes(old));
+        QCOMPARE(Folder::timeOf(folder.path),
+                 kind.driver == Driver::Recover ? folder.tornFromNs : folder.modifiedNs);
         QVERIFY(!hasJournal(folder.path));
     } else {
         const Bytes now = contents(folder.path);
