@@ -126,7 +126,8 @@ public:
     // checkAgain       Ask (ChangedByOtherProgram), NotSaved
     // write            Saved, NotSaved (put back), Damaged
     // The journal comes first: a question it raises leaves nothing behind.
-    // From then on every end but Saved and Damaged removes it again.
+    // From then on every end but Damaged removes it again (Saved once the
+    // file is synced).
     SaveOutcome run()
     {
         if (std::optional<SaveOutcome> stop = open())
@@ -170,7 +171,8 @@ private:
         if (!fileStatus(*m_target.native, &m_old, &reason))
             return notSaved(m_path,
                             QStringLiteral("the file could not be read first (%1)").arg(reason));
-        if (m_offset > 0 && m_old.size < m_offset + TableBytes)
+        // A program made shorter may still hold its table elsewhere: findTable looks.
+        if (m_offset > 0 && m_old.size < m_offset + TableBytes && !m_options.intoProgramTable)
             return notSaved(m_path, QStringLiteral("it holds %1 bytes, fewer than the %2 a table "
                                                    "at byte %3 needs, and a save never makes a "
                                                    "file longer to reach its table")
