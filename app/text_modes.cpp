@@ -6,6 +6,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
+#include "save_journal.h"
 #include "save_recovery.h"
 #include "stream_files.h"
 #include "table_diff.h"
@@ -143,6 +144,9 @@ int runExport(const Invocation &invocation)
             refusal = QStringLiteral("%1 is a program, and export writes text");
         else if (isSameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
+        else if (isJournalFile(output))
+            refusal = QStringLiteral("%1 is the journal of a save that did not finish, the one "
+                                     "copy of what that file had before");
         else if (!invocation.force)
             refusal = tableHoldingOutput(output);
         if (!refusal.isEmpty()) {
@@ -215,6 +219,17 @@ bool refuseImportTarget(const Invocation &invocation)
                                  .arg(QLatin1String(stream), shownPath(target)));
         return true;
     }
+    // A shell's "> NAME.bak" has made an empty file where the copy of the
+    // target is to be kept, and the report would go into it.
+    for (const QString &beside : {target + QStringLiteral(".bak"), journalPath(target)})
+        if (const char *stream = streamOnTarget(beside)) {
+            tellAvoiding(beside, QStringLiteral("Nothing was written: %1 is redirected to %2, "
+                                                "which this import keeps beside %3 while it "
+                                                "saves the table there.")
+                                     .arg(QLatin1String(stream), shownPath(beside),
+                                          shownPath(target)));
+            return true;
+        }
     if (isImportedText(invocation.files[0], target)) {
         tell(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
                             "would be written over it.")
@@ -270,6 +285,8 @@ int runImport(const Invocation &invocation)
                                         saved.stoppedAt == SaveOutcome::Question::NoJournal
                                     ? QStringLiteral(" Give --no-backup to import without one.")
                                     : QString()));
+        if (!saved.remark.isEmpty()) // such as a journal that could not be removed
+            tell(saved.remark);
         return Failed;
     }
     if (invocation.quiet)
@@ -298,7 +315,9 @@ int runRecover(const Invocation &invocation)
     case Recovery::Kind::NothingToRecover:
     case Recovery::Kind::PutBack:
     case Recovery::Kind::Kept:
-        return writeStandardOutput((recovery.message + u'\n').toUtf8()) ? 0 : Failed;
+        // Done whatever becomes of the report: the status says so.
+        writeStandardOutput((recovery.message + u'\n').toUtf8());
+        return 0;
     case Recovery::Kind::Refused:
     case Recovery::Kind::Failed:
         break;

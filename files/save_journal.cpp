@@ -77,7 +77,18 @@ private:
 QString journalPath(const QString &path)
 {
     const QString suffix = QStringLiteral(".kgf-journal");
-    const QFileInfo info(path);
+    // The file's own name and folder, whatever link led to it, so that
+    // every way to the file finds the same journal; as the path spells it
+    // where no link is on the way.
+    const QFileInfo named(path);
+    const QString real = named.canonicalFilePath();
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    const bool linked = !real.isEmpty() && real.compare(named.absoluteFilePath(), cs) != 0;
+    const QFileInfo info(linked ? real : path);
     // The longest name most file systems take: 255 bytes (UTF-16 units on Windows).
 #ifdef Q_OS_WIN
     const bool fits = info.fileName().size() + suffix.size() <= 255;
@@ -85,15 +96,32 @@ QString journalPath(const QString &path)
     const bool fits = QFile::encodeName(info.fileName() + suffix).size() <= 255;
 #endif
     if (fits)
-        return path + suffix;
+        return info.filePath() + suffix;
     const QByteArray hash = digest(info.fileName().toUtf8()).left(8).toHex();
     return QDir(info.path()).filePath(suffix + u'-' + QString::fromLatin1(hash));
 }
 
+JournalState journalState(const QString &path)
+{
+    const QString journal = journalPath(path);
+    switch (pathKind(journal)) {
+    case PathKind::Missing:
+    case PathKind::Unknown:
+        return JournalState::None;
+    case PathKind::Regular:
+        return isHeldByAnother(journal) ? JournalState::SaveRunning : JournalState::Unfinished;
+    case PathKind::Folder:
+    case PathKind::Device:
+    case PathKind::Special:
+    case PathKind::BrokenLink:
+        break;
+    }
+    return JournalState::NotAJournal;
+}
+
 bool hasJournal(const QString &path)
 {
-    const PathKind kind = pathKind(journalPath(path));
-    return kind != PathKind::Missing && kind != PathKind::Unknown;
+    return journalState(path) != JournalState::None;
 }
 
 QByteArray encodeJournal(const SaveJournal &journal)
@@ -110,6 +138,21 @@ QByteArray encodeJournal(const SaveJournal &journal)
     out.append(digest(journal.newBytes));
     out.append(digest(out));
     return out;
+}
+
+bool beginsAsWholeJournalLine(QByteArrayView head)
+{
+    return head.startsWith(Magic);
+}
+
+bool isJournalFile(const QString &path)
+{
+    QFile file(path);
+    if (pathKind(path) != PathKind::Regular || !openRegularFile(file, QIODevice::ReadOnly).ok)
+        return false;
+    QByteArray head(Magic.size(), '\0');
+    return readUpTo(file, head.data(), head.size()) == head.size() &&
+           beginsAsWholeJournalLine(head);
 }
 
 bool beginsAsJournal(QByteArrayView head)

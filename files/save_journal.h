@@ -23,13 +23,23 @@ struct SaveJournal {
     QByteArray newBytes;   // the table
 };
 
-// The journal of a save into `path`: beside it, under its name with
-// ".kgf-journal" added, or where that name would be too long for the file
-// system, ".kgf-journal-" and 16 hexadecimal digits made from its name.
+// The journal of a save into `path`: beside the file itself (symbolic links
+// followed), under its name with ".kgf-journal" added, or where that name
+// would be too long for the file system, ".kgf-journal-" and 16 hexadecimal
+// digits made from its name.
 QString journalPath(const QString &path);
-// Whether something has the journal's name beside `path`: a save of it did
-// not finish. A folder that cannot be looked into tells nothing, and the
-// file in it cannot be opened either.
+// What has the journal's name beside `path`. A save holds its journal
+// while it runs (holdWhileOpen), so one that no save holds is of a save
+// that did not finish. A folder that cannot be looked into tells nothing,
+// and the file in it cannot be opened either.
+enum class JournalState {
+    None,        // nothing there
+    Unfinished,  // a journal no save holds: a save did not finish
+    SaveRunning, // a journal a save holds now, in this program or another copy of it
+    NotAJournal, // something there that no save made: a folder, a pipe, a dangling link
+};
+JournalState journalState(const QString &path);
+// Whether anything has the journal's name: a save must not go on then.
 bool hasJournal(const QString &path);
 
 // A journal is a few kilobytes at most; anything longer is none.
@@ -38,8 +48,13 @@ constexpr qint64 MaxJournalBytes = 16 * 1024;
 // The journal as bytes: a line that says what it is, the fields, and
 // SHA-256 checksums of the old bytes, of the new ones and of all before.
 QByteArray encodeJournal(const SaveJournal &journal);
-// Whether `head` begins as a journal does.
+// Whether `head` begins as a journal does: with its first line, or with
+// a part of it where `head` is that short.
 bool beginsAsJournal(QByteArrayView head);
+// Whether `head` begins with a journal's whole first line.
+bool beginsAsWholeJournalLine(QByteArrayView head);
+// Whether the regular file `path` is a journal, by its first line.
+bool isJournalFile(const QString &path);
 // The journal in `bytes`; nothing, with why in words for the user, when
 // they are not a whole journal whose checksums hold.
 std::optional<SaveJournal> decodeJournal(QByteArrayView bytes, QString *why);

@@ -37,6 +37,7 @@ bool isStartOf(const QString &copy, const QString &original)
     }
 }
 
+// An empty file, or one that begins with the whole first line of a journal.
 bool isOwnJournal(const QString &path, qint64 size)
 {
     if (size == 0)
@@ -48,7 +49,7 @@ bool isOwnJournal(const QString &path, qint64 size)
         return false;
     QByteArray head(64, '\0');
     const qint64 got = readUpTo(file, head.data(), head.size());
-    return got > 0 && beginsAsJournal(QByteArrayView(head.constData(), got));
+    return got > 0 && beginsAsWholeJournalLine(QByteArrayView(head.constData(), got));
 }
 
 // Whether the leftover `info` is recognisably this program's own.
@@ -58,10 +59,12 @@ bool isOwnLeftover(const QFileInfo &info, TemporaryKind kind, const QString &tar
     case TemporaryKind::Journal:
         return isOwnJournal(info.filePath(), info.size());
     case TemporaryKind::NewFile:
-        if (info.size() <= FormationTable::ByteCount)
+        // Part of a table is of use to no one; a whole one may be the only
+        // copy of a save that was cut off, and stays.
+        if (info.size() < FormationTable::ByteCount)
             return true;
         // Earlier versions made backup copies under this name too.
-        return isStartOf(info.filePath(), target);
+        return info.size() > FormationTable::ByteCount && isStartOf(info.filePath(), target);
     case TemporaryKind::Backup:
         return isStartOf(info.filePath(), target);
     }
@@ -70,31 +73,54 @@ bool isOwnLeftover(const QFileInfo &info, TemporaryKind kind, const QString &tar
 
 } // namespace
 
-QString clearLeftovers(const QString &target)
+Leftovers findLeftovers(const QString &target)
 {
     const QFileInfo targetInfo(target);
     const QDir folder = targetInfo.absoluteDir();
     const QFileInfoList entries = folder.entryInfoList(
         {QStringLiteral(".kgf-*.tmp")}, QDir::AllEntries | QDir::Hidden | QDir::System);
-    QStringList left;
+    Leftovers found;
     for (const QFileInfo &entry : entries) {
         const std::optional<TemporaryKind> kind = temporaryKindOf(entry.fileName());
         if (!kind)
             continue;
         const QString path = entry.filePath();
         if (entry.isSymLink() || pathKind(path) != PathKind::Regular) {
-            left << QStringLiteral("%1 (it is no file of this program's)").arg(shownPath(path));
+            found.others << QStringLiteral("%1 (it is no file of this program's)")
+                                .arg(shownPath(path));
             continue;
         }
         if (isHeldByAnother(path))
             continue; // a save that runs now, in this program or another copy of it
-        if (!isOwnLeftover(entry, *kind, target)) {
-            left << QStringLiteral("%1 (it holds no copy of %2)")
-                        .arg(shownPath(path), shownPath(targetInfo.fileName()));
+        if (isOwnLeftover(entry, *kind, target)) {
+            QString ignored;
+            found.ours.push_back({path, pathIdentity(path, &ignored), entry.size()});
             continue;
         }
-        if (QString reason; !removeFile(path, &reason))
-            left << QStringLiteral("%1 (it could not be removed: %2)").arg(shownPath(path), reason);
+        found.others << (*kind == TemporaryKind::NewFile &&
+                                 entry.size() == FormationTable::ByteCount
+                             ? QStringLiteral("%1 (it holds a whole table, which a save cut off "
+                                              "was writing to a new file; give it a name to keep "
+                                              "it)")
+                                   .arg(shownPath(path))
+                             : QStringLiteral("%1 (it holds no copy of %2)")
+                                   .arg(shownPath(path), shownPath(targetInfo.fileName())));
+    }
+    return found;
+}
+
+QString removeLeftovers(const Leftovers &found)
+{
+    QStringList left = found.others;
+    for (const Leftovers::Own &own : found.ours) {
+        // Still the file that was judged, not one that took its name since.
+        QString reason;
+        if (pathIdentity(own.path, &reason) != own.identity ||
+            QFileInfo(own.path).size() != own.size || isHeldByAnother(own.path))
+            continue;
+        if (!removeFile(own.path, &reason))
+            left << QStringLiteral("%1 (it could not be removed: %2)")
+                        .arg(shownPath(own.path), reason);
     }
     if (left.isEmpty())
         return {};
@@ -104,4 +130,9 @@ QString clearLeftovers(const QString &target)
              left.size() == 1 ? QStringLiteral("it was") : QStringLiteral("they were"),
              left.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are"),
              left.size() == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
+}
+
+QString clearLeftovers(const QString &target)
+{
+    return removeLeftovers(findLeftovers(target));
 }

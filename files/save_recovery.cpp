@@ -133,8 +133,8 @@ QString putBack(JournaledFile &opened, const SaveJournal &journal)
     if (readAt(file, journal.offset, back.data(), back.size(), &reason) != back.size() ||
         back != journal.oldBytes || !fileStatus(file, &now, &reason) || now.size != journal.size)
         return QStringLiteral("reading the file back did not give the old bytes");
-    // Best effort, as a save's own put-back: the bytes are back either way.
-    setModifiedTime(file, journal.modifiedNs, &reason);
+    // The modification time stays that of this write: another program may
+    // have changed bytes outside the table since, which an old time would hide.
     return {};
 }
 
@@ -144,8 +144,20 @@ UnfinishedSave findUnfinishedSave(const QString &path)
 {
     UnfinishedSave unfinished;
     unfinished.journalPath = journalPath(path);
-    if (!hasJournal(path))
+    switch (journalState(path)) {
+    case JournalState::None:
+    case JournalState::NotAJournal: // no save's: a save refuses it, a load goes on
         return unfinished;
+    case JournalState::SaveRunning:
+        unfinished.found = true;
+        unfinished.running = true;
+        unfinished.problem = QStringLiteral("A save of %1 is running now, in this program or "
+                                            "another copy of it. Load it once that is done.")
+                                 .arg(shownPath(path));
+        return unfinished;
+    case JournalState::Unfinished:
+        break;
+    }
     unfinished.found = true;
     Problem problem;
     const std::optional<SaveJournal> journal = readJournal(unfinished.journalPath, &problem);
@@ -164,30 +176,64 @@ UnfinishedSave findUnfinishedSave(const QString &path)
     return unfinished;
 }
 
+namespace
+{
+
+// The command that puts `path` back, as words to type where they can be.
+QString recoverCommand(const QString &path)
+{
+    const std::optional<QString> argument = commandArgument(path);
+    return argument ? QStringLiteral("kgf-formation-editor recover %1").arg(*argument)
+                    : QStringLiteral("kgf-formation-editor recover with this file");
+}
+
+QString saveRunning()
+{
+    return QStringLiteral("a save of it is running now, in this program or another copy of it; "
+                          "try again once it is done");
+}
+
+} // namespace
+
 QString unfinishedSaveRefusal(const QString &path)
 {
+    if (journalState(path) == JournalState::SaveRunning)
+        return QStringLiteral("%1 was not read: %2.").arg(shownPath(path), saveRunning());
     return QStringLiteral("%1 was not read: a save of it did not finish, so its table may be part "
-                          "old, part new. Run kgf-formation-editor recover %2 to put back what it "
-                          "held before.")
-        .arg(shownPath(path), commandArgument(path));
+                          "old, part new. Run %2 to put back what it held before.")
+        .arg(shownPath(path), recoverCommand(path));
 }
 
 QString unfinishedSaveReason(const QString &path)
 {
+    const QString journal = shownPath(journalPath(path));
+    switch (journalState(path)) {
+    case JournalState::SaveRunning:
+        return saveRunning();
+    case JournalState::NotAJournal:
+        return QStringLiteral("%1, the name its journal needs, is taken by %2; remove it first")
+            .arg(journal, notRegularReason(pathKind(journalPath(path))).section(u',', 0, 0));
+    case JournalState::None:
+    case JournalState::Unfinished:
+        break;
+    }
     if (pathKind(path) == PathKind::Missing)
         return QStringLiteral("an earlier save of it did not finish, and %1 is left beside it, "
                               "though the file itself is not there any more; remove %1 once you "
                               "are sure it is not needed")
-            .arg(shownPath(journalPath(path)));
+            .arg(journal);
     return QStringLiteral("an earlier save of it did not finish, and %1 holds what is needed to "
                           "put back what it held before. Load it in the editor to choose what to "
-                          "do, or run kgf-formation-editor recover %2")
-        .arg(shownPath(journalPath(path)), commandArgument(path));
+                          "do, or run %2")
+        .arg(journal, recoverCommand(path));
 }
 
 Recovery recoverSave(const QString &path)
 {
     const QString journalName = journalPath(path);
+    if (journalState(path) == JournalState::SaveRunning)
+        return {Recovery::Kind::Failed,
+                QStringLiteral("Nothing was changed: %1.").arg(saveRunning())};
     switch (const PathKind kind = pathKind(journalName)) {
     case PathKind::Unknown:
         return {Recovery::Kind::Failed,
@@ -218,12 +264,7 @@ Recovery recoverSave(const QString &path)
     if (match == JournalMatch::Elsewhere)
         return refused(otherBytesProblem(path) + nothingChanged());
     const QList<int> differing = differingFormations(journal->oldBytes, opened.region);
-    if (match == JournalMatch::Old) {
-        // A recovery cut off after its write: the bytes are back, the time too now.
-        QString ignored;
-        if (opened.status.modifiedNs != journal->modifiedNs)
-            setModifiedTime(opened.file, journal->modifiedNs, &ignored);
-    } else {
+    if (match != JournalMatch::Old) {
         if (const QString failed = putBack(opened, *journal); !failed.isEmpty())
             return {Recovery::Kind::Failed,
                     QStringLiteral("Putting back %1 failed: %2. %3 stays, so that recover can be "

@@ -11,7 +11,8 @@
 
 // What a journal beside a file says, and whether it can be put back.
 struct UnfinishedSave {
-    bool found = false;  // a journal is beside the file
+    bool found = false;   // a journal is beside the file
+    bool running = false; // its save is running now: nothing is to be done yet
     QString journalPath; // where it is
     bool canPutBack = false;
     QString problem; // why not, in words for the user, when it cannot be put back
@@ -46,7 +47,9 @@ struct Recovery {
 // Puts back the bytes the journal beside `path` holds, where the file is
 // the one the journal's save wrote into and holds its old bytes, its new
 // ones or a mix of the two (a write cut off part-way); syncs, puts back its
-// old length and modification time, and removes the journal. Anything
+// old length, and removes the journal. The modification time is left as the
+// put-back leaves it: another program may have changed the file outside the
+// table since, and an old time would hide that. Anything
 // else is refused and changes nothing. A recovery cut off is made whole by
 // running it again.
 Recovery recoverSave(const QString &path);

@@ -187,11 +187,15 @@ QString createTemporary(const QString &folder, TemporaryKind kind, int permissio
 }
 
 QString giveName(OpenFile &file, const QString &temporary, const QString &path,
-                 const SaveOptions &options, bool *taken)
+                 const SaveOptions &options, bool *taken, AfterNaming after)
 {
     QString reason;
     const bool visible = setHidden(*file.native, false, &reason);
-    file.file.reset(); // closes it
+#ifdef Q_OS_WIN
+    // Shared for reading only, an open file cannot be renamed: it is let go
+    // for the rename, and taken hold of again under its name.
+    file.file.reset();
+#endif
     *taken = false;
     if (visible) {
         if (options.beforeNaming)
@@ -199,6 +203,17 @@ QString giveName(OpenFile &file, const QString &temporary, const QString &path,
         switch (renameNoReplace(temporary, path, &reason)) {
         case RenameResult::Done:
             syncFolder(QFileInfo(path).absolutePath());
+#ifdef Q_OS_WIN
+            if (after == AfterNaming::Held) {
+                auto held = std::make_unique<QFile>(path);
+                if (openRegularFile(*held, QIODevice::ReadWrite).ok)
+                    file = openFile(path, std::move(held), {});
+            }
+#else
+            file.path = path;
+            if (after == AfterNaming::Close)
+                file.file.reset();
+#endif
             return {};
         case RenameResult::NameTaken:
             *taken = true;
@@ -208,5 +223,6 @@ QString giveName(OpenFile &file, const QString &temporary, const QString &path,
             break;
         }
     }
+    file.file.reset();
     return reason + removeTemporary(temporary);
 }

@@ -60,8 +60,12 @@ QString createTemporary(const QString &folder, TemporaryKind kind, int permissio
 // words for the message that say it is left.
 QString removeTemporary(const QString &temporary);
 
-// Closes the complete temporary file and gives it the name `path`, which
-// must still be free. Empty when it has it; otherwise why not, and the
-// temporary file is gone. `taken` tells that something had the name.
+// Gives the complete temporary file the name `path`, which must still be
+// free, holding it all the while, so that no other save takes it for a
+// leftover. Then it is closed, or with Held it stays open and held under its
+// new name (a journal, while its save runs). Empty when it has the name;
+// otherwise why not, and the temporary file is gone. `taken` tells that
+// something had the name.
+enum class AfterNaming { Close, Held };
 QString giveName(OpenFile &file, const QString &temporary, const QString &path,
-                 const SaveOptions &options, bool *taken);
+                 const SaveOptions &options, bool *taken, AfterNaming after = AfterNaming::Close);

@@ -5,7 +5,8 @@
 
 #include <QFileInfo>
 
-ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &target)
+ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &target,
+                              qint64 targetSize)
 {
     ExistingBackup existing;
     // Unknown: a name that cannot be looked at, such as one too long;
@@ -38,6 +39,12 @@ ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &tar
         existing.why = QStringLiteral("%1 is there, but it is another name of the file itself, "
                                       "not a copy")
                            .arg(shownPath(backupPath));
+        return existing;
+    }
+    // Such as what a shell's "> NAME.bak" makes before the program starts.
+    if (QFileInfo(backupPath).size() == 0 && targetSize > 0) {
+        existing.why =
+            QStringLiteral("%1 is there, but it is empty, not a copy").arg(shownPath(backupPath));
         return existing;
     }
     existing.state = ExistingBackup::State::Kept;
@@ -94,7 +101,7 @@ std::optional<PendingBackup> copyForBackup(OpenFile &original, const FileStatus 
     return pending;
 }
 
-QString nameBackup(PendingBackup &pending, const QString &backupPath, const FileIdentity &target,
+QString nameBackup(PendingBackup &pending, const QString &backupPath, const FileStatus &target,
                    const SaveOptions &options, bool *made)
 {
     bool taken = false;
@@ -104,7 +111,7 @@ QString nameBackup(PendingBackup &pending, const QString &backupPath, const File
         return failed;
     // Something took the name meanwhile: it stays, and serves only if it
     // is a file of its own.
-    const ExistingBackup appeared = existingBackup(backupPath, target);
+    const ExistingBackup appeared = existingBackup(backupPath, target.identity, target.size);
     switch (appeared.state) {
     case ExistingBackup::State::Kept:
         return {};

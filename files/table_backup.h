@@ -9,7 +9,8 @@
 #include <QString>
 #include <optional>
 
-// What NAME.bak is before a save, for the file whose identity is `target`.
+// What NAME.bak is before a save, for the file whose identity is `target`
+// and whose length is `targetSize`.
 struct ExistingBackup {
     enum class State {
         None,     // nothing has the name: a copy is to be made
@@ -19,7 +20,8 @@ struct ExistingBackup {
     State state = State::None;
     QString why;
 };
-ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &target);
+ExistingBackup existingBackup(const QString &backupPath, const FileIdentity &target,
+                              qint64 targetSize);
 
 // A complete copy, synced and read back, still under its temporary name.
 struct PendingBackup {
@@ -38,7 +40,7 @@ std::optional<PendingBackup> copyForBackup(OpenFile &source, const FileStatus &s
 // Gives the copy the name `backupPath`. Empty when it has it, or when a
 // file of its own took the name meanwhile, which then serves as the
 // backup (`made` false); otherwise why there is no backup.
-QString nameBackup(PendingBackup &pending, const QString &backupPath, const FileIdentity &target,
+QString nameBackup(PendingBackup &pending, const QString &backupPath, const FileStatus &target,
                    const SaveOptions &options, bool *made);
 
 // Drops a copy that will not be named: empty, or words that name it where

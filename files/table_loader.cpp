@@ -30,7 +30,8 @@ LoadResult failure(const QString &error)
 // only once that is settled (save_recovery.h).
 std::optional<LoadResult> unfinishedSave(const QString &path)
 {
-    if (!hasJournal(path))
+    const JournalState journal = journalState(path);
+    if (journal != JournalState::Unfinished && journal != JournalState::SaveRunning)
         return std::nullopt;
     LoadResult refused = failure(unfinishedSaveRefusal(path));
     refused.unfinishedSave = true;

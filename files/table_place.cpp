@@ -50,13 +50,17 @@ Placement backWhereLoaded(const PlaceRequest &request, bool program)
     Placement placement;
     TablePlace back;
     back.offset = loaded.tableOffset;
-    back.choice = QStringLiteral("Write it back at byte %1, where it was loaded from").arg(at);
+    // Where it was last loaded from, or saved to since (a program's table
+    // may have moved to another byte then).
+    const QString came = request.origin.savedThereSince ? QStringLiteral("last saved to")
+                                                        : QStringLiteral("loaded from");
+    back.choice = QStringLiteral("Write it back at byte %1, where it was %2").arg(at, came);
     if (request.origin.fromProgram) {
         back.intoProgramTable = true;
-        placement.question = QStringLiteral("The table was loaded from byte %1 of the program %2. "
+        placement.question = QStringLiteral("The table was %1 byte %2 of the program %3. "
                                             "Written back there, only those 1,488 bytes of the "
                                             "program change.")
-                                 .arg(at, shown);
+                                 .arg(came, at, shown);
         if (!request.table.isEmpty() && !hasSignature(request.table)) {
             placement.question += u' ' + signatureLost();
             placement.preferred = -1;
@@ -64,11 +68,11 @@ Placement backWhereLoaded(const PlaceRequest &request, bool program)
         placement.places = {back};
         return placement;
     }
-    placement.question = QStringLiteral("The table was loaded from byte %1 of %2. Written back "
-                                        "there, only those 1,488 bytes change. Written at the "
-                                        "first byte, it replaces the file's first 1,488 bytes "
-                                        "instead, where a load from byte %1 does not find it.")
-                             .arg(at, shown);
+    placement.question = QStringLiteral("The table was %1 byte %2 of %3. Written back there, "
+                                        "only those 1,488 bytes change. Written at the first "
+                                        "byte, it replaces the file's first 1,488 bytes instead, "
+                                        "where a load from byte %2 does not find it.")
+                             .arg(came, at, shown);
     TablePlace first;
     first.choice = QStringLiteral("Write it at the first byte");
     // Read as data at a typed start location, a program is still a program.
@@ -211,6 +215,12 @@ Placement placeTable(const PlaceRequest &request)
     if (hasJournal(request.target))
         return refusal(QStringLiteral("The table was not saved to %1: %2.")
                            .arg(shown, unfinishedSaveReason(request.target)));
+    // The one copy of what a file held before a save that did not finish.
+    if (exists && isJournalFile(request.target))
+        return refusal(QStringLiteral("The table was not saved to %1: it is the journal of a "
+                                      "save that did not finish, which holds what that file "
+                                      "had before; nothing is written over it.")
+                           .arg(shown));
 
     QList<Confirmation> before;
     if (const QString original = exists ? originalOfBackup(request.target) : QString();

@@ -33,6 +33,8 @@
 struct TableOrigin {
     FileSnapshot loaded;      // the file it was loaded from, as the load saw it; not valid: none
     bool fromProgram = false; // found there by the program's signature
+    // Saved into that file since, which `loaded` then shows as that save left it.
+    bool savedThereSince = false;
 };
 
 // Who asks for a place: the window asks the user where there is a choice,

@@ -253,7 +253,7 @@ private:
         if (m_options.withoutBackup)
             return std::nullopt;
         const QString backupPath = m_path + QStringLiteral(".bak");
-        const ExistingBackup existing = existingBackup(backupPath, m_old.identity);
+        const ExistingBackup existing = existingBackup(backupPath, m_old.identity, m_old.size);
         switch (existing.state) {
         case ExistingBackup::State::Kept:
             return std::nullopt;
@@ -275,7 +275,7 @@ private:
             return changed;
         }
         bool made = false;
-        if (const QString cannot = nameBackup(*copy, backupPath, m_old.identity, m_options, &made);
+        if (const QString cannot = nameBackup(*copy, backupPath, m_old, m_options, &made);
             !cannot.isEmpty())
             return noBackup(cannot);
         if (made)
@@ -322,7 +322,9 @@ private:
             return noJournal(failed + removeTemporary(temporary));
         }
         bool taken = false;
-        if (const QString unnamed = giveName(written, temporary, journal, m_options, &taken);
+        // Held while the save runs: a journal no save holds is an unfinished save's.
+        if (const QString unnamed = giveName(written, temporary, journal, m_options, &taken,
+                                             AfterNaming::Held);
             !unnamed.isEmpty()) {
             if (taken)
                 return notSaved(m_path, QStringLiteral("the journal of another save of it "
@@ -330,6 +332,7 @@ private:
                                                        "written to it"));
             return noJournal(unnamed);
         }
+        m_journal = std::move(written);
         m_journalNamed = true;
         return std::nullopt;
     }
@@ -350,9 +353,14 @@ private:
     {
         if (!m_journalNamed)
             return {};
-        const QString journal = journalPath(m_path);
+        const QString journal = m_journal.path;
+#ifdef Q_OS_WIN
+        m_journal.file.reset(); // held, it could not be removed
+#endif
         QString reason;
-        if (!removeFile(journal, &reason))
+        const bool removed = removeFile(journal, &reason);
+        m_journal.file.reset(); // and let go, once it is gone
+        if (!removed)
             return QStringLiteral("%1 could not be removed (%2)").arg(shownPath(journal), reason);
         m_journalNamed = false;
         syncFolder(QFileInfo(journal).absolutePath());
@@ -691,6 +699,7 @@ private:
     FileSnapshot m_found;     // the file as the save found it
     QString m_backupPath;     // the backup this save made
     bool m_journalNamed = false;
+    OpenFile m_journal; // held while the save runs
     qint64 m_written = -1;                  // bytes of the table written
     std::optional<FileStatus> m_afterWrite; // the file right after the table's write
     QString m_timeNote;                     // the old time could not be put back
@@ -794,9 +803,12 @@ SaveOutcome saveByKind(const QString &path, const QByteArray &table, const SaveO
 SaveOutcome saveTable(const QString &path, const QByteArray &table, const SaveOptions &options)
 {
     Q_ASSERT(table.size() == TableBytes && options.offset >= 0);
-    const QString leftovers = clearLeftovers(path);
+    // What earlier saves left is judged before this one changes the file,
+    // and cleared only once it did its work: a failed save changes nothing.
+    const Leftovers leftovers = findLeftovers(path);
     SaveOutcome outcome = saveByKind(path, table, options);
-    if (!leftovers.isEmpty())
-        outcome.remark += (outcome.remark.isEmpty() ? QString() : QStringLiteral(" ")) + leftovers;
+    if (outcome.tableInFile())
+        if (const QString left = removeLeftovers(leftovers); !left.isEmpty())
+            outcome.remark += (outcome.remark.isEmpty() ? QString() : QStringLiteral(" ")) + left;
     return outcome;
 }

@@ -29,8 +29,9 @@
 // grown back. A file that does not exist yet is written complete under a
 // temporary name in its folder and only then given its name, never
 // replacing anything, so a failed save never leaves part of a file. Each
-// save first clears its folder of the temporary files a save cut off left
-// there, where they are recognisably the program's own (save_leftovers.h).
+// save that put the table in the file then clears its folder of the
+// temporary files a save cut off left there, where they are recognisably
+// the program's own (save_leftovers.h).
 //
 // Things asked before an existing file is written; nothing is written until
 // the caller agrees and saves again (see saveAsking):
@@ -41,8 +42,8 @@
 //   is beside it yet, and that copy of the file's whole content cannot be
 //   made. An existing NAME.bak is never replaced or removed, so it keeps the
 //   file as it was before the editor first changed it; a NAME.bak that is a
-//   link, or another name of the file itself, holds no copy and counts as
-//   none;
+//   link, another name of the file itself, or empty beside a file that is
+//   not, holds no copy and counts as none;
 // - the save would change the file, and no journal can be written beside
 //   it (a folder the user may not write, a full disk): a save cut off
 //   part-way could not be put back;

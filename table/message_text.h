@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 #include <algorithm>
+#include <optional>
 
 // `text` as a message may show it on a terminal or in a dialog: every
 // control character, and every character that turns the direction of the
@@ -39,15 +40,29 @@ inline QString shownPath(const QString &path)
     return escapeControls(QDir::toNativeSeparators(path));
 }
 
-// A path as a message gives it for a command to type: in double quotes
-// where a shell would split it or read a character of it otherwise.
-inline QString commandArgument(const QString &path)
+// A path as a command to type takes it: in single quotes where a POSIX
+// shell would split it or read a character of it otherwise (in double
+// quotes on Windows), and after "./" where it begins with "-". Nothing
+// where it holds a control character, which no one can type.
+inline std::optional<QString> commandArgument(const QString &path)
 {
-    const QString shown = shownPath(path);
-    const bool plain = !shown.isEmpty() && std::all_of(shown.begin(), shown.end(), [](QChar c) {
-        return c.isLetterOrNumber() || QStringView(u"._-+/\\:,@%=").contains(c);
+    QString native = QDir::toNativeSeparators(path);
+    if (escapeControls(native) != native)
+        return std::nullopt;
+    if (native.startsWith(u'-'))
+        native = QStringLiteral(".") + QDir::separator() + native;
+    const bool plain = !native.isEmpty() && std::all_of(native.begin(), native.end(), [](QChar c) {
+        return (c.unicode() < 128 && c.isLetterOrNumber()) ||
+               QStringView(u"._-+/\\:,@%=").contains(c);
     });
-    return plain ? shown : u'"' + shown + u'"';
+    if (plain)
+        return native;
+#ifdef Q_OS_WIN
+    return u'"' + native + u'"'; // cmd and PowerShell alike; a name holds no double quote
+#else
+    native.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + native + u'\'';
+#endif
 }
 
 // 1350000 -> "1,350,000": the messages are English whatever the locale.

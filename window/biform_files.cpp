@@ -80,6 +80,10 @@ bool BiForm::settleUnfinishedSave(const QString &path)
     const UnfinishedSave unfinished = findUnfinishedSave(path);
     if (!unfinished.found)
         return true;
+    if (unfinished.running) { // its journal is no leftover: nothing to settle yet
+        prompter().tell(this, unfinished.problem);
+        return false;
+    }
     const std::optional<Recovery> settled =
         unfinished.canPutBack ? putBackOrKeep(path, unfinished) : keepOnly(path, unfinished);
     if (!settled)
@@ -215,7 +219,8 @@ std::optional<TablePlace> BiForm::placeInFile(const QString &target)
     PlaceRequest request;
     request.target = target;
     request.table = table;
-    request.origin = {m_filesOnDisk.loaded, m_loadedFromProgram};
+    request.origin = {m_filesOnDisk.loaded, m_loadedFromProgram,
+                      m_referenceSaved && m_savePath == m_loadedPath};
     const Placement placement = placeTable(request);
     if (!placement.refusal.isEmpty()) {
         prompter().tell(this, placement.refusal);

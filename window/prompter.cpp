@@ -9,9 +9,17 @@ static QString boxTitle(QWidget *parent)
     return parent ? parent->windowTitle().remove(QStringLiteral("[*]")) : QString();
 }
 
+// Every message shows its text as it is: a file or formation name that
+// looks like markup ("<u>frm<s>ation.dat") is a name, not formatting.
+static void asPlainText(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
+
 static void show(QMessageBox::Icon icon, QWidget *parent, const QString &text)
 {
     auto *box = new QMessageBox(icon, boxTitle(parent), text, QMessageBox::Ok, parent);
+    asPlainText(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -33,6 +41,7 @@ static int ask(QWidget *parent, const QString &text, const QStringList &choices,
                bool withDiscard)
 {
     QMessageBox box(QMessageBox::Question, boxTitle(parent), text, QMessageBox::NoButton, parent);
+    asPlainText(box);
     QList<QPushButton *> buttons;
     for (const QString &choice : choices)
         buttons << box.addButton(choice, QMessageBox::AcceptRole);
@@ -61,6 +70,7 @@ static Prompter::Choice threeWay(QWidget *parent, const QString &text, const QSt
 void MessageBoxPrompter::informBeforeClosing(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, boxTitle(parent), text, QMessageBox::Ok, parent);
+    asPlainText(box);
     box.exec();
 }
 

@@ -906,8 +906,8 @@ void CommandLineTest::recovers()
     QCOMPARE(result.err, QByteArray());
     const bool putBack = !journalBytes.isEmpty() && left != before;
     QCOMPARE(contents(name), putBack ? before : now);
-    if (putBack) // and its modification time as it was before the save
-        QCOMPARE(modifiedNs(name), LongAgo.toMSecsSinceEpoch() * 1'000'000);
+    if (putBack) // with the time of the put-back, which hides no other change
+        QVERIFY(modifiedNs(name) != LongAgo.toMSecsSinceEpoch() * 1'000'000);
     QStringList without = entries;
     without.removeOne(journal);
     QCOMPARE(listing(m_dir->path()), without);

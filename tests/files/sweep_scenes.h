@@ -130,7 +130,6 @@ struct Folder {
     QByteArray keptBackup;  // NAME.bak as it was there before
     QByteArray tornFrom;    // recover: the file before the save that did not finish
     qint64 modifiedNs = 0;  // the file's time before the save
-    qint64 tornFromNs = 0;  // recover: its time before the save that did not finish
     WatchedFiles watched;
     bool linked = false; // the second name could be made
 
@@ -199,7 +198,6 @@ struct Folder {
             !writeAll(path, table().left(TableSize / 2), kind.offset))
             qFatal("cannot tear %s", qPrintable(path));
         tornFrom = before;
-        tornFromNs = status.modifiedNs;
         before = *contents(path);
     }
 
