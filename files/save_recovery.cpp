@@ -272,6 +272,14 @@ Recovery recoverSave(const QString &path)
                         .arg(shownPath(path), failed, shownPath(journalName))};
     }
     opened.file.close();
+    // The name may lead elsewhere by now: what was put back is then not
+    // what the name shows, and the journal stays with it.
+    if (QString reason; pathIdentity(path, &reason) != journal->identity)
+        return {Recovery::Kind::Failed,
+                QStringLiteral("%1 was moved, removed or replaced by another program while it "
+                               "was being put back: the file put back no longer has that name, "
+                               "and what has it now was left as it is. %2 stays.")
+                    .arg(shownPath(path), shownPath(journalName))};
     const QString what =
         match == JournalMatch::Old
             ? QStringLiteral("%1 holds what it held before the save that did not finish; nothing "

@@ -204,6 +204,8 @@ Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input, 
     if (process.isReadable()) { // not where both streams go to files
         result.out = process.readAllStandardOutput();
         result.err = process.readAllStandardError();
+        // Lines of text, which a Windows console program ends with CR LF.
+        result.err.replace("\r\n", "\n");
     }
     return result;
 }

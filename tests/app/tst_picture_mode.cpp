@@ -75,6 +75,8 @@ PictureModeTest::Run PictureModeTest::run(const QStringList &arguments) const
     result.status = process.exitCode();
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
+    // Lines of text, which a Windows console program ends with CR LF.
+    result.err.replace("\r\n", "\n");
     return result;
 }
 

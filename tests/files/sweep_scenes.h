@@ -68,53 +68,81 @@ inline bool writeAll(const QString &path, const QByteArray &bytes, qint64 at = 0
 
 enum class Driver { Window, Import, Recover };
 
+// What else the folder holds, or what happened to the file, before the save.
+enum class Twist {
+    None,
+    BackupKept,    // NAME.bak is there already
+    BackupBlocked, // a folder has the name NAME.bak: no backup can be made
+    BackupIsLink,  // NAME.bak is a symbolic link to the file, which is no copy
+    ChangedBefore, // another program changed the table after it was loaded
+    TableMoved,    // a new version of the program moved its table after it was loaded
+    LookAlikes,    // files with a save's temporary names that no save made
+};
+
 // What is in the folder before the save, and who saves.
 struct SceneKind {
     const char *name;
     Driver driver;
-    qint64 size;        // of the file before; -1: none
-    qint64 offset;      // where the table goes (a program: where its signature is)
-    bool program;       // the file is a program with the signature at `offset`
-    bool backupKept;    // NAME.bak is there already
-    bool backupBlocked; // a folder has the name NAME.bak: no backup can be made
-    bool changedBefore; // another program changed the table after it was loaded
-    bool startGiven;    // import's --start
+    qint64 size;   // of the file before; -1: none
+    qint64 offset; // where the table goes (a program: where its signature is)
+    bool program;  // the file is a program with the signature at `offset`
+    Twist twist;
+    bool startGiven; // import's --start
 };
 
 constexpr qint64 ProgramSize = 3 << 20; // backed up in three pieces
 constexpr qint64 ProgramTable = 1'400'000;
+constexpr qint64 MovedBy = 4096; // where a new version of the program keeps its table
+// The file's own access: a backup or a journal must let in no one else.
+constexpr QFileDevice::Permissions FilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
 
 inline const QList<SceneKind> &scenes()
 {
+    using T = Twist;
     static const QList<SceneKind> all = {
-        {"first save", Driver::Window, 3000, 0, false, false, false, false, false},
-        {"later save, NAME.bak kept", Driver::Window, 3000, 0, false, true, false, false, false},
-        {"file shorter than a table", Driver::Window, 700, 0, false, false, false, false, false},
-        {"program of 3 MiB", Driver::Window, ProgramSize, ProgramTable, true, false, false, false,
+        {"first save", Driver::Window, 3000, 0, false, T::None, false},
+        {"later save, NAME.bak kept", Driver::Window, 3000, 0, false, T::BackupKept, false},
+        {"file shorter than a table", Driver::Window, 700, 0, false, T::None, false},
+        {"program of 3 MiB", Driver::Window, ProgramSize, ProgramTable, true, T::None, false},
+        {"new file", Driver::Window, -1, 0, false, T::None, false},
+        {"back at byte 500", Driver::Window, 3000, 500, false, T::None, false},
+        {"changed since loaded, saved over", Driver::Window, 3000, 0, false, T::ChangedBefore,
          false},
-        {"new file", Driver::Window, -1, 0, false, false, false, false, false},
-        {"back at byte 500", Driver::Window, 3000, 500, false, false, false, false, false},
-        {"changed since loaded, saved over", Driver::Window, 3000, 0, false, false, false, true,
+        {"no backup possible, saved without", Driver::Window, 3000, 0, false, T::BackupBlocked,
          false},
-        {"no backup possible, saved without", Driver::Window, 3000, 0, false, false, true, false,
-         false},
-        {"import", Driver::Import, 3000, 0, false, false, false, false, false},
-        {"import at --start 500", Driver::Import, 3000, 500, false, false, false, false, true},
-        {"import into a program", Driver::Import, ProgramSize, ProgramTable, true, false, false,
-         false, false},
-        {"recover", Driver::Recover, 3000, 500, false, false, false, false, false},
+        {"NAME.bak a link to the file, saved without", Driver::Window, 3000, 0, false,
+         T::BackupIsLink, false},
+        {"program's table moved since loaded, written there", Driver::Window, ProgramSize,
+         ProgramTable, true, T::TableMoved, false},
+        {"look-alike files in the folder", Driver::Window, 3000, 0, false, T::LookAlikes, false},
+        {"import", Driver::Import, 3000, 0, false, T::None, false},
+        {"import at --start 500", Driver::Import, 3000, 500, false, T::None, true},
+        {"import into a program", Driver::Import, ProgramSize, ProgramTable, true, T::None, false},
+        {"recover", Driver::Recover, 3000, 500, false, T::None, false},
+        {"recover of a file the save made longer", Driver::Recover, 700, 0, false, T::None, false},
     };
     return all;
 }
 
 // The file before the save; a program has the signature at its table.
-inline QByteArray oldFile(const SceneKind &kind)
+inline QByteArray oldFile(const SceneKind &kind, qint64 tableAt)
 {
     QByteArray bytes = pattern(std::max<qint64>(kind.size, 0), 1);
     if (kind.program)
-        bytes = "MZ" + bytes.mid(2, kind.offset - 2) + tableSignature() +
-                bytes.mid(kind.offset + tableSignature().size());
+        bytes = "MZ" + bytes.mid(2, tableAt - 2) + tableSignature() +
+                bytes.mid(tableAt + tableSignature().size());
     return bytes;
+}
+
+// The names a save gives its temporary files, taken by files no save made.
+inline const QList<QPair<QString, QByteArray>> &lookAlikes()
+{
+    static const QList<QPair<QString, QByteArray>> files = {
+        {QStringLiteral(".kgf-journal-00000000.tmp"), "my notes"},
+        {QStringLiteral(".kgf-save-11111111.tmp"), pattern(2000, 4)},
+    };
+    return files;
 }
 
 // One run's folder: the target, watched as loaded, and a second name of it
@@ -126,10 +154,11 @@ struct Folder {
     QString backup = path + QStringLiteral(".bak");
     QString keep = dir.filePath(QStringLiteral("keep.dat"));
     QString journal = journalPath(path);
-    QByteArray before;      // the file as the save will find it, undisturbed
-    QByteArray keptBackup;  // NAME.bak as it was there before
-    QByteArray tornFrom;    // recover: the file before the save that did not finish
-    qint64 modifiedNs = 0;  // the file's time before the save
+    qint64 offset = kind.offset; // where the table is to end up
+    QByteArray before;           // the file as the save will find it, undisturbed
+    QByteArray keptBackup;       // NAME.bak as it was there before
+    QByteArray tornFrom;         // recover: the file before the save that did not finish
+    qint64 modifiedNs = 0;       // the file's time before the save
     WatchedFiles watched;
     bool linked = false; // the second name could be made
 
@@ -137,25 +166,38 @@ struct Folder {
     {
         if (kind.size < 0)
             return;
-        before = oldFile(kind);
+        before = oldFile(kind, kind.offset);
         if (!writeAll(path, before, 0, QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
-        // Old, as game files are: any other program's write moves its time.
+        // Old, as game files are: any other program's write moves its time;
+        // and not for everyone, as a backup or journal must not be either.
         ageFile(path);
-        if (kind.backupKept &&
+        QFile::setPermissions(path, FilePermissions);
+        if (kind.twist == Twist::BackupKept &&
             !writeAll(backup, keptBackup = pattern(2900, 9), 0, QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(backup));
-        if (kind.backupBlocked)
+        if (kind.twist == Twist::BackupBlocked)
             QDir(dir.path()).mkdir(QFileInfo(backup).fileName());
+        if (kind.twist == Twist::BackupIsLink)
+            QFile::link(path, backup);
+        if (kind.twist == Twist::LookAlikes)
+            for (const auto &[name, bytes] : lookAlikes())
+                writeAll(dir.filePath(name), bytes, 0, QIODevice::WriteOnly);
 #ifdef Q_OS_UNIX
         linked =
             ::link(QFile::encodeName(path).constData(), QFile::encodeName(keep).constData()) == 0;
 #endif
         watched.loaded = loadFromDataFile(path, qint32(kind.offset)).source;
-        if (kind.changedBefore) {
+        if (kind.twist == Twist::ChangedBefore) {
             writeAll(path, "another program's", 100);
             ageFile(path, -2);
             before = *contents(path);
+        }
+        if (kind.twist == Twist::TableMoved) {
+            offset = kind.offset + MovedBy;
+            before = oldFile(kind, offset);
+            writeAll(path, before);
+            ageFile(path, -2);
         }
         if (kind.driver == Driver::Recover)
             tear();
@@ -186,11 +228,14 @@ struct Folder {
     // with the first half of the table written.
     void tear()
     {
-        QFile file(path);
         FileStatus status;
-        QString reason;
-        if (!openRegularFile(file, QIODevice::ReadWrite).ok || !fileStatus(file, &status, &reason))
-            qFatal("cannot open %s", qPrintable(path));
+        {
+            QFile file(path);
+            QString reason;
+            if (!openRegularFile(file, QIODevice::ReadOnly).ok ||
+                !fileStatus(file, &status, &reason))
+                qFatal("cannot open %s", qPrintable(path));
+        } // closed: on Windows a file open to be written is no one else's
         const QByteArray old = before.mid(kind.offset, TableSize);
         const QByteArray journalBytes = encodeJournal(
             {status.identity, status.size, status.modifiedNs, kind.offset, old, table()});
@@ -229,10 +274,11 @@ struct Folder {
 
 // How one run of a driver ended, in the terms of a save's outcome.
 struct Ending {
-    SaveOutcome outcome;   // window and import (import's own outcome mapped back)
-    Recovery recovery;     // recover
-    int questions = 0;     // the window's questions answered
-    Bytes agreedOver;      // what the user agreed to save over, after another program acted
+    SaveOutcome outcome;                // window and import (import's own outcome mapped back)
+    Recovery recovery;                  // recover
+    int questions = 0;                  // the window's questions answered
+    QList<SaveOutcome::Question> asked; // and which they were
+    Bytes agreedOver; // what the user agreed to save over, after another program acted
 };
 
 // Saves (or recovers) once as the scene's driver does. `onQuestion` hears
@@ -250,6 +296,7 @@ inline Ending drive(Folder &folder, const std::function<void(const SaveOutcome &
                                     [&](const SaveOutcome &asked) {
                                         if (++ending.questions > 4)
                                             return false;
+                                        ending.asked << asked.question;
                                         if (onQuestion)
                                             onQuestion(asked);
                                         return true;
@@ -260,11 +307,10 @@ inline Ending drive(Folder &folder, const std::function<void(const SaveOutcome &
         TargetSaveOptions options;
         if (kind.startGiven)
             options.start = kind.offset;
-        const TargetSave saved = saveIntoTarget(
-            folder.path, options,
-            [](const QByteArray &, TargetSave::Held, QString *) -> std::optional<QByteArray> {
-                return table();
-            });
+        const TargetSave saved =
+            saveIntoTarget(folder.path, options,
+                           [](const QByteArray &, TargetSave::Held,
+                              QString *) -> std::optional<QByteArray> { return table(); });
         // What the save said, with the words import adds to it.
         ending.outcome = saved.outcome;
         if (saved.kind == TargetSave::Kind::Failed)
