@@ -10,12 +10,23 @@ SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFile
     SaveOutcome outcome;
     QString backupMade; // by an attempt before the user's answer
     QStringList remarks;  // news of every attempt, each once
+    QString journalLeft;  // by the attempt before
     for (;;) {
         outcome = saveTable(path, table, options);
         if (!outcome.backupPath.isEmpty())
             backupMade = outcome.backupPath;
-        if (!outcome.remark.isEmpty() && !remarks.contains(outcome.remark))
-            remarks << outcome.remark;
+        QString remark = outcome.remark;
+        // The journal an earlier attempt could not remove this one did: that
+        // is no news of an earlier save, and no journal is left.
+        if (!journalLeft.isEmpty() && !outcome.journalSettled.isEmpty()) {
+            for (QString &earlier : remarks)
+                earlier = earlier.remove(journalLeft).trimmed();
+            remarks.removeAll(QString());
+            remark = remark.remove(outcome.journalSettled).trimmed();
+        }
+        journalLeft = outcome.journalLeft;
+        if (!remark.isEmpty() && !remarks.contains(remark))
+            remarks << remark;
         if (outcome.kind != SaveOutcome::Kind::Ask || !answer(outcome))
             break;
         agreed = outcome.seen;

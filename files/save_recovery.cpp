@@ -300,6 +300,20 @@ Recovery recoverSave(const QString &path)
     return {Recovery::Kind::PutBack, what + QStringLiteral(" Its journal was removed.")};
 }
 
+bool settleUntouched(const QString &path, QString *note)
+{
+    if (journalState(path) != JournalState::Unfinished)
+        return false;
+    const UnfinishedSave unfinished = findUnfinishedSave(path);
+    if (!unfinished.canPutBack || unfinished.match != JournalMatch::Old ||
+        !removeJournal(unfinished.journalPath).isEmpty())
+        return false;
+    *note = QStringLiteral("An earlier save of %1 that did not finish had changed nothing in it; "
+                           "its journal was removed.")
+                .arg(shownPath(path));
+    return true;
+}
+
 Recovery keepAfterUnfinishedSave(const QString &path)
 {
     const QString journalName = journalPath(path);

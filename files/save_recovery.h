@@ -54,6 +54,11 @@ struct Recovery {
 // running it again.
 Recovery recoverSave(const QString &path);
 
+// Where the journal beside `path` is of a save that did not finish but
+// changed nothing (the file holds its old bytes and length exactly), removes
+// it, as recover would: true then, with words for a message in `note`.
+bool settleUntouched(const QString &path, QString *note);
+
 // Removes the journal beside `path` and leaves the file as it is: the
 // user's choice to keep what the save that did not finish left.
 Recovery keepAfterUnfinishedSave(const QString &path);

@@ -204,6 +204,10 @@ QString giveName(OpenFile &file, const QString &temporary, const QString &path,
         case RenameResult::Done:
             syncFolder(QFileInfo(path).absolutePath());
 #ifdef Q_OS_WIN
+            // Named even when it cannot be held again: whoever removes it
+            // later must find it under its name.
+            file.path = path;
+            file.native = nullptr;
             if (after == AfterNaming::Held) {
                 auto held = std::make_unique<QFile>(path);
                 if (openRegularFile(*held, QIODevice::ReadWrite).ok)

@@ -174,6 +174,14 @@ Placement atStart(const PlaceRequest &request, PathKind kind)
     return at(place);
 }
 
+bool changedNothing(const QString &target)
+{
+    if (journalState(target) != JournalState::Unfinished)
+        return false;
+    const UnfinishedSave unfinished = findUnfinishedSave(target);
+    return unfinished.canPutBack && unfinished.match == JournalMatch::Old;
+}
+
 } // namespace
 
 QString tableFitsPlace(const TablePlace &place, const QByteArray &table, const QString &target)
@@ -212,7 +220,8 @@ Placement placeTable(const PlaceRequest &request)
     const QString shown = shownPath(request.target);
     const PathKind kind = pathKind(request.target);
     const bool exists = kind == PathKind::Regular;
-    if (hasJournal(request.target))
+    // A journal of a save that changed nothing the save itself settles.
+    if (hasJournal(request.target) && !changedNothing(request.target))
         return refusal(QStringLiteral("The table was not saved to %1: %2.")
                            .arg(shown, unfinishedSaveReason(request.target)));
     // The one copy of what a file held before a save that did not finish.

@@ -130,6 +130,18 @@ public:
     // file is synced).
     SaveOutcome run()
     {
+        SaveOutcome outcome = runSteps();
+        if (!m_settled.isEmpty()) {
+            outcome.journalSettled = m_settled;
+            outcome.remark =
+                m_settled + (outcome.remark.isEmpty() ? QString() : u' ' + outcome.remark);
+        }
+        return outcome;
+    }
+
+private:
+    SaveOutcome runSteps()
+    {
         if (std::optional<SaveOutcome> stop = open())
             return *stop;
         if (std::optional<SaveOutcome> stop = findTable())
@@ -152,7 +164,6 @@ public:
         return write();
     }
 
-private:
     // Opens the file and reads what the save will overwrite.
     std::optional<SaveOutcome> open()
     {
@@ -161,7 +172,9 @@ private:
         if (isMarkedReadOnly(m_path))
             return notSaved(m_path, QStringLiteral("the file is read-only"));
         // What an earlier save that did not finish left is to be settled first.
-        if (hasJournal(m_path))
+        // One that changed nothing (as a journal left by this save's own
+        // question, that could not be removed then) is settled as recover would.
+        if (hasJournal(m_path) && !settleUntouched(m_path, &m_settled))
             return notSaved(m_path, unfinishedSaveReason(m_path));
         auto qfile = std::make_unique<QFile>(m_path);
         if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
@@ -323,8 +336,8 @@ private:
         }
         bool taken = false;
         // Held while the save runs: a journal no save holds is an unfinished save's.
-        if (const QString unnamed = giveName(written, temporary, journal, m_options, &taken,
-                                             AfterNaming::Held);
+        if (const QString unnamed =
+                giveName(written, temporary, journal, m_options, &taken, AfterNaming::Held);
             !unnamed.isEmpty()) {
             if (taken)
                 return notSaved(m_path, QStringLiteral("the journal of another save of it "
@@ -371,10 +384,12 @@ private:
     // it stays.
     SaveOutcome withoutJournal(SaveOutcome outcome)
     {
-        if (const QString left = removeJournal(); !left.isEmpty())
+        if (const QString left = removeJournal(); !left.isEmpty()) {
             outcome.remark = QStringLiteral("The file was not written, but its journal %1; it "
                                             "is no longer needed.")
                                  .arg(left);
+            outcome.journalLeft = outcome.remark;
+        }
         return outcome;
     }
 
@@ -490,8 +505,8 @@ private:
             noteAfterWrite();
         FileStatus written = m_old;
         written.size = std::max(m_old.size, m_offset + TableBytes);
-        outcome.left = snapshotOf(m_path, m_afterWrite.value_or(written), m_tableOffset,
-                                  *atTableOffset);
+        outcome.left =
+            snapshotOf(m_path, m_afterWrite.value_or(written), m_tableOffset, *atTableOffset);
         outcome.left.timeKnown = m_afterWrite.has_value();
         if (const QString left = removeJournal(); !left.isEmpty())
             outcome.remark =
@@ -686,7 +701,10 @@ private:
         return outcome;
     }
 
-    WritableFile &file() { return *m_target.file; }
+    WritableFile &file()
+    {
+        return *m_target.file;
+    }
 
     const QString m_path;
     const QByteArray m_table;
@@ -699,7 +717,8 @@ private:
     FileSnapshot m_found;     // the file as the save found it
     QString m_backupPath;     // the backup this save made
     bool m_journalNamed = false;
-    OpenFile m_journal; // held while the save runs
+    OpenFile m_journal;                     // held while the save runs
+    QString m_settled;                      // news of an earlier journal this save settled
     qint64 m_written = -1;                  // bytes of the table written
     std::optional<FileStatus> m_afterWrite; // the file right after the table's write
     QString m_timeNote;                     // the old time could not be put back

@@ -155,6 +155,11 @@ struct SaveOutcome {
     // News besides the outcome, such as files a save cut off left in the
     // folder that were not removed; empty when there is none.
     QString remark;
+    // Parts of `remark` a later attempt of the same save may make untrue: this
+    // save's own journal could not be removed, and an earlier journal that
+    // changed nothing was removed by this save.
+    QString journalLeft;
+    QString journalSettled;
 
     bool tableInFile() const { return kind == Kind::Saved || kind == Kind::NothingToChange; }
     QString questionText() const; // with Ask: `message` and the question

@@ -973,9 +973,13 @@ void CommandLineTest::refusesWhereItsOwnOutputGoes()
         file(name, before);
     }
     file(QStringLiteral("text.json"), text);
-    if (arguments.contains(QLatin1String("link.dat")) &&
-        !QFile::link(target, m_dir->filePath(QStringLiteral("link.dat"))))
-        QSKIP("this system makes no symbolic links");
+    if (arguments.contains(QLatin1String("link.dat"))) {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes a shortcut here, which is a file of its own");
+#endif
+        if (!QFile::link(target, m_dir->filePath(QStringLiteral("link.dat"))))
+            QSKIP("this system makes no symbolic links");
+    }
     const QStringList entries = listing(m_dir->path());
     const Run result = run(arguments, text, [&](QProcess &process) {
         if (streams != QLatin1String("error"))

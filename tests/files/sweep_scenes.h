@@ -111,8 +111,10 @@ inline const QList<SceneKind> &scenes()
          false},
         {"no backup possible, saved without", Driver::Window, 3000, 0, false, T::BackupBlocked,
          false},
+#ifndef Q_OS_WIN // where a link needs rights a player's account lacks
         {"NAME.bak a link to the file, saved without", Driver::Window, 3000, 0, false,
          T::BackupIsLink, false},
+#endif
         {"program's table moved since loaded, written there", Driver::Window, ProgramSize,
          ProgramTable, true, T::TableMoved, false},
         {"look-alike files in the folder", Driver::Window, 3000, 0, false, T::LookAlikes, false},

@@ -64,8 +64,13 @@ namespace
 {
 
 constexpr qint64 TableBytes = FormationTable::ByteCount;
-// A modification time long past, with nanoseconds, that only a put-back restores.
-constexpr qint64 Past = 1'000'000'000'123'456'789;
+// A modification time long past, finer than a second, that only a put-back
+// restores: 2001-09-09, in the system's own units.
+#ifdef Q_OS_WIN
+constexpr qint64 Past = 126'444'736'001'234'567; // 100 ns since 1601
+#else
+constexpr qint64 Past = 1'000'000'000'123'456'789; // ns since 1970
+#endif
 
 // Letters only; two seeds that differ by less than 26 differ at every byte.
 QByteArray pattern(qint64 size, int seed)
