@@ -22,8 +22,8 @@ struct Invocation {
     QString startA;
     QString startB;
     QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
-    bool force = false; // import: write over a TARGET that is a table text or a backup;
-                        // export: write over an OUT that holds a table or is a backup
+    bool force = false;      // import: write over a TARGET that is a table text or a backup;
+                             // export: write over an OUT that holds a table or is a backup
     bool noBackup = false;   // import: save even when no backup of TARGET can be made
     bool quiet = false;      // import: print nothing but errors
 };

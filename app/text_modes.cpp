@@ -16,8 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <optional>
 
@@ -223,11 +223,11 @@ bool refuseImportTarget(const Invocation &invocation)
     // target is to be kept, and the report would go into it.
     for (const QString &beside : {target + QStringLiteral(".bak"), journalPath(target)})
         if (const char *stream = streamOnTarget(beside)) {
-            tellAvoiding(beside, QStringLiteral("Nothing was written: %1 is redirected to %2, "
-                                                "which this import keeps beside %3 while it "
-                                                "saves the table there.")
-                                     .arg(QLatin1String(stream), shownPath(beside),
-                                          shownPath(target)));
+            tellAvoiding(beside,
+                         QStringLiteral("Nothing was written: %1 is redirected to %2, "
+                                        "which this import keeps beside %3 while it "
+                                        "saves the table there.")
+                             .arg(QLatin1String(stream), shownPath(beside), shownPath(target)));
             return true;
         }
     if (isImportedText(invocation.files[0], target)) {

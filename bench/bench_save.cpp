@@ -86,8 +86,8 @@ int main()
     const QString program = benchExecutable(64 * MiB);
 
     std::printf("%d saves each, in %s\n", Saves, qPrintable(benchDir().path()));
-    std::printf("%-24s %12s %12s %12s %12s %14s\n", "", "journal:", "slowest", "without:",
-                "slowest", "first save");
+    std::printf("%-24s %12s %12s %12s %12s %14s\n", "", "journal:", "slowest",
+                "without:", "slowest", "first save");
     report("sample frmation.dat", sample, 0, false);
     report("64 MiB game executable", program, signatureOffset(64 * MiB), true);
     return 0;

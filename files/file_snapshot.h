@@ -12,7 +12,7 @@ struct FileSnapshot {
     QString path; // absolute, as it was named
     FileIdentity identity;
     qint64 size = 0;
-    qint64 modifiedNs = 0;  // as fileStatus gives it; only compared for equality
+    qint64 modifiedNs = 0; // as fileStatus gives it; only compared for equality
     // False where the system could not tell the time after the editor's own
     // write: then only the other facts tell another program's change.
     bool timeKnown = true;

@@ -20,7 +20,8 @@ std::optional<bool> readsAsProgram(const QString &path, QString *reason)
 {
     if (isProgramPath(path))
         return true;
-    if (const PathKind kind = pathKind(path); kind != PathKind::Regular && kind != PathKind::Unknown)
+    if (const PathKind kind = pathKind(path);
+        kind != PathKind::Regular && kind != PathKind::Unknown)
         return false; // nothing there, or nothing a program is kept in
     QFile file(path);
     if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok) {

@@ -8,9 +8,9 @@ SaveOutcome saveAsking(const QString &path, const QByteArray &table, WatchedFile
     options.watched = &watched;
     FileSnapshot agreed; // the file as the user saw it when saying yes
     SaveOutcome outcome;
-    QString backupMade; // by an attempt before the user's answer
-    QStringList remarks;  // news of every attempt, each once
-    QString journalLeft;  // by the attempt before
+    QString backupMade;  // by an attempt before the user's answer
+    QStringList remarks; // news of every attempt, each once
+    QString journalLeft; // by the attempt before
     for (;;) {
         outcome = saveTable(path, table, options);
         if (!outcome.backupPath.isEmpty())

@@ -86,8 +86,8 @@ Leftovers findLeftovers(const QString &target)
             continue;
         const QString path = entry.filePath();
         if (entry.isSymLink() || pathKind(path) != PathKind::Regular) {
-            found.others << QStringLiteral("%1 (it is no file of this program's)")
-                                .arg(shownPath(path));
+            found.others
+                << QStringLiteral("%1 (it is no file of this program's)").arg(shownPath(path));
             continue;
         }
         if (isHeldByAnother(path))

@@ -40,8 +40,9 @@ std::optional<SaveJournal> readJournal(const QString &journal, Problem *problem)
 {
     QFile file(journal);
     if (const OpenResult opened = openRegularFile(file, QIODevice::ReadOnly); !opened.ok) {
-        *problem = {QStringLiteral("%1 cannot be read (%2).").arg(shownPath(journal), opened.reason),
-                    false};
+        *problem = {
+            QStringLiteral("%1 cannot be read (%2).").arg(shownPath(journal), opened.reason),
+            false};
         return std::nullopt;
     }
     QByteArray bytes(MaxJournalBytes + 1, '\0');
@@ -87,8 +88,8 @@ Problem openJournaled(const QString &path, const SaveJournal &journal, QIODevice
         return {QStringLiteral("%1 is not the file that save wrote into: another file has its "
                                "name now.")
                     .arg(shown)};
-    const qint64 length = std::clamp<qint64>(opened->status.size - journal.offset, 0,
-                                             journal.newBytes.size());
+    const qint64 length =
+        std::clamp<qint64>(opened->status.size - journal.offset, 0, journal.newBytes.size());
     opened->region.resize(length);
     if (readAt(opened->file, journal.offset, opened->region.data(), length, &reason) != length)
         return {QStringLiteral("%1 cannot be read (%2).")

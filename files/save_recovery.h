@@ -13,7 +13,7 @@
 struct UnfinishedSave {
     bool found = false;   // a journal is beside the file
     bool running = false; // its save is running now: nothing is to be done yet
-    QString journalPath; // where it is
+    QString journalPath;  // where it is
     bool canPutBack = false;
     QString problem; // why not, in words for the user, when it cannot be put back
     JournalMatch match = JournalMatch::Elsewhere;

@@ -149,11 +149,11 @@ struct Run {
     int calls = 0;
     Action action = Action::ChangeInsideTable;
     bool acted = false;
-    Bytes prior;          // the target just before the other program acted
-    Bytes theirs;         // and just after
-    Bytes theirBackup;    // NAME.bak as the other program made it
-    Bytes agreedOver;     // what the user agreed to save over, when asked after that
-    bool garbled = false; // a write stored other bytes than it was given
+    Bytes prior;               // the target just before the other program acted
+    Bytes theirs;              // and just after
+    Bytes theirBackup;         // NAME.bak as the other program made it
+    Bytes agreedOver;          // what the user agreed to save over, when asked after that
+    bool garbled = false;      // a write stored other bytes than it was given
     bool journalLetGo = false; // the journal was there, and no save held it
 
     bool changedTarget() const { return acted && action != Action::BackupAppears; }
