@@ -595,16 +595,17 @@ private:
         const qint64 written = std::max<qint64>(m_written, 0);
         const qint64 sizeLeft = std::max(m_old.size, written > 0 ? m_offset + written : 0);
         const QByteArray regionLeft = m_table.left(written) + m_oldRegion.mid(written);
-        FileStatus now;
-        QString reason;
-        if (!fileStatus(*m_target.native, &now, &reason))
-            return {PutBack::Kind::Failed,
-                    QStringLiteral("it could not be checked first (%1)").arg(reason)};
         const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
         if (!region)
             return {PutBack::Kind::Failed,
                     QStringLiteral("it could not be checked first (%1)")
                         .arg(reasonOf(file(), "the system reported a read error"))};
+        // The length and time last, the nearest to the write they allow.
+        FileStatus now;
+        QString reason;
+        if (!fileStatus(*m_target.native, &now, &reason))
+            return {PutBack::Kind::Failed,
+                    QStringLiteral("it could not be checked first (%1)").arg(reason)};
         // Anything else in it now was written by another program, and is
         // not ours to overwrite: a file is never grown back, nor its bytes
         // put back over another program's.
@@ -627,6 +628,7 @@ private:
         if (m_afterWrite && now.modifiedNs != m_afterWrite->modifiedNs)
             return leftAlone("changed the file");
         WritableFile &target = file();
+        FileStatus putBackAt = now;
         if (written > 0 || now.size != m_old.size) {
             if (target.writeAt(m_offset, m_oldRegion.constData(), m_oldRegion.size()) !=
                 m_oldRegion.size())
@@ -637,6 +639,9 @@ private:
                 return {PutBack::Kind::Failed, QStringLiteral("the old length could not be "
                                                               "set (%1)")
                                                    .arg(reasonOf(target, "no reason given"))};
+            // The time of this write: any later one is another program's.
+            if (!fileStatus(*m_target.native, &putBackAt, &reason))
+                putBackAt.modifiedNs = -1;
             if (!target.sync())
                 return {PutBack::Kind::Failed, QStringLiteral("the disk did not confirm the "
                                                               "write (%1)")
@@ -649,7 +654,15 @@ private:
             return {}; // nothing went in, and nothing moved
         }
         // So that the file is as it was to anyone who compares times too;
-        // the bytes are back whether or not this works.
+        // the bytes are back whether or not this works. But an old time
+        // would hide a write another program made since this one.
+        FileStatus last;
+        if (putBackAt.modifiedNs != -1 && fileStatus(*m_target.native, &last, &reason) &&
+            last.modifiedNs != putBackAt.modifiedNs) {
+            m_timeNote = QStringLiteral(" but for its modification time, which was left as it "
+                                        "is: another program wrote to the file meanwhile");
+            return {};
+        }
         if (!setModifiedTime(*m_target.native, m_old.modifiedNs, &reason))
             m_timeNote = QStringLiteral(" but for its modification time, which could not be "
                                         "put back (%1)")

@@ -7,7 +7,8 @@
 # builds (then the patch is to be made again against the save as it is).
 #
 # It works on a copy of the sources in build/mutants (KGF_MUTANTS_DIR moves
-# it) and builds only the sweeps there.
+# it) and builds only the sweeps there. Patches named as arguments are
+# tried alone: tools/mutants.sh tools/mutants/07-*.patch
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,9 @@ build=$work/build
 mkdir -p "$work"
 rm -rf "$src"
 mkdir -p "$src"
-tar --exclude=./build --exclude=./.git -cf - . | tar -C "$src" -xf -
+# Each file new (-m): a build left by an earlier run must not take the
+# patched copies it compiled for the sources.
+tar --exclude=./build --exclude=./.git -cf - . | tar -C "$src" -m -xf -
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKGF_BUILD_BENCH=OFF -DKGF_WARNINGS_AS_ERRORS=OFF >/dev/null
@@ -32,7 +35,10 @@ functions=(stepsAreAsListed callsFail anotherProgramActs cutOffAtEachStep)
 caught=0
 total=0
 broken=0
-for patch in tools/mutants/*.patch; do
+# Patches named on the command line, or all of them.
+patches=("$@")
+[ ${#patches[@]} -gt 0 ] || patches=(tools/mutants/*.patch)
+for patch in "${patches[@]}"; do
     name=$(basename "$patch" .patch)
     total=$((total + 1))
     if ! patch -p1 -d "$src" --forward --quiet <"$patch" >/dev/null; then
