@@ -89,15 +89,25 @@ QString journalPath(const QString &path)
 #endif
     const bool linked = !real.isEmpty() && real.compare(named.absoluteFilePath(), cs) != 0;
     const QFileInfo info(linked ? real : path);
+    QString file = info.filePath();
+    QString name = info.fileName();
+#ifdef Q_OS_WIN
+    // Windows drops the dots and spaces that end a name: "kgf.exe." is
+    // kgf.exe, and has its journal.
+    while (name.endsWith(u'.') || name.endsWith(u' ')) {
+        name.chop(1);
+        file.chop(1);
+    }
+#endif
     // The longest name most file systems take: 255 bytes (UTF-16 units on Windows).
 #ifdef Q_OS_WIN
-    const bool fits = info.fileName().size() + suffix.size() <= 255;
+    const bool fits = name.size() + suffix.size() <= 255;
 #else
-    const bool fits = QFile::encodeName(info.fileName() + suffix).size() <= 255;
+    const bool fits = QFile::encodeName(name + suffix).size() <= 255;
 #endif
     if (fits)
-        return info.filePath() + suffix;
-    const QByteArray hash = digest(info.fileName().toUtf8()).left(8).toHex();
+        return file + suffix;
+    const QByteArray hash = digest(name.toUtf8()).left(8).toHex();
     return QDir(info.path()).filePath(suffix + u'-' + QString::fromLatin1(hash));
 }
 
