@@ -345,6 +345,28 @@ private:
                                                        "written to it"));
             return noJournal(unnamed);
         }
+#ifdef Q_OS_WIN
+        // Let go for the rename, it must be this save's journal that it holds
+        // again: one it cannot hold, or another save's, gives no way back.
+        const std::optional<QByteArray> held =
+            written.file ? bytesAt(*written.file, 0, bytes.size() + 1) : std::nullopt;
+        if (!held || *held != bytes) {
+            written.file.reset();
+            // Removed where it is this save's own, read by another opening.
+            QFile named(journal);
+            QString reason;
+            const bool ours = !held && named.open(QIODevice::ReadOnly) &&
+                              named.read(bytes.size() + 1) == bytes && (named.close(), true);
+            const bool left = !ours || !removeFile(journal, &reason);
+            return notSaved(m_path,
+                            QStringLiteral("its journal could not be kept open once "
+                                           "named, or another save of it took its "
+                                           "place, so nothing was written to it%1")
+                                .arg(left && pathKind(journal) != PathKind::Missing
+                                         ? QStringLiteral(" (%1 stays)").arg(shownPath(journal))
+                                         : QString()));
+        }
+#endif
         m_journal = std::move(written);
         m_journalNamed = true;
         return std::nullopt;
@@ -547,6 +569,19 @@ private:
         const PutBack putBack = putOldBytesBack();
         if (putBack.kind != PutBack::Kind::Done)
             return damaged(why, putBack);
+        if (m_otherWrote) {
+            // Not unchanged: another program's write stays, under its time,
+            // and the next save asks about it.
+            SaveOutcome undone = withoutJournal(notSaved(
+                m_path, why +
+                            QStringLiteral(". What this save wrote was taken back, but another "
+                                           "program wrote to the file meanwhile: its change "
+                                           "stays, with the time of its write") +
+                            backupStays()));
+            undone.backupPath = m_backupPath;
+            undone.left = m_found;
+            return undone;
+        }
         SaveOutcome undone = withoutJournal(notSaved(
             m_path, why + QStringLiteral(". The file is unchanged") + m_timeNote + backupStays()));
         undone.backupPath = m_backupPath;
@@ -657,10 +692,15 @@ private:
         // the bytes are back whether or not this works. But an old time
         // would hide a write another program made since this one.
         FileStatus last;
-        if (putBackAt.modifiedNs != -1 && fileStatus(*m_target.native, &last, &reason) &&
+        if (putBackAt.modifiedNs == -1) {
+            m_timeNote = QStringLiteral(" but for its modification time, which was not put "
+                                        "back: the time of the put-back could not be read (%1)")
+                             .arg(reason);
+            return {};
+        }
+        if (fileStatus(*m_target.native, &last, &reason) &&
             last.modifiedNs != putBackAt.modifiedNs) {
-            m_timeNote = QStringLiteral(" but for its modification time, which was left as it "
-                                        "is: another program wrote to the file meanwhile");
+            m_otherWrote = true;
             return {};
         }
         if (!setModifiedTime(*m_target.native, m_old.modifiedNs, &reason))
@@ -735,6 +775,7 @@ private:
     qint64 m_written = -1;                  // bytes of the table written
     std::optional<FileStatus> m_afterWrite; // the file right after the table's write
     QString m_timeNote;                     // the old time could not be put back
+    bool m_otherWrote = false;              // another program wrote during the put-back
 };
 
 SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOptions &options)

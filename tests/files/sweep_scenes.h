@@ -63,7 +63,13 @@ inline bool writeAll(const QString &path, const QByteArray &bytes, qint64 at = 0
                      QIODevice::OpenMode mode = QIODevice::ReadWrite)
 {
     QFile file(path);
-    return file.open(mode) && file.seek(at) && file.write(bytes) == bytes.size();
+    if (!file.open(mode))
+        return false;
+    // Appending writes at the end, on every system (a seek would move it on
+    // Windows, where appending is a seek to the end at opening).
+    if (!(mode & QIODevice::Append) && !file.seek(at))
+        return false;
+    return file.write(bytes) == bytes.size();
 }
 
 enum class Driver { Window, Import, Recover };

@@ -26,6 +26,9 @@ namespace
 // Markup and an entity, as a file or formation name may hold them.
 const QString Text = QStringLiteral("<b>frm&amp;tion</b> <a href=\"x\">dat</a>");
 
+// Not a key: the Discard button clicked.
+constexpr int Discard = -1;
+
 // What a box showed, and the answer its key gave.
 struct Shown {
     bool found = false;
@@ -65,7 +68,10 @@ void PrompterTest::showsTheTextAsItIs_data()
     QTest::newRow("choose, Enter: the preferred") << "choose" << enter << 1 << "Second";
     QTest::newRow("ask to save, Escape") << "askToSave" << escape << -1 << "Save";
     QTest::newRow("ask to save, Enter: Save") << "askToSave" << enter << 0 << "Save";
+    QTest::newRow("ask to save, Discard") << "askToSave" << Discard << 1 << "Save";
     QTest::newRow("ask to write, Enter: Write") << "askToWrite" << enter << 0 << "Write";
+    QTest::newRow("ask to write, Escape") << "askToWrite" << escape << -1 << "Write";
+    QTest::newRow("ask to write, Discard") << "askToWrite" << Discard << 1 << "Write";
 }
 
 void PrompterTest::showsTheTextAsItIs()
@@ -85,10 +91,15 @@ void PrompterTest::showsTheTextAsItIs()
     if (waits)
         QTimer::singleShot(0, &parent, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) // not modal: found among the window's children
+                box = parent.findChild<QMessageBox *>();
             if (!box)
                 return;
             shown = look(box);
-            QTest::keyClick(box, Qt::Key(key));
+            if (key == Discard)
+                box->button(QMessageBox::Discard)->click();
+            else
+                QTest::keyClick(box, Qt::Key(key));
         });
     const auto asInt = [](Prompter::Choice choice) {
         return choice == Prompter::Choice::Go ? 0 : choice == Prompter::Choice::Discard ? 1 : -1;
