@@ -354,7 +354,6 @@ private:
             written.file.reset();
             // Removed where it is this save's own, read by another opening.
             QFile named(journal);
-            QString reason;
             const bool ours = !held && named.open(QIODevice::ReadOnly) &&
                               named.read(bytes.size() + 1) == bytes && (named.close(), true);
             const bool left = !ours || !removeFile(journal, &reason);
