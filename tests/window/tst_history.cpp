@@ -51,8 +51,7 @@ static QByteArray sampleTable()
 // A shown window with `table` loaded from frmation.dat.
 static void start(WindowFixture &f, const QByteArray &table = sampleTable())
 {
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
     f.click(QStringLiteral("Command1"));
     QCOMPARE(f.window->GF1().toBytes(), table);

@@ -27,8 +27,7 @@ static void chooseFormation0(WindowFixture &f, const QList<QByteArray> &rows)
     for (int r = 0; r < rows.size(); ++r)
         table.replace(16 * r, 16, QByteArray::fromHex(rows[r]));
     f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     f.click(QStringLiteral("Command1"));
     f.click(QStringLiteral("Option2(0)"));
     QVERIFY(f.prompter.told.isEmpty());

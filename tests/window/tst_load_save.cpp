@@ -629,8 +629,7 @@ static void edit(const WindowFixture &f, int formation, int count)
 // Ctrl+S, or with `more` Ctrl+Shift+S, in the shown window.
 static void pressSave(const WindowFixture &f, Qt::KeyboardModifiers more = {})
 {
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier | more);
 }
 
@@ -983,8 +982,7 @@ void LoadSaveTest::nothingChangesWhileBusy()
     QFETCH(QString, open);
     QFETCH(QString, action);
     WindowFixture f;
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     const QString path = f.writeFile(QStringLiteral("frmation.dat"), pattern(1488, 4));
     const QString other = f.writeFile(QStringLiteral("other.dat"), pattern(1488, 5));
     f.answers.push_back(path);

@@ -49,8 +49,7 @@ static QString selector(int formation)
 // A shown window with `table` loaded and `formation` chosen.
 static void start(WindowFixture &f, int formation, const QByteArray &table = countedTable())
 {
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
     f.click(QStringLiteral("Command1"));
     f.click(selector(formation));

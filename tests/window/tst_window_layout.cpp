@@ -383,8 +383,7 @@ void WindowLayoutTest::focusChainFollowsTabIndex()
 void WindowLayoutTest::tabFromCommand1WalksTheLineEditors()
 {
     WindowFixture f;
-    f.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    QVERIFY(f.showActive());
     QCOMPARE(QApplication::focusWidget(), f.control(QStringLiteral("Command1")));
     QStringList visited;
     for (int i = 0; i < 16; ++i) {

@@ -150,6 +150,19 @@ public:
     QLineEdit *box(int n) const { return control<QLineEdit>(QStringLiteral("Text3(%1)").arg(n)); }
     void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
+    // Shows the window and gives whether it became active. A platform with
+    // real windows (Wine's under Xvfb) may let the first window of a process
+    // go unactivated; it is asked once more.
+    [[nodiscard]] bool showActive() const
+    {
+        window->show();
+        if (QTest::qWaitForWindowActive(window.get()))
+            return true;
+        window->raise();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
     QTemporaryDir dir;
     RecordingPrompter prompter;
     std::unique_ptr<BiForm> window;
