@@ -22,15 +22,60 @@ mkdir -p "$src"
 # patched copies it compiled for the sources.
 tar --exclude=./build --exclude=./.git -cf - . | tar -C "$src" -m -xf -
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# Built for a quick rebuild after each patch: -O1, no debugging data.
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
     -DKGF_BUILD_BENCH=OFF -DKGF_WARNINGS_AS_ERRORS=OFF >/dev/null
 cmake --build "$build" --target tst_save_sweeps >/dev/null
 sweeps=$build/tests/tst_save_sweeps
 # The unbroken copy passes, or no failure below would mean anything.
 "$sweeps" -silent stepsAreAsListed >/dev/null
 
-# The sweeps one after another, quickest first; the first failure catches.
-functions=(stepsAreAsListed callsFail anotherProgramActs cutOffAtEachStep)
+# The sweeps in rounds, quickest first, the two long ones side by side on
+# two cores (the longest in two halves, FUNCTION:PART/PARTS); the first
+# failure catches. A failure ends its sweep at once.
+rounds=("stepsAreAsListed" "callsFail anotherProgramActs:0/2 anotherProgramActs:1/2"
+    "cutOffAtEachStep")
+export QTEST_FATAL_FAIL=1 QTEST_DISABLE_STACK_DUMP=1 QTEST_DISABLE_CORE_DUMP=1
+outputs=$work/outputs
+mkdir -p "$outputs"
+# What a stopped sweep leaves behind stays in here.
+export TMPDIR=$work/tmp
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
+
+# Runs the sweeps named, side by side; prints the first failure of any of
+# them ("function: failure"), stopping the others then, or nothing.
+firstFailure() {
+    local pids=() entry function part pid failure
+    rm -f "$outputs"/*
+    for entry in "$@"; do
+        function=${entry%%:*}
+        part=${entry#"$function"}
+        part=${part#:}
+        part=${part:-0/1}
+        KGF_SWEEP_OFFSET=${part%/*} KGF_SWEEP_EVERY=${part#*/} \
+            "$sweeps" -silent "$function" >"$outputs/${entry//\//-}" 2>&1 &
+        pids+=($!)
+    done
+    while [ ${#pids[@]} -gt 0 ]; do
+        wait -n "${pids[@]}" || true
+        for entry in "$@"; do
+            failure=$(grep -m1 '^FAIL!' "$outputs/${entry//\//-}" || true)
+            if [ -n "$failure" ]; then
+                kill "${pids[@]}" 2>/dev/null || true
+                wait "${pids[@]}" 2>/dev/null || true
+                echo "${entry%%:*}: ${failure#FAIL!  : SaveSweepTest::}"
+                return
+            fi
+        done
+        local running=()
+        for pid in "${pids[@]}"; do
+            kill -0 "$pid" 2>/dev/null && running+=("$pid")
+        done
+        pids=("${running[@]}")
+    done
+}
 
 caught=0
 total=0
@@ -51,13 +96,10 @@ for patch in "${patches[@]}"; do
         broken=$((broken + 1))
     else
         by=""
-        for function in "${functions[@]}"; do
-            # grep stops at the first failure, and the sweeps with it.
-            first=$("$sweeps" -silent "$function" 2>&1 | grep -m1 '^FAIL!' || true)
-            if [ -n "$first" ]; then
-                by="$function: ${first#FAIL!  : SaveSweepTest::}"
-                break
-            fi
+        for round in "${rounds[@]}"; do
+            # shellcheck disable=SC2086 # a round is a list of names
+            by=$(firstFailure $round)
+            [ -n "$by" ] && break
         done
         if [ -n "$by" ]; then
             caught=$((caught + 1))

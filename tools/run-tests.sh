@@ -3,7 +3,7 @@
 # every test: on Linux (and the save sweeps against saves broken on purpose,
 # tools/mutants.sh), then again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the Windows build under Wine (the first
-# run builds Qt for Windows, about 15 minutes; KGF_SKIP_WINDOWS=1 leaves the
+# run builds Qt for Windows, about 25 minutes; KGF_SKIP_WINDOWS=1 leaves the
 # Windows stage out). Exits non-zero on any failure and prints how long
 # each stage took.
 set -euo pipefail
@@ -29,8 +29,8 @@ stage_start=$SECONDS
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DKGF_WARNINGS_AS_ERRORS=ON -DKGF_SANITIZE=ON -DKGF_BUILD_BENCH=OFF
 cmake --build build/sanitize
-# The sweeps of another program's acts: a third of their rows here (all of
-# them in the Linux stage above and under Wine).
+# The save sweeps by another program's acts and by failing calls: a third
+# of their rows here (all of them in the Linux stage above).
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" KGF_SWEEP_EVERY=3 \
     ctest --test-dir build/sanitize --output-on-failure
 finish_stage "ASan + UBSan build and tests"
