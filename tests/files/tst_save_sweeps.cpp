@@ -797,7 +797,7 @@ void SaveSweepTest::stepsAreAsListed()
 }
 
 // Where runs are many times slower (under the sanitizers, under Wine), one
-// row of every KGF_SWEEP_EVERY (3 there) of the sweeps by another program's
+// row of every KGF_SWEEP_EVERY of the sweeps by another program's
 // acts and by failing calls: a row's kind changes from step to step, so
 // each kind still meets many steps. KGF_SWEEP_OFFSET picks which one, so
 // that parts can run side by side.
