@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the editor for 64-bit Windows on Debian 12, runs every test under
-# Wine and writes kgf-formation-editor-<version>-win64.zip.
+# Wine and writes kgf-formation-editor-<version>-win64.zip and the installer
+# kgf-formation-editor-<version>-win64.msi, which it tries under Wine.
 #
 # As root it installs what is missing (MinGW-w64, Wine, ...); otherwise it
 # prints the apt-get line and stops. Qt for Windows is built once from
@@ -22,7 +23,7 @@ stage() {
 stage "packages"
 EXTRA_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 wine zip unzip xvfb xauth \
-imagemagick xdotool" tools/install-deps.sh
+imagemagick xdotool wixl msitools" tools/install-deps.sh
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev | sed 's/+.*//')
 qt=$cache/qt-$qt_version-mingw64
 
@@ -76,9 +77,33 @@ else
 fi
 
 # Qt SVG (for pictures saved as SVG), a step of its own on top of the qtbase
-# build, from Debian's source of the Qt SVG this machine builds with.
+# build: from Debian's source of the Qt SVG this machine builds with, else
+# from the upstream source of the same version kept beside the project
+# (third-party/ in the shared folder), once its checksum is right.
 svg_version=$(dpkg-query -W -f='${Version}' qt6-svg-dev | sed 's/+.*//; s/-[^-]*$//')
 svg=ON
+# The shared folder lies beside the project; a clone finds it beside the
+# repository it was cloned from too.
+third_party_folders() {
+    [ -n "${KGF_THIRD_PARTY:-}" ] && echo "$KGF_THIRD_PARTY"
+    echo "$source_dir/../shared/third-party"
+    local origin
+    origin=$(git -C "$source_dir" remote get-url origin 2>/dev/null) || return 0
+    [ -d "$origin" ] && echo "$origin/../shared/third-party"
+    return 0
+}
+upstream_svg_source() { # prints the checked upstream tarball, if one is found
+    local name=qtsvg-everywhere-src-$svg_version.tar.xz folder
+    while read -r folder; do
+        [ -f "$folder/$name" ] && [ -f "$folder/$name.sha256" ] || continue
+        if (cd "$folder" && sha256sum --check --status "$name.sha256"); then
+            echo "$folder/$name"
+            return 0
+        fi
+        echo "$folder/$name does not match its checksum: not used" >&2
+    done < <(third_party_folders)
+    return 0
+}
 if [ -f "$qt/.complete-svg" ]; then
     stage "Qt SVG $svg_version for Windows: reusing the build in $qt"
 else
@@ -88,10 +113,17 @@ else
         (cd "$cache/source" && apt-get source --download-only qt6-svg >/dev/null 2>&1) || true
     fi
     svg_tarball=$(ls "$cache"/source/qt6-svg_"$svg_version"*.orig.tar.* 2>/dev/null | head -1) || true
+    if [ -n "$svg_tarball" ]; then
+        echo "Qt SVG from Debian's source: $svg_tarball"
+    else
+        svg_tarball=$(upstream_svg_source)
+        [ -n "$svg_tarball" ] && echo "Debian's source of Qt SVG could not be fetched; from the upstream source $svg_tarball, its checksum checked"
+    fi
     if [ -z "$svg_tarball" ]; then
         echo "Debian's source of Qt SVG $svg_version could not be fetched (apt-get source" >&2
-        echo "qt6-svg, with deb-src in the package sources): the Windows program is built" >&2
-        echo "without it and saves pictures as PNG only." >&2
+        echo "qt6-svg, with deb-src in the package sources), and no upstream source of it" >&2
+        echo "with a right checksum lies in third-party/ beside the project: the Windows" >&2
+        echo "program is built without it and saves pictures as PNG only." >&2
         svg=OFF
     else
         rm -rf "$cache/qtsvg" "$cache/qtsvg-build"
@@ -186,5 +218,30 @@ echo "wrote $name.zip ($(du -k "$name.zip" | cut -f1) KiB)"
 
 stage "the program from the zip under Wine: the console program through cmd; start, load, save"
 bash tools/try-windows-zip.sh "$name.zip" "$build/screenshot-wine.png"
+
+stage "the installer"
+# The same files as the zip; the window program has its own component in
+# the installer's source, with the Start menu entry and "Open with".
+installer() { # VERSION OUT
+    local sources=$build/installer
+    rm -rf "$sources"
+    mkdir -p "$sources"
+    cp packaging/windows/kgf-formation-editor.wxs packaging/windows/kgf-formation-editor.ico "$sources/"
+    (cd "$build" && find "$name" -type f ! -path "$name/kgf-formation-editor.exe" | LC_ALL=C sort |
+        wixl-heat -p "$name/" --var var.SourceDir --component-group BundleFiles \
+            --directory-ref INSTALLDIR >installer/files.wxs)
+    # wixl takes the paths of the sources relative to the folder it runs in.
+    (cd "$build" && wixl -a x64 -D Version="$1" -D SourceDir="$name" \
+        -D IconFile=installer/kgf-formation-editor.ico -o "$2" \
+        installer/kgf-formation-editor.wxs installer/files.wxs)
+}
+rm -f "$name.msi"
+installer "$version" "$source_dir/$name.msi"
+echo "wrote $name.msi ($(du -k "$name.msi" | cut -f1) KiB)"
+# An earlier version of the same files, for the upgrade's test alone.
+installer 0.0.1 "$source_dir/$build/earlier-win64.msi"
+
+stage "the installer under Wine in a fresh prefix: install, run, upgrade, uninstall"
+bash tools/try-windows-msi.sh "$name.msi" "$build/earlier-win64.msi" "$version"
 
 stage "done"

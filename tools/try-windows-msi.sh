@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Tries the Windows installer under Wine, in a fresh Wine prefix of its own,
+# as a player would use it: installs it quietly, runs the installed console
+# program (export and import back give the sample byte for byte; picture
+# writes an SVG file), looks for the Start menu entry, the uninstall entry
+# with the version and the "Open with" entry for .dat files (whose command
+# starts the window), and that another program's .dat association is left
+# as it was. Then it installs an earlier version first and the installer
+# over it, which must replace it, and uninstalls: nothing of the editor may
+# be left under Program Files, in the Start menu or in the registry, and the
+# registry must be as it was before the first install.
+#   bash tools/try-windows-msi.sh MSI EARLIER_MSI VERSION
+set -euo pipefail
+cd "$(dirname "$0")/.."
+msi=$(realpath "$1")
+earlier=$(realpath "$2")
+version=$3
+EXTRA_PACKAGES="wine64 wine xvfb xauth xdotool" tools/install-deps.sh
+
+# The installed program must run on its own DLLs and settings.
+unset WINEPATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
+work=$(mktemp -d /tmp/KGF-msi.XXXX)
+# No entries in this machine's own desktop menus: Wine's menu builder would
+# copy the Start menu entry there.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+trap 'wineserver -k 2>/dev/null || true; [ -n "${KGF_KEEP:-}" ] || rm -rf "$work"' EXIT
+cp "$msi" "$work/editor.msi"
+cp "$earlier" "$work/earlier.msi"
+cp examples/frmation.dat "$work/"
+
+cat >"$work/try.sh" <<'TRY'
+set -euo pipefail
+work=$1 version=$2
+cd "$work"
+fail() { echo "$*" >&2; exit 1; }
+has() { grep "$@" >/dev/null; } # reads to the end: no broken pipe for the writer
+program_files="$WINEPREFIX/drive_c/Program Files/KGF Formation Editor"
+start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+user_start_menu="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+wineboot --init >/dev/null 2>&1
+wine reg add 'HKLM\Software\Classes\.dat' /ve /d OtherGame.Data /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Classes\.dat\OpenWithProgids' /v OtherGame.Data /d "" /f >/dev/null 2>&1
+wineserver -w
+registry() { # the whole machine's and users' registry, as text
+    wineserver -w
+    cat "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | grep -v '^#time=' | grep -v '^;;' |
+        sed 's/^\(\[[^]]*\]\) [0-9]*$/\1/'
+}
+registry >registry-before.txt
+query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+
+install() { # MSI: quietly, and must end with 0
+    local status=0
+    wine msiexec /i "$1" /qn >/dev/null 2>&1 || status=$?
+    [ $status -eq 0 ] || fail "msiexec /i $1 /qn ended with $status"
+}
+install editor.msi
+[ -f "$program_files/kgf-formation-editor.exe" ] || fail "no kgf-formation-editor.exe under Program Files"
+footprint='kgf|FormationTable|Formation Editor'
+registry >registry-installed.txt
+grep -q -i -E "$footprint" registry-installed.txt || fail "the registry does not name the installed editor"
+echo "installed into C:\\Program Files\\KGF Formation Editor: $(find "$program_files" -type f | wc -l) files"
+
+editor='C:\Program Files\KGF Formation Editor\kgf-formation-editor.com'
+wine "$editor" export frmation.dat >table.json 2>/dev/null
+wine "$editor" import --quiet table.json copy.dat >/dev/null 2>&1
+cmp frmation.dat copy.dat
+echo "the installed console program: export and import back give the sample"
+wine "$editor" picture --formation 9 -o nine.svg frmation.dat >/dev/null 2>&1
+grep -q '<svg' nine.svg || fail "the installed picture command wrote no SVG"
+echo "the installed picture command wrote an SVG file of $(wc -c <nine.svg) bytes"
+
+# Windows puts a per-machine package's entry into the Start menu of all
+# users; Wine's installer puts it into the installing user's.
+entry=""
+for folder in "$start_menu" "$user_start_menu"; do
+    [ -f "$folder/KGF Formation Editor.lnk" ] && entry="$folder/KGF Formation Editor.lnk"
+done
+[ -n "$entry" ] || fail "no Start menu entry"
+grep -a -q 'kgf-formation-editor.exe' "$entry" ||
+    fail "the Start menu entry does not start kgf-formation-editor.exe"
+echo "the Start menu entry starts kgf-formation-editor.exe (${entry#"$WINEPREFIX/drive_c/"})"
+
+uninstall_entry() { # the uninstall entries that name the editor
+    query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+        grep -B3 -A30 'DisplayName.*KGF Formation Editor' | grep -E 'DisplayVersion|DisplayName' || true
+}
+uninstall_entry | has "DisplayVersion.*REG_SZ.*$version" || fail "no uninstall entry with version $version: $(uninstall_entry)"
+echo "the uninstall entry names version $version"
+
+query 'HKLM\Software\Classes\.dat' /ve | has 'OtherGame.Data' ||
+    fail "the default program of .dat changed: $(query 'HKLM\Software\Classes\.dat' /ve)"
+query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'KGF.FormationTable' ||
+    fail "KGF.FormationTable is not in Open with for .dat"
+query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'OtherGame.Data' ||
+    fail "another program's Open with entry for .dat went"
+command=$(query 'HKLM\Software\Classes\KGF.FormationTable\shell\open\command' /ve |
+    sed -n 's/.*REG_SZ[[:space:]]*//p')
+[ "$command" = '"C:\Program Files\KGF Formation Editor\kgf-formation-editor.exe" "%1"' ] ||
+    fail "Open with runs $command"
+wine "C:\\Program Files\\KGF Formation Editor\\kgf-formation-editor.exe" "$(winepath -w frmation.dat)" \
+    >/dev/null 2>&1 &
+found=""
+for _ in $(seq 300); do
+    found=$(xdotool search --onlyvisible --name "Formation table utility" 2>/dev/null | head -1) || true
+    [ -n "$found" ] && break
+    sleep 0.2
+done
+[ -n "$found" ] || fail "the Open with command started no window"
+wineserver -k 2>/dev/null || true
+sleep 1
+echo "Open with for .dat runs the editor's window with the file; .dat's default program stays OtherGame.Data"
+
+wine msiexec /x editor.msi /qn >/dev/null 2>&1 || fail "msiexec /x ended with $?"
+install earlier.msi
+uninstall_entry | has 'DisplayVersion.*0\.0\.1' || fail "the earlier version did not install"
+install editor.msi
+entries=$(uninstall_entry | grep -c DisplayVersion || true)
+[ "$entries" = 1 ] && uninstall_entry | has "DisplayVersion.*$version" ||
+    fail "after the upgrade the uninstall entries are: $(uninstall_entry)"
+echo "installed over version 0.0.1, it replaced it: one uninstall entry, version $version"
+
+status=0
+wine msiexec /x editor.msi /qn >/dev/null 2>&1 || status=$?
+[ $status -eq 0 ] || fail "msiexec /x editor.msi /qn ended with $status"
+[ ! -e "$program_files" ] || fail "left under Program Files: $(find "$program_files")"
+[ ! -e "$entry" ] || fail "the Start menu entry is left"
+registry >registry-after.txt
+# Wine keeps hardware and its installer's bookkeeping in the same files, so
+# the check is the editor's footprint: no key or value names it, and .dat's
+# keys are as they were.
+if grep -i -E "$footprint" registry-after.txt >left.txt; then
+    cat left.txt >&2
+    fail "the registry still names the editor after uninstalling"
+fi
+dat_keys() { sed -n '/^\[Software\\\\Classes\\\\\.dat[]\\]/,/^$/p' "$1"; }
+dat_keys registry-before.txt >dat-before.txt
+dat_keys registry-after.txt >dat-after.txt
+[ -s dat-before.txt ] || fail "the check found no .dat keys in the registry"
+diff dat-before.txt dat-after.txt >&2 || fail "the .dat keys changed"
+echo "uninstalled: nothing left under Program Files or in the Start menu, the registry as before"
+TRY
+xvfb-run -a -s "-screen 0 1024x600x24" bash "$work/try.sh" "$work" "$version"
