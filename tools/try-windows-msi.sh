@@ -4,11 +4,11 @@
 # program (export and import back give the sample byte for byte; picture
 # writes an SVG file), looks for the Start menu entry, the uninstall entry
 # with the version and the "Open with" entry for .dat files (whose command
-# starts the window), and that another program's .dat association is left
-# as it was. Then it installs an earlier version first and the installer
-# over it, which must replace it, and uninstalls: nothing of the editor may
-# be left under Program Files, in the Start menu or in the registry, and the
-# registry must be as it was before the first install.
+# starts the window), and uninstalls it. Then, beside another program's
+# association of .dat, it installs an earlier version and the installer over
+# it, which must replace it, and uninstalls again. After each uninstall
+# nothing of the editor may be left under Program Files, in the Start menu
+# or in the registry, and the keys of .dat must be as they were.
 #   bash tools/try-windows-msi.sh MSI EARLIER_MSI VERSION
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,9 +38,6 @@ program_files="$WINEPREFIX/drive_c/Program Files/KGF Formation Editor"
 start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 user_start_menu="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 wineboot --init >/dev/null 2>&1
-wine reg add 'HKLM\Software\Classes\.dat' /ve /d OtherGame.Data /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Classes\.dat\OpenWithProgids' /v OtherGame.Data /d "" /f >/dev/null 2>&1
-wineserver -w
 registry() { # the whole machine's and users' registry, as text
     wineserver -w
     cat "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" | grep -v '^#time=' | grep -v '^;;' |
@@ -49,14 +46,32 @@ registry() { # the whole machine's and users' registry, as text
 registry >registry-before.txt
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 
-install() { # MSI: quietly, and must end with 0
+msiexec() { # /i or /x, MSI: quietly, and must end with 0
     local status=0
-    wine msiexec /i "$1" /qn >/dev/null 2>&1 || status=$?
-    [ $status -eq 0 ] || fail "msiexec /i $1 /qn ended with $status"
+    wine msiexec "$1" "$2" /qn >/dev/null 2>&1 || status=$?
+    [ $status -eq 0 ] || fail "msiexec $1 $2 /qn ended with $status"
+}
+install() { msiexec /i "$1"; }
+footprint='kgf|FormationTable|Formation Editor'
+dat_keys() { sed -n '/^\[Software\\\\Classes\\\\\.dat[]\\]/,/^$/p' "$1"; }
+uninstall() { # MSI BEFORE: removes it, and requires the prefix as it was in BEFORE
+    msiexec /x "$1"
+    [ ! -e "$program_files" ] || fail "left under Program Files: $(find "$program_files")"
+    [ ! -e "$entry" ] || fail "the Start menu entry is left"
+    registry >registry-after.txt
+    # Wine keeps hardware and its installer's bookkeeping in the same files,
+    # so the check is the editor's footprint: no key or value names it, and
+    # the keys of .dat are as they were (none, or another program's).
+    if grep -i -E "$footprint" registry-after.txt >left.txt; then
+        cat left.txt >&2
+        fail "the registry still names the editor after uninstalling"
+    fi
+    dat_keys "$2" >dat-before.txt
+    dat_keys registry-after.txt >dat-after.txt
+    diff dat-before.txt dat-after.txt >&2 || fail "the keys of .dat changed"
 }
 install editor.msi
 [ -f "$program_files/kgf-formation-editor.exe" ] || fail "no kgf-formation-editor.exe under Program Files"
-footprint='kgf|FormationTable|Formation Editor'
 registry >registry-installed.txt
 grep -q -i -E "$footprint" registry-installed.txt || fail "the registry does not name the installed editor"
 echo "installed into C:\\Program Files\\KGF Formation Editor: $(find "$program_files" -type f | wc -l) files"
@@ -88,12 +103,10 @@ uninstall_entry() { # the uninstall entries that name the editor
 uninstall_entry | has "DisplayVersion.*REG_SZ.*$version" || fail "no uninstall entry with version $version: $(uninstall_entry)"
 echo "the uninstall entry names version $version"
 
-query 'HKLM\Software\Classes\.dat' /ve | has 'OtherGame.Data' ||
-    fail "the default program of .dat changed: $(query 'HKLM\Software\Classes\.dat' /ve)"
+query 'HKLM\Software\Classes\.dat' /ve | has -v -E 'REG_SZ[[:space:]]+\(value not set\)|^$|Classes.\.dat$' &&
+    fail "the editor became the default program of .dat: $(query 'HKLM\Software\Classes\.dat' /ve)"
 query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'KGF.FormationTable' ||
     fail "KGF.FormationTable is not in Open with for .dat"
-query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'OtherGame.Data' ||
-    fail "another program's Open with entry for .dat went"
 command=$(query 'HKLM\Software\Classes\KGF.FormationTable\shell\open\command' /ve |
     sed -n 's/.*REG_SZ[[:space:]]*//p')
 [ "$command" = '"C:\Program Files\KGF Formation Editor\kgf-formation-editor.exe" "%1"' ] ||
@@ -109,9 +122,14 @@ done
 [ -n "$found" ] || fail "the Open with command started no window"
 wineserver -k 2>/dev/null || true
 sleep 1
-echo "Open with for .dat runs the editor's window with the file; .dat's default program stays OtherGame.Data"
+echo "Open with for .dat runs the editor's window with the file; .dat has no default program"
+uninstall editor.msi registry-before.txt
+echo "uninstalled: nothing left under Program Files, in the Start menu or in the registry; the keys of .dat as they were ($(grep -c '^\[' dat-before.txt || true) of them)"
 
-wine msiexec /x editor.msi /qn >/dev/null 2>&1 || fail "msiexec /x ended with $?"
+# Another game's .dat files: they keep their default program and Open with.
+wine reg add 'HKLM\Software\Classes\.dat' /ve /d OtherGame.Data /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Classes\.dat\OpenWithProgids' /v OtherGame.Data /d "" /f >/dev/null 2>&1
+registry >registry-other.txt
 install earlier.msi
 uninstall_entry | has 'DisplayVersion.*0\.0\.1' || fail "the earlier version did not install"
 install editor.msi
@@ -119,25 +137,15 @@ entries=$(uninstall_entry | grep -c DisplayVersion || true)
 [ "$entries" = 1 ] && uninstall_entry | has "DisplayVersion.*$version" ||
     fail "after the upgrade the uninstall entries are: $(uninstall_entry)"
 echo "installed over version 0.0.1, it replaced it: one uninstall entry, version $version"
-
-status=0
-wine msiexec /x editor.msi /qn >/dev/null 2>&1 || status=$?
-[ $status -eq 0 ] || fail "msiexec /x editor.msi /qn ended with $status"
-[ ! -e "$program_files" ] || fail "left under Program Files: $(find "$program_files")"
-[ ! -e "$entry" ] || fail "the Start menu entry is left"
-registry >registry-after.txt
-# Wine keeps hardware and its installer's bookkeeping in the same files, so
-# the check is the editor's footprint: no key or value names it, and .dat's
-# keys are as they were.
-if grep -i -E "$footprint" registry-after.txt >left.txt; then
-    cat left.txt >&2
-    fail "the registry still names the editor after uninstalling"
-fi
-dat_keys() { sed -n '/^\[Software\\\\Classes\\\\\.dat[]\\]/,/^$/p' "$1"; }
-dat_keys registry-before.txt >dat-before.txt
-dat_keys registry-after.txt >dat-after.txt
-[ -s dat-before.txt ] || fail "the check found no .dat keys in the registry"
-diff dat-before.txt dat-after.txt >&2 || fail "the .dat keys changed"
-echo "uninstalled: nothing left under Program Files or in the Start menu, the registry as before"
+query 'HKLM\Software\Classes\.dat' /ve | has 'OtherGame.Data' ||
+    fail "the default program of .dat changed: $(query 'HKLM\Software\Classes\.dat' /ve)"
+query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'KGF.FormationTable' ||
+    fail "KGF.FormationTable is not in Open with for .dat"
+query 'HKLM\Software\Classes\.dat\OpenWithProgids' | has 'OtherGame.Data' ||
+    fail "another program's Open with entry for .dat went"
+echo "beside another program's .dat association: in Open with, and the default program stays OtherGame.Data"
+uninstall editor.msi registry-other.txt
+[ -s dat-before.txt ] || fail "the check found no keys of .dat in the registry"
+echo "uninstalled: nothing left under Program Files, in the Start menu or in the registry, the other program's .dat keys as they were"
 TRY
 xvfb-run -a -s "-screen 0 1024x600x24" bash "$work/try.sh" "$work" "$version"
