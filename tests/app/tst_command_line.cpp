@@ -1,5 +1,6 @@
 // The built program's text modes, run as a user runs them: without a
 // display, reading files and standard input, writing standard output.
+#include "command_run.h"
 #include "files/unix_files.h"
 #include "native_file.h"
 #include "save_journal.h"
@@ -7,7 +8,6 @@
 #include "table_loader.h"
 #include "table_text.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,11 +28,7 @@
 namespace
 {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CommandRun;
 
 QByteArray pattern(int size, int seed)
 {
@@ -182,32 +178,8 @@ QByteArray CommandLineTest::unfinishedSave(const QString &name, const QByteArray
 Run CommandLineTest::run(const QStringList &arguments, const QByteArray &input, const SetUp &setUp,
                          const std::function<void()> &whileRunning) const
 {
-    QProcess process;
-    if (setUp)
-        setUp(process);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(m_dir->path());
-    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(PROGRAM)),
-                  arguments);
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    if (whileRunning)
-        whileRunning();
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.status = process.exitCode();
-    if (process.isReadable()) { // not where both streams go to files
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        // Lines of text, which a Windows console program ends with CR LF.
-        result.err.replace("\r\n", "\n");
-    }
-    return result;
+    return runCommand(QStringLiteral(PROGRAM), m_dir->path(), arguments, input, setUp,
+                      whileRunning);
 }
 
 void CommandLineTest::exportWrites_data()

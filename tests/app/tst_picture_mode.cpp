@@ -1,12 +1,11 @@
 // The picture command, run as a user runs it: no display, a table file in,
 // a PNG or SVG file (or standard output) out.
+#include "command_run.h"
 #include "picture_export.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,12 +20,11 @@ private slots:
     void refusesAndWritesNothing();
 
 private:
-    struct Run {
-        int status = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-    Run run(const QStringList &arguments) const;
+    using Run = CommandRun;
+    Run run(const QStringList &arguments) const
+    {
+        return runCommand(QStringLiteral(PROGRAM), m_dir->path(), arguments);
+    }
     QString path(const QString &name) const { return m_dir->filePath(name); }
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -56,28 +54,6 @@ void PictureModeTest::init()
     QVERIFY(modNames.open(QIODevice::WriteOnly));
     for (int n = 0; n < 31; ++n)
         modNames.write("Mod " + QByteArray::number(n) + "\r\n");
-}
-
-PictureModeTest::Run PictureModeTest::run(const QStringList &arguments) const
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QLatin1String(name));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(m_dir->path());
-    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(PROGRAM)),
-                  arguments);
-    process.closeWriteChannel();
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.status = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    // Lines of text, which a Windows console program ends with CR LF.
-    result.err.replace("\r\n", "\n");
-    return result;
 }
 
 void PictureModeTest::draws_data()

@@ -330,7 +330,45 @@ void HistoryTest::contextMenu()
         QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
         QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
-    QCOMPARE(f.window->GF1().toBytes()[5 * 48 + 2], char(4)); // looking changes nothing
+    QByteArray table = sampleTable();
+    table[5 * 48 + 2] = 4;
+    QCOMPARE(f.window->GF1().toBytes(), table); // looking changes nothing
+    auto *history = f.window->findChild<QUndoStack *>();
+    QCOMPARE(history->index(), 1);
+
+    // Each item of the menu opened the same way acts on the formation it names.
+    openMenu(f.control(widget), how, QStringLiteral("Copy formation %1").arg(formation));
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString::fromUtf8(writeFormationText(table, formation,
+                                                  QStringLiteral("Formation %1").arg(formation))));
+    QByteArray other = sampleTable();
+    other.replace(8 * 48, 48, QByteArray(48, '\x21'));
+    QApplication::clipboard()->setText(
+        QString::fromUtf8(writeFormationText(other, 8, QStringLiteral("Other"))));
+    openMenu(f.control(widget), how, QStringLiteral("Paste over formation %1").arg(formation),
+             Pick::Mouse);
+    QByteArray pasted = table;
+    pasted.replace(formation * 48, 48, other.mid(8 * 48, 48));
+    QCOMPARE(f.window->GF1().toBytes(), pasted);
+    QCOMPARE(history->index(), 2);
+    QCOMPARE(chosen(f), formation);
+    // The pasted formation differs from the loaded one now, wherever it is.
+    openMenu(f.control(widget), how,
+             QStringLiteral("Revert formation %1 to the loaded file").arg(formation),
+             Pick::Accessible);
+    QByteArray reverted = pasted;
+    reverted.replace(formation * 48, 48, sampleTable().mid(formation * 48, 48));
+    QCOMPARE(f.window->GF1().toBytes(), reverted);
+    QCOMPARE(history->index(), 3);
+    openMenu(f.control(widget), how, QStringLiteral("Undo revert of formation %1").arg(formation));
+    QCOMPARE(f.window->GF1().toBytes(), pasted);
+    QCOMPARE(history->index(), 2);
+    openMenu(f.control(widget), how, QStringLiteral("Redo revert of formation %1").arg(formation),
+             Pick::Accessible);
+    QCOMPARE(f.window->GF1().toBytes(), reverted);
+    QCOMPARE(history->index(), 3);
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QVERIFY(f.prompter.asked.isEmpty());
 }
 
 void HistoryTest::everyMenuIsReadByAScreenReader()
@@ -338,9 +376,29 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
     WindowFixture f;
     start(f);
     edit(f, 5, 1, QStringLiteral("4"));
-    // openMenu checks that each item leads to the menu it is in.
-    for (const char *widget : {"Option2(5)", "Option2(5)", "Frame1", "Option2(9)"})
-        QCOMPARE(openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse")).size(), 6);
+    const QByteArray loaded = sampleTable();
+    QByteArray edited = loaded;
+    edited[5 * 48 + 2] = 4;
+    auto *history = f.window->findChild<QUndoStack *>();
+    // openMenu checks that each item leads to the menu it is in; an item
+    // pressed as a screen reader presses it acts, in a menu opened again too.
+    const struct {
+        const char *widget;
+        const char *item;
+        QByteArray table;
+        int index;
+    } presses[] = {{"Option2(5)", "Undo edit of formation 5", loaded, 0},
+                   {"Option2(5)", "Redo edit of formation 5", edited, 1},
+                   {"Frame1", "Revert formation 5 to the loaded file", loaded, 2},
+                   {"Option2(9)", "Undo revert of formation 5", edited, 1}};
+    for (const auto &press : presses) {
+        QWidget *widget = f.control(QLatin1String(press.widget));
+        QCOMPARE(openMenu(widget, QStringLiteral("mouse")).size(), 6);
+        openMenu(widget, QStringLiteral("mouse"), QLatin1String(press.item), Pick::Accessible);
+        QVERIFY2(f.window->GF1().toBytes() == press.table, press.item);
+        QCOMPARE(history->index(), press.index);
+        QCOMPARE(chosen(f), 5);
+    }
 }
 
 void HistoryTest::everyItemActsOnce_data()

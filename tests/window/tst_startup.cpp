@@ -1,5 +1,4 @@
 #include "../files/unix_files.h"
-#include "twips.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -23,11 +22,28 @@ private slots:
     void dialogFilterInToolkitForm();
 };
 
+// Start-up is done once the window answers the user: a click on a
+// selector shows that formation's lines of the empty table under the name
+// `name`, and Load asks for a file.
+static void answersTheUser(const WindowFixture &f, int formation, const QString &name)
+{
+    f.click(QStringLiteral("Option2(%1)").arg(formation));
+    QVERIFY(f.button(QStringLiteral("Option2(%1)").arg(formation))->isChecked());
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" %1 ").arg(name));
+    for (int line = 0; line < 3; ++line) {
+        QCOMPARE(f.box(5 * line)->text(), QStringLiteral("0"));     // type code
+        QCOMPARE(f.box(5 * line + 1)->text(), QStringLiteral("0")); // aircraft
+    }
+    const qsizetype requested = f.requests.size();
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.requests.size(), requested + 1);
+    QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
+}
+
 void StartupTest::stateAfterStartUp()
 {
     WindowFixture f;
     BiForm &w = *f.window;
-    QVERIFY(w.readyFlag());
     QCOMPARE(w.startLocation(), 0);
     QCOMPARE(w.fileName(), QString());
     QCOMPARE(w.currentByte(), quint8(0));
@@ -55,19 +71,23 @@ void StartupTest::stateAfterStartUp()
         QVERIFY(label->width() > 0 && label->width() <= 12);
     }
     QVERIFY(f.prompter.told.isEmpty());
+    answersTheUser(f, 4, QStringLiteral("Formation 4"));
 }
 
 void StartupTest::selectorButtonsAreLaidOutInRowsOfFive()
 {
     WindowFixture f;
     QWidget *first = f.control(QStringLiteral("Option2(0)"));
+    // In pixels: 1000 twips apart across from 330, 400 down from 2370, each
+    // rounded on its own so that the grid does not drift.
+    const int columns[5] = {22, 89, 155, 222, 289};
+    const int rows[7] = {158, 185, 211, 238, 265, 291, 318};
     for (int n = 0; n <= 30; ++n) {
         auto *button = f.control<QRadioButton>(QStringLiteral("Option2(%1)").arg(n));
         QCOMPARE(button->text(), n == 0 ? QStringLiteral("0") : QStringLiteral(" %1").arg(n));
         QCOMPARE(button->parentWidget(), first->parentWidget());
         QCOMPARE(button->size(), first->size());
-        QCOMPARE(button->pos(),
-                 QPoint(twipsToPixels(330 + (n % 5) * 1000), twipsToPixels(2370 + (n / 5) * 400)));
+        QCOMPARE(button->pos(), QPoint(columns[n % 5], rows[n / 5]));
         QCOMPARE(button->palette().color(QPalette::Window), QColor(Qt::white));
         QVERIFY(!button->isHidden());
     }
@@ -113,7 +133,7 @@ void StartupTest::namesAreRead()
     WindowFixture f(file);
     QCOMPARE(f.window->formationNames(), expected);
     QCOMPARE(f.window->startupProblem().isEmpty(), complete);
-    QVERIFY(f.window->readyFlag());
+    answersTheUser(f, 1, expected[1]);
 }
 
 void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens_data()
@@ -148,7 +168,8 @@ void StartupTest::namesProblemIsToldOnceAfterTheWindowOpens()
     f.window->show();
     QTest::qWait(20);
     QCOMPARE(f.prompter.told.size(), 1);
-    QVERIFY(f.window->readyFlag());
+    answersTheUser(f, 30, QString::fromLatin1(file.split('\n').value(30).trimmed()));
+    QCOMPARE(f.prompter.told.size(), 1);
 }
 
 void StartupTest::namesFileThatIsNotARegularFile()
@@ -167,7 +188,7 @@ void StartupTest::namesFileThatIsNotARegularFile()
     QVERIFY2(f.prompter.told[0].contains(QStringLiteral("could not be read (it is not a "
                                                         "regular file")),
              qPrintable(f.prompter.told[0]));
-    QVERIFY(f.window->readyFlag());
+    answersTheUser(f, 0, QString());
 }
 
 void StartupTest::dialogKeepsItsValuesBetweenUses()

@@ -31,7 +31,8 @@ private slots:
     void focusChainFollowsTabIndex();
     void tabFromCommand1WalksTheLineEditors();
     void optionGroupsAreIndependent();
-    void hiddenStoreIsNeverShown();
+    void workingLabelsAreHiddenInPlace();
+    void gridHoldsTheTableAfterALoadAndAnEdit();
     void selectorButtonsAreWhite();
     void textBoxesHaveNoLengthLimit();
     void screenReaderNames();
@@ -56,51 +57,51 @@ void WindowLayoutTest::windowTitleAndFixedSize()
 void WindowLayoutTest::geometry_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips"); // left, top, width, height
-    auto row = [](const char *name, int l, int t, int w, int h) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h);
+    QTest::addColumn<QRect>("twips");  // left, top, width, height, as the form is drawn
+    QTest::addColumn<QRect>("pixels"); // the same at 15 twips a pixel, to the nearest
+    auto row = [](const char *name, QRect twips, QRect pixels) {
+        QTest::newRow(name) << QString::fromLatin1(name) << twips << pixels;
     };
-    row("Command1", 270, 120, 2805, 465);
-    row("Text2", 11640, 180, 1005, 285);
-    row("Label3", 10050, 180, 1455, 315);
-    row("Frame1", 90, 780, 12975, 5985);
-    row("Label5", 60, 390, 465, 255);
-    row("Label7(2)", 3990, 390, 705, 255);
-    row("Text3(0)", 120, 690, 585, 345);
-    row("Text3(6)", 780, 1050, 345, 345);
-    row("Text3(14)", 3750, 1440, 1155, 345);
-    row("Label10", 330, 1920, 1875, 225);
-    row("Option2(0)", 330, 2370, 555, 345);
-    row("Option2(4)", 4330, 2370, 555, 345);
-    row("Option2(7)", 2330, 2770, 555, 345);
-    row("Option2(29)", 4330, 4370, 555, 345);
-    row("Option2(30)", 330, 4770, 555, 345);
-    row("Command2", 90, 5250, 1095, 555);
-    row("Command3", 3360, 5070, 1455, 705);
-    row("Frame2(0)", 5010, 450, 2445, 5445);
-    row("Frame2(2)", 10050, 450, 2445, 5445);
-    row("Option3(0)", 330, 360, 1485, 255);
-    row("Option3(4)", 360, 2025, 1845, 255);
-    row("Option4(4)", 330, 2025, 1845, 255);
-    row("Option3(7)", 330, 3270, 1665, 255);
-    row("Option4(7)", 330, 3270, 1845, 255);
-    row("Option5(7)", 330, 3240, 1845, 315);
-    row("Option5(5)", 330, 2430, 1245, 255);
-    row("Check2(0)", 450, 3780, 1245, 315);
-    row("Check4(2)", 450, 4485, 885, 315);
-    row("Check3(3)", 450, 4860, 1065, 315);
+    row("Command1", {270, 120, 2805, 465}, {18, 8, 187, 31});
+    row("Text2", {11640, 180, 1005, 285}, {776, 12, 67, 19});
+    row("Label3", {10050, 180, 1455, 315}, {670, 12, 97, 21});
+    row("Frame1", {90, 780, 12975, 5985}, {6, 52, 865, 399});
+    row("Label5", {60, 390, 465, 255}, {4, 26, 31, 17});
+    row("Label7(2)", {3990, 390, 705, 255}, {266, 26, 47, 17});
+    row("Text3(0)", {120, 690, 585, 345}, {8, 46, 39, 23});
+    row("Text3(6)", {780, 1050, 345, 345}, {52, 70, 23, 23});
+    row("Text3(14)", {3750, 1440, 1155, 345}, {250, 96, 77, 23});
+    row("Label10", {330, 1920, 1875, 225}, {22, 128, 125, 15});
+    row("Option2(0)", {330, 2370, 555, 345}, {22, 158, 37, 23});
+    row("Option2(4)", {4330, 2370, 555, 345}, {289, 158, 37, 23});
+    row("Option2(7)", {2330, 2770, 555, 345}, {155, 185, 37, 23});
+    row("Option2(29)", {4330, 4370, 555, 345}, {289, 291, 37, 23});
+    row("Option2(30)", {330, 4770, 555, 345}, {22, 318, 37, 23});
+    row("Command2", {90, 5250, 1095, 555}, {6, 350, 73, 37});
+    row("Command3", {3360, 5070, 1455, 705}, {224, 338, 97, 47});
+    row("Frame2(0)", {5010, 450, 2445, 5445}, {334, 30, 163, 363});
+    row("Frame2(2)", {10050, 450, 2445, 5445}, {670, 30, 163, 363});
+    row("Option3(0)", {330, 360, 1485, 255}, {22, 24, 99, 17});
+    row("Option3(4)", {360, 2025, 1845, 255}, {24, 135, 123, 17});
+    row("Option4(4)", {330, 2025, 1845, 255}, {22, 135, 123, 17});
+    row("Option3(7)", {330, 3270, 1665, 255}, {22, 218, 111, 17});
+    row("Option4(7)", {330, 3270, 1845, 255}, {22, 218, 123, 17});
+    row("Option5(7)", {330, 3240, 1845, 315}, {22, 216, 123, 21});
+    row("Option5(5)", {330, 2430, 1245, 255}, {22, 162, 83, 17});
+    row("Check2(0)", {450, 3780, 1245, 315}, {30, 252, 83, 21});
+    row("Check4(2)", {450, 4485, 885, 315}, {30, 299, 59, 21});
+    row("Check3(3)", {450, 4860, 1065, 315}, {30, 324, 71, 21});
 }
 
 void WindowLayoutTest::geometry()
 {
     QFETCH(QString, name);
     QFETCH(QRect, twips);
+    QFETCH(QRect, pixels);
     WindowFixture f;
-    const QRect expected = twipsRect(twips.left(), twips.top(), twips.width(), twips.height());
-    QCOMPARE(f.control(name)->geometry(), expected);
-    // Spot-check the conversion itself: 4330 twips is 288.7 pixels.
-    QCOMPARE(twipsToPixels(4330), 289);
-    QCOMPARE(twipsToPixels(13095), 873);
+    QCOMPARE(f.control(name)->geometry(), pixels);
+    // The form is laid out from its twips: a few (such as 4330) fall between pixels.
+    QCOMPARE(twipsRect(twips.left(), twips.top(), twips.width(), twips.height()), pixels);
 }
 
 void WindowLayoutTest::containers()
@@ -415,17 +416,16 @@ void WindowLayoutTest::optionGroupsAreIndependent()
     QVERIFY(f.button(QStringLiteral("Option2(30)"))->isChecked());
 }
 
-void WindowLayoutTest::hiddenStoreIsNeverShown()
+void WindowLayoutTest::workingLabelsAreHiddenInPlace()
 {
     WindowFixture f;
     f.window->show();
-    QVERIFY(!f.window->findChild<QWidget *>(QStringLiteral("GF1")));
     // The working labels of "Edit this one" exist at their places, hidden.
-    const QMap<QString, QRect> working = {{"Label8", twipsRect(6120, 3840, 1125, 345)},
-                                          {"Label9(0)", twipsRect(6180, 4320, 465, 345)},
-                                          {"Label9(1)", twipsRect(6750, 4290, 465, 345)},
-                                          {"Label9(2)", twipsRect(6120, 4800, 465, 345)},
-                                          {"Label9(3)", twipsRect(6660, 4740, 465, 345)}};
+    const QMap<QString, QRect> working = {{"Label8", QRect(408, 256, 75, 23)},
+                                          {"Label9(0)", QRect(412, 288, 31, 23)},
+                                          {"Label9(1)", QRect(450, 286, 31, 23)},
+                                          {"Label9(2)", QRect(408, 320, 31, 23)},
+                                          {"Label9(3)", QRect(444, 316, 31, 23)}};
     for (auto it = working.begin(); it != working.end(); ++it) {
         auto *label = f.control<QLabel>(it.key());
         QVERIFY2(!label->isVisible(), qPrintable(it.key()));
@@ -434,8 +434,51 @@ void WindowLayoutTest::hiddenStoreIsNeverShown()
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
         QCOMPARE(label->frameShape(), QFrame::Box);
     }
-    QCOMPARE(f.window->GF1().Rows(), 94);
-    QCOMPARE(f.window->GF1().Cols(), 17);
+}
+
+void WindowLayoutTest::gridHoldsTheTableAfterALoadAndAnEdit()
+{
+    // The table lives in a grid of two-digit hex cells behind the form, not
+    // in any control: after a load and an edit of its first and last rows
+    // every data cell holds its byte, and row 0 and column 0 hold nothing.
+    WindowFixture f;
+    f.window->show();
+    QByteArray table(1488, '\0');
+    for (int i = 0; i < table.size(); ++i)
+        table[i] = static_cast<char>((i * 13 + i / 16) & 0xFF);
+    f.answers.push_back(f.writeFile(QStringLiteral("frmation.dat"), table));
+    f.click(QStringLiteral("Command1"));
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    f.click(QStringLiteral("Option2(0)"));
+    f.box(2)->setText(QStringLiteral("100")); // line 1 X: 2100 stored
+    f.click(QStringLiteral("Command2"));
+    f.click(QStringLiteral("Option2(30)"));
+    f.box(11)->setText(QStringLiteral("7")); // line 3 count, in the last row
+    f.click(QStringLiteral("Command2"));
+    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+    QByteArray expected = table;
+    expected.replace(4, 4, QByteArray::fromHex("34080000"));
+    expected[16 * 92 + 2] = 7;
+
+    const FormationTable &grid = f.window->GF1();
+    QCOMPARE(grid.Rows(), 94);
+    QCOMPARE(grid.Cols(), 17);
+    for (int r = 0; r < grid.Rows(); ++r) {
+        for (int c = 0; c < grid.Cols(); ++c) {
+            const QString cell = r == 0 || c == 0
+                                     ? QString()
+                                     : QStringLiteral("%1")
+                                           .arg(static_cast<quint8>(expected[16 * (r - 1) + c - 1]),
+                                                2, 16, QChar(u'0'))
+                                           .toUpper();
+            QVERIFY2(grid.TextMatrix(r, c) == cell,
+                     qPrintable(QStringLiteral("cell (%1, %2) holds \"%3\", not \"%4\"")
+                                    .arg(r)
+                                    .arg(c)
+                                    .arg(grid.TextMatrix(r, c), cell)));
+        }
+    }
+    QCOMPARE(grid.toBytes(), expected);
 }
 
 void WindowLayoutTest::selectorButtonsAreWhite()
