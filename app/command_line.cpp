@@ -317,20 +317,18 @@ Editor for the formation table of the flight simulator KGF.
              window, which says why it could not be loaded.
   export     Writes the table of FILE as JSON or CSV text. FILE is a
              formation data file, read from start location N (default 0),
-             or the game executable (a name ending in F.EXE), searched for
-             the table's signature, as is a file that begins with MZ when
-             no --start is given (--start with the game executable is
-             refused). Formation names come from readorder.txt beside FILE
-             when there is one, else from the working directory's. OUT is
-             never FILE itself or a program; a .bak, or a file of 1,488
-             bytes or more that is no table text (it may hold a table),
-             only with --force.
+             or a program, searched for the table's signature (see
+             Programs below). Formation names come from readorder.txt
+             beside FILE when there is one, else from the working
+             directory's. OUT is never FILE itself or a program; a .bak,
+             or a file of 1,488 bytes or more that is no table text (it
+             may hold a table), only with --force.
   import     Reads a table text (TEXT "-" is standard input), checks all of
              it, and saves the formations it holds into TARGET where its
-             table is: in a program (a name ending in .exe, or a file that
-             begins with MZ) at the table's signature, and only there; in
-             a data file at byte N of --start (the file must hold a table
-             there), else in its first 1,488 bytes. Every other byte of
+             table is: in a program (see Programs below) at the table's
+             signature, and only there; in a data file at byte N of
+             --start (the file must hold a table there), else in its
+             first 1,488 bytes. Every other byte of
              TARGET stays. A TARGET that does not exist yet needs all 31
              formations. Before it first changes an existing TARGET it
              keeps a copy of it as TARGET.bak, and never replaces a .bak
@@ -360,6 +358,17 @@ Editor for the formation table of the flight simulator KGF.
   picture    Draws formation N (default 0) of the table of FILE from above,
              the side and the front, as PNG or SVG by the name of OUT; with
              no OUT, PNG to standard output when it is not a terminal.
+
+Programs (the table is found by its signature, 00 25 03 00 AA, from byte
+1,350,000 on):
+  reading    FILE of export, diff, picture and the window is searched when
+             its name ends in F.EXE, as KGF.EXE does (--start is refused
+             for it), or when it begins with MZ and no --start (diff:
+             --start-a, --start-b) is given.
+  writing    A TARGET of import is written at the signature when its name
+             ends in .exe or it begins with MZ (--start is refused for it).
+             An OUT is never such a file, nor a file marked executable that
+             is a script or a binary (on Windows, by the end of its name).
 
 Options:
   --start N            start location of a data FILE (default 0); import:

@@ -5,6 +5,7 @@
 #include "formation_table.h"
 #include "output_file.h"
 #include "picture_export.h"
+#include "program_file.h"
 #include "table_loader.h"
 #include "text_modes.h"
 
@@ -131,7 +132,7 @@ int draw(const PictureRequest &request)
     if (toFile) {
         // The picture never takes the place of the table it shows, or of a program.
         QString refusal;
-        if (isProgramOutput(request.output))
+        if (isProgramForOutput(request.output))
             refusal = QStringLiteral("%1 is a program").arg(shownOutput);
         else if (isSameFile(request.output, request.file))
             refusal = QStringLiteral("%1 is the file the picture is drawn from").arg(shownOutput);

@@ -6,6 +6,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
+#include "program_file.h"
 #include "save_journal.h"
 #include "save_recovery.h"
 #include "stream_files.h"
@@ -140,7 +141,7 @@ int runExport(const Invocation &invocation)
         // The text must never take the place of the table it comes from, or
         // of a program.
         QString refusal;
-        if (isProgramOutput(output))
+        if (isProgramForOutput(output))
             refusal = QStringLiteral("%1 is a program, and export writes text");
         else if (isSameFile(output, invocation.files[0]))
             refusal = QStringLiteral("%1 is the file being exported");
@@ -360,7 +361,7 @@ int runDiff(const Invocation &invocation)
 LoadResult loadForCommandLine(const QString &file, const QString &start, StartGiven given,
                               const char *option)
 {
-    if (given == StartGiven::Yes && isExecutablePath(file)) {
+    if (given == StartGiven::Yes && isProgramNameForLoad(file)) {
         LoadResult refused;
         refused.error = QStringLiteral("%1 is the game executable, whose table is found by its "
                                        "signature; --%2 is for a formation data file.")

@@ -4,7 +4,6 @@
 #include "program_file.h"
 #include "stream_files.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace
@@ -56,25 +55,6 @@ QString readBack(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace
-
-bool isProgramOutput(const QString &path)
-{
-    if (isProgramFile(path))
-        return true;
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isExecutable())
-        return false;
-#ifdef Q_OS_WIN
-    return true; // marked by its name's ending: .bat, .cmd, .com
-#else
-    // Disks of Windows mounted on Linux mark every file executable: a
-    // program also begins as one, a script or an ELF binary.
-    QFile file(path);
-    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
-    return head.startsWith("#!") || head == "\x7f"
-                                            "ELF";
-#endif
-}
 
 bool isSameFile(const QString &a, const QString &b)
 {

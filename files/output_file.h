@@ -17,11 +17,5 @@
 enum class OutputKinds { RegularFiles, StreamsToo };
 QString writeOutputFile(const QString &path, const QByteArray &bytes, OutputKinds kinds);
 
-// Whether the output `path` would land on a program: by its name or its
-// first bytes (MZ), or a file marked executable that is one (on Windows by
-// its name's ending; elsewhere a script or an ELF binary, since disks of
-// Windows mounted there mark every file executable).
-bool isProgramOutput(const QString &path);
-
 // Whether `a` and `b` name one existing file, under any names (links too).
 bool isSameFile(const QString &a, const QString &b);

@@ -5,6 +5,7 @@
 #include "output_file.h"
 #include "picture_export.h"
 #include "picture_painter.h"
+#include "program_file.h"
 #include "prompter.h"
 
 #include <QAction>
@@ -351,7 +352,7 @@ bool PictureWindow::savePictureAs(const QString &path)
         refusal = QStringLiteral("a picture is saved as a .png or .svg file");
     else if (svg && !canWriteSvg())
         refusal = QStringLiteral("this build of the program saves PNG only");
-    else if (isProgramOutput(path))
+    else if (isProgramForOutput(path))
         refusal = QStringLiteral("%1 is a program").arg(shown);
     else if (std::any_of(m_tableFiles.begin(), m_tableFiles.end(),
                          [&path](const QString &file) { return isSameFile(path, file); }))
