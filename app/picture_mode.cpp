@@ -5,7 +5,6 @@
 #include "formation_table.h"
 #include "output_file.h"
 #include "picture_export.h"
-#include "program_file.h"
 #include "table_loader.h"
 #include "text_modes.h"
 
@@ -128,14 +127,12 @@ PictureRequest parse(const QStringList &arguments)
 int draw(const PictureRequest &request)
 {
     const bool toFile = !request.output.isEmpty() && request.output != QLatin1String("-");
-    const QString shownOutput = QDir::toNativeSeparators(request.output);
     if (toFile) {
         // The picture never takes the place of the table it shows, or of a program.
-        QString refusal;
-        if (isProgramForOutput(request.output))
-            refusal = QStringLiteral("%1 is a program").arg(shownOutput);
-        else if (isSameFile(request.output, request.file))
-            refusal = QStringLiteral("%1 is the file the picture is drawn from").arg(shownOutput);
+        const QString refusal =
+            unfitOutput(request.output, {request.file},
+                        {QStringLiteral("%1 is a program"),
+                         QStringLiteral("%1 is the file the picture is drawn from")});
         if (!refusal.isEmpty()) {
             tell(QStringLiteral("Nothing was written: %1.").arg(refusal));
             return Failed;

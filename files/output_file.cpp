@@ -1,5 +1,6 @@
 #include "output_file.h"
 
+#include "message_text.h"
 #include "native_file.h"
 #include "program_file.h"
 #include "stream_files.h"
@@ -60,6 +61,17 @@ bool isSameFile(const QString &a, const QString &b)
 {
     const FileIdentity one = regularFileIdentity(a);
     return one.valid && one == regularFileIdentity(b);
+}
+
+QString unfitOutput(const QString &output, const QStringList &sources,
+                    const OutputRefusalWords &words)
+{
+    if (isProgramForOutput(output))
+        return words.program.arg(shownPath(output));
+    for (const QString &source : sources)
+        if (isSameFile(output, source))
+            return words.source.arg(shownPath(output));
+    return {};
 }
 
 QString writeOutputFile(const QString &path, const QByteArray &bytes, OutputKinds kinds)

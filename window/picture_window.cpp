@@ -5,7 +5,6 @@
 #include "output_file.h"
 #include "picture_export.h"
 #include "picture_painter.h"
-#include "program_file.h"
 #include "prompter.h"
 
 #include <QAction>
@@ -352,11 +351,11 @@ bool PictureWindow::savePictureAs(const QString &path)
         refusal = QStringLiteral("a picture is saved as a .png or .svg file");
     else if (svg && !canWriteSvg())
         refusal = QStringLiteral("this build of the program saves PNG only");
-    else if (isProgramForOutput(path))
-        refusal = QStringLiteral("%1 is a program").arg(shown);
-    else if (std::any_of(m_tableFiles.begin(), m_tableFiles.end(),
-                         [&path](const QString &file) { return isSameFile(path, file); }))
-        refusal = QStringLiteral("%1 is the file the table was loaded from or saved to").arg(shown);
+    else
+        refusal =
+            unfitOutput(path, m_tableFiles,
+                        {QStringLiteral("%1 is a program"),
+                         QStringLiteral("%1 is the file the table was loaded from or saved to")});
     QString reason = refusal;
     if (reason.isEmpty()) {
         const QByteArray bytes =

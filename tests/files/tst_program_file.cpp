@@ -1,3 +1,4 @@
+#include "output_file.h"
 #include "program_file.h"
 
 #include <QDir>
@@ -13,6 +14,8 @@ class ProgramFileTest : public QObject
 private slots:
     void rules_data();
     void rules();
+    void unfitOutputs_data();
+    void unfitOutputs();
 };
 
 namespace
@@ -110,6 +113,61 @@ void ProgramFileTest::rules()
     QString reason;
     QTEST(readsAsProgram(path, &reason).value_or(false), "forSave");
     QCOMPARE(reason, QString());
+}
+
+void ProgramFileTest::unfitOutputs_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("said"); // %1: the output as messages show it
+    // In the folder: kgf.exe, a program; frmation.dat, saved.dat and
+    // other.dat, data files; the sources are frmation.dat, saved.dat and
+    // kgf.exe.
+    QTest::newRow("a new file") << "new.png"
+                                << "";
+    QTest::newRow("another data file") << "other.dat"
+                                       << "";
+    QTest::newRow("the first source") << "frmation.dat"
+                                      << "source %1";
+    QTest::newRow("the second source") << "saved.dat"
+                                       << "source %1";
+    QTest::newRow("the last source, a program: a program first") << "kgf.exe"
+                                                                 << "program %1";
+    QTest::newRow("a source under another name") << "sub/../frmation.dat"
+                                                 << "source %1";
+    QTest::newRow("a program that is no source") << "setup.exe"
+                                                 << "program %1";
+#ifndef Q_OS_WIN
+    QTest::newRow("a source through a link") << "link.dat"
+                                             << "source %1";
+    QTest::newRow("a control character in the path, written out") << "bad\x1b.exe"
+                                                                  << "program %1";
+#endif
+}
+
+void ProgramFileTest::unfitOutputs()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, said);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+    for (const char *name : {"frmation.dat", "saved.dat", "other.dat", "kgf.exe"}) {
+        QFile file(folder.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("data") == 4);
+    }
+#ifndef Q_OS_WIN
+    QVERIFY(QFile::link(folder.filePath(QStringLiteral("frmation.dat")),
+                        folder.filePath(QStringLiteral("link.dat"))));
+#endif
+    const QString path = folder.filePath(output);
+    const QString shown =
+        QDir::toNativeSeparators(path).replace(QChar(0x1b), QStringLiteral("\\x1b"));
+    const QString refusal = unfitOutput(
+        path,
+        {folder.filePath(QStringLiteral("frmation.dat")),
+         folder.filePath(QStringLiteral("saved.dat")), folder.filePath(QStringLiteral("kgf.exe"))},
+        {QStringLiteral("program %1"), QStringLiteral("source %1")});
+    QCOMPARE(refusal, said.isEmpty() ? QString() : said.arg(shown));
 }
 
 QTEST_APPLESS_MAIN(ProgramFileTest)
