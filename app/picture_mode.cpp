@@ -115,9 +115,9 @@ PictureRequest parse(const QStringList &arguments)
             request.usageError = QStringLiteral("picture writes a PNG image: give --output "
                                                 "OUT.png or OUT.svg, or send standard output "
                                                 "to a file or a program.");
-    } else if (request.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        request.format = PictureFormat::Svg;
-    } else if (!request.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+    } else if (const std::optional<PictureFormat> format = pictureFormatFor(request.output)) {
+        request.format = *format;
+    } else {
         request.usageError =
             QStringLiteral("--output names a .png or .svg file, not \"%1\".").arg(request.output);
     }
