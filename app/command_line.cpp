@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace
@@ -41,16 +42,6 @@ Invocation usageError(const QString &error)
     Invocation invocation;
     invocation.usageError = error;
     return invocation;
-}
-
-// A start location as typed: digits only, at most 2147483647.
-bool isStartLocation(const QString &text)
-{
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    return ok && !text.isEmpty() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
-           value <= 2147483647;
 }
 
 // Whether a word is clearly meant as a path: it holds a path separator, or
@@ -269,10 +260,8 @@ Invocation parseTextInvocation(const QStringList &arguments)
         if (given)
             invocation.startsGiven << start.option.names().constFirst();
         start.target = given ? parser.value(start.option) : QStringLiteral("0");
-        if (!isStartLocation(start.target))
-            return usageError(QStringLiteral("--%1 is a byte offset from 0 to 2147483647, not "
-                                             "\"%2\".")
-                                  .arg(start.option.names().constFirst(), start.target));
+        if (!startArgument(start.target))
+            return usageError(notAStartArgument(start.option.names().constFirst(), start.target));
     }
     return invocation;
 }
@@ -289,6 +278,31 @@ Invocation parseWindowInvocation(const QStringList &arguments)
         return usageError(QStringLiteral("The window opens one file at a time; %1 given.")
                               .arg(invocation.files.size()));
     return invocation;
+}
+
+std::optional<qint64> wholeArgument(const QString &text, qint64 low, qint64 high)
+{
+    if (text.isEmpty() ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok); // not ok: beyond any qint64
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint64> startArgument(const QString &text)
+{
+    return wholeArgument(text, 0, std::numeric_limits<qint32>::max());
+}
+
+QString notAStartArgument(const QString &option, const QString &text)
+{
+    return QStringLiteral("--%1 is a byte offset from 0 to %2, not \"%3\".")
+        .arg(option)
+        .arg(std::numeric_limits<qint32>::max())
+        .arg(text);
 }
 
 QString usageText()

@@ -11,7 +11,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
-#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -42,16 +41,6 @@ struct PictureOptions {
     QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
 };
-
-// A whole number from `low` to `high` written with digits only, or -1.
-qint64 wholeNumber(const QString &text, qint64 low, qint64 high)
-{
-    if (text.isEmpty() || text.size() > 10 ||
-        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return -1;
-    const qint64 value = text.toLongLong();
-    return value >= low && value <= high ? value : -1;
-}
 
 struct PictureRequest {
     QString usageError;
@@ -89,23 +78,21 @@ PictureRequest parse(const QStringList &arguments)
     if (parser.isSet(options.start)) {
         request.start = parser.value(options.start);
         request.startGiven = StartGiven::Yes;
-        if (wholeNumber(request.start, 0, 2147483647) < 0) {
-            request.usageError = QStringLiteral("--start is a byte offset from 0 to 2147483647, "
-                                                "not \"%1\".")
-                                     .arg(request.start);
+        if (!startArgument(request.start)) {
+            request.usageError = notAStartArgument(QStringLiteral("start"), request.start);
             return request;
         }
     }
     if (parser.isSet(options.formation)) {
-        const qint64 formation =
-            wholeNumber(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
-        if (formation < 0) {
+        const std::optional<qint64> formation =
+            wholeArgument(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
+        if (!formation) {
             request.usageError = QStringLiteral("--formation is a formation from 0 to 30, not "
                                                 "\"%1\".")
                                      .arg(parser.value(options.formation));
             return request;
         }
-        request.formation = int(formation);
+        request.formation = int(*formation);
     }
     request.output = parser.value(options.output);
     if (parser.isSet(options.output) && request.output.isEmpty()) {

@@ -174,7 +174,7 @@ std::optional<qint64> importStart(const Invocation &invocation)
 {
     if (!invocation.startsGiven.contains(QLatin1String("start")))
         return std::nullopt;
-    return invocation.start.toLongLong(); // checked by the parser: 0 to 2147483647
+    return startArgument(invocation.start); // the parser refused any other
 }
 
 // The standard stream, output or error, that is open on `target`: what the
