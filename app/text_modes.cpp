@@ -365,9 +365,7 @@ LoadResult loadForCommandLine(const QString &file, const QString &start, StartGi
 {
     if (given == StartGiven::Yes && isProgramNameForLoad(file)) {
         LoadResult refused;
-        refused.error = QStringLiteral("%1 is the game executable, whose table is found by its "
-                                       "signature; --%2 is for a formation data file.")
-                            .arg(shownPath(file), QLatin1String(option));
+        refused.error = startNotForProgram(ProgramUse::Load, file, option);
         return refused;
     }
     LoadResult loaded = loadTable(file, start, given);

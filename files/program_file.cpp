@@ -1,5 +1,6 @@
 #include "program_file.h"
 
+#include "message_text.h"
 #include "native_file.h"
 
 #include <QFile>
@@ -68,4 +69,15 @@ bool isProgramForOutput(const QString &path)
     return head.startsWith("#!") || head == "\x7f"
                                             "ELF";
 #endif
+}
+
+QString startNotForProgram(ProgramUse use, const QString &path, const char *option)
+{
+    const QString program = use == ProgramUse::Load
+                                ? QStringLiteral("%1 is the game executable, whose table is found "
+                                                 "by its signature")
+                                : QStringLiteral("%1 is a program, where the table goes at its "
+                                                 "signature");
+    return program.arg(shownPath(path)) +
+           QStringLiteral("; --%1 is for a formation data file.").arg(QLatin1String(option));
 }

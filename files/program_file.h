@@ -39,3 +39,10 @@ std::optional<bool> readsAsProgram(const QString &path, QString *reason);
 // a script or an ELF binary, since disks of Windows mounted there mark every
 // file executable).
 bool isProgramForOutput(const QString &path);
+
+// Whom a start location is refused for: the game executable being read, or
+// a program being written into; either has its table at its signature.
+enum class ProgramUse { Load, Save };
+// The sentence that says so, naming `path` and the start option `option`
+// (without its dashes).
+QString startNotForProgram(ProgramUse use, const QString &path, const char *option);
