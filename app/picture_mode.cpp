@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "formation_table.h"
+#include "message_text.h"
 #include "output_file.h"
 #include "picture_export.h"
 #include "table_loader.h"
@@ -105,8 +106,8 @@ PictureRequest parse(const QStringList &arguments)
     } else if (const std::optional<PictureFormat> format = pictureFormatFor(request.output)) {
         request.format = *format;
     } else {
-        request.usageError =
-            QStringLiteral("--output names a .png or .svg file, not \"%1\".").arg(request.output);
+        request.usageError = QStringLiteral("--output names a .png or .svg file, not \"%1\".")
+                                 .arg(shownPath(request.output));
     }
     return request;
 }
