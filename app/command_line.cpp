@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace
@@ -41,16 +42,6 @@ Invocation usageError(const QString &error)
     Invocation invocation;
     invocation.usageError = error;
     return invocation;
-}
-
-// A start location as typed: digits only, at most 2147483647.
-bool isStartLocation(const QString &text)
-{
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok);
-    return ok && !text.isEmpty() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
-           value <= 2147483647;
 }
 
 // Whether a word is clearly meant as a path: it holds a path separator, or
@@ -269,10 +260,8 @@ Invocation parseTextInvocation(const QStringList &arguments)
         if (given)
             invocation.startsGiven << start.option.names().constFirst();
         start.target = given ? parser.value(start.option) : QStringLiteral("0");
-        if (!isStartLocation(start.target))
-            return usageError(QStringLiteral("--%1 is a byte offset from 0 to 2147483647, not "
-                                             "\"%2\".")
-                                  .arg(start.option.names().constFirst(), start.target));
+        if (!startArgument(start.target))
+            return usageError(notAStartArgument(start.option.names().constFirst(), start.target));
     }
     return invocation;
 }
@@ -289,6 +278,31 @@ Invocation parseWindowInvocation(const QStringList &arguments)
         return usageError(QStringLiteral("The window opens one file at a time; %1 given.")
                               .arg(invocation.files.size()));
     return invocation;
+}
+
+std::optional<qint64> wholeArgument(const QString &text, qint64 low, qint64 high)
+{
+    if (text.isEmpty() ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok); // not ok: beyond any qint64
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint64> startArgument(const QString &text)
+{
+    return wholeArgument(text, 0, std::numeric_limits<qint32>::max());
+}
+
+QString notAStartArgument(const QString &option, const QString &text)
+{
+    return QStringLiteral("--%1 is a byte offset from 0 to %2, not \"%3\".")
+        .arg(option)
+        .arg(std::numeric_limits<qint32>::max())
+        .arg(text);
 }
 
 QString usageText()
@@ -317,20 +331,18 @@ Editor for the formation table of the flight simulator KGF.
              window, which says why it could not be loaded.
   export     Writes the table of FILE as JSON or CSV text. FILE is a
              formation data file, read from start location N (default 0),
-             or the game executable (a name ending in F.EXE), searched for
-             the table's signature, as is a file that begins with MZ when
-             no --start is given (--start with the game executable is
-             refused). Formation names come from readorder.txt beside FILE
-             when there is one, else from the working directory's. OUT is
-             never FILE itself or a program; a .bak, or a file of 1,488
-             bytes or more that is no table text (it may hold a table),
-             only with --force.
+             or a program, searched for the table's signature (see
+             Programs below). Formation names come from readorder.txt
+             beside FILE when there is one, else from the working
+             directory's. OUT is never FILE itself or a program; a .bak,
+             or a file of 1,488 bytes or more that is no table text (it
+             may hold a table), only with --force.
   import     Reads a table text (TEXT "-" is standard input), checks all of
              it, and saves the formations it holds into TARGET where its
-             table is: in a program (a name ending in .exe, or a file that
-             begins with MZ) at the table's signature, and only there; in
-             a data file at byte N of --start (the file must hold a table
-             there), else in its first 1,488 bytes. Every other byte of
+             table is: in a program (see Programs below) at the table's
+             signature, and only there; in a data file at byte N of
+             --start (the file must hold a table there), else in its
+             first 1,488 bytes. Every other byte of
              TARGET stays. A TARGET that does not exist yet needs all 31
              formations. Before it first changes an existing TARGET it
              keeps a copy of it as TARGET.bak, and never replaces a .bak
@@ -360,6 +372,17 @@ Editor for the formation table of the flight simulator KGF.
   picture    Draws formation N (default 0) of the table of FILE from above,
              the side and the front, as PNG or SVG by the name of OUT; with
              no OUT, PNG to standard output when it is not a terminal.
+
+Programs (the table is found by its signature, 00 25 03 00 AA, from byte
+1,350,000 on):
+  reading    FILE of export, diff, picture and the window is searched when
+             its name ends in F.EXE, as KGF.EXE does (--start is refused
+             for it), or when it begins with MZ and no --start (diff:
+             --start-a, --start-b) is given.
+  writing    A TARGET of import is written at the signature when its name
+             ends in .exe or it begins with MZ (--start is refused for it).
+             An OUT is never such a file, nor a file marked executable that
+             is a script or a binary (on Windows, by the end of its name).
 
 Options:
   --start N            start location of a data FILE (default 0); import:

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The program's command line. Without a mode it starts the window, with a
 // file to load; the modes export, import, diff and recover, --help and --version
@@ -45,3 +46,14 @@ Invocation parseWindowInvocation(const QStringList &arguments);
 
 QString helpText();
 QString usageText(); // the short form printed after a usage error
+
+// A whole number from `low` to `high` as an option takes it: digits 0 to 9
+// only, so no sign, blank, exponent or fraction; nothing otherwise.
+std::optional<qint64> wholeArgument(const QString &text, qint64 low, qint64 high);
+
+// A start location as an option (--start, --start-a, --start-b) takes it:
+// a whole number from 0 to 2147483647.
+std::optional<qint64> startArgument(const QString &text);
+// What a command line is told that gives `text` to --`option`, which takes
+// a start location.
+QString notAStartArgument(const QString &option, const QString &text);

@@ -10,15 +10,16 @@
 #include "text_modes.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 
 namespace
 {
 
+// As the text modes say a failure: one line, with control characters
+// written out.
 int fail(const QString &message)
 {
     connectStandardStreams();
-    std::fprintf(stderr, "kgf-formation-editor: %s\n", message.toLocal8Bit().constData());
+    tell(message);
     return 1;
 }
 

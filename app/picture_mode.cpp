@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "formation_table.h"
+#include "message_text.h"
 #include "output_file.h"
 #include "picture_export.h"
 #include "table_loader.h"
@@ -11,7 +12,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
-#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -42,16 +42,6 @@ struct PictureOptions {
     QCommandLineOption output{
         {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
 };
-
-// A whole number from `low` to `high` written with digits only, or -1.
-qint64 wholeNumber(const QString &text, qint64 low, qint64 high)
-{
-    if (text.isEmpty() || text.size() > 10 ||
-        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return -1;
-    const qint64 value = text.toLongLong();
-    return value >= low && value <= high ? value : -1;
-}
 
 struct PictureRequest {
     QString usageError;
@@ -89,23 +79,21 @@ PictureRequest parse(const QStringList &arguments)
     if (parser.isSet(options.start)) {
         request.start = parser.value(options.start);
         request.startGiven = StartGiven::Yes;
-        if (wholeNumber(request.start, 0, 2147483647) < 0) {
-            request.usageError = QStringLiteral("--start is a byte offset from 0 to 2147483647, "
-                                                "not \"%1\".")
-                                     .arg(request.start);
+        if (!startArgument(request.start)) {
+            request.usageError = notAStartArgument(QStringLiteral("start"), request.start);
             return request;
         }
     }
     if (parser.isSet(options.formation)) {
-        const qint64 formation =
-            wholeNumber(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
-        if (formation < 0) {
+        const std::optional<qint64> formation =
+            wholeArgument(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
+        if (!formation) {
             request.usageError = QStringLiteral("--formation is a formation from 0 to 30, not "
                                                 "\"%1\".")
                                      .arg(parser.value(options.formation));
             return request;
         }
-        request.formation = int(formation);
+        request.formation = int(*formation);
     }
     request.output = parser.value(options.output);
     if (parser.isSet(options.output) && request.output.isEmpty()) {
@@ -115,11 +103,11 @@ PictureRequest parse(const QStringList &arguments)
             request.usageError = QStringLiteral("picture writes a PNG image: give --output "
                                                 "OUT.png or OUT.svg, or send standard output "
                                                 "to a file or a program.");
-    } else if (request.output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        request.format = PictureFormat::Svg;
-    } else if (!request.output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
-        request.usageError =
-            QStringLiteral("--output names a .png or .svg file, not \"%1\".").arg(request.output);
+    } else if (const std::optional<PictureFormat> format = pictureFormatFor(request.output)) {
+        request.format = *format;
+    } else {
+        request.usageError = QStringLiteral("--output names a .png or .svg file, not \"%1\".")
+                                 .arg(shownPath(request.output));
     }
     return request;
 }
@@ -127,14 +115,12 @@ PictureRequest parse(const QStringList &arguments)
 int draw(const PictureRequest &request)
 {
     const bool toFile = !request.output.isEmpty() && request.output != QLatin1String("-");
-    const QString shownOutput = QDir::toNativeSeparators(request.output);
     if (toFile) {
         // The picture never takes the place of the table it shows, or of a program.
-        QString refusal;
-        if (isProgramOutput(request.output))
-            refusal = QStringLiteral("%1 is a program").arg(shownOutput);
-        else if (isSameFile(request.output, request.file))
-            refusal = QStringLiteral("%1 is the file the picture is drawn from").arg(shownOutput);
+        const QString refusal =
+            unfitOutput(request.output, {request.file},
+                        {QStringLiteral("%1 is a program"),
+                         QStringLiteral("%1 is the file the picture is drawn from")});
         if (!refusal.isEmpty()) {
             tell(QStringLiteral("Nothing was written: %1.").arg(refusal));
             return Failed;

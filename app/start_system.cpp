@@ -1,5 +1,7 @@
 #include "start_system.h"
 
+#include "message_text.h"
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 
@@ -71,7 +73,7 @@ GuiEntry loadGuiEntry(const char *name, QString *error)
     const std::wstring path = programFolder() + L"" KGF_GUI_LIBRARY;
     const HMODULE library = LoadLibraryW(path.c_str());
     if (library == nullptr) {
-        *error = QStringLiteral("%1: %2").arg(QString::fromWCharArray(path.c_str()),
+        *error = QStringLiteral("%1: %2").arg(shownPath(QString::fromWCharArray(path.c_str())),
                                               qt_error_string(int(GetLastError())));
         return nullptr;
     }
@@ -101,7 +103,7 @@ bool startWindowProgram(QString *error)
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started)) {
         *error = QStringLiteral("Could not start %1: %2")
-                     .arg(QString::fromWCharArray(program.c_str()),
+                     .arg(shownPath(QString::fromWCharArray(program.c_str())),
                           qt_error_string(int(GetLastError())));
         return false;
     }

@@ -6,6 +6,7 @@
 #include "message_text.h"
 #include "native_file.h"
 #include "output_file.h"
+#include "program_file.h"
 #include "save_journal.h"
 #include "save_recovery.h"
 #include "stream_files.h"
@@ -117,20 +118,27 @@ StartGiven startGiven(const Invocation &invocation, const char *option)
                                                                   : StartGiven::No;
 }
 
-// Why export's OUT, an existing file, is not to be written over without
-// --force: it is a backup, or it holds a table (anything but a table text
-// long enough for one). Empty when it may be written.
-QString tableHoldingOutput(const QString &output)
+// Why export's OUT, an existing file, is not to be written over: it is a
+// journal, the one copy of a file's old bytes; or, without --force, a
+// backup or a file that holds a table (anything but a table text long
+// enough for one). Empty when it may be written.
+QString keptOutput(const QString &output, bool force)
 {
-    if (pathKind(output) != PathKind::Regular)
+    QString refusal;
+    if (isJournalFile(output))
+        refusal = QStringLiteral("%1 is the journal of a save that did not finish, the one "
+                                 "copy of what that file had before");
+    else if (force || pathKind(output) != PathKind::Regular)
         return {};
-    if (output.endsWith(QLatin1String(".bak"), Qt::CaseInsensitive))
-        return QStringLiteral("%1 is a backup, and export writes text; give --force to write it "
-                              "anyway");
-    if (QFileInfo(output).size() >= FormationTable::ByteCount && !holdsTableText(output))
-        return QStringLiteral("%1 may hold a formation table, and export writes text; give "
-                              "--force to write it anyway");
-    return {};
+    else if (output.endsWith(QLatin1String(".bak"), Qt::CaseInsensitive))
+        refusal = QStringLiteral("%1 is a backup, and export writes text; give --force to write "
+                                 "it anyway");
+    else if (QFileInfo(output).size() >= FormationTable::ByteCount && !holdsTableText(output))
+        refusal = QStringLiteral("%1 may hold a formation table, and export writes text; give "
+                                 "--force to write it anyway");
+    else
+        return {};
+    return refusal.arg(shownPath(output));
 }
 
 int runExport(const Invocation &invocation)
@@ -139,18 +147,13 @@ int runExport(const Invocation &invocation)
     if (!output.isEmpty() && output != QLatin1String("-")) {
         // The text must never take the place of the table it comes from, or
         // of a program.
-        QString refusal;
-        if (isProgramOutput(output))
-            refusal = QStringLiteral("%1 is a program, and export writes text");
-        else if (isSameFile(output, invocation.files[0]))
-            refusal = QStringLiteral("%1 is the file being exported");
-        else if (isJournalFile(output))
-            refusal = QStringLiteral("%1 is the journal of a save that did not finish, the one "
-                                     "copy of what that file had before");
-        else if (!invocation.force)
-            refusal = tableHoldingOutput(output);
+        QString refusal = unfitOutput(output, {invocation.files[0]},
+                                      {QStringLiteral("%1 is a program, and export writes text"),
+                                       QStringLiteral("%1 is the file being exported")});
+        if (refusal.isEmpty())
+            refusal = keptOutput(output, invocation.force);
         if (!refusal.isEmpty()) {
-            tell(QStringLiteral("Nothing was written: %1.").arg(refusal.arg(shownPath(output))));
+            tell(QStringLiteral("Nothing was written: %1.").arg(refusal));
             return Failed;
         }
     }
@@ -171,7 +174,7 @@ std::optional<qint64> importStart(const Invocation &invocation)
 {
     if (!invocation.startsGiven.contains(QLatin1String("start")))
         return std::nullopt;
-    return invocation.start.toLongLong(); // checked by the parser: 0 to 2147483647
+    return startArgument(invocation.start); // the parser refused any other
 }
 
 // The standard stream, output or error, that is open on `target`: what the
@@ -360,11 +363,9 @@ int runDiff(const Invocation &invocation)
 LoadResult loadForCommandLine(const QString &file, const QString &start, StartGiven given,
                               const char *option)
 {
-    if (given == StartGiven::Yes && isExecutablePath(file)) {
+    if (given == StartGiven::Yes && isProgramNameForLoad(file)) {
         LoadResult refused;
-        refused.error = QStringLiteral("%1 is the game executable, whose table is found by its "
-                                       "signature; --%2 is for a formation data file.")
-                            .arg(shownPath(file), QLatin1String(option));
+        refused.error = startNotForProgram(ProgramUse::Load, file, option);
         return refused;
     }
     LoadResult loaded = loadTable(file, start, given);

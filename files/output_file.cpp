@@ -1,10 +1,10 @@
 #include "output_file.h"
 
+#include "message_text.h"
 #include "native_file.h"
 #include "program_file.h"
 #include "stream_files.h"
 
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace
@@ -57,29 +57,21 @@ QString readBack(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-bool isProgramOutput(const QString &path)
-{
-    if (isProgramFile(path))
-        return true;
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isExecutable())
-        return false;
-#ifdef Q_OS_WIN
-    return true; // marked by its name's ending: .bat, .cmd, .com
-#else
-    // Disks of Windows mounted on Linux mark every file executable: a
-    // program also begins as one, a script or an ELF binary.
-    QFile file(path);
-    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
-    return head.startsWith("#!") || head == "\x7f"
-                                            "ELF";
-#endif
-}
-
 bool isSameFile(const QString &a, const QString &b)
 {
     const FileIdentity one = regularFileIdentity(a);
     return one.valid && one == regularFileIdentity(b);
+}
+
+QString unfitOutput(const QString &output, const QStringList &sources,
+                    const OutputRefusalWords &words)
+{
+    if (isProgramForOutput(output))
+        return words.program.arg(shownPath(output));
+    for (const QString &source : sources)
+        if (isSameFile(output, source))
+            return words.source.arg(shownPath(output));
+    return {};
 }
 
 QString writeOutputFile(const QString &path, const QByteArray &bytes, OutputKinds kinds)

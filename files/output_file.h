@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Writing a whole output file (a picture, a text) by the program's rules: a
 // regular file is replaced only once all of it is written, and read back
@@ -17,11 +18,18 @@
 enum class OutputKinds { RegularFiles, StreamsToo };
 QString writeOutputFile(const QString &path, const QByteArray &bytes, OutputKinds kinds);
 
-// Whether the output `path` would land on a program: by its name or its
-// first bytes (MZ), or a file marked executable that is one (on Windows by
-// its name's ending; elsewhere a script or an ELF binary, since disks of
-// Windows mounted there mark every file executable).
-bool isProgramOutput(const QString &path);
-
 // Whether `a` and `b` name one existing file, under any names (links too).
 bool isSameFile(const QString &a, const QString &b);
+
+// What a refusal of an output says, with %1 where the output's path goes.
+struct OutputRefusalWords {
+    QString program; // the output is a program
+    QString source;  // the output is one of the files the output is made from
+};
+
+// Why `output` must not be written, whatever the user says: it is a program
+// (isProgramForOutput), or one of `sources` under any name, which it would
+// take the place of. In `words`, with the path as messages show it; empty
+// when neither holds.
+QString unfitOutput(const QString &output, const QStringList &sources,
+                    const OutputRefusalWords &words);

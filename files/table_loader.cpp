@@ -127,11 +127,6 @@ qint64 scanRange(const char *base, qint64 from, qint64 end)
 
 } // namespace
 
-bool isExecutablePath(const QString &path)
-{
-    return path.right(5).toUpper() == QStringLiteral("F.EXE");
-}
-
 SearchResult searchSignature(QIODevice &device, qint64 end, const SearchProgress &progress,
                              const SearchSettings &settings)
 {
@@ -306,7 +301,7 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
 LoadResult loadTable(const QString &path, const QString &startText, StartGiven given,
                      const SearchProgress &progress, const SearchSettings &settings)
 {
-    if (isExecutablePath(path))
+    if (isProgramNameForLoad(path))
         return loadFromExecutable(path, progress, settings);
     if (std::optional<LoadResult> refused = unfinishedSave(path))
         return *refused;

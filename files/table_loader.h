@@ -22,10 +22,6 @@ inline const QByteArray &tableSignature()
     return signature;
 }
 
-// A path names the game executable when its last five characters, in upper
-// case, are "F.EXE" (KGF.EXE, kgf.exe, self.exe).
-bool isExecutablePath(const QString &path);
-
 // Called with the 1-based file position the search has reached.
 using SearchProgress = std::function<void(qint64 position)>;
 

@@ -94,10 +94,8 @@ Placement intoProgram(const PlaceRequest &request)
     const bool window = request.caller == PlaceFor::Window;
     const QString shown = shownPath(request.target);
     if (!window && request.start)
-        return refusal(QStringLiteral("Nothing was written: %1 is a program, where the table "
-                                      "goes at its signature; --start is for a formation data "
-                                      "file.")
-                           .arg(shown));
+        return refusal(QStringLiteral("Nothing was written: ") +
+                       startNotForProgram(ProgramUse::Save, request.target, "start"));
     const LoadResult found = loadFromExecutable(request.target);
     if (found.unfinishedSave)
         return refusal(found.error);

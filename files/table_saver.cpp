@@ -839,15 +839,6 @@ QString SaveOutcome::questionText() const
     Q_UNREACHABLE();
 }
 
-bool isProgramPath(const QString &path)
-{
-    // Windows drops dots and blanks at the end of a name: "kgf.exe. " opens kgf.exe.
-    QStringView name(path);
-    while (name.endsWith(u'.') || name.endsWith(u' '))
-        name.chop(1);
-    return name.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
-}
-
 namespace
 {
 

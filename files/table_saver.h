@@ -165,9 +165,6 @@ struct SaveOutcome {
     QString questionText() const; // with Ask: `message` and the question
 };
 
-// A target that is a program: saving there overwrites its first bytes.
-bool isProgramPath(const QString &path);
-
 // One save, asking nothing: where a question stands in the way, it is the
 // outcome.
 SaveOutcome saveTable(const QString &path, const QByteArray &table,

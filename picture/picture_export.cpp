@@ -8,6 +8,15 @@
 #include <QSvgGenerator>
 #endif
 
+std::optional<PictureFormat> pictureFormatFor(const QString &path)
+{
+    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        return PictureFormat::Svg;
+    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return PictureFormat::Png;
+    return std::nullopt;
+}
+
 bool canWriteSvg()
 {
 #ifdef KGF_HAVE_SVG

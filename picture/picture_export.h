@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
+#include <optional>
 
 // The picture as an image or a file's bytes, drawn without a window.
 
@@ -12,6 +14,9 @@
 constexpr QSize DefaultPictureSize(1100, 480);
 
 enum class PictureFormat { Png, Svg };
+// The format a file's name asks for, by its ending: ".png" or ".svg" in
+// any case; nothing for any other name.
+std::optional<PictureFormat> pictureFormatFor(const QString &path);
 
 // The picture at `size` logical pixels, with `pixelRatio` device pixels per
 // logical pixel (2 for a sharp image on a screen scaled 200 %).

@@ -346,20 +346,20 @@ bool PictureWindow::savePictureAs(const QString &path)
 {
     const QString shown = shownPath(path);
     QString refusal;
-    const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
-    if (!svg && !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+    const std::optional<PictureFormat> format = pictureFormatFor(path);
+    const bool svg = format == PictureFormat::Svg;
+    if (!format)
         refusal = QStringLiteral("a picture is saved as a .png or .svg file");
     else if (svg && !canWriteSvg())
         refusal = QStringLiteral("this build of the program saves PNG only");
-    else if (isProgramOutput(path))
-        refusal = QStringLiteral("%1 is a program").arg(shown);
-    else if (std::any_of(m_tableFiles.begin(), m_tableFiles.end(),
-                         [&path](const QString &file) { return isSameFile(path, file); }))
-        refusal = QStringLiteral("%1 is the file the table was loaded from or saved to").arg(shown);
+    else
+        refusal =
+            unfitOutput(path, m_tableFiles,
+                        {QStringLiteral("%1 is a program"),
+                         QStringLiteral("%1 is the file the table was loaded from or saved to")});
     QString reason = refusal;
     if (reason.isEmpty()) {
-        const QByteArray bytes =
-            pictureBytes(m_content, size(), svg ? PictureFormat::Svg : PictureFormat::Png);
+        const QByteArray bytes = pictureBytes(m_content, size(), *format);
         // Regular files only: a FIFO would hold the window until a reader came.
         reason = bytes.isEmpty() ? QStringLiteral("Qt could not draw it")
                                  : writeOutputFile(path, bytes, OutputKinds::RegularFiles);

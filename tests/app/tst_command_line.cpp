@@ -677,6 +677,9 @@ void CommandLineTest::usage_data()
     QTest::addColumn<QByteArray>("said");
     QTest::newRow("help") << QStringList{"--help"} << 0
                           << QByteArray("Usage: kgf-formation-editor");
+    QTest::newRow("help: which files are programs")
+        << QStringList{"--help"} << 0
+        << QByteArray("ends in .exe or it begins with MZ (--start is refused for it).");
     QTest::newRow("version") << QStringList{"-v"} << 0 << QByteArray("kgf-formation-editor 0.");
     QTest::newRow("unknown option")
         << QStringList{"export", "--bogus", "a"} << 2 << QByteArray("Unknown option 'bogus'.");

@@ -1,5 +1,6 @@
 #include "formation_table.h"
 #include "number_text.h"
+#include "program_file.h"
 #include "table_loader.h"
 #include "unix_files.h"
 
@@ -92,7 +93,7 @@ void TableLoaderTest::executablePath()
 {
     QFETCH(QString, path);
     QFETCH(bool, executable);
-    QCOMPARE(isExecutablePath(path), executable);
+    QCOMPARE(isProgramNameForLoad(path), executable);
 }
 
 void TableLoaderTest::leadingNumber_data()

@@ -1,4 +1,5 @@
 #include "native_file.h"
+#include "program_file.h"
 #include "save_faults.h"
 #include "table_loader.h"
 #include "table_saver.h"
@@ -1095,13 +1096,13 @@ void TableSaverTest::fileInUseByAnotherProgram()
 
 void TableSaverTest::programPaths()
 {
-    QVERIFY(isProgramPath(QStringLiteral("C:/Games/KGF.EXE")));
-    QVERIFY(isProgramPath(QStringLiteral("/x/kgf.exe")));
-    QVERIFY(isProgramPath(QStringLiteral("setup.Exe")));
-    QVERIFY(isProgramPath(QStringLiteral("C:/Games/kgf.exe.")));   // Windows opens kgf.exe
-    QVERIFY(isProgramPath(QStringLiteral("C:/Games/kgf.exe . "))); // the same
-    QVERIFY(!isProgramPath(QStringLiteral("frmation.dat")));
-    QVERIFY(!isProgramPath(QStringLiteral("exe")));
+    QVERIFY(isProgramNameForSave(QStringLiteral("C:/Games/KGF.EXE")));
+    QVERIFY(isProgramNameForSave(QStringLiteral("/x/kgf.exe")));
+    QVERIFY(isProgramNameForSave(QStringLiteral("setup.Exe")));
+    QVERIFY(isProgramNameForSave(QStringLiteral("C:/Games/kgf.exe.")));   // Windows opens kgf.exe
+    QVERIFY(isProgramNameForSave(QStringLiteral("C:/Games/kgf.exe . "))); // the same
+    QVERIFY(!isProgramNameForSave(QStringLiteral("frmation.dat")));
+    QVERIFY(!isProgramNameForSave(QStringLiteral("exe")));
 }
 
 QTEST_APPLESS_MAIN(TableSaverTest)

@@ -41,6 +41,8 @@ private slots:
     void labelSaysTypeCountAndModifiers_data();
     void labelSaysTypeCountAndModifiers();
     void filesNameEachLine();
+    void formatByName_data();
+    void formatByName();
 };
 
 void PictureTest::roundSteps_data()
@@ -208,6 +210,33 @@ void PictureTest::filesNameEachLine()
     for (const QString &row : rows)
         QVERIFY2(row.endsWith(QStringLiteral(", \u2026")) && !row.contains(QLatin1String(" ft")),
                  qPrintable(row));
+}
+
+void PictureTest::formatByName_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("format"); // -1: none
+    const int png = int(PictureFormat::Png);
+    const int svg = int(PictureFormat::Svg);
+    QTest::newRow("png") << "vic.png" << png;
+    QTest::newRow("svg") << "vic.svg" << svg;
+    QTest::newRow("any case") << "C:/Wiki/VIC.Svg" << svg;
+    QTest::newRow("PNG") << "/tmp/vic.PNG" << png;
+    QTest::newRow("the last ending counts") << "vic.svg.png" << png;
+    QTest::newRow("the ending alone") << ".svg" << svg;
+    QTest::newRow("no dot") << "vicsvg" << -1;
+    QTest::newRow("another picture") << "vic.jpg" << -1;
+    QTest::newRow("a folder named .png on the way") << "x.png/vic" << -1;
+    QTest::newRow("a blank after the ending") << "vic.png " << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void PictureTest::formatByName()
+{
+    QFETCH(QString, path);
+    QFETCH(int, format);
+    const std::optional<PictureFormat> chosen = pictureFormatFor(path);
+    QCOMPARE(chosen ? int(*chosen) : -1, format);
 }
 
 QTEST_MAIN(PictureTest)
