@@ -1,5 +1,6 @@
 #include "native_file.h"
 #include "native_file_p.h"
+#include "retry_on_interrupt.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -101,10 +102,9 @@ OpenResult openRegularFile(QFile &file, QIODevice::OpenMode mode)
     // for the other end; it is then refused below.
     const int flags = (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const QByteArray path = QFile::encodeName(file.fileName());
-    int descriptor;
-    do {
-        descriptor = simulatedFailure("open", nameOf(file)) ? -1 : ::open(path.constData(), flags);
-    } while (descriptor < 0 && errno == EINTR);
+    const int descriptor = retryOnInterrupt([&] {
+        return simulatedFailure("open", nameOf(file)) ? -1 : ::open(path.constData(), flags);
+    });
     if (descriptor < 0) {
         result.reason = errno == EISDIR ? notRegularReason(PathKind::Folder) : errnoReason(errno);
         return result;
@@ -136,13 +136,12 @@ OpenResult createNewFile(QFile &file, const QString &path, int permissions)
     OpenResult result;
     const QByteArray name = QFile::encodeName(path);
     // O_EXCL: fails on any existing name, a dangling link included.
-    int descriptor;
-    do {
-        descriptor = simulatedFailure("create", path)
-                         ? -1
-                         : ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
-                                  permissions < 0 ? 0666 : 0600);
-    } while (descriptor < 0 && errno == EINTR);
+    const int descriptor = retryOnInterrupt([&] {
+        return simulatedFailure("create", path)
+                   ? -1
+                   : ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                            permissions < 0 ? 0666 : 0600);
+    });
     if (descriptor < 0) {
         result.reason = errnoReason(errno);
         return result;
@@ -326,14 +325,14 @@ qint64 readAt(QFile &file, qint64 position, char *data, qint64 length, QString *
     Q_ASSERT(file.isOpen() && position >= 0 && length >= 0);
     qint64 done = 0;
     while (done < length) {
-        qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
-        const ssize_t got =
-            simulatedFailure("read", nameOf(file), &wanted)
-                ? -1
-                : ::pread(file.handle(), data + done, size_t(wanted), off_t(position + done));
+        const ssize_t got = retryOnInterrupt([&]() -> ssize_t {
+            qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
+            return simulatedFailure("read", nameOf(file), &wanted)
+                       ? -1
+                       : ::pread(file.handle(), data + done, size_t(wanted),
+                                 off_t(position + done));
+        });
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
             *reason = errnoReason(errno);
             return -1;
         }
@@ -349,21 +348,21 @@ qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QS
     Q_ASSERT(file.isOpen() && position >= 0 && length >= 0);
     qint64 done = 0;
     while (done < length) {
-        qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
-        bool garble = false;
-        const bool fails = simulatedFailure("write", nameOf(file), &wanted, &garble);
-        QByteArray garbled; // what a disk that corrupts the bytes stores
-        const char *from = data + done;
-        if (garble && wanted > 0) {
-            garbled = QByteArray(from, wanted);
-            garbled[0] = char(garbled[0] ^ 0x5a);
-            from = garbled.constData();
-        }
-        const ssize_t put =
-            fails ? -1 : ::pwrite(file.handle(), from, size_t(wanted), off_t(position + done));
+        const ssize_t put = retryOnInterrupt([&]() -> ssize_t {
+            qint64 wanted = std::min<qint64>(length - done, qint64(1) << 30);
+            bool garble = false;
+            const bool fails = simulatedFailure("write", nameOf(file), &wanted, &garble);
+            QByteArray garbled; // what a disk that corrupts the bytes stores
+            const char *from = data + done;
+            if (garble && wanted > 0) {
+                garbled = QByteArray(from, wanted);
+                garbled[0] = char(garbled[0] ^ 0x5a);
+                from = garbled.constData();
+            }
+            return fails ? -1
+                         : ::pwrite(file.handle(), from, size_t(wanted), off_t(position + done));
+        });
         if (put <= 0) {
-            if (put < 0 && errno == EINTR)
-                continue;
             // A disk that takes nothing more and says nothing is full.
             *reason = errnoReason(put < 0 ? errno : ENOSPC);
             return done > 0 ? done : -1;
@@ -376,11 +375,10 @@ qint64 writeAt(QFile &file, qint64 position, const char *data, qint64 length, QS
 bool resizeFile(QFile &file, qint64 size, QString *reason)
 {
     Q_ASSERT(file.isOpen() && size >= 0);
-    int status;
-    do {
-        status =
-            simulatedFailure("resize", nameOf(file)) ? -1 : ::ftruncate(file.handle(), off_t(size));
-    } while (status != 0 && errno == EINTR);
+    const int status = retryOnInterrupt([&] {
+        return simulatedFailure("resize", nameOf(file)) ? -1
+                                                        : ::ftruncate(file.handle(), off_t(size));
+    });
     if (status != 0) {
         *reason = errnoReason(errno);
         return false;
@@ -404,10 +402,8 @@ bool syncFile(QFile &file, QString *reason)
         *reason = plainReason(file.errorString(), "the written bytes did not reach the file");
         return false;
     }
-    int status;
-    do {
-        status = simulatedFailure("sync", nameOf(file)) ? -1 : ::fsync(file.handle());
-    } while (status != 0 && errno == EINTR);
+    const int status = retryOnInterrupt(
+        [&] { return simulatedFailure("sync", nameOf(file)) ? -1 : ::fsync(file.handle()); });
     if (status != 0) {
         *reason = errnoReason(errno);
         return false;
