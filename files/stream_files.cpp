@@ -8,6 +8,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include "retry_on_interrupt.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +21,8 @@ namespace
 
 int openToWrite(const QByteArray &name, int flags)
 {
-    int descriptor;
-    do
-        descriptor = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | flags);
-    while (descriptor < 0 && errno == EINTR);
-    return descriptor;
+    return retryOnInterrupt(
+        [&] { return ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | flags); });
 }
 
 } // namespace
@@ -107,9 +106,8 @@ bool writeIntoDevice(const QString &path, QByteArrayView bytes, QString *reason)
         *reason = QStringLiteral("it became a regular file while it was being written");
     }
     for (qsizetype done = 0; written && done < bytes.size();) {
-        const ssize_t wrote = ::write(descriptor, bytes.data() + done, size_t(bytes.size() - done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
+        const ssize_t wrote = retryOnInterrupt(
+            [&] { return ::write(descriptor, bytes.data() + done, size_t(bytes.size() - done)); });
         if (wrote <= 0) {
             written = false;
             *reason = wrote == 0 ? QStringLiteral("the system took none of the bytes")
