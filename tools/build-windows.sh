@@ -242,6 +242,6 @@ echo "wrote $name.msi ($(du -k "$name.msi" | cut -f1) KiB)"
 installer 0.0.1 "$source_dir/$build/earlier-win64.msi"
 
 stage "the installer under Wine in a fresh prefix: install, run, upgrade, uninstall"
-bash tools/try-windows-msi.sh "$name.msi" "$build/earlier-win64.msi" "$version"
+bash tools/try-windows-msi.sh "$name.msi" "$build/earlier-win64.msi" "$name.zip" "$version"
 
 stage "done"
