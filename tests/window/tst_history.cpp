@@ -559,6 +559,72 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation()
     QApplication::clipboard()->clear();
 }
 
+// Formation 3 of sampleTable() as "Copy formation" gives it, once count 9
+// and the offsets typed in the copy step below are written.
+static QString copiedFormationThree()
+{
+    return QStringLiteral(R"({
+    "format": "KGF formation table",
+    "formatVersion": 1,
+    "formations": [
+        {
+            "formation": 3,
+            "formationName": "Formation 3",
+            "lines": [
+                {
+                    "byte0": 41,
+                    "byte3": 56,
+                    "count": 9,
+                    "line": 1,
+                    "modifiers": [
+                        "One lead"
+                    ],
+                    "typeIndex": 12,
+                    "xFeet": "10",
+                    "xStored": 210,
+                    "yFeet": "20",
+                    "yStored": 420,
+                    "zFeet": "30",
+                    "zStored": 630
+                },
+                {
+                    "byte0": 24,
+                    "byte3": 39,
+                    "count": 34,
+                    "line": 2,
+                    "modifiers": [
+                        "One lead"
+                    ],
+                    "typeIndex": 13,
+                    "xFeet": "-5",
+                    "xStored": -105,
+                    "yFeet": "0",
+                    "yStored": 0,
+                    "zFeet": "1",
+                    "zStored": 21
+                },
+                {
+                    "byte0": 7,
+                    "byte3": 22,
+                    "count": 17,
+                    "line": 3,
+                    "modifiers": [
+                    ],
+                    "typeIndex": 12,
+                    "xFeet": "2",
+                    "xStored": 42,
+                    "yFeet": "0",
+                    "yStored": 0,
+                    "zFeet": "0",
+                    "zStored": 0
+                }
+            ]
+        }
+    ]
+}
+)");
+}
+
 void HistoryTest::typedEditsBeforeAStep_data()
 {
     QTest::addColumn<QString>("step");
@@ -569,6 +635,8 @@ void HistoryTest::typedEditsBeforeAStep_data()
     QTest::newRow("paste, written first") << "paste" << true;
     QTest::newRow("revert, written first") << "revert" << true;
     QTest::newRow("revert, stayed") << "revert" << false;
+    QTest::newRow("copy, written first") << "copy" << true;
+    QTest::newRow("copy, stayed") << "copy" << false;
 }
 
 void HistoryTest::typedEditsBeforeAStep()
@@ -602,6 +670,31 @@ void HistoryTest::typedEditsBeforeAStep()
         f.window->pasteOverFormation(7);
         expected[3 * 48 + 2] = 9;
         expected.replace(7 * 48, 48, sampleTable().mid(5 * 48, 48));
+    } else if (step == QLatin1String("copy")) {
+        // Every offset of formation 3 typed too, so that the whole text
+        // copied is known.
+        const char *const offsets[3][3] = {{"10", "20", "30"}, {"-5", "0", "1"}, {"2", "0", "0"}};
+        for (int line = 0; line < 3; ++line)
+            for (int axis = 0; axis < 3; ++axis)
+                f.box(5 * line + 2 + axis)->setText(QString::fromLatin1(offsets[line][axis]));
+        const QString held = QApplication::clipboard()->text();
+        QVERIFY(held.contains(QStringLiteral("\"formation\": 5,")));
+        f.window->copyFormation(3);
+        if (yes) {
+            expected[3 * 48 + 2] = 9;
+            const qint32 stored[3][3] = {{210, 420, 630}, {-105, 0, 21}, {42, 0, 0}};
+            for (int line = 0; line < 3; ++line)
+                for (int axis = 0; axis < 3; ++axis)
+                    for (int k = 0; k < 4; ++k)
+                        expected[3 * 48 + 16 * line + 4 + 4 * axis + k] =
+                            static_cast<char>(quint32(stored[line][axis]) >> (8 * k));
+            // Windows tells of a clipboard change later; its text is what counts.
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::clipboard()->text(), copiedFormationThree(),
+                                      3000);
+        } else {
+            QTest::qWait(20);
+            QCOMPARE(QApplication::clipboard()->text(), held); // nothing copied
+        }
     } else {
         f.window->revertFormation(3);
         if (yes)
