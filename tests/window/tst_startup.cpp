@@ -22,22 +22,47 @@ private slots:
     void dialogFilterInToolkitForm();
 };
 
-// Start-up is done once the window answers the user: a click on a
-// selector shows that formation's lines of the empty table under the name
-// `name`, and Load asks for a file.
-static void answersTheUser(const WindowFixture &f, int formation, const QString &name)
+// A table whose 93 lines all differ: line `row` (1 to 93) has type code
+// `row`, count 100 + `row` and an X offset of `row` feet.
+static QByteArray everyLineItsOwn()
 {
+    QByteArray table(1488, '\0');
+    for (int row = 1; row <= 93; ++row) {
+        const int at = 16 * (row - 1);
+        table[at + 1] = static_cast<char>(row);
+        table[at + 2] = static_cast<char>(100 + row);
+        table[at + 4] = static_cast<char>(21 * row % 256);
+        table[at + 5] = static_cast<char>(21 * row / 256);
+    }
+    return table;
+}
+
+// Start-up is done once the window answers the user: Load asks for a file
+// and takes the table in it, and a click on a selector, here not the first,
+// shows that formation's own lines under the name `name`.
+static void answersTheUser(WindowFixture &f, int formation, const QString &name)
+{
+    QVERIFY(formation > 0); // formation 0's lines would not tell one formation from another
+    const qsizetype told = f.prompter.told.size();
+    const qsizetype requested = f.requests.size();
+    f.answers.push_back(f.writeFile(QStringLiteral("lines.dat"), everyLineItsOwn()));
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.requests.size(), requested + 1);
+    QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
+    QCOMPARE(f.prompter.told.size(), told);
+    QCOMPARE(f.window->GF1().toBytes(), everyLineItsOwn());
+
     f.click(QStringLiteral("Option2(%1)").arg(formation));
     QVERIFY(f.button(QStringLiteral("Option2(%1)").arg(formation))->isChecked());
     QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" %1 ").arg(name));
     for (int line = 0; line < 3; ++line) {
-        QCOMPARE(f.box(5 * line)->text(), QStringLiteral("0"));     // type code
-        QCOMPARE(f.box(5 * line + 1)->text(), QStringLiteral("0")); // aircraft
+        const int row = 3 * formation + line + 1;
+        QCOMPARE(f.box(5 * line)->text(), QString::number(row));           // type code
+        QCOMPARE(f.box(5 * line + 1)->text(), QString::number(100 + row)); // aircraft
+        QCOMPARE(f.box(5 * line + 2)->text(), QString::number(row));       // X feet
+        QCOMPARE(f.box(5 * line + 3)->text(), QStringLiteral("0"));        // Y feet
     }
-    const qsizetype requested = f.requests.size();
-    f.click(QStringLiteral("Command1"));
-    QCOMPARE(f.requests.size(), requested + 1);
-    QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
+    QVERIFY(f.prompter.asked.isEmpty());
 }
 
 void StartupTest::stateAfterStartUp()
@@ -188,7 +213,7 @@ void StartupTest::namesFileThatIsNotARegularFile()
     QVERIFY2(f.prompter.told[0].contains(QStringLiteral("could not be read (it is not a "
                                                         "regular file")),
              qPrintable(f.prompter.told[0]));
-    answersTheUser(f, 0, QString());
+    answersTheUser(f, 9, QString());
 }
 
 void StartupTest::dialogKeepsItsValuesBetweenUses()
