@@ -1,47 +1,87 @@
 #include "command_line.h"
 
+#include "formation_table.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <vector>
 
 namespace
 {
 
-const QStringList ModeWords{QStringLiteral("export"), QStringLiteral("import"),
-                            QStringLiteral("diff"), QStringLiteral("recover")};
-// Modes that draw, and so run in the part of the program with QtGui.
-const QStringList PictureWords{QStringLiteral("picture")};
-const QStringList HelpWords{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
-                            QStringLiteral("/?")};
-const QStringList VersionWords{QStringLiteral("-v"), QStringLiteral("--version")};
-
-struct Options {
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
-    QCommandLineOption start{QStringLiteral("start"), QString(), QStringLiteral("N")};
-    QCommandLineOption startA{QStringLiteral("start-a"), QString(), QStringLiteral("N")};
-    QCommandLineOption startB{QStringLiteral("start-b"), QString(), QStringLiteral("N")};
-    QCommandLineOption format{QStringLiteral("format"), QString(), QStringLiteral("FORMAT")};
-    QCommandLineOption output{
-        {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
-    QCommandLineOption force{QStringLiteral("force")};
-    QCommandLineOption noBackup{QStringLiteral("no-backup")};
-    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}};
-
-    void addTo(QCommandLineParser &parser) const
-    {
-        parser.addOptions(
-            {help, version, start, startA, startB, format, output, force, noBackup, quiet});
-    }
-};
-
 Invocation usageError(const QString &error)
 {
     Invocation invocation;
     invocation.usageError = error;
     return invocation;
+}
+
+bool isModeWord(const QString &word, Part part)
+{
+    const ModeDescription *mode = modeNamed(word);
+    return mode != nullptr && mode->part == part;
+}
+
+// The words that ask for `option` wherever they stand.
+QStringList anywhereWords(Option option)
+{
+    const OptionDescription &row = describe(option);
+    QStringList words{QStringLiteral("--") + row.name};
+    if (!row.shortName.isEmpty())
+        words << QStringLiteral("-") + row.shortName;
+    return words + row.alsoWords;
+}
+
+// The options a command line of `part` may hold, in the table's order.
+QList<Option> optionsOf(Part part)
+{
+    QList<Option> options;
+    for (const OptionDescription &option : optionTable())
+        if (option.everyModeOf.contains(part) ||
+            std::any_of(modeTable().begin(), modeTable().end(), [&](const ModeDescription &mode) {
+                return mode.part == part && mode.options.contains(option.option);
+            }))
+            options << option.option;
+    return options;
+}
+
+// Of the options given to a mode that does not take them, the one told is
+// the first found in this order; options not named here come after, in
+// the table's order.
+QList<Option> refusalOrder()
+{
+    static const Option first[] = {Option::Start,  Option::Output,   Option::Format,
+                                   Option::Force,  Option::NoBackup, Option::Quiet,
+                                   Option::StartA, Option::StartB};
+    QList<Option> order(std::begin(first), std::end(first));
+    for (const OptionDescription &option : optionTable())
+        if (!order.contains(option.option))
+            order << option.option;
+    return order;
+}
+
+// "export, import, diff or recover"
+QString modeList(Part part)
+{
+    QStringList words;
+    for (const ModeDescription &mode : modeTable())
+        if (mode.part == part && !mode.word.isEmpty())
+            words << mode.word;
+    const QString last = words.takeLast();
+    return words.isEmpty() ? last
+                           : words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// "one file, FILE", "TEXT and TARGET"
+QString filesWanted(const ModeDescription &mode)
+{
+    if (mode.files.size() == 1)
+        return QStringLiteral("one file, ") + mode.files.first();
+    return mode.files.mid(0, mode.files.size() - 1).join(QStringLiteral(", ")) +
+           QStringLiteral(" and ") + mode.files.last();
 }
 
 // Whether a word is clearly meant as a path: it holds a path separator, or
@@ -57,8 +97,8 @@ bool looksLikePath(const QString &word)
 // for the window to say).
 bool isMistypedMode(const QString &word)
 {
-    return !word.startsWith(u'-') && !ModeWords.contains(word) && !PictureWords.contains(word) &&
-           !QFileInfo::exists(word) && !looksLikePath(word);
+    return !word.startsWith(u'-') && modeNamed(word) == nullptr && !QFileInfo::exists(word) &&
+           !looksLikePath(word);
 }
 
 // The options Qt's window classes take out of the command line themselves
@@ -116,7 +156,10 @@ QString nearestMode(const QString &word)
     const QString typed = word.toLower();
     QString nearest;
     qsizetype best = 3;
-    for (const QString &mode : ModeWords + PictureWords) {
+    for (const ModeDescription &row : modeTable()) {
+        const QString &mode = row.word;
+        if (mode.isEmpty())
+            continue;
         const qsizetype distance =
             typed.size() >= 2 && mode.startsWith(typed) ? 1 : editDistance(typed, mode);
         if (distance < best) {
@@ -136,27 +179,79 @@ Invocation mistypedMode(const QString &word)
                                          : QStringLiteral("; did you mean %1?").arg(nearest)));
 }
 
-// "picture" is the first word that is no option or option value.
+// A picture mode's word is the first word that is no option or option value.
 bool wantsPictureMode(const QStringList &arguments)
 {
-    static const QStringList withValue{
-        QStringLiteral("--start"),    QStringLiteral("-start"),   QStringLiteral("--formation"),
-        QStringLiteral("-formation"), QStringLiteral("-o"),       QStringLiteral("--output"),
-        QStringLiteral("-output"),    QStringLiteral("--format"), QStringLiteral("-format"),
-        QStringLiteral("--start-a"),  QStringLiteral("--start-b")};
+    QStringList withValue;
+    for (const OptionDescription &option : optionTable()) {
+        if (option.value.isEmpty())
+            continue;
+        withValue << QStringLiteral("--") + option.name << QStringLiteral("-") + option.name;
+        if (!option.shortName.isEmpty())
+            withValue << QStringLiteral("-") + option.shortName;
+    }
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &word = arguments[i];
         if (word == QLatin1String("--"))
-            return arguments.value(i + 1) == QLatin1String("picture");
+            return isModeWord(arguments.value(i + 1), Part::Picture);
         if (withValue.contains(word)) {
             ++i;
             continue;
         }
         if (word.startsWith(u'-') && word.size() > 1)
             continue;
-        return word == QLatin1String("picture");
+        return isModeWord(word, Part::Picture);
     }
     return false;
+}
+
+// Takes the value of `option` into `invocation`; says what is wrong with it.
+QString readValue(Option option, const QString &value, Invocation &invocation)
+{
+    const QString &name = describe(option).name;
+    switch (option) {
+    case Option::Start:
+    case Option::StartA:
+    case Option::StartB:
+        if (!startArgument(value))
+            return notAStartArgument(name, value);
+        (option == Option::Start    ? invocation.start
+         : option == Option::StartA ? invocation.startA
+                                    : invocation.startB) = value;
+        invocation.startsGiven << name;
+        return {};
+    case Option::Formation:
+        if (const std::optional<qint64> formation =
+                wholeArgument(value, 0, FormationTable::FormationCount - 1)) {
+            invocation.formation = int(*formation);
+            return {};
+        }
+        return QStringLiteral("--formation is a formation from 0 to 30, not \"%1\".").arg(value);
+    case Option::Format:
+        if (value != QLatin1String("json") && value != QLatin1String("csv"))
+            return QStringLiteral("--format is json or csv, not \"%1\".").arg(value);
+        invocation.format = value == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
+        invocation.formatGiven = true;
+        return {};
+    case Option::Output:
+        if (value.isEmpty())
+            return QStringLiteral("--output needs a file name.");
+        invocation.output = value;
+        return {};
+    case Option::Force:
+        invocation.force = true;
+        return {};
+    case Option::NoBackup:
+        invocation.noBackup = true;
+        return {};
+    case Option::Quiet:
+        invocation.quiet = true;
+        return {};
+    case Option::Help:
+    case Option::Version:
+        break;
+    }
+    return {};
 }
 
 } // namespace
@@ -166,103 +261,73 @@ Part partFor(const QStringList &arguments)
     if (wantsPictureMode(arguments))
         return Part::Picture;
     const QStringList words = arguments.mid(1);
-    if (std::any_of(words.begin(), words.end(), [](const QString &word) {
-            return ModeWords.contains(word) || HelpWords.contains(word) ||
-                   VersionWords.contains(word);
+    const QStringList anywhere = anywhereWords(Option::Help) + anywhereWords(Option::Version);
+    if (std::any_of(words.begin(), words.end(), [&](const QString &word) {
+            return isModeWord(word, Part::Text) || anywhere.contains(word);
         }))
         return Part::Text;
     return !words.isEmpty() && isMistypedMode(words.first()) ? Part::Text : Part::Window;
 }
 
-Invocation parseTextInvocation(const QStringList &arguments)
+Invocation parseModeInvocation(Part part, const QStringList &arguments)
 {
+    Invocation invocation;
+    // The text modes answer a help word wherever it stands, however wrong
+    // the rest; the picture command once its command line reads.
+    const QStringList helpWords = anywhereWords(Option::Help);
+    const QStringList words = arguments.mid(1);
+    if (part == Part::Text && std::any_of(words.begin(), words.end(), [&](const QString &word) {
+            return helpWords.contains(word);
+        })) {
+        invocation.help = true;
+        return invocation;
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const Options options;
-    options.addTo(parser);
-    const QStringList helpAsked = arguments.mid(1);
-    if (std::any_of(helpAsked.begin(), helpAsked.end(),
-                    [](const QString &word) { return HelpWords.contains(word); })) {
-        Invocation invocation;
-        invocation.mode = Mode::Help;
-        return invocation;
+    const QList<Option> accepted = optionsOf(part);
+    for (const Option option : accepted) {
+        const OptionDescription &row = describe(option);
+        QStringList names{row.name};
+        if (!row.shortName.isEmpty())
+            names.prepend(row.shortName);
+        parser.addOption(QCommandLineOption(names, QString(), row.value));
     }
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(options.version)) {
-        Invocation invocation;
-        invocation.mode = Mode::Version;
+    if (accepted.contains(Option::Version) && parser.isSet(describe(Option::Version).name)) {
+        invocation.version = true;
+        return invocation;
+    }
+    if (part == Part::Picture && parser.isSet(describe(Option::Help).name)) {
+        invocation.help = true;
         return invocation;
     }
 
-    const QStringList positional = parser.positionalArguments();
     if (arguments.size() > 1 && isMistypedMode(arguments.at(1)))
         return mistypedMode(arguments.at(1));
-    if (positional.isEmpty() || !ModeWords.contains(positional.first()))
-        return usageError(QStringLiteral("The mode (export, import, diff or recover) must come "
-                                         "before the files."));
-    Invocation invocation;
-    const QString mode = positional.first();
+    const QStringList positional = parser.positionalArguments();
+    const ModeDescription *mode = positional.isEmpty() ? nullptr : modeNamed(positional.first());
+    if (mode == nullptr || mode->part != part)
+        return usageError(
+            QStringLiteral("The mode (%1) must come before the files.").arg(modeList(part)));
+    invocation.mode = mode;
     invocation.files = positional.mid(1);
-    invocation.mode = mode == QLatin1String("export")   ? Mode::Export
-                      : mode == QLatin1String("import") ? Mode::Import
-                      : mode == QLatin1String("diff")   ? Mode::Diff
-                                                        : Mode::Recover;
 
-    // Which options each mode takes, and how many files.
-    const struct {
-        const QCommandLineOption &option;
-        Mode mode;
-        Mode alsoFor;
-    } owners[] = {{options.start, Mode::Export, Mode::Import},
-                  {options.output, Mode::Export, Mode::Export},
-                  {options.format, Mode::Export, Mode::Import},
-                  {options.force, Mode::Import, Mode::Export},
-                  {options.noBackup, Mode::Import, Mode::Import},
-                  {options.quiet, Mode::Import, Mode::Import},
-                  {options.startA, Mode::Diff, Mode::Diff},
-                  {options.startB, Mode::Diff, Mode::Diff}};
-    for (const auto &owner : owners)
-        if (parser.isSet(owner.option) && invocation.mode != owner.mode &&
-            invocation.mode != owner.alsoFor)
+    for (const Option option : refusalOrder())
+        if (accepted.contains(option) && !takes(*mode, option) &&
+            parser.isSet(describe(option).name))
             return usageError(QStringLiteral("--%1 is not an option of %2.")
-                                  .arg(owner.option.names().constLast(), mode));
-    const bool oneFile = invocation.mode == Mode::Export || invocation.mode == Mode::Recover;
-    if (invocation.files.size() != (oneFile ? 1 : 2)) {
-        const QString wanted = oneFile                           ? QStringLiteral("one file, FILE")
-                               : invocation.mode == Mode::Import ? QStringLiteral("TEXT and TARGET")
-                                                                 : QStringLiteral("A and B");
-        return usageError(QStringLiteral("%1 takes %2; %3 given.")
-                              .arg(mode, wanted, QString::number(invocation.files.size())));
-    }
-
-    if (parser.isSet(options.format)) {
-        const QString format = parser.value(options.format);
-        if (format != QLatin1String("json") && format != QLatin1String("csv"))
-            return usageError(QStringLiteral("--format is json or csv, not \"%1\".").arg(format));
-        invocation.format = format == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
-        invocation.formatGiven = true;
-    }
-    invocation.output = parser.value(options.output);
-    if (parser.isSet(options.output) && invocation.output.isEmpty())
-        return usageError(QStringLiteral("--output needs a file name."));
-    invocation.force = parser.isSet(options.force);
-    invocation.noBackup = parser.isSet(options.noBackup);
-    invocation.quiet = parser.isSet(options.quiet);
-    const struct {
-        const QCommandLineOption &option;
-        QString &target;
-    } starts[] = {{options.start, invocation.start},
-                  {options.startA, invocation.startA},
-                  {options.startB, invocation.startB}};
-    for (const auto &start : starts) {
-        const bool given = parser.isSet(start.option);
-        if (given)
-            invocation.startsGiven << start.option.names().constFirst();
-        start.target = given ? parser.value(start.option) : QStringLiteral("0");
-        if (!startArgument(start.target))
-            return usageError(notAStartArgument(start.option.names().constFirst(), start.target));
-    }
+                                  .arg(describe(option).name, mode->word));
+    if (invocation.files.size() != mode->files.size())
+        return usageError(
+            QStringLiteral("%1 takes %2; %3 given.")
+                .arg(mode->word, filesWanted(*mode), QString::number(invocation.files.size())));
+    for (const Option option : mode->options)
+        if (parser.isSet(describe(option).name))
+            if (const QString error =
+                    readValue(option, parser.value(describe(option).name), invocation);
+                !error.isEmpty())
+                return usageError(error);
     return invocation;
 }
 
@@ -303,107 +368,4 @@ QString notAStartArgument(const QString &option, const QString &text)
         .arg(option)
         .arg(std::numeric_limits<qint32>::max())
         .arg(text);
-}
-
-QString usageText()
-{
-    return QStringLiteral(
-        "Usage: kgf-formation-editor [FILE]\n"
-        "       kgf-formation-editor export [--start N] [--format json|csv] [-o OUT]\n"
-        "                                   [--force] FILE\n"
-        "       kgf-formation-editor import [--start N] [--format json|csv] [--force]\n"
-        "                                   [--no-backup] [--quiet] TEXT TARGET\n"
-        "       kgf-formation-editor diff [--start-a N] [--start-b N] A B\n"
-        "       kgf-formation-editor recover FILE\n"
-        "       kgf-formation-editor picture [--start N] [--formation N] [-o OUT] FILE\n");
-}
-
-QString helpText()
-{
-    return usageText() + QStringLiteral(R"(
-Editor for the formation table of the flight simulator KGF.
-
-  (no mode)  Opens the window; with FILE, loads it as Load does. A FILE
-             named like a mode is taken as that mode: give ./export to
-             open a file named export. A first word that names no file
-             and is no path (it holds no / or \ and no name.extension)
-             is taken for a mistyped mode; a missing path opens the
-             window, which says why it could not be loaded.
-  export     Writes the table of FILE as JSON or CSV text. FILE is a
-             formation data file, read from start location N (default 0),
-             or a program, searched for the table's signature (see
-             Programs below). Formation names come from readorder.txt
-             beside FILE when there is one, else from the working
-             directory's. OUT is never FILE itself or a program; a .bak,
-             or a file of 1,488 bytes or more that is no table text (it
-             may hold a table), only with --force.
-  import     Reads a table text (TEXT "-" is standard input), checks all of
-             it, and saves the formations it holds into TARGET where its
-             table is: in a program (see Programs below) at the table's
-             signature, and only there; in a data file at byte N of
-             --start (the file must hold a table there), else in its
-             first 1,488 bytes. Every other byte of
-             TARGET stays. A TARGET that does not exist yet needs all 31
-             formations. Before it first changes an existing TARGET it
-             keeps a copy of it as TARGET.bak, and never replaces a .bak
-             that is there; while it writes, TARGET.kgf-journal beside it
-             holds what it replaces (see recover). Then it prints what it
-             changed, as diff does, and where the table and the backup
-             are. Refused: a program without the signature, a TARGET that
-             standard output or error is redirected to, and unless
-             --force, a TARGET that is a table text or another file's
-             .bak.
-  diff       Prints what differs between the tables of A and B, read as
-             export reads FILE (--start-a and --start-b as its --start),
-             field by field, with the names from readorder.txt beside A,
-             else from the working directory's. Exit status 0: the same,
-             1: different, 2: trouble (a file could not be read, or the
-             list could not be written).
-  recover    Puts FILE back as it was before a save of it that did not
-             finish (the program was killed, or the machine stopped), from
-             the journal the save left beside it (FILE.kgf-journal), where
-             FILE holds what that save left: its old bytes, its new ones or
-             a mix of the two. Every other mode refuses such a FILE until
-             then. Exit status 0: put back, or nothing to recover; 1:
-             nothing was changed (FILE holds other bytes since, the journal
-             does not belong to it, or standard output or error goes into
-             FILE), or putting back failed part-way and the journal stays,
-             for recover to be run again.
-  picture    Draws formation N (default 0) of the table of FILE from above,
-             the side and the front, as PNG or SVG by the name of OUT; with
-             no OUT, PNG to standard output when it is not a terminal.
-
-Programs (the table is found by its signature, 00 25 03 00 AA, from byte
-1,350,000 on):
-  reading    FILE of export, diff, picture and the window is searched when
-             its name ends in F.EXE, as KGF.EXE does (--start is refused
-             for it), or when it begins with MZ and no --start (diff:
-             --start-a, --start-b) is given.
-  writing    A TARGET of import is written at the signature when its name
-             ends in .exe or it begins with MZ (--start is refused for it).
-             An OUT is never such a file, nor a file marked executable that
-             is a script or a binary (on Windows, by the end of its name).
-
-Options:
-  --start N            start location of a data FILE (default 0); import:
-                       where the table is in a data TARGET
-  --formation N        picture: the formation to draw, 0 to 30 (default 0)
-  --start-a N          start location of a data file A (default 0)
-  --start-b N          start location of a data file B (default 0)
-  --format json|csv    export: the text's form (default json); import: the
-                       form of TEXT (default: told by its first character)
-  -o, --output OUT     export: write the text to OUT, not standard output;
-                       picture: write OUT.png or OUT.svg
-  --force              import: write over a TARGET that is a table text or
-                       another file's .bak; export: write over an OUT that
-                       is a .bak or may hold a table (never a program)
-  --no-backup          import: save even when no TARGET.bak or no journal
-                       can be made
-  -q, --quiet          import: print nothing but errors
-  -h, --help           show this help
-  -v, --version        show the version
-
-Exit status: 0 done, 1 failed (one line on standard error says why), 2 the
-command line is wrong; diff as above.
-)");
 }

@@ -1,28 +1,29 @@
 #pragma once
 
+#include "mode_table.h"
 #include "table_text.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-// The program's command line. Without a mode it starts the window, with a
-// file to load; the modes export, import, diff and recover, --help and --version
-// only print or write text and need no display.
-
-enum class Mode { Window, Export, Import, Diff, Recover, Help, Version };
+// The program's command line, read by the table of modes (mode_table.h).
+// Without a mode it starts the window, with a file to load.
 
 struct Invocation {
-    Mode mode = Mode::Window;
+    const ModeDescription *mode = nullptr; // null: the window
+    bool help = false;                     // print the help, and nothing else
+    bool version = false;                  // print the version, and nothing else
     QString usageError; // set when the command line is wrong: print it with the usage, exit 2
     QStringList files;  // the files after the mode, in order
     TextFormat format = TextFormat::Json;
     bool formatGiven = false;
-    QString output; // export: empty for standard output
-    QString start;  // the start locations as given, whole numbers from 0
-    QString startA;
-    QString startB;
+    QString output;                      // export, picture: empty for standard output
+    QString start = QStringLiteral("0"); // the start locations as given, whole numbers from 0
+    QString startA = QStringLiteral("0");
+    QString startB = QStringLiteral("0");
     QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
+    int formation = 0;       // picture
     bool force = false;      // import: write over a TARGET that is a table text or a backup;
                              // export: write over an OUT that holds a table or is a backup
     bool noBackup = false;   // import: save even when no backup of TARGET can be made
@@ -30,22 +31,20 @@ struct Invocation {
 };
 
 // The part of the program that runs a command line (the program first),
-// told before any application object exists. Picture: "picture" is the
-// first word that is no option or option value (it draws with QtGui).
-// Text: a text mode word, --help or --version anywhere, or a first
-// argument that is neither an option, a mode nor an existing file (a
-// mistyped mode, which the text part reports). Window: anything else. A
-// mode word wins over a file of that name.
-enum class Part { Text, Window, Picture };
+// told before any application object exists. Picture: a word of a mode of
+// that part is the first word that is no option or option value (it draws
+// with QtGui). Text: a word of a text mode, a help or version word
+// anywhere, or a first argument that is neither an option, a mode nor an
+// existing file (a mistyped mode, which the text part reports). Window:
+// anything else. A mode word wins over a file of that name.
 Part partFor(const QStringList &arguments);
 
-// The command line of a text mode, or of the window once Qt has taken out
-// its own options (-platform, -style, ...).
-Invocation parseTextInvocation(const QStringList &arguments);
+// The command line of a mode of `part` (Text or Picture), by the options
+// and files its row in the table gives.
+Invocation parseModeInvocation(Part part, const QStringList &arguments);
+// The command line of the window, once Qt has taken out its own options
+// (-platform, -style, ...).
 Invocation parseWindowInvocation(const QStringList &arguments);
-
-QString helpText();
-QString usageText(); // the short form printed after a usage error
 
 // A whole number from `low` to `high` as an option takes it: digits 0 to 9
 // only, so no sign, blank, exponent or fraction; nothing otherwise.

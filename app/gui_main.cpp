@@ -7,7 +7,6 @@
 #include "picture_mode.h"
 #include "platform_start.h"
 #include "start_system.h"
-#include "text_modes.h"
 #include "window_start.h"
 
 #include <QApplication>

@@ -16,11 +16,10 @@ namespace
 
 // As the text modes say a failure: one line, with control characters
 // written out.
-int fail(const QString &message)
+int failToStart(const QString &message)
 {
     connectStandardStreams();
-    tell(message);
-    return 1;
+    return fail(message);
 }
 
 int runGui(const char *entryName, int argc, char **argv)
@@ -28,7 +27,8 @@ int runGui(const char *entryName, int argc, char **argv)
     QString error;
     const GuiEntry entry = loadGuiEntry(entryName, &error);
     if (entry == nullptr)
-        return fail(QStringLiteral("The window's library could not be loaded: %1").arg(error));
+        return failToStart(
+            QStringLiteral("The window's library could not be loaded: %1").arg(error));
     return entry(argc, argv);
 }
 
@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
         connectStandardStreams();
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationVersion(QStringLiteral(KGF_VERSION));
-        return runTextMode(parseTextInvocation(QCoreApplication::arguments()));
+        return runTextMode(parseModeInvocation(Part::Text, QCoreApplication::arguments()));
     }
     case Part::Picture:
         return runGui(PictureEntry, argc, argv);
@@ -58,10 +58,10 @@ int main(int argc, char *argv[])
     }
 #ifdef KGF_CONSOLE_PROGRAM
     QString error;
-    return startWindowProgram(&error) ? 0 : fail(error);
+    return startWindowProgram(&error) ? 0 : failToStart(error);
 #else
     if (const QString missing = missingDisplay(words); !missing.isEmpty())
-        return fail(missing);
+        return failToStart(missing);
     return runGui(WindowEntry, argc, argv);
 #endif
 }

@@ -2,14 +2,12 @@
 
 #include "command_line.h"
 #include "console.h"
-#include "formation_table.h"
+#include "help_text.h"
 #include "message_text.h"
+#include "mode_inputs.h"
 #include "output_file.h"
 #include "picture_export.h"
-#include "table_loader.h"
-#include "text_modes.h"
 
-#include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
 #include <cstdio>
@@ -23,8 +21,6 @@
 namespace
 {
 
-constexpr int Failed = 1;
-
 // Whether standard output is a terminal, where PNG bytes would only garble it.
 bool standardOutputIsTerminal()
 {
@@ -35,118 +31,58 @@ bool standardOutputIsTerminal()
 #endif
 }
 
-struct PictureOptions {
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
-    QCommandLineOption start{QStringLiteral("start"), QString(), QStringLiteral("N")};
-    QCommandLineOption formation{QStringLiteral("formation"), QString(), QStringLiteral("N")};
-    QCommandLineOption output{
-        {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUT")};
-};
-
-struct PictureRequest {
+// Where the picture goes and in which form: the command line reads, but
+// OUT's name must say PNG or SVG, and PNG bytes would only garble a terminal.
+struct PictureOutput {
     QString usageError;
-    bool help = false;
-    QString file;
-    QString start = QStringLiteral("0");
-    StartGiven startGiven = StartGiven::No; // even --start 0 reads a file that begins with MZ there
-    int formation = 0;
-    QString output; // "-" or empty: standard output, as PNG
     PictureFormat format = PictureFormat::Png;
 };
 
-PictureRequest parse(const QStringList &arguments)
+PictureOutput pictureOutput(const QString &output)
 {
-    PictureRequest request;
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const PictureOptions options;
-    parser.addOptions({options.help, options.start, options.formation, options.output});
-    if (!parser.parse(arguments)) {
-        request.usageError = parser.errorText();
-        return request;
-    }
-    if (parser.isSet(options.help)) {
-        request.help = true;
-        return request;
-    }
-    const QStringList files = parser.positionalArguments().mid(1); // after "picture"
-    if (files.size() != 1) {
-        request.usageError =
-            QStringLiteral("picture takes one file, FILE; %1 given.").arg(files.size());
-        return request;
-    }
-    request.file = files[0];
-    if (parser.isSet(options.start)) {
-        request.start = parser.value(options.start);
-        request.startGiven = StartGiven::Yes;
-        if (!startArgument(request.start)) {
-            request.usageError = notAStartArgument(QStringLiteral("start"), request.start);
-            return request;
-        }
-    }
-    if (parser.isSet(options.formation)) {
-        const std::optional<qint64> formation =
-            wholeArgument(parser.value(options.formation), 0, FormationTable::FormationCount - 1);
-        if (!formation) {
-            request.usageError = QStringLiteral("--formation is a formation from 0 to 30, not "
-                                                "\"%1\".")
-                                     .arg(parser.value(options.formation));
-            return request;
-        }
-        request.formation = int(*formation);
-    }
-    request.output = parser.value(options.output);
-    if (parser.isSet(options.output) && request.output.isEmpty()) {
-        request.usageError = QStringLiteral("--output needs a file name.");
-    } else if (request.output.isEmpty() || request.output == QLatin1String("-")) {
+    PictureOutput picture;
+    if (output.isEmpty() || output == QLatin1String("-")) {
         if (standardOutputIsTerminal())
-            request.usageError = QStringLiteral("picture writes a PNG image: give --output "
+            picture.usageError = QStringLiteral("picture writes a PNG image: give --output "
                                                 "OUT.png or OUT.svg, or send standard output "
                                                 "to a file or a program.");
-    } else if (const std::optional<PictureFormat> format = pictureFormatFor(request.output)) {
-        request.format = *format;
+    } else if (const std::optional<PictureFormat> format = pictureFormatFor(output)) {
+        picture.format = *format;
     } else {
-        request.usageError = QStringLiteral("--output names a .png or .svg file, not \"%1\".")
-                                 .arg(shownPath(request.output));
+        picture.usageError = QStringLiteral("--output names a .png or .svg file, not \"%1\".")
+                                 .arg(shownPath(output));
     }
-    return request;
+    return picture;
 }
 
-int draw(const PictureRequest &request)
+int draw(const Invocation &invocation, PictureFormat format)
 {
-    const bool toFile = !request.output.isEmpty() && request.output != QLatin1String("-");
-    if (toFile) {
+    const QString &file = invocation.files[0];
+    const QString &output = invocation.output;
+    if (!output.isEmpty() && output != QLatin1String("-")) {
         // The picture never takes the place of the table it shows, or of a program.
         const QString refusal =
-            unfitOutput(request.output, {request.file},
+            unfitOutput(output, {file},
                         {QStringLiteral("%1 is a program"),
                          QStringLiteral("%1 is the file the picture is drawn from")});
-        if (!refusal.isEmpty()) {
-            tell(QStringLiteral("Nothing was written: %1.").arg(refusal));
-            return Failed;
-        }
+        if (!refusal.isEmpty())
+            return fail(QStringLiteral("Nothing was written: %1.").arg(refusal));
     }
-    if (request.format == PictureFormat::Svg && !canWriteSvg()) {
-        tell(QStringLiteral("Nothing was written: this build of the program writes PNG only; "
-                            "it was made without Qt SVG."));
-        return Failed;
-    }
+    if (format == PictureFormat::Svg && !canWriteSvg())
+        return fail(QStringLiteral("Nothing was written: this build of the program writes PNG "
+                                   "only; it was made without Qt SVG."));
     const LoadResult loaded =
-        loadForCommandLine(request.file, request.start, request.startGiven, "start");
-    if (!loaded.ok) {
-        tell(loaded.error);
-        return Failed;
-    }
+        loadForCommandLine(file, invocation.start, startGiven(invocation, "start"), "start");
+    if (!loaded.ok)
+        return fail(loaded.error);
     const PictureContent content = storedPicture(
-        loaded.table, request.formation, formationNamesFor(request.file).value(request.formation));
-    const QByteArray bytes = pictureBytes(content, DefaultPictureSize, request.format);
-    if (bytes.isEmpty()) {
-        tell(QStringLiteral("Could not draw the picture: Qt made no %1 of it.")
-                 .arg(request.format == PictureFormat::Svg ? QStringLiteral("SVG")
-                                                           : QStringLiteral("PNG")));
-        return Failed;
-    }
-    return writeOutput(request.output, bytes) ? 0 : Failed;
+        loaded.table, invocation.formation, formationNamesFor(file).value(invocation.formation));
+    const QByteArray bytes = pictureBytes(content, DefaultPictureSize, format);
+    if (bytes.isEmpty())
+        return fail(
+            QStringLiteral("Could not draw the picture: Qt made no %1 of it.")
+                .arg(format == PictureFormat::Svg ? QStringLiteral("SVG") : QStringLiteral("PNG")));
+    return writeOutput(output, bytes) ? 0 : FailedStatus;
 }
 
 } // namespace
@@ -176,10 +112,13 @@ int runPictureMode(int &argc, char **argv)
 #endif
     qputenv("QT_QPA_PLATFORM", platform);
     QGuiApplication app(argc, argv);
-    const PictureRequest request = parse(QCoreApplication::arguments());
-    if (!request.usageError.isEmpty())
-        return reportUsageError(request.usageError);
-    if (request.help)
-        return writeStandardOutput(helpText().toUtf8()) ? 0 : Failed;
-    return draw(request);
+    const Invocation invocation = parseModeInvocation(Part::Picture, QCoreApplication::arguments());
+    if (!invocation.usageError.isEmpty())
+        return reportUsageError(invocation.usageError);
+    if (invocation.help)
+        return writeStandardOutput(helpText().toUtf8()) ? 0 : FailedStatus;
+    const PictureOutput picture = pictureOutput(invocation.output);
+    if (!picture.usageError.isEmpty())
+        return reportUsageError(picture.usageError);
+    return draw(invocation, picture.format);
 }

@@ -1,7 +1,6 @@
 #include "platform_start.h"
 
 #include "console.h"
-#include "text_modes.h"
 
 #include <QList>
 #include <QString>

@@ -1,0 +1,197 @@
+// import: a table text saved into TARGET where TARGET keeps its table.
+#include "command_line.h"
+#include "console.h"
+#include "import_report.h"
+#include "message_text.h"
+#include "mode_inputs.h"
+#include "mode_runs.h"
+#include "native_file.h"
+#include "output_file.h"
+#include "save_journal.h"
+#include "stream_files.h"
+#include "table_text.h"
+#include "target_save.h"
+
+#include <QFile>
+#include <cstdio>
+#include <optional>
+
+namespace
+{
+
+struct TextInput {
+    bool ok = false;
+    QByteArray bytes;
+    QString name; // for messages
+};
+
+// Standard input to its end, through the C library: Qt's file on a stream
+// reports the end of a pipe on Windows as a read error.
+TextInput readStandardInput()
+{
+    TextInput input;
+    input.name = QStringLiteral("standard input");
+    input.bytes.resize(MaxTableTextBytes + 1);
+    size_t total = 0;
+    while (total < size_t(input.bytes.size())) {
+        const size_t got =
+            std::fread(input.bytes.data() + total, 1, size_t(input.bytes.size()) - total, stdin);
+        if (got == 0)
+            break;
+        total += got;
+    }
+    if (std::ferror(stdin)) {
+        tell(QStringLiteral("Could not read standard input: the system reported a read error."));
+        return input;
+    }
+    input.bytes.resize(qsizetype(total));
+    input.ok = true;
+    return input;
+}
+
+// TEXT as bytes: a file, or standard input for "-". Reads one byte past the
+// size limit at most, so an endless input cannot fill the memory.
+TextInput readTextInput(const QString &path)
+{
+    if (path == QLatin1String("-"))
+        return readStandardInput();
+    TextInput input;
+    input.name = shownPath(path);
+    const PathKind kind = pathKind(path);
+    if (kind == PathKind::Missing || kind == PathKind::Folder || kind == PathKind::BrokenLink) {
+        tell(QStringLiteral("Could not open %1: %2.").arg(input.name, notRegularReason(kind)));
+        return input;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        tell(QStringLiteral("Could not open %1: %2.")
+                 .arg(input.name, isSocket(path) ? socketReason("read")
+                                                 : plainReason(file.errorString(),
+                                                               "the system refused to open it")));
+        return input;
+    }
+    input.bytes.resize(MaxTableTextBytes + 1);
+    const qint64 got = readUpTo(file, input.bytes.data(), input.bytes.size());
+    if (got < 0) {
+        tell(QStringLiteral("Could not read %1: %2.")
+                 .arg(input.name,
+                      plainReason(file.errorString(), "the system reported a read error")));
+        return input;
+    }
+    input.bytes.resize(got);
+    input.ok = true;
+    return input;
+}
+
+// Whether a TEXT of import ("-": standard input) is the file TARGET.
+bool isImportedText(const QString &text, const QString &target)
+{
+    if (text != QLatin1String("-"))
+        return isSameFile(text, target);
+    const FileIdentity input = streamIdentity(stdin);
+    return input.valid && input == regularFileIdentity(target);
+}
+
+std::optional<qint64> importStart(const Invocation &invocation)
+{
+    if (!invocation.startsGiven.contains(QLatin1String("start")))
+        return std::nullopt;
+    return startArgument(invocation.start); // the parser refused any other
+}
+
+// Refused before anything is read: the table's bytes would go over a text,
+// or over what the program prints into the same file.
+bool refuseImportTarget(const Invocation &invocation)
+{
+    const QString &target = invocation.files[1];
+    if (const char *stream = streamOnTarget(target)) {
+        // Said where it cannot land in the target.
+        tellAvoiding(target, QStringLiteral("Nothing was written: %1 is redirected to %2, which "
+                                            "this import would write into while it saves the "
+                                            "table there.")
+                                 .arg(QLatin1String(stream), shownPath(target)));
+        return true;
+    }
+    // A shell's "> NAME.bak" has made an empty file where the copy of the
+    // target is to be kept, and the report would go into it.
+    for (const QString &beside : {target + QStringLiteral(".bak"), journalPath(target)})
+        if (const char *stream = streamOnTarget(beside)) {
+            tellAvoiding(beside,
+                         QStringLiteral("Nothing was written: %1 is redirected to %2, "
+                                        "which this import keeps beside %3 while it "
+                                        "saves the table there.")
+                             .arg(QLatin1String(stream), shownPath(beside), shownPath(target)));
+            return true;
+        }
+    if (isImportedText(invocation.files[0], target)) {
+        fail(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
+                            "would be written over it."),
+             target);
+        return true;
+    }
+    if (holdsTableText(target) && !invocation.force) {
+        fail(QStringLiteral("Nothing was written: %1 is a formation table text, not a table "
+                            "file, and the table's bytes would be written over the start of it. "
+                            "Give --force to write it anyway."),
+             target);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int runImport(const Invocation &invocation)
+{
+    if (refuseImportTarget(invocation))
+        return FailedStatus;
+    const QString &target = invocation.files[1];
+    // The text is read once the target is known to take a table, and only once.
+    std::optional<TableText> text;
+    const TableMaker make = [&](const QByteArray &before, TargetSave::Held held,
+                                QString *error) -> std::optional<QByteArray> {
+        if (!text) {
+            const TextInput input = readTextInput(invocation.files[0]);
+            if (!input.ok)
+                return std::nullopt; // said already
+            const TextFormat format =
+                invocation.formatGiven ? invocation.format : detectTextFormat(input.bytes);
+            TableText read = readTableText(input.bytes, format);
+            if (!read.ok) {
+                *error = QStringLiteral("%1: %2").arg(input.name, read.error);
+                return std::nullopt;
+            }
+            text = read;
+        }
+        if (const QString unfit = textFitsTarget(target, held, *text); !unfit.isEmpty()) {
+            *error = unfit;
+            return std::nullopt;
+        }
+        return applyTableText(before, *text);
+    };
+    TargetSaveOptions options;
+    options.start = importStart(invocation);
+    options.force = invocation.force;
+    options.withoutBackup = invocation.noBackup;
+    const TargetSave saved = saveIntoTarget(target, options, make);
+    if (saved.kind == TargetSave::Kind::Failed) {
+        if (!saved.error.isEmpty())
+            tell(saved.error + (saved.stoppedAt == SaveOutcome::Question::NoBackup ||
+                                        saved.stoppedAt == SaveOutcome::Question::NoJournal
+                                    ? QStringLiteral(" Give --no-backup to import without one.")
+                                    : QString()));
+        if (!saved.remark.isEmpty()) // such as a journal that could not be removed
+            tell(saved.remark);
+        return FailedStatus;
+    }
+    if (invocation.quiet)
+        return 0;
+    const QString report = importReport(target, saved, formationNamesFor(target));
+    // The table is in TARGET whatever becomes of the report: the status says so.
+    QString refusal;
+    if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)
+        tell(QStringLiteral("%1 holds the imported table, but what the import did could not be "
+                            "written to standard output: %2.")
+                 .arg(shownPath(target), refusal));
+    return 0;
+}
