@@ -9,7 +9,9 @@ struct Invocation;
 // The modes of the command line and their options: what each mode is
 // called, which options and files it takes, its usage line and its help.
 // The parser (command_line.cpp) and the help (help_text.cpp) are made from
-// these rows, so a new mode is one more row and the file that runs it.
+// these rows, so a new mode is one more row, the file that runs it and its
+// line in mode_runs.h; a new option, one more row here and where its value
+// goes (readValue in command_line.cpp, a field of Invocation).
 
 // Where a mode runs: in the program itself with QtCore alone, or in the
 // window's library (gui_entry.h), which the program loads for the window
