@@ -180,7 +180,9 @@ failures() { # what failed, from those reports
 }
 # Each file call goes through Wine's server: one of every three rows of the
 # save sweeps' two largest (all of them in the Linux stage).
-KGF_SWEEP_EVERY=3 ctest --test-dir "$build" --output-on-failure || failures
+# Offscreen, the suites run side by side, one per core; on Windows' own
+# platform below they share one screen and its focus, so one at a time.
+KGF_SWEEP_EVERY=3 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" || failures
 totals "Qt Test functions under Wine, offscreen"
 
 stage "the window suites that depend most on the platform, on Windows' own, under Xvfb"

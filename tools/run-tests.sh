@@ -17,10 +17,13 @@ finish_stage() {
 
 stage_start=$SECONDS
 tools/install-deps.sh
+# The suites side by side, one per core: each works in its own temporary
+# folders and on its own offscreen screen.
+jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKGF_WARNINGS_AS_ERRORS=ON
 cmake --build build/release
-ctest --test-dir build/release --output-on-failure
+ctest --test-dir build/release --output-on-failure -j "$jobs"
 # Saves broken on purpose, each of which the save sweeps must fail.
 tools/mutants.sh
 finish_stage "Linux build, tests and mutants"
@@ -32,7 +35,7 @@ cmake --build build/sanitize
 # The save sweeps by another program's acts and by failing calls: a third
 # of their rows here (all of them in the Linux stage above).
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" KGF_SWEEP_EVERY=3 \
-    ctest --test-dir build/sanitize --output-on-failure
+    ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 finish_stage "ASan + UBSan build and tests"
 
 if [ "${KGF_SKIP_WINDOWS:-0}" != 1 ]; then

@@ -800,12 +800,27 @@ void SaveSweepTest::stepsAreAsListed()
 // row of every KGF_SWEEP_EVERY of the sweeps by another program's
 // acts and by failing calls: a row's kind changes from step to step, so
 // each kind still meets many steps. KGF_SWEEP_OFFSET picks which one, so
-// that parts can run side by side.
+// that parts can run side by side. KGF_SWEEP_PART=K/N then takes part K of
+// N of those rows, so that a test of its own can run each part.
 struct Sample {
     int every = std::max(1, qEnvironmentVariableIntValue("KGF_SWEEP_EVERY"));
     int offset = qEnvironmentVariableIntValue("KGF_SWEEP_OFFSET") % every;
+    int parts = 1;
+    int part = 0;
     int seen = 0;
-    bool take() { return seen++ % every == offset; }
+    int taken = 0;
+    Sample()
+    {
+        const QString given = qEnvironmentVariable("KGF_SWEEP_PART");
+        if (given.isEmpty())
+            return;
+        bool kOk = false, nOk = false;
+        part = given.section(u'/', 0, 0).toInt(&kOk);
+        parts = given.section(u'/', 1, 1).toInt(&nOk);
+        if (!kOk || !nOk || parts < 1 || part < 0 || part >= parts)
+            qFatal("KGF_SWEEP_PART must be K/N with 0 <= K < N, not \"%s\"", qPrintable(given));
+    }
+    bool take() { return seen++ % every == offset && taken++ % parts == part; }
 };
 
 void SaveSweepTest::anotherProgramActs_data()
