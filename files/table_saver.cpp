@@ -7,12 +7,14 @@
 #include "save_journal.h"
 #include "save_leftovers.h"
 #include "save_recovery.h"
+#include "save_steps.h"
 #include "save_target.h"
 #include "table_backup.h"
 #include "table_loader.h"
 
 #include <QFileInfo>
 #include <optional>
+#include <variant>
 
 namespace
 {
@@ -94,12 +96,47 @@ QString whatChanged(const FileSnapshot &was, const FileStatus &now, const QByteA
 // How putting back the old bytes ended.
 struct PutBack {
     enum class Kind {
-        Done,               // the file is as the save found it, read back
+        Done, // the file is as the save found it, read back
+        // The old bytes are back, but another program wrote to the file
+        // after they went in: its write stays, under its time.
+        DoneOtherProgramWroteSince,
         LeftToOtherProgram, // another program wrote to it since: left as it is
         Failed,             // the old bytes could not be put back
     };
+    PutBack() = default;
+    PutBack(Kind ending, QString reason, QString note = {})
+        : kind(ending), why(std::move(reason)), timeNote(std::move(note))
+    {
+    }
+
     Kind kind = Kind::Done;
-    QString why; // unless Done
+    QString why;      // with LeftToOtherProgram and Failed
+    QString timeNote; // with Done: words on an old time that could not be put back
+
+    bool bytesBack() const
+    {
+        return kind == Kind::Done || kind == Kind::DoneOtherProgramWroteSince;
+    }
+};
+
+// What the table's write did, for putting it back and for what the save left.
+struct TableWrite {
+    qint64 written = -1;             // bytes of the table written, -1 on an error
+    std::optional<FileStatus> after; // the file right after the write, when the system tells
+};
+
+// What keeps the file safe while the table goes in.
+struct Guards {
+    std::optional<OpenFile> journal; // named and held; none where the user agreed to go without
+    QString backupPath;              // the backup this save made, if it made one
+};
+
+// What a step gives: what the save goes on with, or the outcome it ends with.
+template <typename Next> using Step = std::variant<Next, SaveOutcome>;
+
+// News of an earlier save's journal that this save settled; empty when none.
+struct EarlierSave {
+    QString settled;
 };
 
 // A save over an existing file, step by step (run() shows them all). It
@@ -116,66 +153,93 @@ public:
     {
     }
 
-    // Step             ends the save with
-    // open             NotSaved
-    // findTable        Ask (TableMoved), NotSaved
-    // askAboutChanges  Ask (ChangedByOtherProgram)
-    // (table there)    NothingToChange
-    // writeJournal     Ask (NoJournal), NotSaved
-    // keepBackup       Ask (NoBackup, ChangedByOtherProgram)
-    // checkAgain       Ask (ChangedByOtherProgram), NotSaved
-    // write            Saved, NotSaved (put back), Damaged
-    // The journal comes first: a question it raises leaves nothing behind.
-    // From then on every end but Damaged removes it again (Saved once the
-    // file is synced).
+    // Every step, in order; save_steps.h lists the outcomes each may end
+    // the save with. The journal comes first: a question it raises leaves
+    // nothing behind. From then on every end but Damaged removes it again
+    // (Saved once the file is synced).
     SaveOutcome run()
     {
-        SaveOutcome outcome = runSteps();
-        if (!m_settled.isEmpty()) {
-            outcome.journalSettled = m_settled;
+        const Step<EarlierSave> earlier = settleEarlierSave();
+        if (const SaveOutcome *stop = std::get_if<SaveOutcome>(&earlier))
+            return ended(SaveStep::SettleEarlierSave, *stop, {});
+        const QString settled = std::get<EarlierSave>(earlier).settled;
+        if (std::optional<SaveOutcome> stop = open())
+            return ended(SaveStep::Open, *stop, settled);
+        if (std::optional<SaveOutcome> stop = findTable())
+            return ended(SaveStep::FindTable, *stop, settled);
+        const Step<FileSnapshot> found = askAboutChanges();
+        if (const SaveOutcome *stop = std::get_if<SaveOutcome>(&found))
+            return ended(SaveStep::AskAboutChanges, *stop, settled);
+        m_found = std::get<FileSnapshot>(found);
+        if (m_oldRegion == m_table)
+            return ended(SaveStep::CompareTables, nothingToChange(), settled);
+
+        Step<std::optional<OpenFile>> journal = writeJournal();
+        if (const SaveOutcome *stop = std::get_if<SaveOutcome>(&journal))
+            return ended(SaveStep::WriteJournal, *stop, settled);
+        Guards guards{std::move(std::get<std::optional<OpenFile>>(journal)), {}};
+
+        Step<std::optional<PendingBackup>> copy = copyBackup();
+        if (const SaveOutcome *stop = std::get_if<SaveOutcome>(&copy))
+            return ended(SaveStep::CopyBackup, withoutJournal(*stop, guards.journal), settled);
+        if (std::optional<PendingBackup> &pending = std::get<std::optional<PendingBackup>>(copy)) {
+            // The copy is of the file as the save found it, or it is no backup.
+            if (std::optional<SaveOutcome> changed = checkAgain({}))
+                return ended(SaveStep::CheckBeforeNamingBackup,
+                             withoutJournal(withoutBackup(*changed, *pending), guards.journal),
+                             settled);
+            const Step<std::optional<QString>> named = nameBackupCopy(*pending);
+            if (const SaveOutcome *stop = std::get_if<SaveOutcome>(&named))
+                return ended(SaveStep::NameBackup, withoutJournal(*stop, guards.journal), settled);
+            guards.backupPath = std::get<std::optional<QString>>(named).value_or(QString());
+        }
+
+        if (std::optional<SaveOutcome> changed = checkAgain(guards.backupPath))
+            return ended(SaveStep::CheckAgain, withoutJournal(*changed, guards.journal), settled);
+        return ended(SaveStep::Write, write(guards), settled);
+    }
+
+private:
+    // How the save ended, with the news of an earlier save it settled.
+    SaveOutcome ended(SaveStep step, SaveOutcome outcome, const QString &settled) const
+    {
+        if (m_options.stepEnded)
+            m_options.stepEnded(step, outcome);
+        if (!settled.isEmpty()) {
+            outcome.journalSettled = settled;
             outcome.remark =
-                m_settled + (outcome.remark.isEmpty() ? QString() : u' ' + outcome.remark);
+                settled + (outcome.remark.isEmpty() ? QString() : u' ' + outcome.remark);
         }
         return outcome;
     }
 
-private:
-    SaveOutcome runSteps()
+    // A file marked read-only stays untouched, even for a user (such as an
+    // administrator) whom the system would let write it; and what an
+    // earlier save that did not finish left is to be settled first. One
+    // that changed nothing (as a journal left by this save's own question,
+    // that could not be removed then) is settled as recover would.
+    Step<EarlierSave> settleEarlierSave()
     {
-        if (std::optional<SaveOutcome> stop = open())
-            return *stop;
-        if (std::optional<SaveOutcome> stop = findTable())
-            return *stop;
-        if (std::optional<SaveOutcome> stop = askAboutChanges())
-            return *stop;
-        if (m_oldRegion == m_table) {
-            // The file holds the table already: nothing to write, nothing to keep.
-            SaveOutcome outcome;
-            outcome.kind = Kind::NothingToChange;
-            outcome.left = m_found;
-            return outcome;
-        }
-        if (std::optional<SaveOutcome> stop = writeJournal())
-            return *stop;
-        if (std::optional<SaveOutcome> stop = keepBackup())
-            return withoutJournal(*stop);
-        if (std::optional<SaveOutcome> stop = checkAgain())
-            return withoutJournal(*stop);
-        return write();
+        if (isMarkedReadOnly(m_path))
+            return notSaved(m_path, QStringLiteral("the file is read-only"));
+        EarlierSave earlier;
+        if (hasJournal(m_path) && !settleUntouched(m_path, &earlier.settled))
+            return notSaved(m_path, unfinishedSaveReason(m_path));
+        return earlier;
+    }
+
+    // The file held the table already: nothing to write, nothing to keep.
+    SaveOutcome nothingToChange() const
+    {
+        SaveOutcome outcome;
+        outcome.kind = Kind::NothingToChange;
+        outcome.left = m_found;
+        return outcome;
     }
 
     // Opens the file and reads what the save will overwrite.
     std::optional<SaveOutcome> open()
     {
-        // A file marked read-only stays untouched, even for a user (such as
-        // an administrator) whom the system would let write it.
-        if (isMarkedReadOnly(m_path))
-            return notSaved(m_path, QStringLiteral("the file is read-only"));
-        // What an earlier save that did not finish left is to be settled first.
-        // One that changed nothing (as a journal left by this save's own
-        // question, that could not be removed then) is settled as recover would.
-        if (hasJournal(m_path) && !settleUntouched(m_path, &m_settled))
-            return notSaved(m_path, unfinishedSaveReason(m_path));
         auto qfile = std::make_unique<QFile>(m_path);
         if (const OpenResult opened = openRegularFile(*qfile, QIODevice::ReadWrite); !opened.ok)
             return notSaved(m_path, opened.reason);
@@ -237,17 +301,19 @@ private:
     }
 
     // Another program changed a watched file since the user last saw it.
-    std::optional<SaveOutcome> askAboutChanges()
+    // Otherwise the file as the save found it, its table bytes taken where
+    // the watched file has them.
+    Step<FileSnapshot> askAboutChanges()
     {
         QString since;
         const FileSnapshot *watched = watchedSnapshot(m_options, m_path, m_old.identity, &since);
-        m_tableOffset = watched ? watched->tableOffset : m_offset;
+        const qint64 tableOffset = watched ? watched->tableOffset : m_offset;
         const std::optional<QByteArray> now =
-            m_tableOffset == m_offset ? m_oldRegion : bytesAt(file(), m_tableOffset, TableBytes);
+            tableOffset == m_offset ? m_oldRegion : bytesAt(file(), tableOffset, TableBytes);
         if (!now)
             return notSaved(m_path, QStringLiteral("the file could not be read first (%1)")
                                         .arg(reasonOf(file(), "the system reported a read error")));
-        m_found = snapshotOf(m_path, m_old, m_tableOffset, *now);
+        const FileSnapshot found = snapshotOf(m_path, m_old, tableOffset, *now);
         if (watched && (watched->identity != m_old.identity || watched->size != m_old.size ||
                         (watched->timeKnown && watched->modifiedNs != m_old.modifiedNs) ||
                         *now != watched->tableBytes))
@@ -255,18 +321,17 @@ private:
                        QStringLiteral("%1 was changed by another program %2. %3")
                            .arg(shownPath(m_path), since,
                                 whatChanged(*watched, m_old, *now, m_options.formationNames)),
-                       m_found);
-        return std::nullopt;
+                       found);
+        return found;
     }
 
-    // Keeps the file's whole content as NAME.bak, unless a copy is there
-    // already or the user agreed to go without.
-    std::optional<SaveOutcome> keepBackup()
+    // Copies the file's whole content for NAME.bak, unless a copy is there
+    // already or the user agreed to go without: then there is none to name.
+    Step<std::optional<PendingBackup>> copyBackup()
     {
         if (m_options.withoutBackup)
             return std::nullopt;
-        const QString backupPath = m_path + QStringLiteral(".bak");
-        const ExistingBackup existing = existingBackup(backupPath, m_old.identity, m_old.size);
+        const ExistingBackup existing = existingBackup(backupPath(), m_old.identity, m_old.size);
         switch (existing.state) {
         case ExistingBackup::State::Kept:
             return std::nullopt;
@@ -277,24 +342,35 @@ private:
         }
         QString reason;
         std::optional<PendingBackup> copy =
-            copyForBackup(m_target, m_old, backupPath, m_options, &reason);
+            copyForBackup(m_target, m_old, backupPath(), m_options, &reason);
         if (!copy)
             return noBackup(reason);
-        // The copy is of the file as the save found it, or it is no backup.
-        if (std::optional<SaveOutcome> changed = checkAgain()) {
-            const QString left = discardBackup(*copy);
-            if (!left.isEmpty())
-                changed->message += QStringLiteral(" No backup was kept") + left + u'.';
-            return changed;
-        }
+        return copy;
+    }
+
+    // A question after the copy was made, which is then no backup.
+    static SaveOutcome withoutBackup(SaveOutcome changed, PendingBackup &copy)
+    {
+        const QString left = discardBackup(copy);
+        if (!left.isEmpty())
+            changed.message += QStringLiteral(" No backup was kept") + left + u'.';
+        return changed;
+    }
+
+    // Gives the copy its name: the backup this save made, or none where a
+    // file of its own took the name meanwhile.
+    Step<std::optional<QString>> nameBackupCopy(PendingBackup &copy)
+    {
         bool made = false;
-        if (const QString cannot = nameBackup(*copy, backupPath, m_old, m_options, &made);
+        if (const QString cannot = ::nameBackup(copy, backupPath(), m_old, m_options, &made);
             !cannot.isEmpty())
             return noBackup(cannot);
         if (made)
-            m_backupPath = backupPath;
-        return std::nullopt;
+            return std::optional<QString>(backupPath());
+        return std::optional<QString>();
     }
+
+    QString backupPath() const { return m_path + QStringLiteral(".bak"); }
 
     SaveOutcome noBackup(const QString &why) const
     {
@@ -305,8 +381,9 @@ private:
 
     // Writes the journal beside the file, complete, synced and read back,
     // and only then gives it its name: from then on a save cut off at any
-    // moment can be put back.
-    std::optional<SaveOutcome> writeJournal()
+    // moment can be put back. The journal, held; none where the user agreed
+    // to go without.
+    Step<std::optional<OpenFile>> writeJournal()
     {
         if (m_options.withoutJournal)
             return std::nullopt;
@@ -366,9 +443,7 @@ private:
                                          : QString()));
         }
 #endif
-        m_journal = std::move(written);
-        m_journalNamed = true;
-        return std::nullopt;
+        return std::optional<OpenFile>(std::move(written));
     }
 
     SaveOutcome noJournal(const QString &why) const
@@ -382,33 +457,34 @@ private:
     }
 
     // Removes the journal once it is no longer needed: the file holds the
-    // table, synced, or its old bytes again. Empty when it is gone.
-    QString removeJournal()
+    // table, synced, or its old bytes again. Words on why it stays, where
+    // it could not be removed.
+    static std::optional<QString> removeJournal(std::optional<OpenFile> &held)
     {
-        if (!m_journalNamed)
-            return {};
-        const QString journal = m_journal.path;
+        if (!held)
+            return std::nullopt;
+        const QString journal = held->path;
 #ifdef Q_OS_WIN
-        m_journal.file.reset(); // held, it could not be removed
+        held->file.reset(); // held, it could not be removed
 #endif
         QString reason;
         const bool removed = removeFile(journal, &reason);
-        m_journal.file.reset(); // and let go, once it is gone
+        held->file.reset(); // and let go, once it is gone
         if (!removed)
             return QStringLiteral("%1 could not be removed (%2)").arg(shownPath(journal), reason);
-        m_journalNamed = false;
+        held.reset();
         syncFolder(QFileInfo(journal).absolutePath());
-        return {};
+        return std::nullopt;
     }
 
     // An outcome with nothing written: the journal goes, or the message says
     // it stays.
-    SaveOutcome withoutJournal(SaveOutcome outcome)
+    static SaveOutcome withoutJournal(SaveOutcome outcome, std::optional<OpenFile> &journal)
     {
-        if (const QString left = removeJournal(); !left.isEmpty()) {
+        if (const std::optional<QString> left = removeJournal(journal)) {
             outcome.remark = QStringLiteral("The file was not written, but its journal %1; it "
                                             "is no longer needed.")
-                                 .arg(left);
+                                 .arg(*left);
             outcome.journalLeft = outcome.remark;
         }
         return outcome;
@@ -417,18 +493,19 @@ private:
     // Just before the first write: the name still leads to the file the
     // save opened, and its length, time and the bytes to be overwritten
     // are what the save found.
-    std::optional<SaveOutcome> checkAgain()
+    // `backup` names the backup this save made, for the message.
+    std::optional<SaveOutcome> checkAgain(const QString &backup)
     {
         QString reason;
         const FileIdentity named = pathIdentity(m_path, &reason);
         if (!named.valid && !reason.isEmpty())
-            return cannotCheck(reason);
+            return cannotCheck(reason, backup);
         FileStatus now;
         if (!fileStatus(*m_target.native, &now, &reason))
-            return cannotCheck(reason);
+            return cannotCheck(reason, backup);
         const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
         if (!region)
-            return cannotCheck(reasonOf(file(), "the system reported a read error"));
+            return cannotCheck(reasonOf(file(), "the system reported a read error"), backup);
         if (named == m_old.identity && sameState(now, m_old) && *region == m_oldRegion)
             return std::nullopt;
         const QString shown = shownPath(m_path);
@@ -437,67 +514,74 @@ private:
             : named != m_old.identity
                 ? QStringLiteral("Another program put another file in the place of %1").arg(shown)
                 : QStringLiteral("%1 was changed by another program").arg(shown);
-        const FileSnapshot seen = snapshotOfPath(m_path, m_tableOffset);
+        const FileSnapshot seen = snapshotOfPath(m_path, m_found.tableOffset);
         QString change;
         if (named.valid && named == m_old.identity) {
             const std::optional<QByteArray> table =
-                m_tableOffset == m_offset ? region : bytesAt(file(), m_tableOffset, TableBytes);
+                m_found.tableOffset == m_offset ? region
+                                                : bytesAt(file(), m_found.tableOffset, TableBytes);
             change = u' ' + whatChanged(m_found, now, table.value_or(QByteArray()),
                                         m_options.formationNames);
         }
-        const QString kept = m_backupPath.isEmpty()
+        const QString kept = backup.isEmpty()
                                  ? QString()
                                  : QStringLiteral(" %1, made just before, holds the file as it "
                                                   "was before that.")
-                                       .arg(shownPath(m_backupPath));
+                                       .arg(shownPath(backup));
         return ask(Question::ChangedByOtherProgram,
                    what + QStringLiteral(" while the table was being saved to it.") + change + kept,
                    seen);
     }
 
-    SaveOutcome cannotCheck(const QString &reason) const
+    SaveOutcome cannotCheck(const QString &reason, const QString &backup) const
     {
         return notSaved(m_path, QStringLiteral("it could not be checked again just before "
                                                "writing (%1), so nothing was written to it%2")
-                                    .arg(reason, backupStays()));
+                                    .arg(reason, backupStays(backup)));
     }
 
     // Where a backup this save made stays, for a message; empty without one.
-    QString backupStays() const
+    static QString backupStays(const QString &backup)
     {
-        return m_backupPath.isEmpty()
+        return backup.isEmpty()
                    ? QString()
                    : QStringLiteral(", and the copy of it made before this save stays as %1")
-                         .arg(shownPath(m_backupPath));
+                         .arg(shownPath(backup));
     }
 
     // Writes the table, pushes it to the disk, reads it back and checks
     // that the name still leads to the file written; then the journal goes.
-    SaveOutcome write()
+    SaveOutcome write(Guards &guards)
     {
-        m_written = file().writeAt(m_offset, m_table.constData(), TableBytes);
-        if (m_written > 0)
+        TableWrite tableWrite;
+        tableWrite.written = file().writeAt(m_offset, m_table.constData(), TableBytes);
+        if (tableWrite.written > 0)
             settleModifiedTime(*m_target.native);
-        noteAfterWrite();
-        if (m_written != TableBytes) {
+        tableWrite.after = statusNow();
+        const auto failed = [&](const QString &why) {
+            return failedWrite(why, tableWrite, guards);
+        };
+        if (tableWrite.written != TableBytes) {
             const QString why = reasonOf(file(), "the disk took only part of the table");
-            return failed(m_written > 0
+            return failed(tableWrite.written > 0
                               ? QStringLiteral("only %1 of %2 bytes could be written (%3)")
-                                    .arg(grouped(m_written), grouped(TableBytes), why)
+                                    .arg(grouped(tableWrite.written), grouped(TableBytes), why)
                               : why);
         }
         if (!file().sync())
             return failed(QStringLiteral("the disk did not confirm the write (%1)")
                               .arg(reasonOf(file(), "no reason given")));
-        if (!m_afterWrite) // once more: the next save compares with it
-            noteAfterWrite();
+        if (!tableWrite.after) // once more: the next save compares with it
+            tableWrite.after = statusNow();
         // Another program that cut the file short in the instant between the
         // last check and the write: the table may now lie beyond its end.
-        if (m_afterWrite && m_afterWrite->size < std::max(m_old.size, m_offset + TableBytes))
+        if (const std::optional<FileStatus> &after = tableWrite.after;
+            after && after->size < std::max(m_old.size, m_offset + TableBytes))
             return failed(QStringLiteral("another program changed the file's length just as the "
                                          "table was written"));
+        const qint64 tableOffset = m_found.tableOffset;
         const std::optional<QByteArray> atTableOffset =
-            m_tableOffset == m_offset ? m_table : bytesAt(file(), m_tableOffset, TableBytes);
+            tableOffset == m_offset ? m_table : bytesAt(file(), tableOffset, TableBytes);
         // Read back last but for the name, so that a change made after the
         // write shows here or in the next save's check.
         const std::optional<QByteArray> back = bytesAt(file(), m_offset, TableBytes);
@@ -514,33 +598,33 @@ private:
                                          "could not be checked (%1)")
                               .arg(reason));
         if (named != m_old.identity)
-            return nameMoved(named.valid);
+            return nameMoved(named.valid, tableWrite, guards);
 
         SaveOutcome outcome;
         outcome.kind = Kind::Saved;
-        outcome.backupPath = m_backupPath;
+        outcome.backupPath = guards.backupPath;
         // The file as the write left it: whatever another program did since
         // is asked about next time. Where the system could not tell its
         // time, the rest still tells.
-        if (!m_afterWrite)
-            noteAfterWrite();
+        if (!tableWrite.after)
+            tableWrite.after = statusNow();
         FileStatus written = m_old;
         written.size = std::max(m_old.size, m_offset + TableBytes);
         outcome.left =
-            snapshotOf(m_path, m_afterWrite.value_or(written), m_tableOffset, *atTableOffset);
-        outcome.left.timeKnown = m_afterWrite.has_value();
-        if (const QString left = removeJournal(); !left.isEmpty())
+            snapshotOf(m_path, tableWrite.after.value_or(written), tableOffset, *atTableOffset);
+        outcome.left.timeKnown = tableWrite.after.has_value();
+        if (const std::optional<QString> left = removeJournal(guards.journal))
             outcome.remark =
                 QStringLiteral("The table was saved to %1, but its journal %2: remove it, or the "
                                "next load of %1 takes this save for one that did not finish.")
-                    .arg(shownPath(m_path), left);
+                    .arg(shownPath(m_path), *left);
         return outcome;
     }
 
     // The file as a save that put its bytes back left it: as the save found
     // it, with the time the system gives now, so that a time that could not
     // be put back is not later taken for another program's change.
-    FileSnapshot leftAsFound()
+    FileSnapshot leftAsFound(const PutBack &putBack)
     {
         FileSnapshot left = m_found;
         FileStatus now;
@@ -548,85 +632,98 @@ private:
         if (fileStatus(*m_target.native, &now, &reason))
             left.modifiedNs = now.modifiedNs;
         else
-            left.timeKnown = m_timeNote.isEmpty();
+            left.timeKnown = putBack.timeNote.isEmpty();
         return left;
     }
 
-    // The file's state right after the table's write, when the system tells.
-    void noteAfterWrite()
+    // The file's state now, when the system tells.
+    std::optional<FileStatus> statusNow()
     {
         FileStatus status;
         QString reason;
         if (fileStatus(*m_target.native, &status, &reason))
-            m_afterWrite = status;
+            return status;
+        return std::nullopt;
     }
 
     // The write did not complete: the old bytes go back where nothing but
     // this save has written since.
-    SaveOutcome failed(const QString &why)
+    SaveOutcome failedWrite(const QString &why, const TableWrite &tableWrite, Guards &guards)
     {
-        const PutBack putBack = putOldBytesBack();
-        if (putBack.kind != PutBack::Kind::Done)
-            return damaged(why, putBack);
-        if (m_otherWrote) {
+        const PutBack putBack = putOldBytesBack(tableWrite);
+        if (!putBack.bytesBack())
+            return namedFileDamaged(why, putBack, tableWrite, guards.backupPath);
+        if (putBack.kind == PutBack::Kind::DoneOtherProgramWroteSince) {
             // Not unchanged: another program's write stays, under its time,
             // and the next save asks about it.
-            SaveOutcome undone = withoutJournal(notSaved(
-                m_path, why +
-                            QStringLiteral(". What this save wrote was taken back, but another "
-                                           "program wrote to the file meanwhile: its change "
-                                           "stays, with the time of its write") +
-                            backupStays()));
-            undone.backupPath = m_backupPath;
+            SaveOutcome undone = withoutJournal(
+                notSaved(m_path,
+                         why +
+                             QStringLiteral(". What this save wrote was taken back, but another "
+                                            "program wrote to the file meanwhile: its change "
+                                            "stays, with the time of its write") +
+                             backupStays(guards.backupPath)),
+                guards.journal);
+            undone.backupPath = guards.backupPath;
             undone.left = m_found;
             return undone;
         }
-        SaveOutcome undone = withoutJournal(notSaved(
-            m_path, why + QStringLiteral(". The file is unchanged") + m_timeNote + backupStays()));
-        undone.backupPath = m_backupPath;
-        undone.left = leftAsFound();
+        SaveOutcome undone =
+            withoutJournal(notSaved(m_path, why + QStringLiteral(". The file is unchanged") +
+                                                putBack.timeNote + backupStays(guards.backupPath)),
+                           guards.journal);
+        undone.backupPath = guards.backupPath;
+        undone.left = leftAsFound(putBack);
         return undone;
     }
 
     // The name leads to another file, or to none, since the save opened it:
     // the table went into the file that had it, which gets its old bytes back.
-    SaveOutcome nameMoved(bool replaced)
+    SaveOutcome nameMoved(bool replaced, const TableWrite &tableWrite, Guards &guards)
     {
         const QString what = replaced ? QStringLiteral("put another file in its place, and that "
                                                        "file was left as it is")
                                       : QStringLiteral("removed it");
-        const PutBack putBack = putOldBytesBack();
-        if (putBack.kind != PutBack::Kind::Done) {
-            // The journal stays beside the name, where the file it holds
-            // bytes of no longer is; it names that file by its identity.
-            SaveOutcome outcome;
-            outcome.kind = Kind::Damaged;
-            outcome.backupPath = m_backupPath;
-            outcome.message =
-                QStringLiteral("The table was not saved to %1: while it was being saved, another "
-                               "program %2. The table had gone into the file that had the name "
-                               "before, and putting back its old content failed (%3), so that "
-                               "file is damaged%4. %5 holds the bytes that file had there before "
-                               "this save.")
-                    .arg(shownPath(m_path), what, putBack.why, backupStays(),
-                         shownPath(journalPath(m_path)));
-            return outcome;
-        }
-        SaveOutcome outcome = withoutJournal(notSaved(
-            m_path, QStringLiteral("while it was being saved, another program %1. The table "
-                                   "had gone into the file that had the name before, and that "
-                                   "file got its old content back%2%3")
-                        .arg(what, m_timeNote, backupStays())));
-        outcome.backupPath = m_backupPath;
+        const PutBack putBack = putOldBytesBack(tableWrite);
+        if (!putBack.bytesBack())
+            return formerlyNamedFileDamaged(what, putBack, guards.backupPath);
+        SaveOutcome outcome = withoutJournal(
+            notSaved(m_path, QStringLiteral("while it was being saved, another program %1. The "
+                                            "table had gone into the file that had the name "
+                                            "before, and that file got its old content back%2%3")
+                                 .arg(what, putBack.timeNote, backupStays(guards.backupPath))),
+            guards.journal);
+        outcome.backupPath = guards.backupPath;
+        return outcome;
+    }
+
+    // The file the name led to when the save opened it, before another
+    // program did `what`, may hold part of the table. The journal stays
+    // beside the name, where that file no longer is; it names the file by
+    // its identity.
+    SaveOutcome formerlyNamedFileDamaged(const QString &what, const PutBack &putBack,
+                                         const QString &backup) const
+    {
+        SaveOutcome outcome;
+        outcome.kind = Kind::Damaged;
+        outcome.backupPath = backup;
+        outcome.message =
+            QStringLiteral("The table was not saved to %1: while it was being saved, another "
+                           "program %2. The table had gone into the file that had the name "
+                           "before, and putting back its old content failed (%3), so that "
+                           "file is damaged%4. %5 holds the bytes that file had there before "
+                           "this save.")
+                .arg(shownPath(m_path), what, putBack.why, backupStays(backup),
+                     shownPath(journalPath(m_path)));
         return outcome;
     }
 
     // Puts back the old bytes, length and time, if this save changed them
     // and nothing else has written since.
-    PutBack putOldBytesBack()
+    PutBack putOldBytesBack(const TableWrite &tableWrite)
     {
         // A write refused outright put nothing into the file.
-        const qint64 written = std::max<qint64>(m_written, 0);
+        const qint64 written = std::max<qint64>(tableWrite.written, 0);
         const qint64 sizeLeft = std::max(m_old.size, written > 0 ? m_offset + written : 0);
         const QByteArray regionLeft = m_table.left(written) + m_oldRegion.mid(written);
         const std::optional<QByteArray> region = bytesAt(file(), m_offset, TableBytes);
@@ -659,7 +756,7 @@ private:
                     QStringLiteral("the file holds other bytes there than this save wrote: "
                                    "another program changed them meanwhile, or the disk did not "
                                    "keep them; so it was left as it is")};
-        if (m_afterWrite && now.modifiedNs != m_afterWrite->modifiedNs)
+        if (tableWrite.after && now.modifiedNs != tableWrite.after->modifiedNs)
             return leftAlone("changed the file");
         WritableFile &target = file();
         FileStatus putBackAt = now;
@@ -691,27 +788,30 @@ private:
         // the bytes are back whether or not this works. But an old time
         // would hide a write another program made since this one.
         FileStatus last;
-        if (putBackAt.modifiedNs == -1) {
-            m_timeNote = QStringLiteral(" but for its modification time, which was not put "
-                                        "back: the time of the put-back could not be read (%1)")
-                             .arg(reason);
-            return {};
-        }
+        if (putBackAt.modifiedNs == -1)
+            return {PutBack::Kind::Done,
+                    {},
+                    QStringLiteral(" but for its modification time, which was not put "
+                                   "back: the time of the put-back could not be read (%1)")
+                        .arg(reason)};
         if (fileStatus(*m_target.native, &last, &reason) &&
             last.modifiedNs != putBackAt.modifiedNs) {
-            m_otherWrote = true;
-            return {};
+            return {PutBack::Kind::DoneOtherProgramWroteSince, {}};
         }
         if (!setModifiedTime(*m_target.native, m_old.modifiedNs, &reason))
-            m_timeNote = QStringLiteral(" but for its modification time, which could not be "
-                                        "put back (%1)")
-                             .arg(reason);
+            return {PutBack::Kind::Done,
+                    {},
+                    QStringLiteral(" but for its modification time, which could not be "
+                                   "put back (%1)")
+                        .arg(reason)};
         return {};
     }
 
-    // The file may hold part of the table: the message says what state it
-    // is in, and that the journal, which stays, holds its old bytes.
-    SaveOutcome damaged(const QString &why, const PutBack &putBack)
+    // The file at the name may hold part of the table: the message says
+    // what state it is in, and that the journal, which stays, holds its old
+    // bytes.
+    SaveOutcome namedFileDamaged(const QString &why, const PutBack &putBack,
+                                 const TableWrite &tableWrite, const QString &backup)
     {
         const qint64 sizeNow = file().size();
         const QString length = sizeNow < 0 ? QStringLiteral("unknown")
@@ -723,14 +823,14 @@ private:
                                   : QStringLiteral("its %1 bytes from byte %2 on")
                                         .arg(grouped(reach), grouped(m_offset));
         const QString copy =
-            m_backupPath.isEmpty()
+            backup.isEmpty()
                 ? QString()
                 : QStringLiteral(" %1, made before this save, is a copy of the whole file as it "
                                  "was.")
-                      .arg(shownPath(m_backupPath));
+                      .arg(shownPath(backup));
         SaveOutcome outcome;
         outcome.kind = Kind::Damaged;
-        outcome.backupPath = m_backupPath;
+        outcome.backupPath = backup;
         outcome.message =
             QStringLiteral("Saving the table to %1 failed: %2. Putting back the file's old "
                            "content failed too (%3), so the file is damaged: %4 may hold part "
@@ -744,11 +844,11 @@ private:
         // What this save left there, so that the next save does not take
         // it for another program's change; where another program wrote
         // since, the next save asks about that.
-        outcome.left = snapshotNow(m_target, m_tableOffset);
-        if (outcome.left.valid && m_afterWrite &&
+        outcome.left = snapshotNow(m_target, m_found.tableOffset);
+        if (outcome.left.valid && tableWrite.after &&
             putBack.kind == PutBack::Kind::LeftToOtherProgram) {
-            outcome.left.size = m_afterWrite->size;
-            outcome.left.modifiedNs = m_afterWrite->modifiedNs;
+            outcome.left.size = tableWrite.after->size;
+            outcome.left.modifiedNs = tableWrite.after->modifiedNs;
         }
         return outcome;
     }
@@ -762,19 +862,11 @@ private:
     const QByteArray m_table;
     const SaveOptions &m_options;
     const qint64 m_offset; // where the table goes
+    // What open() found, and askAboutChanges() with it; the same from then on.
     OpenFile m_target;
-    FileStatus m_old;         // the file as the save found it
-    QByteArray m_oldRegion;   // the bytes the table replaces (fewer where the file ends first)
-    qint64 m_tableOffset = 0; // where snapshots take the table's bytes
-    FileSnapshot m_found;     // the file as the save found it
-    QString m_backupPath;     // the backup this save made
-    bool m_journalNamed = false;
-    OpenFile m_journal;                     // held while the save runs
-    QString m_settled;                      // news of an earlier journal this save settled
-    qint64 m_written = -1;                  // bytes of the table written
-    std::optional<FileStatus> m_afterWrite; // the file right after the table's write
-    QString m_timeNote;                     // the old time could not be put back
-    bool m_otherWrote = false;              // another program wrote during the put-back
+    FileStatus m_old;       // the file as the save found it
+    QByteArray m_oldRegion; // the bytes the table replaces (fewer where the file ends first)
+    FileSnapshot m_found;   // the file as the save found it, its table where snapshots take it
 };
 
 SaveOutcome createNew(const QString &path, const QByteArray &table, const SaveOptions &options)

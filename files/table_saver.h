@@ -71,6 +71,9 @@ public:
 // A WritableFile over an open QFile.
 std::unique_ptr<WritableFile> writableFile(std::unique_ptr<QFile> file);
 
+struct SaveOutcome;
+enum class SaveStep; // save_steps.h
+
 // Given each file a save opens, returns the one the save should use.
 using FileWrapper = std::function<std::unique_ptr<WritableFile>(std::unique_ptr<WritableFile>)>;
 
@@ -97,6 +100,8 @@ struct SaveOptions {
     // Called between the pieces of a long copy (the backup of a big file),
     // so that a window can repaint meanwhile.
     std::function<void()> progress{};
+    // Tests: hears which step ended a save over an existing file, and how.
+    std::function<void(SaveStep step, const SaveOutcome &outcome)> stepEnded{};
 };
 
 // What one save did: one outcome, and what each promises about the file

@@ -8,6 +8,7 @@
 #include "save_asking.h"
 #include "save_journal.h"
 #include "save_recovery.h"
+#include "save_steps.h"
 #include "table_loader.h"
 #include "target_save.h"
 
@@ -287,7 +288,21 @@ struct Ending {
     int questions = 0;                  // the window's questions answered
     QList<SaveOutcome::Question> asked; // and which they were
     Bytes agreedOver; // what the user agreed to save over, after another program acted
+    // Each save that ended in a way save_steps.h does not allow for its step.
+    QStringList offTable;
 };
+
+// Hears which step ended each save, and notes an ending the table does not allow.
+inline std::function<void(SaveStep, const SaveOutcome &)> stepEndsIn(Ending &ending)
+{
+    return [&ending](SaveStep step, const SaveOutcome &outcome) {
+        if (!stepMayEnd(step, outcome.kind, outcome.question))
+            ending.offTable << QStringLiteral("step %1 ended in outcome %2 (question %3)")
+                                   .arg(int(step))
+                                   .arg(int(outcome.kind))
+                                   .arg(int(outcome.question));
+    };
+}
 
 // Saves (or recovers) once as the scene's driver does. `onQuestion` hears
 // each question of the window before it is answered with Save.
@@ -300,6 +315,7 @@ inline Ending drive(Folder &folder, const std::function<void(const SaveOutcome &
         SaveOptions options;
         options.offset = kind.offset;
         options.intoProgramTable = kind.program;
+        options.stepEnded = stepEndsIn(ending);
         ending.outcome = saveAsking(folder.path, table(), folder.watched, options,
                                     [&](const SaveOutcome &asked) {
                                         if (++ending.questions > 4)
@@ -315,6 +331,7 @@ inline Ending drive(Folder &folder, const std::function<void(const SaveOutcome &
         TargetSaveOptions options;
         if (kind.startGiven)
             options.start = kind.offset;
+        options.save.stepEnded = stepEndsIn(ending);
         const TargetSave saved =
             saveIntoTarget(folder.path, options,
                            [](const QByteArray &, TargetSave::Held,

@@ -686,6 +686,9 @@ QString violation(Folder &folder, const Run &run, int step)
 {
     if (run.journalLetGo)
         return QStringLiteral("the journal was there while the save ran, but not held by it");
+    if (!run.ending.offTable.isEmpty())
+        return QStringLiteral("a save ended as save_steps.h does not allow: ") +
+               run.ending.offTable.join(QStringLiteral("; "));
     if (const QString hidden = hiddenChangeViolation(folder, run); !hidden.isEmpty())
         return hidden;
     const Landmarks marks = landmarksOf(stepsOf(folder.kind), folder.kind.driver);
@@ -1033,6 +1036,7 @@ void SaveSweepTest::cutOffAtEachStep()
     folder.watched = {loadFromDataFile(folder.path, qint32(folder.offset)).source, {}};
     folder.kind.driver = kind.driver == Driver::Recover ? Driver::Window : kind.driver;
     const Run next = runOnce(folder);
+    QVERIFY2(next.ending.offTable.isEmpty(), qPrintable(next.ending.offTable.join(u';')));
     QVERIFY2(next.ending.outcome.tableInFile(), qPrintable(told(next)));
     // but for a whole table a new file's save had written: perhaps the only
     // copy of it, kept and named.
