@@ -13,11 +13,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QUndoStack>
 
 BiForm::BiForm(Prompter *prompter, QWidget *parent)
     : QWidget(parent), m_ownPrompter(prompter ? nullptr : std::make_unique<MessageBoxPrompter>()),
-      m_prompter(prompter ? *prompter : *m_ownPrompter, m_busy), m_dialog(this)
+      m_prompter(prompter ? *prompter : *m_ownPrompter, m_busy), m_document(this), m_dialog(this)
 {
     createControls();
     connect(m_command1, &QPushButton::clicked, this, alone(&BiForm::load));
@@ -33,9 +32,8 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
 
 BiForm::~BiForm()
 {
-    // The history outlives the controls (it is a child object, deleted
-    // after them); its last signals must not reach them.
-    m_history->disconnect(this);
+    // The document's last signals must not reach the controls.
+    m_document.disconnect(this);
 }
 
 void BiForm::startUp()
@@ -43,9 +41,7 @@ void BiForm::startUp()
     m_workingFolder = QDir::currentPath();
     m_dialog.setInitDir(m_workingFolder);
     m_readyFlag = false;
-    m_table.prepare();
-    m_startLocation = 0;
-    m_text2->setText(QString::number(m_startLocation));
+    m_text2->setText(QString::number(m_document.startLocation()));
     for (QLineEdit *box : std::as_const(m_text3))
         box->setText(QString());
     createSelectorButtons();
@@ -118,7 +114,7 @@ void BiForm::takeNamesFor(const QString &tableFile)
     m_namesPath = path;
     m_formationNames = names.names;
     m_namesProblem = names.problem;
-    if (m_history) // from start-up on, where the selectors' descriptions carry the names
+    if (m_undoAction) // from start-up on, where the selectors' descriptions carry the names
         updateChangedMarks();
     const QString shown = shownPath(path);
     switch (names.status) {

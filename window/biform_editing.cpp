@@ -69,7 +69,7 @@ void BiForm::showFormation(int formation)
 
 void BiForm::showLine(int line, int row)
 {
-    const FormationLine stored = readLine(m_table, row);
+    const FormationLine stored = readLine(m_document.table(), row);
     const LineTexts texts = lineTexts(stored);
     const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
                                           texts.zOffset};
@@ -100,7 +100,8 @@ bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::L
         edited.yOffset = lineBox(line, LineEncoding::YOffset)->text();
         edited.zOffset = lineBox(line, LineEncoding::ZOffset)->text();
         const int row = FormationTable::rowOfLine(formation, line);
-        const LineEncoding encoded = encodeEditedLine(edited, readLine(m_table, row), line);
+        const LineEncoding encoded =
+            encodeEditedLine(edited, readLine(m_document.table(), row), line);
         if (!encoded.ok) {
             if (refusal)
                 *refusal = Refusal{lineBox(line, encoded.field), encoded.error};
@@ -121,7 +122,8 @@ bool BiForm::panelDiffers() const
     if (!encodePanel(m_shownFormation, lines, nullptr))
         return true;
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
-        if (lines[line - 1] != readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line)))
+        if (lines[line - 1] !=
+            readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line)))
             return true;
     return false;
 }
@@ -177,7 +179,8 @@ bool BiForm::editThisOne()
     // A change of at least one byte is a step of the history, which shows
     // the formation as the table now holds it: a typed 2.5 aircraft shows
     // as the stored 2. Without a change the panel is shown anew all the same.
-    if (!changeFormation(formation, after, QStringLiteral("edit of formation %1").arg(formation)))
+    if (!m_document.changeFormation(formation, after,
+                                    QStringLiteral("edit of formation %1").arg(formation)))
         showFormation(formation);
     return true;
 }

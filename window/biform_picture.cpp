@@ -58,7 +58,7 @@ void BiForm::refreshPicture()
 {
     if (!m_picture)
         return;
-    m_picture->setTableFiles({m_loadedPath, m_savePath});
+    m_picture->setTableFiles({m_document.loadedPath(), m_document.savePath()});
     m_picture->setContent(panelPicture());
 }
 
@@ -71,7 +71,7 @@ PictureContent BiForm::panelPicture() const
     content.name = m_formationNames[m_shownFormation];
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine stored =
-            readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line));
+            readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line));
         EditedLine edited = typeOfControls(line);
         QString *texts[] = {nullptr, &edited.count, &edited.xOffset, &edited.yOffset,
                             &edited.zOffset};
