@@ -42,18 +42,7 @@ void BiForm::setUpHistory()
     addAction(m_pictureAction);
     historyChanged();
 
-    // Shift+F10 opens the context menu of the focused control, as the Menu key does.
-    auto *menuKey = new QAction(this);
-    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this, [this] {
-        QWidget *focused = focusWidget();
-        if (!focused)
-            return;
-        const QPoint at = focused->rect().center();
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, focused->mapToGlobal(at));
-        QCoreApplication::sendEvent(focused, &event);
-    });
-    addAction(menuKey);
+    addMenuKey(this);
 
     // The menu's copy and paste keys work wherever the focus is in the
     // editing frame; a text box takes them for its own text first.
