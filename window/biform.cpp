@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "formation_names.h"
+#include "line_panel.h"
 #include "message_text.h"
 #include "twips.h"
 
@@ -25,7 +26,7 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     startUp();
     applyTabOrder();
     setUpKeyboard();
-    setUpTypeBoxes();
+    m_panel->keepInStep();
     setUpHistory();
     m_command1->setFocus();
 }
@@ -42,7 +43,7 @@ void BiForm::startUp()
     m_dialog.setInitDir(m_workingFolder);
     m_readyFlag = false;
     m_text2->setText(QString::number(m_document.startLocation()));
-    for (QLineEdit *box : std::as_const(m_text3))
+    for (QLineEdit *box : m_panel->boxes())
         box->setText(QString());
     createSelectorButtons();
     takeNamesFor(QString());

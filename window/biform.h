@@ -19,6 +19,7 @@
 #include <utility>
 
 class AutoSizeLabel;
+class LinePanel;
 class PictureWindow;
 struct PictureContent;
 class QAction;
@@ -88,8 +89,6 @@ protected:
 private:
     // Building the controls.
     void createControls();
-    void createLineEditors(QWidget *frame1);
-    void createCalculatorFrame(int line, QWidget *frame1);
     void createWorkingLabels(QWidget *frame1);
     void showOffsetWorking(qint32 stored);
     void addToTabOrder(int tabIndex, int subIndex, QWidget *widget);
@@ -157,15 +156,6 @@ private:
     // Shows `formation` and turns its selector on: the panel and the
     // selectors always agree on the chosen formation.
     void chooseFormation(int formation);
-    void showLine(int line, int row);
-    // The "Type" box kept in step with the type buttons and modifier boxes.
-    void setUpTypeBoxes();
-    void showTypeCode(int line, int code);               // sets the line's buttons and boxes
-    void showTypeWithoutButton(int line, int typeIndex); // -1: the type has a button
-    EditedLine typeOfControls(int line) const;           // the type index and modifiers
-    void typeControlsChanged(int line);                  // by the user: the code into the box
-    // Escape in a line box: the text the panel showed for it.
-    void putBackShownText(QLineEdit *box);
     QLineEdit *lineBox(int line, int field) const;
     struct Refusal {
         QLineEdit *box = nullptr; // the box at fault
@@ -199,8 +189,6 @@ private:
     void setUpKeyboard();
     void addShortcut(const QList<QKeySequence> &keys, const std::function<void()> &handler);
     bool handleKeyboard(QObject *watched, QEvent *event);
-    int typeGroupOf(const QWidget *widget) const; // the line (0..2) of a type button, or -1
-    void updateBoxToolTip(QLineEdit *box);
 
     // The picture: what the panel would store, drawn live; a marker moved
     // there becomes typed offsets here.
@@ -251,20 +239,11 @@ private:
     QLabel *m_label8 = nullptr;
     QList<QLabel *> m_label9; // 0..3
     QGroupBox *m_frame1 = nullptr;
-    QList<QLineEdit *> m_text3;      // 0..14
+    LinePanel *m_panel = nullptr;    // the three lines' boxes and calculator frames
     QList<QRadioButton *> m_option2; // 0..30
     // Qt's automatic exclusivity would reach into the calculator frames
     // nested in Frame1, so each option group is an explicit button group.
     QButtonGroup *m_selectorGroup = nullptr;
-    QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
-    QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
-    // Per line, the type index 8..15 decoded into the panel, which has no
-    // button; -1 when the panel shows a type with a button or nothing.
-    int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
-    QString m_typeNote[FormationTable::LinesPerFormation]; // the "Type" box's note about it
-    bool m_settingTypeControls = false;                    // the window, not the user, sets them
-    // What the panel showed in each line box for the chosen formation.
-    QString m_shownText[FormationTable::LinesPerFormation * LineEncoding::FieldCount];
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

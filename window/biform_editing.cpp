@@ -3,6 +3,7 @@
 #include "biform.h"
 
 #include "controls.h"
+#include "line_panel.h"
 #include "type_code_box.h"
 
 #include <QEvent>
@@ -12,14 +13,9 @@
 #include <QRadioButton>
 #include <QTimer>
 
-namespace
-{
-constexpr int FieldsPerLine = LineEncoding::FieldCount; // Type, Number, X, Y, Z
-}
-
 QLineEdit *BiForm::lineBox(int line, int field) const
 {
-    return m_text3[FieldsPerLine * (line - 1) + field];
+    return m_panel->lineBox(line, field);
 }
 
 void BiForm::selectFormation(int formation)
@@ -63,24 +59,9 @@ void BiForm::showFormation(int formation)
     m_shownFormation = formation;
     m_label4->setCaption(QStringLiteral(" %1 ").arg(m_formationNames[formation]));
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
-        showLine(line, FormationTable::rowOfLine(formation, line));
+        m_panel->showLine(line,
+                          readLine(m_document.table(), FormationTable::rowOfLine(formation, line)));
     refreshPicture();
-}
-
-void BiForm::showLine(int line, int row)
-{
-    const FormationLine stored = readLine(m_document.table(), row);
-    const LineTexts texts = lineTexts(stored);
-    const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
-                                          texts.zOffset};
-    for (int field = 0; field < FieldsPerLine; ++field) {
-        QLineEdit *box = lineBox(line, field);
-        m_shownText[m_text3.indexOf(box)] = shown[field];
-        box->setText(shown[field]);
-        box->setCursorPosition(0); // a long number shows its leading digits
-        updateBoxToolTip(box);
-    }
-    showTypeCode(line, stored.typeCode);
 }
 
 bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
@@ -94,11 +75,7 @@ bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::L
                 *refusal = Refusal{typeBox, typed.error};
             return false;
         }
-        EditedLine edited = typeOfControls(line);
-        edited.count = lineBox(line, LineEncoding::Count)->text();
-        edited.xOffset = lineBox(line, LineEncoding::XOffset)->text();
-        edited.yOffset = lineBox(line, LineEncoding::YOffset)->text();
-        edited.zOffset = lineBox(line, LineEncoding::ZOffset)->text();
+        const EditedLine edited = m_panel->editedLine(line);
         const int row = FormationTable::rowOfLine(formation, line);
         const LineEncoding encoded =
             encodeEditedLine(edited, readLine(m_document.table(), row), line);

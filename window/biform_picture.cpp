@@ -3,6 +3,7 @@
 // moved there typed into the panel's offset boxes.
 #include "biform.h"
 
+#include "line_panel.h"
 #include "number_text.h"
 #include "picture_window.h"
 #include "type_code_box.h"
@@ -21,12 +22,12 @@ void BiForm::showPicture()
         m_picture = new PictureWindow(&m_prompter, this);
         connect(m_picture, &PictureWindow::offsetMoved, this, &BiForm::movePanelOffset);
         // Every change of the panel redraws it, as the panel would write it.
-        for (QLineEdit *box : std::as_const(m_text3))
+        for (QLineEdit *box : m_panel->boxes())
             connect(box, &QLineEdit::textChanged, m_picture, [this] { refreshPicture(); });
-        for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons))
+        for (const QList<QRadioButton *> &types : m_panel->typeButtons())
             for (QRadioButton *button : types)
                 connect(button, &QRadioButton::toggled, m_picture, [this] { refreshPicture(); });
-        for (const QList<QCheckBox *> &boxes : std::as_const(m_modifierBoxes))
+        for (const QList<QCheckBox *> &boxes : m_panel->modifierBoxes())
             for (QCheckBox *box : boxes)
                 connect(box, &QCheckBox::stateChanged, m_picture, [this] { refreshPicture(); });
         // Beside the main window, narrowed to the room the screen has there,
@@ -72,11 +73,9 @@ PictureContent BiForm::panelPicture() const
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine stored =
             readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line));
-        EditedLine edited = typeOfControls(line);
+        EditedLine edited = m_panel->editedLine(line);
         QString *texts[] = {nullptr, &edited.count, &edited.xOffset, &edited.yOffset,
                             &edited.zOffset};
-        for (int field = LineEncoding::Count; field <= LineEncoding::ZOffset; ++field)
-            *texts[field] = lineBox(line, field)->text();
         // A box that holds no valid value is drawn with the stored one; the
         // line is unwritten all the same.
         LineEncoding encoded = encodeEditedLine(edited, stored, line);
