@@ -4,6 +4,7 @@
 #include "formation_names.h"
 #include "line_panel.h"
 #include "message_text.h"
+#include "selector_grid.h"
 #include "twips.h"
 
 #include <QButtonGroup>
@@ -53,54 +54,27 @@ void BiForm::startUp()
 
 void BiForm::createSelectorButtons()
 {
-    // Positions are worked out in twips and converted once, so that the
-    // grid does not drift by a rounded pixel per step.
-    QRadioButton *first = m_option2[0];
-    const QPoint origin(SelectorLeftTwips, SelectorTopTwips);
-    for (int n = 1; n <= FormationTable::FormationCount - 1; ++n) {
-        auto *button = new QRadioButton(first->parentWidget());
-        button->setObjectName(QStringLiteral("Option2(%1)").arg(n));
-        button->resize(first->size());
-        button->setFont(first->font());
-        button->setPalette(first->palette());
-        button->setAutoFillBackground(first->autoFillBackground());
-        m_option2.append(button);
-        m_selectorGroup->addButton(button);
-        // Choosing it raises the selection event, which does nothing until
-        // start-up is done.
-        button->setChecked(true);
-        selectFormation(n);
-        button->move(twipsToPixels(origin.x() + (n % 5) * 1000),
-                     twipsToPixels(origin.y() + (n / 5) * 400));
-        button->raise();
-        button->show();
-        button->setText(QStringLiteral(" %1").arg(n));
-        button->setAccessibleName(QString::number(n));
-        checkOnly({button}, -1);
-        addToTabOrder(22, n, button);
-    }
+    m_selectors->addRest(tabStop());
     // A selector turned on in any way (a click, a key, a screen reader's
     // action, setChecked) chooses its formation; the window turns on only
     // the selector of the formation it already shows, which asks nothing.
     // While the window is busy the chosen one is turned on again.
-    connect(m_selectorGroup, &QButtonGroup::buttonToggled, this,
-            [this](QAbstractButton *button, bool on) {
-                const int n = int(m_option2.indexOf(static_cast<QRadioButton *>(button)));
-                if (!on || n == m_shownFormation)
-                    return;
-                if (isBusy())
-                    checkOnly(m_option2, m_shownFormation);
-                else
-                    selectFormation(n);
-            });
-    for (int n = 0; n < m_option2.size(); ++n) {
-        // A click on the chosen selector shows its formation anew.
-        connect(m_option2[n], &QRadioButton::clicked, this, [this, n] {
-            if (n == m_shownFormation && !isBusy())
-                selectFormation(n);
-        });
-        m_option2[n]->setMouseTracking(true);
-        m_option2[n]->installEventFilter(this);
+    connect(m_selectors, &SelectorGrid::turnedOn, this, [this](int n) {
+        if (n == m_shownFormation)
+            return;
+        if (isBusy())
+            m_selectors->turnOn(m_shownFormation);
+        else
+            selectFormation(n);
+    });
+    // A click on the chosen selector shows its formation anew.
+    connect(m_selectors, &SelectorGrid::clicked, this, [this](int n) {
+        if (n == m_shownFormation && !isBusy())
+            selectFormation(n);
+    });
+    for (QRadioButton *button : m_selectors->buttons()) {
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
     }
     m_frame1->setMouseTracking(true);
     m_frame1->installEventFilter(this);

@@ -2,6 +2,7 @@
 
 #include "busy_guard.h"
 #include "common_dialog.h"
+#include "control_making.h"
 #include "form_document.h"
 #include "formation_table.h"
 #include "line_editing.h"
@@ -20,6 +21,7 @@
 
 class AutoSizeLabel;
 class LinePanel;
+class SelectorGrid;
 class PictureWindow;
 struct PictureContent;
 class QAction;
@@ -92,6 +94,7 @@ private:
     void createWorkingLabels(QWidget *frame1);
     void showOffsetWorking(qint32 stored);
     void addToTabOrder(int tabIndex, int subIndex, QWidget *widget);
+    TabStop tabStop(); // addToTabOrder for the parts that make controls
     void applyTabOrder();
 
     // Start-up, run once before the window is shown.
@@ -239,11 +242,8 @@ private:
     QLabel *m_label8 = nullptr;
     QList<QLabel *> m_label9; // 0..3
     QGroupBox *m_frame1 = nullptr;
-    LinePanel *m_panel = nullptr;    // the three lines' boxes and calculator frames
-    QList<QRadioButton *> m_option2; // 0..30
-    // Qt's automatic exclusivity would reach into the calculator frames
-    // nested in Frame1, so each option group is an explicit button group.
-    QButtonGroup *m_selectorGroup = nullptr;
+    LinePanel *m_panel = nullptr;        // the three lines' boxes and calculator frames
+    SelectorGrid *m_selectors = nullptr; // Option2(0..30)
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

@@ -4,6 +4,7 @@
 
 #include "controls.h"
 #include "line_panel.h"
+#include "selector_grid.h"
 #include "type_code_box.h"
 
 #include <QEvent>
@@ -27,16 +28,16 @@ void BiForm::selectFormation(int formation)
         // The new selector is already on, but the question is about the
         // formation the panel shows: that one is chosen until the question
         // is settled.
-        checkOnly(m_option2, shown);
+        m_selectors->turnOn(shown);
         if (!settlePanel()) {
             // The focus belongs on the box at fault after a refused write,
             // else on the chosen selector; an arrow key's move of the focus
             // to the new selector comes after this handler, so it is put
             // right once that is done.
             auto *box = qobject_cast<QLineEdit *>(focusWidget());
-            QWidget *back = box ? static_cast<QWidget *>(box) : m_option2[shown];
+            QWidget *back = box ? static_cast<QWidget *>(box) : m_selectors->buttons()[shown];
             QTimer::singleShot(0, this, [this, back, box] {
-                if (!m_option2.contains(qobject_cast<QRadioButton *>(focusWidget())))
+                if (m_selectors->formationOf(focusWidget()) < 0)
                     return;
                 back->setFocus(Qt::OtherFocusReason);
                 if (box)
@@ -51,7 +52,7 @@ void BiForm::selectFormation(int formation)
 void BiForm::chooseFormation(int formation)
 {
     showFormation(formation); // first, so that turning the selector on asks nothing
-    checkOnly(m_option2, formation);
+    m_selectors->turnOn(formation);
 }
 
 void BiForm::showFormation(int formation)
@@ -184,7 +185,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
             if (!m_frame1->childAt(at))
                 showHoveredName(QString());
-        } else if (const int i = m_option2.indexOf(qobject_cast<QRadioButton *>(watched)); i >= 0) {
+        } else if (const int i = m_selectors->formationOf(watched); i >= 0) {
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }

@@ -5,6 +5,7 @@
 
 #include "context_menu.h"
 #include "controls.h"
+#include "selector_grid.h"
 #include "table_text.h"
 
 #include <QAction>
@@ -66,7 +67,7 @@ void BiForm::setUpHistory()
 int BiForm::formationAtFocus() const
 {
     // A selector stands for its own formation, the rest of the frame for the chosen one.
-    const int focused = int(m_option2.indexOf(qobject_cast<QRadioButton *>(focusWidget())));
+    const int focused = m_selectors->formationOf(focusWidget());
     return focused >= 0 ? focused : m_shownFormation;
 }
 
@@ -119,18 +120,8 @@ void BiForm::updateChangedMarks()
 {
     const QString since =
         m_document.referenceIsSave() ? QStringLiteral("saved") : QStringLiteral("loaded");
-    for (int n = 0; n < m_option2.size(); ++n) {
-        const bool changed = m_document.differsFromReference(n);
-        // Seen at a glance: the number in bold, in the selector's own place.
-        QFont font = m_option2[n]->font();
-        font.setBold(changed);
-        m_option2[n]->setFont(font);
-        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since %1").arg(since)
-                                         : QString());
-        m_option2[n]->setAccessibleDescription(
-            changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
-                    : m_formationNames[n]);
-    }
+    for (int n = 0; n < m_selectors->buttons().size(); ++n)
+        m_selectors->markChanged(n, m_document.differsFromReference(n), since, m_formationNames[n]);
     showUnsavedMark(!hasUnsavedChanges());
 }
 
@@ -231,7 +222,7 @@ bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
         return false;
     // A selector offers its own formation; the rest of the editing frame
     // the chosen one.
-    const int selector = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
+    const int selector = m_selectors->formationOf(watched);
     if (selector < 0 && watched != m_frame1)
         return false;
     event->accept();

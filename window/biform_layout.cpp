@@ -3,6 +3,7 @@
 #include "control_making.h"
 #include "controls.h"
 #include "line_panel.h"
+#include "selector_grid.h"
 #include "twips.h"
 
 #include <QButtonGroup>
@@ -66,6 +67,13 @@ void BiForm::addToTabOrder(int tabIndex, int subIndex, QWidget *widget)
     m_tabOrder.append({{tabIndex, subIndex}, widget});
 }
 
+TabStop BiForm::tabStop()
+{
+    return [this](int tabIndex, int subIndex, QWidget *widget) {
+        addToTabOrder(tabIndex, subIndex, widget);
+    };
+}
+
 void BiForm::applyTabOrder()
 {
     std::sort(m_tabOrder.begin(), m_tabOrder.end(),
@@ -119,10 +127,7 @@ void BiForm::createControls()
         makeLabel(m_frame1, indexed("Label7", i), QString::fromLatin1(offsetCaption[i]),
                   twipsRect(offsetLabelLeft[i], 390, 705, 255));
 
-    const TabStop tabStop = [this](int tabIndex, int subIndex, QWidget *widget) {
-        addToTabOrder(tabIndex, subIndex, widget);
-    };
-    m_panel = new LinePanel(m_frame1, tabStop);
+    m_panel = new LinePanel(m_frame1, tabStop());
 
     m_label10 = makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
                           twipsRect(330, 1920, 1875, 225));
@@ -131,20 +136,7 @@ void BiForm::createControls()
     m_label12->setAccessibleDescription(QStringLiteral("Formation under the mouse"));
     m_label10->setBuddy(m_label12);
 
-    auto *option2 = makeControl<QRadioButton>(
-        m_frame1, indexed("Option2", 0), twipsRect(SelectorLeftTwips, SelectorTopTwips, 555, 345));
-    option2->setText(QStringLiteral("0"));
-    option2->setAccessibleName(QStringLiteral("0"));
-    // A button fills its background with the Button colour.
-    option2->setAutoFillBackground(true);
-    QPalette white = option2->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::Button, Qt::white);
-    option2->setPalette(white);
-    m_option2.append(option2);
-    m_selectorGroup = new QButtonGroup(this);
-    m_selectorGroup->addButton(option2);
-    addToTabOrder(22, 0, option2);
+    m_selectors = new SelectorGrid(m_frame1, tabStop());
 
     m_command2 = makeControl<WrappingButton>(m_frame1, QStringLiteral("Command2"),
                                              twipsRect(90, 5250, 1095, 555));
@@ -162,7 +154,7 @@ void BiForm::createControls()
 
     createWorkingLabels(m_frame1);
 
-    m_panel->addCalculators(tabStop);
+    m_panel->addCalculators(tabStop());
 
     // The auto-sized labels grow with their caption, but never over the
     // control to their right, and they lie beneath every other control so
