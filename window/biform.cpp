@@ -7,8 +7,6 @@
 #include "selector_grid.h"
 #include "twips.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>

@@ -25,13 +25,10 @@ class SelectorGrid;
 class PictureWindow;
 struct PictureContent;
 class QAction;
-class QButtonGroup;
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 
 // The editor's one window: the editing panel, the hidden formation table and
 // the handlers of the buttons.

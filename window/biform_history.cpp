@@ -11,11 +11,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QRadioButton>
 #include <QUndoStack>
 
 void BiForm::setUpHistory()

@@ -6,12 +6,9 @@
 #include "selector_grid.h"
 #include "twips.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <algorithm>
 #include <limits>
 

@@ -9,7 +9,6 @@
 #include "type_code_box.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
