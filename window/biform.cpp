@@ -2,22 +2,21 @@
 
 #include "controls.h"
 #include "formation_names.h"
+#include "line_panel.h"
 #include "message_text.h"
+#include "selector_grid.h"
 #include "twips.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QUndoStack>
 
 BiForm::BiForm(Prompter *prompter, QWidget *parent)
     : QWidget(parent), m_ownPrompter(prompter ? nullptr : std::make_unique<MessageBoxPrompter>()),
-      m_prompter(prompter ? *prompter : *m_ownPrompter, m_busy), m_dialog(this)
+      m_prompter(prompter ? *prompter : *m_ownPrompter, m_busy), m_document(this), m_dialog(this)
 {
     createControls();
     connect(m_command1, &QPushButton::clicked, this, alone(&BiForm::load));
@@ -26,16 +25,15 @@ BiForm::BiForm(Prompter *prompter, QWidget *parent)
     startUp();
     applyTabOrder();
     setUpKeyboard();
-    setUpTypeBoxes();
+    m_panel->keepInStep();
     setUpHistory();
     m_command1->setFocus();
 }
 
 BiForm::~BiForm()
 {
-    // The history outlives the controls (it is a child object, deleted
-    // after them); its last signals must not reach them.
-    m_history->disconnect(this);
+    // The document's last signals must not reach the controls.
+    m_document.disconnect(this);
 }
 
 void BiForm::startUp()
@@ -43,10 +41,8 @@ void BiForm::startUp()
     m_workingFolder = QDir::currentPath();
     m_dialog.setInitDir(m_workingFolder);
     m_readyFlag = false;
-    m_table.prepare();
-    m_startLocation = 0;
-    m_text2->setText(QString::number(m_startLocation));
-    for (QLineEdit *box : std::as_const(m_text3))
+    m_text2->setText(QString::number(m_document.startLocation()));
+    for (QLineEdit *box : m_panel->boxes())
         box->setText(QString());
     createSelectorButtons();
     takeNamesFor(QString());
@@ -56,54 +52,27 @@ void BiForm::startUp()
 
 void BiForm::createSelectorButtons()
 {
-    // Positions are worked out in twips and converted once, so that the
-    // grid does not drift by a rounded pixel per step.
-    QRadioButton *first = m_option2[0];
-    const QPoint origin(SelectorLeftTwips, SelectorTopTwips);
-    for (int n = 1; n <= FormationTable::FormationCount - 1; ++n) {
-        auto *button = new QRadioButton(first->parentWidget());
-        button->setObjectName(QStringLiteral("Option2(%1)").arg(n));
-        button->resize(first->size());
-        button->setFont(first->font());
-        button->setPalette(first->palette());
-        button->setAutoFillBackground(first->autoFillBackground());
-        m_option2.append(button);
-        m_selectorGroup->addButton(button);
-        // Choosing it raises the selection event, which does nothing until
-        // start-up is done.
-        button->setChecked(true);
-        selectFormation(n);
-        button->move(twipsToPixels(origin.x() + (n % 5) * 1000),
-                     twipsToPixels(origin.y() + (n / 5) * 400));
-        button->raise();
-        button->show();
-        button->setText(QStringLiteral(" %1").arg(n));
-        button->setAccessibleName(QString::number(n));
-        checkOnly({button}, -1);
-        addToTabOrder(22, n, button);
-    }
+    m_selectors->addRest(tabStop());
     // A selector turned on in any way (a click, a key, a screen reader's
     // action, setChecked) chooses its formation; the window turns on only
     // the selector of the formation it already shows, which asks nothing.
     // While the window is busy the chosen one is turned on again.
-    connect(m_selectorGroup, &QButtonGroup::buttonToggled, this,
-            [this](QAbstractButton *button, bool on) {
-                const int n = int(m_option2.indexOf(static_cast<QRadioButton *>(button)));
-                if (!on || n == m_shownFormation)
-                    return;
-                if (isBusy())
-                    checkOnly(m_option2, m_shownFormation);
-                else
-                    selectFormation(n);
-            });
-    for (int n = 0; n < m_option2.size(); ++n) {
-        // A click on the chosen selector shows its formation anew.
-        connect(m_option2[n], &QRadioButton::clicked, this, [this, n] {
-            if (n == m_shownFormation && !isBusy())
-                selectFormation(n);
-        });
-        m_option2[n]->setMouseTracking(true);
-        m_option2[n]->installEventFilter(this);
+    connect(m_selectors, &SelectorGrid::turnedOn, this, [this](int n) {
+        if (n == m_shownFormation)
+            return;
+        if (isBusy())
+            m_selectors->turnOn(m_shownFormation);
+        else
+            selectFormation(n);
+    });
+    // A click on the chosen selector shows its formation anew.
+    connect(m_selectors, &SelectorGrid::clicked, this, [this](int n) {
+        if (n == m_shownFormation && !isBusy())
+            selectFormation(n);
+    });
+    for (QRadioButton *button : m_selectors->buttons()) {
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
     }
     m_frame1->setMouseTracking(true);
     m_frame1->installEventFilter(this);
@@ -118,7 +87,7 @@ void BiForm::takeNamesFor(const QString &tableFile)
     m_namesPath = path;
     m_formationNames = names.names;
     m_namesProblem = names.problem;
-    if (m_history) // from start-up on, where the selectors' descriptions carry the names
+    if (m_undoAction) // from start-up on, where the selectors' descriptions carry the names
         updateChangedMarks();
     const QString shown = shownPath(path);
     switch (names.status) {

@@ -2,13 +2,12 @@
 
 #include "busy_guard.h"
 #include "common_dialog.h"
-#include "file_snapshot.h"
+#include "control_making.h"
+#include "form_document.h"
 #include "formation_table.h"
 #include "line_editing.h"
 #include "prompter.h"
 #include "save_recovery.h"
-#include "table_place.h"
-#include "table_saver.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -21,17 +20,15 @@
 #include <utility>
 
 class AutoSizeLabel;
+class LinePanel;
+class SelectorGrid;
 class PictureWindow;
 struct PictureContent;
 class QAction;
-class QButtonGroup;
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
-class QUndoStack;
 
 // The editor's one window: the editing panel, the hidden formation table and
 // the handlers of the buttons.
@@ -43,13 +40,13 @@ public:
     explicit BiForm(Prompter *prompter = nullptr, QWidget *parent = nullptr);
     ~BiForm() override;
 
-    const FormationTable &GF1() const { return m_table; }
+    const FormationTable &GF1() const { return m_document.table(); }
     CommonDialog &CD1() { return m_dialog; }
 
     bool readyFlag() const { return m_readyFlag; }
-    qint32 startLocation() const { return m_startLocation; }
+    qint32 startLocation() const { return m_document.startLocation(); }
     QString fileName() const { return m_fileName; }
-    quint8 currentByte() const { return m_currentByte; }
+    quint8 currentByte() const { return m_document.currentByte(); }
     const QStringList &formationNames() const { return m_formationNames; }
     // The names file the names were last taken from, found or not.
     QString namesFile() const { return m_namesPath; }
@@ -57,7 +54,7 @@ public:
     QString startupProblem() const { return m_startupProblem; }
     // Whether the table's bytes differ from those it was last loaded with
     // or saved as, however the history went there.
-    bool hasUnsavedChanges() const;
+    bool hasUnsavedChanges() const { return m_document.hasUnsavedChanges(); }
     // Loads `path` as if it had been chosen in Load's dialog: the game
     // executable by its signature, any other file at the start location.
     // The unsaved-changes question comes before the dialog, not here.
@@ -68,7 +65,7 @@ public:
     // the file may take their place.
     void loadWhenShown(const QString &path) { m_startFile = path; }
     // Tests wrap the files a save writes, to make it fail part-way.
-    void setSaveFileWrapper(FileWrapper wrap) { m_saveFileWrapper = std::move(wrap); }
+    void setSaveFileWrapper(FileWrapper wrap) { m_document.setSaveFileWrapper(std::move(wrap)); }
 
     // What the context menu and the keys do with the table's history and
     // its formations; each change is one step, and each shows its formation.
@@ -91,11 +88,10 @@ protected:
 private:
     // Building the controls.
     void createControls();
-    void createLineEditors(QWidget *frame1);
-    void createCalculatorFrame(int line, QWidget *frame1);
     void createWorkingLabels(QWidget *frame1);
     void showOffsetWorking(qint32 stored);
     void addToTabOrder(int tabIndex, int subIndex, QWidget *widget);
+    TabStop tabStop(); // addToTabOrder for the parts that make controls
     void applyTabOrder();
 
     // Start-up, run once before the window is shown.
@@ -142,9 +138,9 @@ private:
     std::optional<TablePlace> placeInFile(const QString &target);
     // The place the user takes among those `placement` offers; nothing for Cancel.
     std::optional<TablePlace> choosePlace(const Placement &placement);
-    // After a save that left the table in `target`: it is the reference,
-    // and Ctrl+S goes there.
-    void tookSave(const QString &target, const QByteArray &written, const QString &backupPath);
+    // After a save that left the table in `target`, which the document
+    // now takes for the reference.
+    void tookSave(const QString &target, const QString &backupPath);
     // News after a save, such as where a backup is kept: while the window
     // closes, it waits to be read.
     void informAfterSave(const QString &news);
@@ -160,15 +156,6 @@ private:
     // Shows `formation` and turns its selector on: the panel and the
     // selectors always agree on the chosen formation.
     void chooseFormation(int formation);
-    void showLine(int line, int row);
-    // The "Type" box kept in step with the type buttons and modifier boxes.
-    void setUpTypeBoxes();
-    void showTypeCode(int line, int code);               // sets the line's buttons and boxes
-    void showTypeWithoutButton(int line, int typeIndex); // -1: the type has a button
-    EditedLine typeOfControls(int line) const;           // the type index and modifiers
-    void typeControlsChanged(int line);                  // by the user: the code into the box
-    // Escape in a line box: the text the panel showed for it.
-    void putBackShownText(QLineEdit *box);
     QLineEdit *lineBox(int line, int field) const;
     struct Refusal {
         QLineEdit *box = nullptr; // the box at fault
@@ -193,15 +180,6 @@ private:
     // no unwritten edits or the user drops them for `verb` ("Undo", "Redo")
     // of the step named `step`.
     bool dropPanelEditsFor(const QString &verb, const QString &step);
-    void startHistory(); // after a load: no steps, the table is the reference
-    // After a save: the bytes `written` are the reference, whatever the
-    // table became meanwhile.
-    void markSaved(const QByteArray &written);
-    // One step that gives formation `formation` the bytes `after`; false
-    // (and no step) when they are the bytes it has.
-    bool changeFormation(int formation, const QByteArray &after, const QString &what);
-    void putFormation(int formation, const QByteArray &bytes);
-    bool differsFromReference(int formation) const;
     void updateChangedMarks(); // the selectors' and the title's
     void showHistoryMenu(int formation, const QPoint &globalPos);
     bool handleContextMenu(QObject *watched, QEvent *event);
@@ -211,8 +189,6 @@ private:
     void setUpKeyboard();
     void addShortcut(const QList<QKeySequence> &keys, const std::function<void()> &handler);
     bool handleKeyboard(QObject *watched, QEvent *event);
-    int typeGroupOf(const QWidget *widget) const; // the line (0..2) of a type button, or -1
-    void updateBoxToolTip(QLineEdit *box);
 
     // The picture: what the panel would store, drawn live; a marker moved
     // there becomes typed offsets here.
@@ -228,33 +204,23 @@ private:
 
     // Form-level state.
     bool m_readyFlag = false;
-    qint32 m_startLocation = 0;
     QString m_fileName;
-    quint8 m_currentByte = 0;
     QStringList m_formationNames;
     QString m_startupProblem;
     bool m_shownOnce = false;
-    bool m_closing = false;     // the window is closing: news must wait to be read
-    QString m_loadedPath;       // the file the table was last loaded from
-    WatchedFiles m_filesOnDisk; // the loaded file and the one last saved to, as last seen
-    int m_shownFormation = -1;  // the chosen formation, whose lines the panel shows; -1: none
-    FileWrapper m_saveFileWrapper;
+    bool m_closing = false;    // the window is closing: news must wait to be read
+    int m_shownFormation = -1; // the chosen formation, whose lines the panel shows; -1: none
 
     // Where the table and its names come from and go.
-    QString m_savePath; // the file the table was last loaded from or saved to: Ctrl+S saves there
-    bool m_loadedFromProgram = false; // the last load found the table in a program
-    QString m_startFile;              // loaded once the window is first shown
-    QString m_workingFolder;          // at start-up: the place of the names file
-    QString m_namesPath;              // where the names were last taken from
-    QString m_namesProblem;           // what is wrong with that file; empty when nothing
+    QString m_startFile;     // loaded once the window is first shown
+    QString m_workingFolder; // at start-up: the place of the names file
+    QString m_namesPath;     // where the names were last taken from
+    QString m_namesProblem;  // what is wrong with that file; empty when nothing
     bool m_namesProblemTold = false;
 
-    FormationTable m_table; // the hidden grid
-    QUndoStack *m_history = nullptr;
+    FormDocument m_document; // the hidden grid, its history and its files
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;
-    QByteArray m_reference;        // the table as last loaded or saved
-    bool m_referenceSaved = false; // the reference is the last save, not the load
     QAction *m_pictureAction = nullptr;
     QPointer<PictureWindow> m_picture;
     CommonDialog m_dialog;
@@ -273,20 +239,8 @@ private:
     QLabel *m_label8 = nullptr;
     QList<QLabel *> m_label9; // 0..3
     QGroupBox *m_frame1 = nullptr;
-    QList<QLineEdit *> m_text3;      // 0..14
-    QList<QRadioButton *> m_option2; // 0..30
-    // Qt's automatic exclusivity would reach into the calculator frames
-    // nested in Frame1, so each option group is an explicit button group.
-    QButtonGroup *m_selectorGroup = nullptr;
-    QList<QList<QRadioButton *>> m_typeButtons; // per line: Option3, Option4, Option5
-    QList<QList<QCheckBox *>> m_modifierBoxes;  // per line: Check2, Check3, Check4
-    // Per line, the type index 8..15 decoded into the panel, which has no
-    // button; -1 when the panel shows a type with a button or nothing.
-    int m_typeWithoutButton[FormationTable::LinesPerFormation] = {-1, -1, -1};
-    QString m_typeNote[FormationTable::LinesPerFormation]; // the "Type" box's note about it
-    bool m_settingTypeControls = false;                    // the window, not the user, sets them
-    // What the panel showed in each line box for the chosen formation.
-    QString m_shownText[FormationTable::LinesPerFormation * LineEncoding::FieldCount];
+    LinePanel *m_panel = nullptr;        // the three lines' boxes and calculator frames
+    SelectorGrid *m_selectors = nullptr; // Option2(0..30)
 
     QList<std::pair<std::pair<int, int>, QWidget *>> m_tabOrder;
 };

@@ -3,6 +3,8 @@
 #include "biform.h"
 
 #include "controls.h"
+#include "line_panel.h"
+#include "selector_grid.h"
 #include "type_code_box.h"
 
 #include <QEvent>
@@ -12,14 +14,9 @@
 #include <QRadioButton>
 #include <QTimer>
 
-namespace
-{
-constexpr int FieldsPerLine = LineEncoding::FieldCount; // Type, Number, X, Y, Z
-}
-
 QLineEdit *BiForm::lineBox(int line, int field) const
 {
-    return m_text3[FieldsPerLine * (line - 1) + field];
+    return m_panel->lineBox(line, field);
 }
 
 void BiForm::selectFormation(int formation)
@@ -31,16 +28,16 @@ void BiForm::selectFormation(int formation)
         // The new selector is already on, but the question is about the
         // formation the panel shows: that one is chosen until the question
         // is settled.
-        checkOnly(m_option2, shown);
+        m_selectors->turnOn(shown);
         if (!settlePanel()) {
             // The focus belongs on the box at fault after a refused write,
             // else on the chosen selector; an arrow key's move of the focus
             // to the new selector comes after this handler, so it is put
             // right once that is done.
             auto *box = qobject_cast<QLineEdit *>(focusWidget());
-            QWidget *back = box ? static_cast<QWidget *>(box) : m_option2[shown];
+            QWidget *back = box ? static_cast<QWidget *>(box) : m_selectors->buttons()[shown];
             QTimer::singleShot(0, this, [this, back, box] {
-                if (!m_option2.contains(qobject_cast<QRadioButton *>(focusWidget())))
+                if (m_selectors->formationOf(focusWidget()) < 0)
                     return;
                 back->setFocus(Qt::OtherFocusReason);
                 if (box)
@@ -55,7 +52,7 @@ void BiForm::selectFormation(int formation)
 void BiForm::chooseFormation(int formation)
 {
     showFormation(formation); // first, so that turning the selector on asks nothing
-    checkOnly(m_option2, formation);
+    m_selectors->turnOn(formation);
 }
 
 void BiForm::showFormation(int formation)
@@ -63,24 +60,9 @@ void BiForm::showFormation(int formation)
     m_shownFormation = formation;
     m_label4->setCaption(QStringLiteral(" %1 ").arg(m_formationNames[formation]));
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
-        showLine(line, FormationTable::rowOfLine(formation, line));
+        m_panel->showLine(line,
+                          readLine(m_document.table(), FormationTable::rowOfLine(formation, line)));
     refreshPicture();
-}
-
-void BiForm::showLine(int line, int row)
-{
-    const FormationLine stored = readLine(m_table, row);
-    const LineTexts texts = lineTexts(stored);
-    const QString shown[FieldsPerLine] = {texts.type, texts.count, texts.xOffset, texts.yOffset,
-                                          texts.zOffset};
-    for (int field = 0; field < FieldsPerLine; ++field) {
-        QLineEdit *box = lineBox(line, field);
-        m_shownText[m_text3.indexOf(box)] = shown[field];
-        box->setText(shown[field]);
-        box->setCursorPosition(0); // a long number shows its leading digits
-        updateBoxToolTip(box);
-    }
-    showTypeCode(line, stored.typeCode);
 }
 
 bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::LinesPerFormation],
@@ -94,13 +76,10 @@ bool BiForm::encodePanel(int formation, FormationLine (&lines)[FormationTable::L
                 *refusal = Refusal{typeBox, typed.error};
             return false;
         }
-        EditedLine edited = typeOfControls(line);
-        edited.count = lineBox(line, LineEncoding::Count)->text();
-        edited.xOffset = lineBox(line, LineEncoding::XOffset)->text();
-        edited.yOffset = lineBox(line, LineEncoding::YOffset)->text();
-        edited.zOffset = lineBox(line, LineEncoding::ZOffset)->text();
+        const EditedLine edited = m_panel->editedLine(line);
         const int row = FormationTable::rowOfLine(formation, line);
-        const LineEncoding encoded = encodeEditedLine(edited, readLine(m_table, row), line);
+        const LineEncoding encoded =
+            encodeEditedLine(edited, readLine(m_document.table(), row), line);
         if (!encoded.ok) {
             if (refusal)
                 *refusal = Refusal{lineBox(line, encoded.field), encoded.error};
@@ -121,7 +100,8 @@ bool BiForm::panelDiffers() const
     if (!encodePanel(m_shownFormation, lines, nullptr))
         return true;
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line)
-        if (lines[line - 1] != readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line)))
+        if (lines[line - 1] !=
+            readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line)))
             return true;
     return false;
 }
@@ -177,7 +157,8 @@ bool BiForm::editThisOne()
     // A change of at least one byte is a step of the history, which shows
     // the formation as the table now holds it: a typed 2.5 aircraft shows
     // as the stored 2. Without a change the panel is shown anew all the same.
-    if (!changeFormation(formation, after, QStringLiteral("edit of formation %1").arg(formation)))
+    if (!m_document.changeFormation(formation, after,
+                                    QStringLiteral("edit of formation %1").arg(formation)))
         showFormation(formation);
     return true;
 }
@@ -204,7 +185,7 @@ bool BiForm::eventFilter(QObject *watched, QEvent *event)
             const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
             if (!m_frame1->childAt(at))
                 showHoveredName(QString());
-        } else if (const int i = m_option2.indexOf(qobject_cast<QRadioButton *>(watched)); i >= 0) {
+        } else if (const int i = m_selectors->formationOf(watched); i >= 0) {
             showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[i]));
         }
     }

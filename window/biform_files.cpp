@@ -154,14 +154,14 @@ void BiForm::loadFrom(const QString &path)
     // the last load; only then is a file that begins as a program read at it.
     const bool typed = m_text2->isModified();
     const LoadResult result =
-        loadTable(m_fileName, m_text2->text(), typed ? StartGiven::Yes : StartGiven::No,
-                  [this](qint64 position) {
-                      m_text2->setText(QString::number(position));
-                      m_text2->repaint();
-                      // Let the window repaint while a long search runs; the user's
-                      // clicks and keys wait until it is over.
-                      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                  });
+        m_document.load(m_fileName, m_text2->text(), typed ? StartGiven::Yes : StartGiven::No,
+                        [this](qint64 position) {
+                            m_text2->setText(QString::number(position));
+                            m_text2->repaint();
+                            // Let the window repaint while a long search runs; the user's
+                            // clicks and keys wait until it is over.
+                            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                        });
 
     if (!result.ok) {
         m_fileName = previousFileName;
@@ -180,16 +180,8 @@ void BiForm::loadFrom(const QString &path)
         m_text2->repaint();
     }
     m_text2->setModified(false);
-    m_startLocation = result.startLocation;
-    m_table.setBytes(result.table);
-    m_currentByte = static_cast<quint8>(result.table.back());
-    m_loadedPath = m_fileName;
-    m_loadedFromProgram = result.foundBySignature;
-    m_savePath = m_fileName;
     m_label1->setAccessibleDescription(QStringLiteral("Loaded file"));
     m_dialog.setFolder(QFileInfo(m_fileName).absolutePath());
-    m_filesOnDisk = {result.source, {}};
-    startHistory();
     takeNamesFor(m_fileName);
     // The chosen formation now shows the new table's lines, never the old one's.
     if (m_shownFormation >= 0)
@@ -208,20 +200,15 @@ bool BiForm::save()
 
 bool BiForm::saveBack()
 {
-    if (m_savePath.isEmpty())
+    const QString savePath = m_document.savePath();
+    if (savePath.isEmpty())
         return save();
-    return settlePanel() && saveTo(m_savePath);
+    return settlePanel() && saveTo(savePath);
 }
 
 std::optional<TablePlace> BiForm::placeInFile(const QString &target)
 {
-    const QByteArray table = m_table.toBytes();
-    PlaceRequest request;
-    request.target = target;
-    request.table = table;
-    request.origin = {m_filesOnDisk.loaded, m_loadedFromProgram,
-                      m_referenceSaved && m_savePath == m_loadedPath};
-    const Placement placement = placeTable(request);
+    const Placement placement = m_document.placement(target);
     if (!placement.refusal.isEmpty()) {
         prompter().tell(this, placement.refusal);
         return std::nullopt;
@@ -234,8 +221,7 @@ std::optional<TablePlace> BiForm::placeInFile(const QString &target)
                                                               place->confirmation->accept)))
         return std::nullopt;
     // Zeros from start-up would blank a file that holds a table.
-    if (pathKind(target) == PathKind::Regular && m_loadedPath.isEmpty() &&
-        table == QByteArray(FormationTable::ByteCount, '\0') &&
+    if (m_document.wouldWriteZerosOver(target) &&
         !prompter().confirm(this,
                             QStringLiteral("Nothing has been loaded; the table is all zeros. "
                                            "Write zeros over %1?")
@@ -276,23 +262,18 @@ bool BiForm::saveTo(const QString &target)
     // The save asks before writing over another program's changes to a
     // watched file, without a backup or a journal, and where a program's
     // table has moved; nothing is written until the user agrees.
-    SaveOptions options;
-    options.offset = place->offset;
-    options.intoProgramTable = place->intoProgramTable;
-    options.formationNames = m_formationNames;
-    options.wrap = m_saveFileWrapper;
-    // The backup of a big file takes a while: the window repaints meanwhile.
-    options.progress = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
     Q_ASSERT(isBusy()); // raised by each way a save starts, for its whole run
-    const QByteArray written = m_table.toBytes();
-    const SaveOutcome outcome =
-        saveAsking(target, written, m_filesOnDisk, options, [this](const SaveOutcome &asked) {
+    const SaveOutcome outcome = m_document.save(
+        target, *place, m_formationNames,
+        // The backup of a big file takes a while: the window repaints meanwhile.
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
+        [this](const SaveOutcome &asked) {
             return prompter().confirm(this, asked.questionText(), saveAnswerButton(asked));
         });
     switch (outcome.kind) {
     case SaveOutcome::Kind::Saved:
     case SaveOutcome::Kind::NothingToChange:
-        tookSave(target, written, outcome.backupPath);
+        tookSave(target, outcome.backupPath);
         break;
     case SaveOutcome::Kind::Ask: // cancelled: nothing was written
         break;
@@ -307,10 +288,8 @@ bool BiForm::saveTo(const QString &target)
     return outcome.tableInFile();
 }
 
-void BiForm::tookSave(const QString &target, const QByteArray &written, const QString &backupPath)
+void BiForm::tookSave(const QString &target, const QString &backupPath)
 {
-    markSaved(written);
-    m_savePath = target;
     refreshPicture(); // whose saves never go over this file
     m_label1->setCaption(shownPath(target));
     m_label1->setAccessibleDescription(QStringLiteral("Saved file"));
@@ -336,11 +315,12 @@ bool BiForm::settleUnsavedChanges(const QString &action)
     if (!hasUnsavedChanges())
         return true;
     // Named by the file Save writes to.
+    const QString savePath = m_document.savePath();
     const QString table =
-        m_savePath.isEmpty() ? QStringLiteral("The table")
-        : m_savePath == m_loadedPath
-            ? QStringLiteral("The table loaded from %1").arg(shownPath(m_savePath))
-            : QStringLiteral("The table last saved to %1").arg(shownPath(m_savePath));
+        savePath.isEmpty() ? QStringLiteral("The table")
+        : savePath == m_document.loadedPath()
+            ? QStringLiteral("The table loaded from %1").arg(shownPath(savePath))
+            : QStringLiteral("The table last saved to %1").arg(shownPath(savePath));
     switch (prompter().askToSave(
         this, QStringLiteral("%1 has changes that are not saved. Save them before %2?")
                   .arg(table, action))) {

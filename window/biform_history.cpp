@@ -5,24 +5,19 @@
 
 #include "context_menu.h"
 #include "controls.h"
-#include "formation_change.h"
+#include "selector_grid.h"
 #include "table_text.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QRadioButton>
 #include <QUndoStack>
 
 void BiForm::setUpHistory()
 {
-    m_history = new QUndoStack(this);
-    m_reference = m_table.toBytes();
-
     m_undoAction = new QAction(this);
     m_undoAction->setShortcuts(QKeySequence::Undo);
     m_redoAction = new QAction(this);
@@ -35,25 +30,18 @@ void BiForm::setUpHistory()
     addActions({m_undoAction, m_redoAction});
     connect(m_undoAction, &QAction::triggered, this, &BiForm::undo);
     connect(m_redoAction, &QAction::triggered, this, &BiForm::redo);
-    connect(m_history, &QUndoStack::indexChanged, this, &BiForm::historyChanged);
+    connect(&m_document, &FormDocument::historyChanged, this, &BiForm::historyChanged);
+    connect(&m_document, &FormDocument::referenceChanged, this, &BiForm::updateChangedMarks);
+    // Chosen and shown as a click on its selector would, so the user sees
+    // what came back.
+    connect(&m_document, &FormDocument::formationPut, this, &BiForm::chooseFormation);
     m_pictureAction = new QAction(QStringLiteral("Show formation picture"), this);
     m_pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(m_pictureAction, &QAction::triggered, this, &BiForm::showPicture);
     addAction(m_pictureAction);
     historyChanged();
 
-    // Shift+F10 opens the context menu of the focused control, as the Menu key does.
-    auto *menuKey = new QAction(this);
-    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this, [this] {
-        QWidget *focused = focusWidget();
-        if (!focused)
-            return;
-        const QPoint at = focused->rect().center();
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, focused->mapToGlobal(at));
-        QCoreApplication::sendEvent(focused, &event);
-    });
-    addAction(menuKey);
+    addMenuKey(this);
 
     // The menu's copy and paste keys work wherever the focus is in the
     // editing frame; a text box takes them for its own text first.
@@ -77,7 +65,7 @@ void BiForm::setUpHistory()
 int BiForm::formationAtFocus() const
 {
     // A selector stands for its own formation, the rest of the frame for the chosen one.
-    const int focused = int(m_option2.indexOf(qobject_cast<QRadioButton *>(focusWidget())));
+    const int focused = m_selectors->formationOf(focusWidget());
     return focused >= 0 ? focused : m_shownFormation;
 }
 
@@ -87,30 +75,11 @@ void BiForm::historyChanged()
         return what.isEmpty() ? QString::fromLatin1(verb)
                               : QStringLiteral("%1 %2").arg(QLatin1String(verb), what);
     };
-    m_undoAction->setText(label("Undo", m_history->undoText()));
-    m_undoAction->setEnabled(m_history->canUndo());
-    m_redoAction->setText(label("Redo", m_history->redoText()));
-    m_redoAction->setEnabled(m_history->canRedo());
-    updateChangedMarks();
-}
-
-bool BiForm::hasUnsavedChanges() const
-{
-    return m_table.toBytes() != m_reference;
-}
-
-void BiForm::startHistory()
-{
-    m_history->clear();
-    m_reference = m_table.toBytes();
-    m_referenceSaved = false;
-    updateChangedMarks();
-}
-
-void BiForm::markSaved(const QByteArray &written)
-{
-    m_reference = written;
-    m_referenceSaved = true;
+    const QUndoStack &history = m_document.history();
+    m_undoAction->setText(label("Undo", history.undoText()));
+    m_undoAction->setEnabled(history.canUndo());
+    m_redoAction->setText(label("Redo", history.redoText()));
+    m_redoAction->setEnabled(history.canRedo());
     updateChangedMarks();
 }
 
@@ -131,59 +100,26 @@ bool BiForm::dropPanelEditsFor(const QString &verb, const QString &step)
 
 void BiForm::undo()
 {
-    if (!isBusy() && m_history->canUndo() &&
-        dropPanelEditsFor(QStringLiteral("Undo"), m_history->undoText()))
-        m_history->undo();
+    QUndoStack &history = m_document.history();
+    if (!isBusy() && history.canUndo() &&
+        dropPanelEditsFor(QStringLiteral("Undo"), history.undoText()))
+        history.undo();
 }
 
 void BiForm::redo()
 {
-    if (!isBusy() && m_history->canRedo() &&
-        dropPanelEditsFor(QStringLiteral("Redo"), m_history->redoText()))
-        m_history->redo();
-}
-
-bool BiForm::changeFormation(int formation, const QByteArray &after, const QString &what)
-{
-    const QByteArray before = m_table.formationBytes(formation);
-    if (after == before)
-        return false;
-    m_history->push(new FormationChange(
-        formation, before, after, what,
-        [this](int changed, const QByteArray &bytes) { putFormation(changed, bytes); }));
-    return true;
-}
-
-void BiForm::putFormation(int formation, const QByteArray &bytes)
-{
-    m_table.setFormationBytes(formation, bytes);
-    // Chosen and shown as a click on its selector would, so the user sees
-    // what came back.
-    chooseFormation(formation);
-}
-
-bool BiForm::differsFromReference(int formation) const
-{
-    return m_table.formationBytes(formation) !=
-           m_reference.mid(formation * FormationTable::FormationBytes,
-                           FormationTable::FormationBytes);
+    QUndoStack &history = m_document.history();
+    if (!isBusy() && history.canRedo() &&
+        dropPanelEditsFor(QStringLiteral("Redo"), history.redoText()))
+        history.redo();
 }
 
 void BiForm::updateChangedMarks()
 {
-    const QString since = m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded");
-    for (int n = 0; n < m_option2.size(); ++n) {
-        const bool changed = differsFromReference(n);
-        // Seen at a glance: the number in bold, in the selector's own place.
-        QFont font = m_option2[n]->font();
-        font.setBold(changed);
-        m_option2[n]->setFont(font);
-        m_option2[n]->setToolTip(changed ? QStringLiteral("Changed since %1").arg(since)
-                                         : QString());
-        m_option2[n]->setAccessibleDescription(
-            changed ? QStringLiteral("%1, changed since %2").arg(m_formationNames[n], since)
-                    : m_formationNames[n]);
-    }
+    const QString since =
+        m_document.referenceIsSave() ? QStringLiteral("saved") : QStringLiteral("loaded");
+    for (int n = 0; n < m_selectors->buttons().size(); ++n)
+        m_selectors->markChanged(n, m_document.differsFromReference(n), since, m_formationNames[n]);
     showUnsavedMark(!hasUnsavedChanges());
 }
 
@@ -191,10 +127,8 @@ void BiForm::revertFormation(int formation)
 {
     if (isBusy() || !settlePanel())
         return;
-    changeFormation(
-        formation,
-        m_reference.mid(formation * FormationTable::FormationBytes, FormationTable::FormationBytes),
-        QStringLiteral("revert of formation %1").arg(formation));
+    m_document.changeFormation(formation, m_document.referenceFormation(formation),
+                               QStringLiteral("revert of formation %1").arg(formation));
 }
 
 void BiForm::copyFormation(int formation)
@@ -204,7 +138,7 @@ void BiForm::copyFormation(int formation)
     if (isBusy() || (formation == m_shownFormation && !settlePanel()))
         return;
     QGuiApplication::clipboard()->setText(QString::fromUtf8(
-        writeFormationText(m_table.toBytes(), formation, m_formationNames[formation])));
+        writeFormationText(m_document.table().toBytes(), formation, m_formationNames[formation])));
 }
 
 void BiForm::pasteOverFormation(int formation)
@@ -241,12 +175,13 @@ void BiForm::pasteOverFormation(int formation)
     }
     if (!settlePanel())
         return;
-    const QByteArray pasted = applyTextFormation(m_table.toBytes(), formation, read.formations[0]);
+    const QByteArray pasted =
+        applyTextFormation(m_document.table().toBytes(), formation, read.formations[0]);
     const QByteArray after =
         pasted.mid(formation * FormationTable::FormationBytes, FormationTable::FormationBytes);
-    if (!changeFormation(formation, after,
-                         QStringLiteral("paste over formation %1").arg(formation)))
-        putFormation(formation, after); // the same bytes: shown all the same
+    if (!m_document.changeFormation(formation, after,
+                                    QStringLiteral("paste over formation %1").arg(formation)))
+        chooseFormation(formation); // the same bytes: shown all the same
 }
 
 void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
@@ -267,11 +202,12 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     paste->setEnabled(chosen && !QGuiApplication::clipboard()->text().isEmpty());
     for (QAction *action : {undo, redo, copy, paste})
         action->setShortcutVisibleInContextMenu(true);
-    QAction *revert = menu.addItem(
-        QStringLiteral("Revert formation%1 to the %2 file")
-            .arg(number, m_referenceSaved ? QStringLiteral("saved") : QStringLiteral("loaded")),
-        [this, formation] { revertFormation(formation); });
-    revert->setEnabled(chosen && differsFromReference(formation));
+    QAction *revert =
+        menu.addItem(QStringLiteral("Revert formation%1 to the %2 file")
+                         .arg(number, m_document.referenceIsSave() ? QStringLiteral("saved")
+                                                                   : QStringLiteral("loaded")),
+                     [this, formation] { revertFormation(formation); });
+    revert->setEnabled(chosen && m_document.differsFromReference(formation));
     menu.addSeparator();
     QAction *picture = menu.addItemFor(m_pictureAction);
     picture->setShortcutVisibleInContextMenu(true);
@@ -284,7 +220,7 @@ bool BiForm::handleContextMenu(QObject *watched, QEvent *event)
         return false;
     // A selector offers its own formation; the rest of the editing frame
     // the chosen one.
-    const int selector = int(m_option2.indexOf(qobject_cast<QRadioButton *>(watched)));
+    const int selector = m_selectors->formationOf(watched);
     if (selector < 0 && watched != m_frame1)
         return false;
     event->accept();

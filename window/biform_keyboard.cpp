@@ -4,7 +4,7 @@
 // boxes that show their text from the start once they are left.
 #include "biform.h"
 
-#include "controls.h"
+#include "line_panel.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -30,28 +30,16 @@ void BiForm::setUpKeyboard()
     if (!saveAsKeys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)))
         saveAsKeys << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
     addShortcut(saveAsKeys, alone(&BiForm::save));
-    for (QLineEdit *box : std::as_const(m_text3)) {
+    for (QLineEdit *box : m_panel->boxes()) {
         connect(box, &QLineEdit::returnPressed, this, alone(&BiForm::editThisOne));
-        connect(box, &QLineEdit::textChanged, this, [this, box] { updateBoxToolTip(box); });
         box->installEventFilter(this);
     }
     m_text2->installEventFilter(this);
     for (QPushButton *button : {m_command1, m_command2, m_command3})
         button->installEventFilter(this);
-    for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons))
+    for (const QList<QRadioButton *> &types : m_panel->typeButtons())
         for (QRadioButton *button : types)
             button->installEventFilter(this);
-}
-
-void BiForm::updateBoxToolTip(QLineEdit *box)
-{
-    QStringList parts;
-    if (textOverflows(box))
-        parts << box->text(); // the whole value, where the box shows only part
-    if (const int n = int(m_text3.indexOf(box)); n % LineEncoding::FieldCount == LineEncoding::Type)
-        parts << m_typeNote[n / LineEncoding::FieldCount];
-    parts.removeAll(QString());
-    box->setToolTip(parts.join(u'\n'));
 }
 
 bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
@@ -86,8 +74,8 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
         return false;
 
     if (auto *box = qobject_cast<QLineEdit *>(watched);
-        box && m_text3.contains(box) && key->key() == Qt::Key_Escape) {
-        putBackShownText(box);
+        box && m_panel->isLineBox(box) && key->key() == Qt::Key_Escape) {
+        m_panel->putBackShownText(box);
         return true;
     }
 
@@ -106,7 +94,7 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
         step = 1;
     if (step == 0)
         return false;
-    for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons)) {
+    for (const QList<QRadioButton *> &types : m_panel->typeButtons()) {
         const int at = int(types.indexOf(qobject_cast<QRadioButton *>(watched)));
         if (at < 0)
             continue;
@@ -116,27 +104,6 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
         return true;
     }
     return false;
-}
-
-void BiForm::putBackShownText(QLineEdit *box)
-{
-    const QString shown = m_shownText[m_text3.indexOf(box)];
-    if (box->text() == shown)
-        return;
-    // As if typed: Ctrl+Z brings the typed text back, and a "Type" box sets
-    // its buttons and boxes again.
-    box->selectAll();
-    box->insert(shown);
-    box->setSelection(int(shown.size()), -int(shown.size())); // whole, from its start
-}
-
-int BiForm::typeGroupOf(const QWidget *widget) const
-{
-    for (int line = 0; line < m_typeButtons.size(); ++line)
-        for (const QRadioButton *button : m_typeButtons[line])
-            if (button == widget)
-                return line;
-    return -1;
 }
 
 bool BiForm::focusNextPrevChild(bool next)
@@ -149,8 +116,9 @@ bool BiForm::focusNextPrevChild(bool next)
     QWidget *from = focusWidget();
     if (!from || !isAncestorOf(from))
         return QWidget::focusNextPrevChild(next);
-    const int fromGroup = typeGroupOf(from);
-    QWidget *at = fromGroup >= 0 ? m_typeButtons[fromGroup][0] : from;
+    const QList<QList<QRadioButton *>> &typeButtons = m_panel->typeButtons();
+    const int fromGroup = m_panel->typeGroupOf(from);
+    QWidget *at = fromGroup >= 0 ? typeButtons[fromGroup][0] : from;
     const Qt::FocusReason reason = next ? Qt::TabFocusReason : Qt::BacktabFocusReason;
     for (int steps = 0; steps < 1000; ++steps) {
         at = next ? at->nextInFocusChain() : at->previousInFocusChain();
@@ -160,17 +128,17 @@ bool BiForm::focusNextPrevChild(bool next)
             continue;
         // Qt keeps the tab flag on the group's last focused button only, so
         // group membership is looked at first.
-        const int group = typeGroupOf(at);
+        const int group = m_panel->typeGroupOf(at);
         if (group < 0) {
             if (!(at->focusPolicy() & Qt::TabFocus))
                 continue;
             at->setFocus(reason);
             return true;
         }
-        if (group == fromGroup || at == m_typeButtons[group].last())
+        if (group == fromGroup || at == typeButtons[group].last())
             continue;
-        QAbstractButton *chosen = m_typeButtons[group][0]->group()->checkedButton();
-        (chosen ? static_cast<QWidget *>(chosen) : m_typeButtons[group][0])->setFocus(reason);
+        QAbstractButton *chosen = typeButtons[group][0]->group()->checkedButton();
+        (chosen ? static_cast<QWidget *>(chosen) : typeButtons[group][0])->setFocus(reason);
         return true;
     }
     return QWidget::focusNextPrevChild(next);

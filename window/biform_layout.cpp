@@ -1,14 +1,14 @@
 // Builds every control of the window at its fixed place.
 #include "biform.h"
+#include "control_making.h"
 #include "controls.h"
+#include "line_panel.h"
+#include "selector_grid.h"
 #include "twips.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <algorithm>
 #include <limits>
 
@@ -19,10 +19,6 @@ constexpr const char *WindowTitle = "Orvin's 4.16R Formation table utility";
 // Least room between the loaded file's path and the caption to its right.
 constexpr int LabelGap = 6;
 
-constexpr const char *FieldNames[5] = {"Type", "Number", "X Offset", "Y Offset", "Z Offset"};
-constexpr const char *FieldDescriptions[5] = {"Type code: type index plus modifier flags",
-                                              "Number of aircraft", "In feet", "In feet",
-                                              "In feet"};
 constexpr int ClientWidthTwips = 13095;
 constexpr int ClientHeightTwips = 6885;
 
@@ -43,19 +39,6 @@ int roomToTheRight(const QWidget *label)
     return limit - own.left() - LabelGap;
 }
 
-template <typename T> T *makeControl(QWidget *parent, const QString &name, const QRect &rect)
-{
-    auto *widget = new T(parent);
-    widget->setObjectName(name);
-    widget->setGeometry(rect);
-    return widget;
-}
-
-QString indexed(const char *name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
-}
-
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &rect)
 {
     auto *label = makeControl<QLabel>(parent, name, rect);
@@ -74,57 +57,18 @@ AutoSizeLabel *makeAutoSizeLabel(QWidget *parent, const QString &name, const QRe
     return label;
 }
 
-// One row of the calculator frames' layout, in twips inside the frame.
-struct CalculatorItem {
-    const char *caption;
-    int left, top, width, height;
-};
-
-constexpr CalculatorItem TypeButtons[8] = {
-    {"Line Astern", 330, 360, 1485, 255},        {"Line abreast right", 330, 780, 1845, 255},
-    {"Line abreast left", 330, 1185, 1845, 255}, {"Line echelon right", 330, 1605, 1845, 255},
-    {"Line echelon left", 330, 2025, 1845, 255}, {"Inverted V", 330, 2430, 1245, 255},
-    {"Diamond", 330, 2850, 1245, 255},           {"Bomber stream", 330, 3270, 1845, 255},
-};
-
-constexpr CalculatorItem ModifierBoxes[4] = {
-    {"One lead", 450, 3780, 1245, 315},
-    {"Staggered", 450, 4125, 1245, 315},
-    {"Step", 450, 4485, 885, 315},
-    {"Alternate", 450, 4860, 1065, 315},
-};
-
-// Per line: the frame's arrays, its left edge and the tab indices of its
-// controls. Line 1 counts up through its buttons, lines 2 and 3 count down,
-// and button 7 of every frame comes at the very end of the window's order.
-struct CalculatorFrame {
-    const char *typeArray;
-    const char *boxArray;
-    int left;
-    int frameTab;
-    int lastTypeTab;
-    bool ascending;
-
-    int typeTab(int k) const
-    {
-        if (k == 7)
-            return lastTypeTab;
-        return ascending ? frameTab + 1 + k : frameTab + 11 - k;
-    }
-    int boxTab(int k) const { return ascending ? frameTab + 8 + k : frameTab + 4 - k; }
-};
-
-constexpr CalculatorFrame Calculators[3] = {
-    {"Option3", "Check2", 5010, 34, 75, true},
-    {"Option4", "Check3", 7530, 46, 73, false},
-    {"Option5", "Check4", 10050, 58, 74, false},
-};
-
 } // namespace
 
 void BiForm::addToTabOrder(int tabIndex, int subIndex, QWidget *widget)
 {
     m_tabOrder.append({{tabIndex, subIndex}, widget});
+}
+
+TabStop BiForm::tabStop()
+{
+    return [this](int tabIndex, int subIndex, QWidget *widget) {
+        addToTabOrder(tabIndex, subIndex, widget);
+    };
 }
 
 void BiForm::applyTabOrder()
@@ -180,7 +124,7 @@ void BiForm::createControls()
         makeLabel(m_frame1, indexed("Label7", i), QString::fromLatin1(offsetCaption[i]),
                   twipsRect(offsetLabelLeft[i], 390, 705, 255));
 
-    createLineEditors(m_frame1);
+    m_panel = new LinePanel(m_frame1, tabStop());
 
     m_label10 = makeLabel(m_frame1, QStringLiteral("Label10"), QStringLiteral("The mouse is over"),
                           twipsRect(330, 1920, 1875, 225));
@@ -189,20 +133,7 @@ void BiForm::createControls()
     m_label12->setAccessibleDescription(QStringLiteral("Formation under the mouse"));
     m_label10->setBuddy(m_label12);
 
-    auto *option2 = makeControl<QRadioButton>(
-        m_frame1, indexed("Option2", 0), twipsRect(SelectorLeftTwips, SelectorTopTwips, 555, 345));
-    option2->setText(QStringLiteral("0"));
-    option2->setAccessibleName(QStringLiteral("0"));
-    // A button fills its background with the Button colour.
-    option2->setAutoFillBackground(true);
-    QPalette white = option2->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::Button, Qt::white);
-    option2->setPalette(white);
-    m_option2.append(option2);
-    m_selectorGroup = new QButtonGroup(this);
-    m_selectorGroup->addButton(option2);
-    addToTabOrder(22, 0, option2);
+    m_selectors = new SelectorGrid(m_frame1, tabStop());
 
     m_command2 = makeControl<WrappingButton>(m_frame1, QStringLiteral("Command2"),
                                              twipsRect(90, 5250, 1095, 555));
@@ -220,8 +151,7 @@ void BiForm::createControls()
 
     createWorkingLabels(m_frame1);
 
-    for (int line = 0; line < 3; ++line)
-        createCalculatorFrame(line, m_frame1);
+    m_panel->addCalculators(tabStop());
 
     // The auto-sized labels grow with their caption, but never over the
     // control to their right, and they lie beneath every other control so
@@ -246,70 +176,4 @@ void BiForm::createWorkingLabels(QWidget *frame1)
         label->setFrameStyle(QFrame::Box | QFrame::Plain);
         label->hide();
     }
-}
-
-void BiForm::createLineEditors(QWidget *frame1)
-{
-    const int fieldLeft[5] = {120, 780, 1380, 2580, 3750};
-    const int fieldWidth[5] = {585, 345, 1155, 1155, 1155};
-    const int lineTop[3] = {690, 1050, 1440};
-    for (int n = 0; n < 15; ++n) {
-        const int line = n / 5;
-        const int field = n % 5;
-        auto *box = makeControl<LineBox>(
-            frame1, indexed("Text3", n),
-            twipsRect(fieldLeft[field], lineTop[line], fieldWidth[field], 345));
-        box->setText(QStringLiteral("Text3"));
-        box->setMaxLength(std::numeric_limits<int>::max());
-        box->setAccessibleName(
-            QStringLiteral("Line %1 %2").arg(line + 1).arg(QLatin1String(FieldNames[field])));
-        box->setAccessibleDescription(QLatin1String(FieldDescriptions[field]));
-        m_text3.append(box);
-        addToTabOrder(7 + n, 0, box);
-    }
-}
-
-void BiForm::createCalculatorFrame(int line, QWidget *frame1)
-{
-    const CalculatorFrame &frameLayout = Calculators[line];
-    auto *frame = makeControl<QGroupBox>(frame1, indexed("Frame2", line),
-                                         twipsRect(frameLayout.left, 450, 2445, 5445));
-    frame->setTitle(QStringLiteral("Calculator line %1").arg(line + 1));
-    // Without its own name a frame inside Frame1 would be announced by
-    // Frame1's title.
-    frame->setAccessibleName(frame->title());
-
-    QList<QRadioButton *> types;
-    auto *typeGroup = new QButtonGroup(frame);
-    for (int k = 0; k < 8; ++k) {
-        CalculatorItem item = TypeButtons[k];
-        // Three buttons sit slightly off the common pattern.
-        if (line == 0 && k == 4)
-            item.left = 360;
-        if (line == 0 && k == 7)
-            item.width = 1665;
-        if (line == 2 && k == 7) {
-            item.top = 3240;
-            item.height = 315;
-        }
-        auto *button =
-            makeControl<QRadioButton>(frame, indexed(frameLayout.typeArray, k),
-                                      twipsRect(item.left, item.top, item.width, item.height));
-        button->setText(QString::fromLatin1(item.caption));
-        types.append(button);
-        typeGroup->addButton(button);
-        addToTabOrder(frameLayout.typeTab(k), 0, button);
-    }
-    m_typeButtons.append(types);
-
-    QList<QCheckBox *> boxes;
-    for (int k = 0; k < 4; ++k) {
-        const CalculatorItem &item = ModifierBoxes[k];
-        auto *box = makeControl<QCheckBox>(frame, indexed(frameLayout.boxArray, k),
-                                           twipsRect(item.left, item.top, item.width, item.height));
-        box->setText(QString::fromLatin1(item.caption));
-        boxes.append(box);
-        addToTabOrder(frameLayout.boxTab(k), 0, box);
-    }
-    m_modifierBoxes.append(boxes);
 }

@@ -3,12 +3,12 @@
 // moved there typed into the panel's offset boxes.
 #include "biform.h"
 
+#include "line_panel.h"
 #include "number_text.h"
 #include "picture_window.h"
 #include "type_code_box.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -21,12 +21,12 @@ void BiForm::showPicture()
         m_picture = new PictureWindow(&m_prompter, this);
         connect(m_picture, &PictureWindow::offsetMoved, this, &BiForm::movePanelOffset);
         // Every change of the panel redraws it, as the panel would write it.
-        for (QLineEdit *box : std::as_const(m_text3))
+        for (QLineEdit *box : m_panel->boxes())
             connect(box, &QLineEdit::textChanged, m_picture, [this] { refreshPicture(); });
-        for (const QList<QRadioButton *> &types : std::as_const(m_typeButtons))
+        for (const QList<QRadioButton *> &types : m_panel->typeButtons())
             for (QRadioButton *button : types)
                 connect(button, &QRadioButton::toggled, m_picture, [this] { refreshPicture(); });
-        for (const QList<QCheckBox *> &boxes : std::as_const(m_modifierBoxes))
+        for (const QList<QCheckBox *> &boxes : m_panel->modifierBoxes())
             for (QCheckBox *box : boxes)
                 connect(box, &QCheckBox::stateChanged, m_picture, [this] { refreshPicture(); });
         // Beside the main window, narrowed to the room the screen has there,
@@ -58,7 +58,7 @@ void BiForm::refreshPicture()
 {
     if (!m_picture)
         return;
-    m_picture->setTableFiles({m_loadedPath, m_savePath});
+    m_picture->setTableFiles({m_document.loadedPath(), m_document.savePath()});
     m_picture->setContent(panelPicture());
 }
 
@@ -71,12 +71,10 @@ PictureContent BiForm::panelPicture() const
     content.name = m_formationNames[m_shownFormation];
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine stored =
-            readLine(m_table, FormationTable::rowOfLine(m_shownFormation, line));
-        EditedLine edited = typeOfControls(line);
+            readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line));
+        EditedLine edited = m_panel->editedLine(line);
         QString *texts[] = {nullptr, &edited.count, &edited.xOffset, &edited.yOffset,
                             &edited.zOffset};
-        for (int field = LineEncoding::Count; field <= LineEncoding::ZOffset; ++field)
-            *texts[field] = lineBox(line, field)->text();
         // A box that holds no valid value is drawn with the stored one; the
         // line is unwritten all the same.
         LineEncoding encoded = encodeEditedLine(edited, stored, line);

@@ -1,6 +1,8 @@
 #include "context_menu.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QPointer>
 
 ContextMenu::ContextMenu(QWidget *parent, const QString &objectName) : m_menu(parent)
@@ -28,6 +30,21 @@ QAction *ContextMenu::addItemFor(QAction *action)
     item->setShortcutVisibleInContextMenu(action->isShortcutVisibleInContextMenu());
     item->setEnabled(action->isEnabled());
     return item;
+}
+
+QAction *addMenuKey(QWidget *window)
+{
+    auto *menuKey = new QAction(window);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    QObject::connect(menuKey, &QAction::triggered, window, [window] {
+        // A control that does not take the event hands it on to its parents.
+        QWidget *at = window->focusWidget() ? window->focusWidget() : window;
+        const QPoint center = at->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, center, at->mapToGlobal(center));
+        QCoreApplication::sendEvent(at, &event);
+    });
+    window->addAction(menuKey);
+    return menuKey;
 }
 
 void ContextMenu::exec(const QPoint &globalPos)

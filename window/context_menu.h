@@ -28,3 +28,8 @@ private:
     QMenu m_menu;
     std::function<void()> m_chosen;
 };
+
+// Shift+F10 in `window` opens the context menu of its focused control (of
+// the window itself when nothing has the focus), as the Menu key does. The
+// key is an action of the window, not an item of any menu.
+QAction *addMenuKey(QWidget *window);

@@ -77,18 +77,7 @@ PictureWindow::PictureWindow(Prompter *prompter, QWidget *parent)
         action->setShortcutVisibleInContextMenu(true);
         addAction(action);
     }
-    // Shift+F10 opens the context menu, as the Menu key does; not one of its items.
-    auto *menuKey = new QAction(this);
-    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this, [this] {
-        QWidget *at = focusWidget() ? focusWidget() : this;
-        const QPoint center = at->rect().center();
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, at->mapTo(this, center),
-                                at->mapToGlobal(center));
-        contextMenuEvent(&event);
-    });
-    m_menuKey = menuKey;
-    addAction(menuKey);
+    m_menuKey = addMenuKey(this); // not one of the menu's items
     relayOut();
 }
 

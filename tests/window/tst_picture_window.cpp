@@ -28,6 +28,8 @@ private slots:
     void savesAndRefuses();
     void menuItemsActOnce_data();
     void menuItemsActOnce();
+    void shiftF10OpensTheMenu_data();
+    void shiftF10OpensTheMenu();
 };
 
 Q_DECLARE_METATYPE(Pick)
@@ -326,6 +328,27 @@ void PictureWindowTest::menuItemsActOnce()
         QCOMPARE(picture->notice(), copy   ? QStringLiteral("Copied to the clipboard as an image.")
                                     : save ? QStringLiteral("Saved as %1.").arg(shownPath(path))
                                            : QString());
+}
+
+void PictureWindowTest::shiftF10OpensTheMenu_data()
+{
+    QTest::addColumn<int>("marker"); // in the first view; -1: the window itself
+    QTest::newRow("the window") << -1;
+    QTest::newRow("a marker") << 1;
+}
+
+void PictureWindowTest::shiftF10OpensTheMenu()
+{
+    QFETCH(int, marker);
+    WindowFixture f;
+    QPointer<PictureWindow> picture = open(f, 4);
+    QVERIFY(picture);
+    QWidget *at = marker < 0 ? picture.data() : picture->marker(0, marker);
+    // The window's own menu, wherever the focus is in it; the key itself is no item.
+    QCOMPARE(
+        openMenu(at, QStringLiteral("shift+f10")),
+        QStringList({QStringLiteral("Copy picture|Ctrl+C|on"),
+                     QStringLiteral("Save picture...|Ctrl+S|on"), QStringLiteral("Close|Esc|on")}));
 }
 
 QTEST_MAIN(PictureWindowTest)
