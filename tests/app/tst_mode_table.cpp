@@ -78,6 +78,10 @@ private slots:
     void help_data();
     void help();
     void usageLines();
+    void firstWrongOneTold_data();
+    void firstWrongOneTold();
+    void pictureAfterOptionValues_data();
+    void pictureAfterOptionValues();
 };
 
 void ModeTableTest::optionsOfModes_data()
@@ -230,6 +234,56 @@ void ModeTableTest::usageLines()
         QVERIFY2(optionsColumn > 0, qPrintable(line));
         QCOMPARE(line.size() - line.trimmed().size(), optionsColumn);
     }
+}
+
+void ModeTableTest::firstWrongOneTold_data()
+{
+    QTest::addColumn<QString>("line"); // after the program's name
+    QTest::addColumn<QString>("told");
+    QTest::newRow("format before start") << "export --start x --format xml f"
+                                         << "--format is json or csv, not \"xml\".";
+    QTest::newRow("output before start") << "export --start x --output= f"
+                                         << "--output needs a file name.";
+    QTest::newRow("start before force") << "diff --force --start 1 a b"
+                                        << "--start is not an option of diff.";
+    QTest::newRow("no-backup before quiet") << "recover --quiet --no-backup f"
+                                            << "--no-backup is not an option of recover.";
+    QTest::newRow("start-a before start-b")
+        << "diff --start-b y --start-a x a b"
+        << notAStartArgument(QStringLiteral("start-a"), QStringLiteral("x"));
+    QTest::newRow("no mode first") << "--force f export"
+                                   << "The mode (export, import, diff or recover) must come "
+                                      "before the files.";
+}
+
+// Of several things wrong, the one told is the first in a fixed order,
+// not the order they were typed in.
+void ModeTableTest::firstWrongOneTold()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, told);
+    const QStringList arguments =
+        QStringList{QStringLiteral("kgf-formation-editor")} + line.split(u' ');
+    QCOMPARE(partFor(arguments), Part::Text);
+    QCOMPARE(parseModeInvocation(Part::Text, arguments).usageError, told);
+}
+
+void ModeTableTest::pictureAfterOptionValues_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("-start") << "-start 5 picture f";
+    QTest::newRow("-formation") << "-formation 2 picture f";
+    QTest::newRow("-output") << "-output picture picture f";
+    QTest::newRow("-o") << "-o x.png picture f";
+}
+
+// An option's value is no mode word, with the option's name after one
+// dash as Qt reads it too.
+void ModeTableTest::pictureAfterOptionValues()
+{
+    QFETCH(QString, line);
+    QCOMPARE(partFor(QStringList{QStringLiteral("kgf-formation-editor")} + line.split(u' ')),
+             Part::Picture);
 }
 
 QTEST_APPLESS_MAIN(ModeTableTest)

@@ -2,6 +2,7 @@
 // one save made to end at each step, by a failing system call or by what
 // the folder holds, must be heard to end there, in the way listed.
 #include "native_file.h"
+#include "save_journal.h"
 #include "save_steps.h"
 #include "table_loader.h"
 
@@ -42,6 +43,8 @@ class SaveStepsTest : public QObject
 private slots:
     void endsAsListed_data();
     void endsAsListed();
+    void earlierSaveNewsKept_data();
+    void earlierSaveNewsKept();
 };
 
 void SaveStepsTest::endsAsListed_data()
@@ -138,6 +141,54 @@ void SaveStepsTest::endsAsListed()
     QCOMPARE(int(*endedAt), int(step));
     QCOMPARE(saveEndOf(outcome.kind, outcome.question), end);
     QVERIFY2(stepMayEnd(step, outcome.kind, outcome.question), qPrintable(outcome.message));
+}
+
+void SaveStepsTest::earlierSaveNewsKept_data()
+{
+    QTest::addColumn<bool>("holdsTheTable");
+    QTest::addColumn<SaveStep>("step");
+    QTest::newRow("saved") << false << SaveStep::Write;
+    QTest::newRow("the table is there") << true << SaveStep::CompareTables;
+}
+
+// An earlier save's journal that changed nothing is settled first, and the
+// save says so at whichever step it ends.
+void SaveStepsTest::earlierSaveNewsKept()
+{
+    QFETCH(bool, holdsTheTable);
+    QFETCH(SaveStep, step);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("table.dat"));
+    QByteArray before(3000, 'o');
+    if (holdsTheTable)
+        before.replace(0, 1488, sampleTable());
+    FileStatus status;
+    {
+        QFile file(path);
+        QString reason;
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        QVERIFY(file.flush() && fileStatus(file, &status, &reason));
+    }
+    // It meant to write other bytes, and wrote none of them.
+    const QByteArray journal = encodeJournal({status.identity, status.size, status.modifiedNs, 0,
+                                              before.left(1488), QByteArray(1488, 'n')});
+    {
+        QFile file(journalPath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+    }
+
+    std::optional<SaveStep> endedAt;
+    SaveOptions options;
+    options.stepEnded = [&](SaveStep at, const SaveOutcome &) { endedAt = at; };
+    const SaveOutcome outcome = saveTable(path, sampleTable(), options);
+    QVERIFY2(outcome.tableInFile(), qPrintable(outcome.message));
+    QCOMPARE(int(endedAt.value_or(SaveStep::SettleEarlierSave)), int(step));
+    QVERIFY(!hasJournal(path));
+    QVERIFY2(outcome.journalSettled.contains(QStringLiteral("had changed nothing")),
+             qPrintable(outcome.remark));
+    QVERIFY2(outcome.remark.startsWith(outcome.journalSettled), qPrintable(outcome.remark));
 }
 
 QTEST_APPLESS_MAIN(SaveStepsTest)

@@ -46,6 +46,9 @@ private slots:
     void saveBackAtItsByte();
     void failedSaveKeepsReference();
     void zerosBeforeAnyLoad();
+    void placeBackSays_data();
+    void placeBackSays();
+    void loadForgetsTheFileSavedTo();
 
 private:
     QString writeFile(const QString &name, const QByteArray &bytes);
@@ -317,6 +320,78 @@ void FormDocumentTest::zerosBeforeAnyLoad()
     QVERIFY(document.load(zeros, QStringLiteral("0"), StartGiven::No).ok);
     QCOMPARE(document.table().toBytes(), QByteArray(TableBytes, '\0'));
     QVERIFY(!document.wouldWriteZerosOver(existing));
+}
+
+void FormDocumentTest::placeBackSays_data()
+{
+    QTest::addColumn<bool>("savedBack");   // into the file it came from, at its byte
+    QTest::addColumn<bool>("loadedAgain"); // from that file, after the save
+    QTest::addColumn<QString>("came");
+    QTest::newRow("saved to another file") << false << false << QStringLiteral("loaded from");
+    QTest::newRow("saved back") << true << false << QStringLiteral("last saved to");
+    QTest::newRow("loaded again after saving back")
+        << true << true << QStringLiteral("loaded from");
+}
+
+// The place at the table's byte in the file it came from says whether the
+// table was loaded from there or last saved there.
+void FormDocumentTest::placeBackSays()
+{
+    QFETCH(bool, savedBack);
+    QFETCH(bool, loadedAgain);
+    QFETCH(QString, came);
+    const QString path = writeFile(QStringLiteral("frmation.dat"), pattern(2000, 17));
+    const auto at100 = [](const Placement &placement) -> std::optional<TablePlace> {
+        for (const TablePlace &place : placement.places)
+            if (place.offset == 100)
+                return place;
+        return std::nullopt;
+    };
+    FormDocument document;
+    QVERIFY(document.load(path, QStringLiteral("100"), StartGiven::Yes).ok);
+    QVERIFY(document.changeFormation(5, pattern(FormationBytes, 18), QStringLiteral("edit")));
+    const QString target = savedBack ? path : m_dir->filePath(QStringLiteral("other.dat"));
+    const std::optional<TablePlace> place =
+        savedBack ? at100(document.placement(path)) : document.placement(target).places.value(0);
+    QVERIFY(place);
+    const SaveOutcome outcome =
+        document.save(target, *place, {}, {}, [](const SaveOutcome &) { return true; });
+    QVERIFY2(outcome.tableInFile(), qPrintable(outcome.message));
+    if (loadedAgain)
+        QVERIFY(document.load(path, QStringLiteral("100"), StartGiven::Yes).ok);
+    QCOMPARE(document.referenceIsSave(), !loadedAgain);
+
+    const std::optional<TablePlace> back = at100(document.placement(path));
+    QVERIFY(back);
+    QCOMPARE(back->choice, QStringLiteral("Write it back at byte 100, where it was %1").arg(came));
+}
+
+// A load starts afresh: the file last saved to is no longer watched, so
+// another program's change to it is no question when the table goes there.
+void FormDocumentTest::loadForgetsTheFileSavedTo()
+{
+    const QString source = writeFile(QStringLiteral("frmation.dat"), pattern(TableBytes, 19));
+    const QString other = m_dir->filePath(QStringLiteral("other.dat"));
+    int asked = 0;
+    const auto saveToOther = [&](FormDocument &document) {
+        return document
+            .save(other, document.placement(other).places.value(0), {}, {},
+                  [&asked](const SaveOutcome &) {
+                      ++asked;
+                      return true;
+                  })
+            .tableInFile();
+    };
+    FormDocument document;
+    QVERIFY(document.load(source, QStringLiteral("0"), StartGiven::No).ok);
+    QVERIFY(document.changeFormation(2, pattern(FormationBytes, 20), QStringLiteral("edit")));
+    QVERIFY(saveToOther(document));
+    QVERIFY(document.load(source, QStringLiteral("0"), StartGiven::No).ok);
+    writeFile(QStringLiteral("other.dat"), pattern(TableBytes, 21)); // another program's
+    QVERIFY(document.changeFormation(3, pattern(FormationBytes, 22), QStringLiteral("edit")));
+    QVERIFY(saveToOther(document));
+    QCOMPARE(asked, 0);
+    QCOMPARE(readAll(other), document.table().toBytes());
 }
 
 QTEST_GUILESS_MAIN(FormDocumentTest)
