@@ -5,6 +5,7 @@
 
 #include "table_saver.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -27,6 +28,10 @@ public:
         bool failFirstRead = false;         // reading the file before writing fails
         bool shortFirstRead = false;        // the file ends early when read before writing
         QByteArray appendedBySomeoneElse;   // another program adds these as the table syncs
+        // Another program writes these at byte 2,000 of the file named
+        // `path` as the put-back syncs, a minute later by its time.
+        QByteArray writtenDuringPutBack;
+        QString path;
     };
 
     FaultyFile(std::unique_ptr<WritableFile> real, Faults faults)
@@ -88,6 +93,15 @@ public:
         }
         if (m_writes == 1 && m_faults.failSync)
             return fail("Input/output error") >= 0;
+        if (m_writes > 1 && !m_faults.writtenDuringPutBack.isEmpty()) {
+            const QByteArray &theirs = m_faults.writtenDuringPutBack;
+            QFile other(m_faults.path);
+            if (!other.open(QIODevice::ReadWrite) || !other.seek(2000) ||
+                other.write(theirs) != theirs.size() ||
+                !other.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                   QFileDevice::FileModificationTime))
+                return fail("the other program's write failed") >= 0;
+        }
         return m_real->sync();
     }
 

@@ -5,6 +5,7 @@
 #include "table_saver.h"
 #include "unix_files.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -44,6 +45,7 @@ private slots:
     void backupNameTakenByNoFile_data();
     void backupNameTakenByNoFile();
     void anotherProgramsBytesAreNeverPutBackOver();
+    void anotherProgramsWriteDuringThePutBackStays();
     void anotherProgramDuringTheSave_data();
     void anotherProgramDuringTheSave();
     void savesAtAnOffset_data();
@@ -776,6 +778,45 @@ void TableSaverTest::backupNameTakenByNoFile()
              qPrintable(result.questionText()));
     QVERIFY2(result.questionText().contains(why), qPrintable(result.questionText()));
     QCOMPARE(contents(path), old);
+}
+
+void TableSaverTest::anotherProgramsWriteDuringThePutBackStays()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no other program can write a file while a save has it open");
+#endif
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frmation.dat"));
+    const QByteArray old = pattern(3000, 23);
+    QVERIFY(writeFile(path, old));
+    const qint64 oldTime = QFileInfo(path).lastModified().toMSecsSinceEpoch();
+    FaultyFile::Faults faults;
+    faults.failSync = true;
+    faults.writtenDuringPutBack = "another program's";
+    faults.path = path;
+    SaveOptions options;
+    options.withoutBackup = true;
+    options.wrap = FaultyFile::wrapper(faults);
+    const SaveOutcome result = saveTable(path, sampleTable(), options);
+    // The table is taken back, the other program's write stays under its
+    // own time, and nothing calls the file unchanged.
+    QCOMPARE(result.kind, SaveOutcome::Kind::NotSaved);
+    QVERIFY2(result.message.contains(QStringLiteral("another program wrote to the file "
+                                                    "meanwhile: its change stays")),
+             qPrintable(result.message));
+    QVERIFY2(!result.message.contains(QStringLiteral("unchanged")), qPrintable(result.message));
+    QByteArray expected = old;
+    expected.replace(2000, faults.writtenDuringPutBack.size(), faults.writtenDuringPutBack);
+    QCOMPARE(contents(path), expected);
+    QVERIFY(QFileInfo(path).lastModified().toMSecsSinceEpoch() != oldTime);
+    // The next save, watching the file as this one left it, asks about it.
+    WatchedFiles watched{result.left, {}};
+    SaveOptions next;
+    next.watched = &watched;
+    const SaveOutcome second = saveTable(path, sampleTable(), next);
+    QCOMPARE(second.kind, SaveOutcome::Kind::Ask);
+    QCOMPARE(second.question, SaveOutcome::Question::ChangedByOtherProgram);
+    QCOMPARE(contents(path), expected);
 }
 
 void TableSaverTest::anotherProgramsBytesAreNeverPutBackOver()
