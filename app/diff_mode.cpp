@@ -14,6 +14,9 @@ constexpr int Trouble = 2;
 
 int runDiff(const Invocation &invocation)
 {
+    if (invocation.formatGiven && invocation.format != TextFormat::Json)
+        return reportUsageError(
+            QStringLiteral("diff prints its differences as text, or as JSON with --format json."));
     const LoadResult a = loadForCommandLine(invocation.files[0], invocation.startA,
                                             startGiven(invocation, "start-a"), "start-a");
     if (!a.ok) {
@@ -27,14 +30,18 @@ int runDiff(const Invocation &invocation)
         return Trouble;
     }
     const QList<FormationChanges> changes = diffTables(a.table, b.table);
-    if (changes.isEmpty())
-        return 0;
-    // A reader that stopped early (| head) still learns the answer: they differ.
-    switch (
-        writeToStandardOutput(diffText(changes, formationNamesFor(invocation.files[0])).toUtf8())) {
+    const int status = changes.isEmpty() ? 0 : 1;
+    const QStringList names = formationNamesFor(invocation.files[0]);
+    // A script always gets a whole document, the same tables included.
+    const QByteArray output = invocation.formatGiven ? diffJson(a.table, b.table, names)
+                                                     : diffText(changes, names).toUtf8();
+    if (output.isEmpty())
+        return status;
+    // A reader that stopped early (| head) still learns the answer.
+    switch (writeToStandardOutput(output)) {
     case StreamWrite::Written:
     case StreamWrite::ReaderGone:
-        return 1;
+        return status;
     case StreamWrite::Failed:
         break;
     }

@@ -28,7 +28,8 @@ const QList<OptionDescription> &optionTable()
          .name = QStringLiteral("format"),
          .value = QStringLiteral("json|csv"),
          .help = QStringLiteral("export: the text's form (default json); import: the\n"
-                                "form of TEXT (default: told by its first character)")},
+                                "form of TEXT (default: told by its first character);\n"
+                                "diff: json prints the differences as JSON")},
         {.option = Option::Output,
          .name = QStringLiteral("output"),
          .shortName = QStringLiteral("o"),
@@ -114,13 +115,15 @@ standard output or error is redirected to, and unless
          .run = runImport},
         {.word = QStringLiteral("diff"),
          .part = Part::Text,
-         .usage = QStringLiteral("diff [--start-a N] [--start-b N] A B"),
-         .options = {Option::StartA, Option::StartB},
+         .usage = QStringLiteral("diff [--start-a N] [--start-b N] [--format json] A B"),
+         .options = {Option::StartA, Option::StartB, Option::Format},
          .files = {QStringLiteral("A"), QStringLiteral("B")},
          .help = QStringLiteral(R"(Prints what differs between the tables of A and B, read as
 export reads FILE (--start-a and --start-b as its --start),
 field by field, with the names from readorder.txt beside A,
-else from the working directory's. Exit status 0: the same,
+else from the working directory's; with --format json, as
+JSON for a script (each field with A's and B's value, offsets
+in feet and in stored units). Exit status 0: the same,
 1: different, 2: trouble (a file could not be read, or the
 list could not be written).)"),
          .run = runDiff},

@@ -6,6 +6,10 @@
 #include "message_text.h"
 #include "number_text.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace
 {
 
@@ -86,4 +90,80 @@ QString diffText(const QList<FormationChanges> &changes, const QStringList &name
         }
     }
     return text;
+}
+
+namespace
+{
+
+QJsonValue typeValue(const FormationLine &line)
+{
+    QJsonObject type{{QStringLiteral("typeIndex"), line.typeIndex()}};
+    if (const QString caption = typeCaption(line.typeIndex()); !caption.isEmpty())
+        type.insert(QStringLiteral("type"), caption);
+    return type;
+}
+
+QJsonValue modifiersValue(const FormationLine &line)
+{
+    QJsonArray set;
+    for (int k = 0; k < FormationLine::ModifierCount; ++k)
+        if (line.hasModifier(k))
+            set.append(modifierCaption(k));
+    return set;
+}
+
+QJsonValue offsetValue(qint32 stored)
+{
+    return QJsonObject{{QStringLiteral("feet"), formatFeet(stored)},
+                       {QStringLiteral("stored"), stored}};
+}
+
+// The fields of a line that differ, each with A's and B's value.
+QJsonObject lineFields(const FormationLine &a, const FormationLine &b)
+{
+    const struct {
+        const char *field;
+        QJsonValue a;
+        QJsonValue b;
+    } fields[] = {
+        {"type", typeValue(a), typeValue(b)},
+        {"modifiers", modifiersValue(a), modifiersValue(b)},
+        {"count", a.count, b.count},
+        {"x", offsetValue(a.xOffset), offsetValue(b.xOffset)},
+        {"y", offsetValue(a.yOffset), offsetValue(b.yOffset)},
+        {"z", offsetValue(a.zOffset), offsetValue(b.zOffset)},
+        {"byte0", a.byte0, b.byte0},
+        {"byte3", a.byte3, b.byte3},
+    };
+    QJsonObject changed;
+    for (const auto &field : fields)
+        if (field.a != field.b)
+            changed.insert(QLatin1String(field.field), QJsonObject{{QStringLiteral("a"), field.a},
+                                                                   {QStringLiteral("b"), field.b}});
+    return changed;
+}
+
+} // namespace
+
+QByteArray diffJson(const QByteArray &a, const QByteArray &b, const QStringList &names)
+{
+    QJsonArray formations;
+    for (const FormationChanges &formation : diffTables(a, b)) {
+        QJsonArray lines;
+        for (const LineChanges &line : formation.lines) {
+            const int at = (FormationTable::rowOfLine(formation.formation, line.line) - 1) *
+                           FormationLine::Size;
+            lines.append(QJsonObject{
+                {QStringLiteral("line"), line.line},
+                {QStringLiteral("fields"),
+                 lineFields(FormationLine::fromBytes(a.mid(at, FormationLine::Size)),
+                            FormationLine::fromBytes(b.mid(at, FormationLine::Size)))}});
+        }
+        formations.append(
+            QJsonObject{{QStringLiteral("formation"), formation.formation},
+                        {QStringLiteral("formationName"), names.value(formation.formation)},
+                        {QStringLiteral("lines"), lines}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("formations"), formations}})
+        .toJson(QJsonDocument::Indented);
 }

@@ -31,3 +31,11 @@ QList<FormationChanges> diffTables(const QByteArray &before, const QByteArray &a
 // one, its control characters written out), under it each line, under that
 // each field as "old -> new".
 QString diffText(const QList<FormationChanges> &changes, const QStringList &names);
+
+// The same for a script, as JSON: the formations that differ (number and
+// name), under each the lines, under each the fields that differ with
+// both values, A's and B's: offsets in feet (as the text form writes them)
+// and in stored units, the type by index and caption, the modifiers by
+// caption, the count and the carried bytes as numbers. Tables that are the
+// same give an empty list of formations.
+QByteArray diffJson(const QByteArray &a, const QByteArray &b, const QStringList &names);

@@ -645,6 +645,45 @@ void CommandLineTest::diffs_data()
         << QStringList{"diff", "--start-a", "0", "odd.dat", "odd.dat"} << 2 << QByteArray();
     QTest::newRow("a file that is not there")
         << QStringList{"diff", "frmation.dat", "none.dat"} << 2 << QByteArray();
+    QTest::newRow("as JSON: the same, a whole document")
+        << QStringList{"diff", "--format", "json", "kgf.exe", "frmation.dat"} << 0
+        << QByteArray("{\n    \"formations\": [\n    ]\n}\n");
+    QTest::newRow("as JSON: changed count and offset, in feet and stored")
+        << QStringList{"diff", "--start-b", "3", "--format", "json", "frmation.dat", "changed.dat"}
+        << 1
+        << QByteArray(R"({
+    "formations": [
+        {
+            "formation": 2,
+            "formationName": "Formation\u001b]0;owned\u0007, \"2\"",
+            "lines": [
+                {
+                    "fields": {
+                        "count": {
+                            "a": 5,
+                            "b": 4
+                        },
+                        "z": {
+                            "a": {
+                                "feet": "-4.76190476190476E-02",
+                                "stored": -1
+                            },
+                            "b": {
+                                "feet": "0",
+                                "stored": 0
+                            }
+                        }
+                    },
+                    "line": 3
+                }
+            ]
+        }
+    ]
+}
+)");
+    QTest::newRow("as CSV: refused")
+        << QStringList{"diff", "--format", "csv", "frmation.dat", "changed.dat"} << 2
+        << QByteArray();
 }
 
 void CommandLineTest::diffs()

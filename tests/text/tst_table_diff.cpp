@@ -1,6 +1,7 @@
 #include "formation_line.h"
 #include "table_diff.h"
 
+#include <QJsonDocument>
 #include <QTest>
 
 namespace
@@ -22,6 +23,8 @@ class TableDiffTest : public QObject
 private slots:
     void differences_data();
     void differences();
+    void asJson_data();
+    void asJson();
 };
 
 void TableDiffTest::differences_data()
@@ -55,6 +58,55 @@ void TableDiffTest::differences()
     const QList<FormationChanges> changes = diffTables(QByteArray(1488, '\0'), after);
     QCOMPARE(changes.isEmpty(), text.isEmpty());
     QCOMPARE(diffText(changes, names), text);
+}
+
+void TableDiffTest::asJson_data()
+{
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("json");
+    const QByteArray zero(1488, '\0');
+    QTest::newRow("same") << zero << QByteArray(R"({"formations": []})");
+    QTest::newRow("type with a caption to one without, modifiers")
+        << tableWith(0, 2, FormationLine{0, 0x59, 0, 0, 0, 0, 0})
+        << QByteArray(R"({"formations": [{"formation": 0, "formationName": "Vic", "lines": [
+               {"line": 2, "fields": {
+                   "type": {"a": {"typeIndex": 0, "type": "Line Astern"}, "b": {"typeIndex": 9}},
+                   "modifiers": {"a": [], "b": ["One lead", "Step"]}}}]}]})");
+    QTest::newRow("count, offsets in feet and stored, carried bytes, the table's last line")
+        << tableWith(30, 3, FormationLine{7, 0, 4, 255, 2100, -1, -2147483647 - 1})
+        << QByteArray(R"({"formations": [{"formation": 30, "formationName": "", "lines": [
+               {"line": 3, "fields": {
+                   "count": {"a": 0, "b": 4},
+                   "x": {"a": {"feet": "0", "stored": 0}, "b": {"feet": "100", "stored": 2100}},
+                   "y": {"a": {"feet": "0", "stored": 0},
+                         "b": {"feet": "-4.76190476190476E-02", "stored": -1}},
+                   "z": {"a": {"feet": "0", "stored": 0},
+                         "b": {"feet": "-102261126.095238", "stored": -2147483648}},
+                   "byte0": {"a": 0, "b": 7},
+                   "byte3": {"a": 0, "b": 255}}}]}]})");
+    QByteArray two = tableWith(1, 1, FormationLine{0, 7, 0, 0, 0, 0, 0});
+    two[2 * 48 + 16 + 2] = 1; // formation 2, line 2, count
+    QTest::newRow("two formations in order, the name as it is")
+        << two << QByteArray(R"({"formations": [
+               {"formation": 1, "formationName": "Box, \"tight\"", "lines": [{"line": 1, "fields": {
+                   "type": {"a": {"typeIndex": 0, "type": "Line Astern"},
+                            "b": {"typeIndex": 7, "type": "Bomber stream"}}}}]},
+               {"formation": 2, "formationName": "", "lines": [{"line": 2, "fields": {
+                   "count": {"a": 0, "b": 1}}}]}]})");
+}
+
+void TableDiffTest::asJson()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, json);
+    const QStringList names{QStringLiteral("Vic"), QStringLiteral("Box, \"tight\"")};
+    const QJsonDocument expected = QJsonDocument::fromJson(json);
+    QVERIFY(expected.isObject());
+    QJsonParseError error;
+    const QJsonDocument got =
+        QJsonDocument::fromJson(diffJson(QByteArray(1488, '\0'), after, names), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(got, expected);
 }
 
 QTEST_GUILESS_MAIN(TableDiffTest)
