@@ -650,8 +650,7 @@ void CommandLineTest::diffs_data()
         << QByteArray("{\n    \"formations\": [\n    ]\n}\n");
     QTest::newRow("as JSON: changed count and offset, in feet and stored")
         << QStringList{"diff", "--start-b", "3", "--format", "json", "frmation.dat", "changed.dat"}
-        << 1
-        << QByteArray(R"({
+        << 1 << QByteArray(R"({
     "formations": [
         {
             "formation": 2,
