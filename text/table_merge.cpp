@@ -3,72 +3,43 @@
 #include "formation_line.h"
 #include "formation_table.h"
 
+#include <QtEndian>
 #include <array>
 
 namespace
 {
 
-qint64 valueOf(const FormationLine &line, LineField field)
-{
-    switch (field) {
-    case LineField::Byte0:
-        return line.byte0;
-    case LineField::TypeCode:
-        return line.typeCode;
-    case LineField::Count:
-        return line.count;
-    case LineField::Byte3:
-        return line.byte3;
-    case LineField::X:
-        return line.xOffset;
-    case LineField::Y:
-        return line.yOffset;
-    case LineField::Z:
-        return line.zOffset;
-    }
-    Q_UNREACHABLE();
-    return 0;
-}
+// Where each field lies in the 16-byte line (formation_line.h).
+struct FieldSpan {
+    const char *name;
+    int at;
+    int size; // 1: a byte; 4: a signed little-endian offset
+};
 
-// Copies `field` of `from` into `into`: the values are those of a real line.
-void take(FormationLine &into, const FormationLine &from, LineField field)
+constexpr std::array<FieldSpan, LineFieldCount> Spans = {{{"byte0", 0, 1},
+                                                          {"typeCode", 1, 1},
+                                                          {"count", 2, 1},
+                                                          {"byte3", 3, 1},
+                                                          {"x", 4, 4},
+                                                          {"y", 8, 4},
+                                                          {"z", 12, 4}}};
+
+// The field's stored value in the line that begins at `line`.
+qint64 valueAt(const char *line, const FieldSpan &span)
 {
-    switch (field) {
-    case LineField::Byte0:
-        into.byte0 = from.byte0;
-        return;
-    case LineField::TypeCode:
-        into.typeCode = from.typeCode;
-        return;
-    case LineField::Count:
-        into.count = from.count;
-        return;
-    case LineField::Byte3:
-        into.byte3 = from.byte3;
-        return;
-    case LineField::X:
-        into.xOffset = from.xOffset;
-        return;
-    case LineField::Y:
-        into.yOffset = from.yOffset;
-        return;
-    case LineField::Z:
-        into.zOffset = from.zOffset;
-        return;
-    }
+    return span.size == 1 ? qint64(quint8(line[span.at]))
+                          : qint64(qFromLittleEndian<qint32>(line + span.at));
 }
 
 } // namespace
 
 const char *lineFieldName(LineField field)
 {
-    static constexpr std::array<const char *, LineFieldCount> names = {
-        "byte0", "typeCode", "count", "byte3", "x", "y", "z"};
-    return names[static_cast<int>(field)];
+    return Spans[static_cast<int>(field)].name;
 }
 
 TableMerge mergeTables(const QByteArray &base, const QByteArray &ours, const QByteArray &theirs,
-                       MergeTake takeSide)
+                       MergeTake take)
 {
     Q_ASSERT(base.size() == FormationTable::ByteCount && ours.size() == base.size() &&
              theirs.size() == base.size());
@@ -77,25 +48,22 @@ TableMerge mergeTables(const QByteArray &base, const QByteArray &ours, const QBy
     for (int formation = 0; formation < FormationTable::FormationCount; ++formation) {
         for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
             const int at = (FormationTable::rowOfLine(formation, line) - 1) * FormationLine::Size;
-            const FormationLine b = FormationLine::fromBytes(base.mid(at, FormationLine::Size));
-            const FormationLine o = FormationLine::fromBytes(ours.mid(at, FormationLine::Size));
-            const FormationLine t = FormationLine::fromBytes(theirs.mid(at, FormationLine::Size));
-            FormationLine merged = o;
             for (int k = 0; k < LineFieldCount; ++k) {
-                const auto field = static_cast<LineField>(k);
-                const qint64 vb = valueOf(b, field), vo = valueOf(o, field), vt = valueOf(t, field);
-                if (vo == vb || vo == vt) {
-                    take(merged, t, field); // theirs changed it, or nobody did, or both alike
-                    continue;
+                const FieldSpan &span = Spans[k];
+                const qint64 b = valueAt(base.constData() + at, span);
+                const qint64 o = valueAt(ours.constData() + at, span);
+                const qint64 t = valueAt(theirs.constData() + at, span);
+                // Theirs where they changed it, or nobody did, or both alike.
+                bool takeTheirs = o == b || o == t;
+                if (!takeTheirs && t != b) {
+                    merge.conflicts.append({formation, line, static_cast<LineField>(k), b, o, t});
+                    takeTheirs = take == MergeTake::Theirs;
+                    merge.settled = merge.settled && take != MergeTake::Neither;
                 }
-                if (vt == vb)
-                    continue; // ours changed it
-                merge.conflicts.append({formation, line, field, vb, vo, vt});
-                if (takeSide == MergeTake::Theirs)
-                    take(merged, t, field);
-                merge.settled = merge.settled && takeSide != MergeTake::Neither;
+                if (takeTheirs)
+                    merge.table.replace(at + span.at, span.size, theirs.constData() + at + span.at,
+                                        span.size);
             }
-            merge.table.replace(at, FormationLine::Size, merged.toBytes());
         }
     }
     return merge;
