@@ -29,7 +29,8 @@ public:
         bool shortFirstRead = false;        // the file ends early when read before writing
         QByteArray appendedBySomeoneElse;   // another program adds these as the table syncs
         // Another program writes these at byte 2,000 of the file named
-        // `path` as the put-back syncs, a minute later by its time.
+        // `path` as the put-back syncs, and then gives the file a time a
+        // minute on, so that no clock tick can hide its write.
         QByteArray writtenDuringPutBack;
         QString path;
     };
@@ -97,7 +98,7 @@ public:
             const QByteArray &theirs = m_faults.writtenDuringPutBack;
             QFile other(m_faults.path);
             if (!other.open(QIODevice::ReadWrite) || !other.seek(2000) ||
-                other.write(theirs) != theirs.size() ||
+                other.write(theirs) != theirs.size() || !other.flush() ||
                 !other.setFileTime(QDateTime::currentDateTime().addSecs(60),
                                    QFileDevice::FileModificationTime))
                 return fail("the other program's write failed") >= 0;
