@@ -17,7 +17,9 @@ LoadResult loadForCommandLine(const QString &file, const QString &start, StartGi
         refused.error = startNotForProgram(ProgramUse::Load, file, option);
         return refused;
     }
-    LoadResult loaded = loadTable(file, start, given);
+    static constexpr TableTextReading text{beginsAsTableText, wholeTableFromText,
+                                           MaxTableTextBytes};
+    LoadResult loaded = loadTableOrText(file, start, given, text);
     if (loaded.fitsFromFirstByte)
         loaded.error += QStringLiteral(" Give --%1 0 to read the table from the file's first "
                                        "byte.")

@@ -9,8 +9,9 @@
 // What the modes read besides their own files: tables as Load reads them,
 // with the command line's words, and the formations' names.
 
-// Loads FILE of a command-line mode as Load does, with the command line's
-// own refusal and words: a start location given for the game executable
+// Loads FILE of a command-line mode as Load does, and a whole-table text
+// (JSON or CSV) as the table it gives unless a start location is given,
+// with the command line's own refusal and words: a start location given for the game executable
 // (a name ending in F.EXE, whose table is found by its signature) is
 // refused, and a file too short for a table there names --OPTION 0.
 LoadResult loadForCommandLine(const QString &file, const QString &start, StartGiven given,

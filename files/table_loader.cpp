@@ -298,8 +298,37 @@ LoadResult loadFromExecutable(const QString &path, const SearchProgress &progres
     return searchExecutable(file, path, result, progress, settings, false);
 }
 
-LoadResult loadTable(const QString &path, const QString &startText, StartGiven given,
-                     const SearchProgress &progress, const SearchSettings &settings)
+namespace
+{
+
+// The table a text file gives, read from its first byte again.
+LoadResult readTextFile(QFile &file, const QString &path, const TableTextReading &text,
+                        LoadResult result)
+{
+    QByteArray bytes(text.maxBytes + 1, '\0');
+    if (!file.seek(0))
+        return readFailure(path, file.errorString());
+    const qint64 got = readUpTo(file, bytes.data(), bytes.size());
+    if (got < 0)
+        return readFailure(path, file.errorString());
+    bytes.resize(got);
+    QString error;
+    const std::optional<QByteArray> table = text.readWhole(bytes, &error);
+    if (!table)
+        return failure(QStringLiteral("%1 begins as a formation table text, but is not a whole "
+                                      "table this program can read: %2 To read its bytes as a "
+                                      "formation data file instead, give a start location.")
+                           .arg(shownPath(path), error));
+    Q_ASSERT(table->size() == FormationTable::ByteCount);
+    result.ok = true;
+    result.table = *table;
+    result.fromText = true;
+    return result;
+}
+
+LoadResult load(const QString &path, const QString &startText, StartGiven given,
+                const SearchProgress &progress, const SearchSettings &settings,
+                const TableTextReading *text)
 {
     if (isProgramNameForLoad(path))
         return loadFromExecutable(path, progress, settings);
@@ -315,15 +344,35 @@ LoadResult loadTable(const QString &path, const QString &startText, StartGiven g
     LoadResult result;
     if (const QString cannot = openAndLook(file, &result.source); !cannot.isEmpty())
         return openFailure(path, cannot);
-    char head[2] = {};
     if (given == StartGiven::No) {
-        const qint64 got = readUpTo(file, head, sizeof head);
+        // Two bytes tell a program; a text needs its first row.
+        char head[TableTextHeadBytes] = {};
+        const qint64 got = readUpTo(file, head, text ? qint64(sizeof head) : 2);
         if (got < 0)
             return readFailure(path, file.errorString());
-        if (beginsAsProgram(QByteArrayView(head, got)))
+        const QByteArrayView seen(head, got);
+        if (beginsAsProgram(seen))
             return searchExecutable(file, path, result, progress, settings, true);
+        if (text && text->beginsAsText(seen))
+            return readTextFile(file, path, *text, result);
     }
     if (!start.ok)
         return failure(QStringLiteral("%1 was not loaded. %2").arg(shownPath(path), start.error));
     return readDataFile(file, path, start.value, result);
+}
+
+} // namespace
+
+LoadResult loadTable(const QString &path, const QString &startText, StartGiven given,
+                     const SearchProgress &progress, const SearchSettings &settings)
+{
+    return load(path, startText, given, progress, settings, nullptr);
+}
+
+LoadResult loadTableOrText(const QString &path, const QString &startText, StartGiven given,
+                           const TableTextReading &text, const SearchProgress &progress,
+                           const SearchSettings &settings)
+{
+    Q_ASSERT(text.beginsAsText && text.readWhole && text.maxBytes > 0);
+    return load(path, startText, given, progress, settings, &text);
 }

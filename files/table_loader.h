@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // Loading the formation table from a formation data file at a start
 // location, or from the game executable, where the table starts at a
@@ -65,6 +66,9 @@ struct LoadResult {
     // Not read because the file is too short for a table at the start
     // location, but holds one from its first byte on.
     bool fitsFromFirstByte = false;
+    // Read from a table text (TableTextReading): `source` is the file, with
+    // no table bytes of its own.
+    bool fromText = false;
 };
 
 // The start-location box's text as a start location: its leading number
@@ -93,3 +97,27 @@ enum class StartGiven { No, Yes };
 LoadResult loadTable(const QString &path, const QString &startText,
                      StartGiven given = StartGiven::No, const SearchProgress &progress = {},
                      const SearchSettings &settings = {});
+
+// How a load that may meet a table text (JSON or CSV, as text/ writes it)
+// reads one; the text room gives the two functions, since this room knows
+// no text forms.
+struct TableTextReading {
+    // Whether a file's first bytes (TableTextHeadBytes at most) begin as a
+    // table text does.
+    bool (*beginsAsText)(QByteArrayView head) = nullptr;
+    // The whole table a text gives, or nothing with `error` set (without
+    // the file's name). Given at most `maxBytes` + 1 bytes, so that it can
+    // tell a text that is too long.
+    std::optional<QByteArray> (*readWhole)(QByteArrayView text, QString *error) = nullptr;
+    qsizetype maxBytes = 0;
+};
+inline constexpr qsizetype TableTextHeadBytes = 4096;
+
+// Loads as loadTable does, except that a file which begins as a table text
+// is read as one, unless a start location is given or its name is the game
+// executable's: the table a mod's text gives, for the command line's modes
+// and the window's comparison with another file. Never for a file the
+// window is to save into: a table's bytes would go over the text.
+LoadResult loadTableOrText(const QString &path, const QString &startText, StartGiven given,
+                           const TableTextReading &text, const SearchProgress &progress = {},
+                           const SearchSettings &settings = {});

@@ -163,6 +163,30 @@ bool coversWholeTable(const TableText &text)
     return text.formations.size() == FormationTable::FormationCount;
 }
 
+std::optional<QByteArray> wholeTableFromText(QByteArrayView text, QString *error)
+{
+    const TableText read = readTableText(text);
+    if (!read.ok) {
+        *error = read.error;
+        return std::nullopt;
+    }
+    if (!coversWholeTable(read)) {
+        *error = QStringLiteral("it gives %1 of the 31 formations.").arg(read.formations.size());
+        return std::nullopt;
+    }
+    for (const TextFormation &formation : read.formations)
+        for (int line = 0; line < FormationTable::LinesPerFormation; ++line)
+            if (const TextLine &given = formation.lines[line]; !given.hasByte0 || !given.hasByte3) {
+                *error = QStringLiteral("formation %1, line %2 leaves out %3, which a table's "
+                                        "bytes hold.")
+                             .arg(formation.formation)
+                             .arg(line + 1)
+                             .arg(QLatin1String(given.hasByte0 ? "byte3" : "byte0"));
+                return std::nullopt;
+            }
+    return applyTableText(QByteArray(FormationTable::ByteCount, '\0'), read);
+}
+
 QByteArray applyTextFormation(const QByteArray &base, int formation, const TextFormation &read)
 {
     Q_ASSERT(base.size() == FormationTable::ByteCount);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 // The table as text, for people, diff tools and spreadsheets: JSON, or CSV
 // with one row per line. Both say what they are (JSON by "format" and
@@ -94,6 +95,12 @@ QByteArray writeFormationText(const QByteArray &table, int formation, const QStr
 
 // Whether the text gives all 31 formations, enough to make a table of its own.
 bool coversWholeTable(const TableText &text);
+
+// The table a text gives whole: all 31 formations, each line with its two
+// carried bytes, so that no byte of it is guessed. Nothing otherwise, with
+// `error` saying what is missing and where; as a table file's reading
+// (TableTextReading in table_loader.h) takes it.
+std::optional<QByteArray> wholeTableFromText(QByteArrayView text, QString *error);
 
 // `base` (1,488 bytes) with every formation of the text put in; a carried
 // byte the text leaves out keeps its value in `base`.
