@@ -213,13 +213,21 @@ QString readValue(Option option, const QString &value, Invocation &invocation)
     case Option::Start:
     case Option::StartA:
     case Option::StartB:
+    case Option::StartBase:
+    case Option::StartOurs:
+    case Option::StartTheirs: {
         if (!startArgument(value))
             return notAStartArgument(name, value);
-        (option == Option::Start    ? invocation.start
-         : option == Option::StartA ? invocation.startA
-                                    : invocation.startB) = value;
+        QString Invocation::*const field = option == Option::Start       ? &Invocation::start
+                                           : option == Option::StartA    ? &Invocation::startA
+                                           : option == Option::StartB    ? &Invocation::startB
+                                           : option == Option::StartBase ? &Invocation::startBase
+                                           : option == Option::StartOurs ? &Invocation::startOurs
+                                                                         : &Invocation::startTheirs;
+        invocation.*field = value;
         invocation.startsGiven << name;
         return {};
+    }
     case Option::Formation:
         if (const std::optional<qint64> formation =
                 wholeArgument(value, 0, FormationTable::FormationCount - 1)) {
@@ -241,8 +249,16 @@ QString readValue(Option option, const QString &value, Invocation &invocation)
     case Option::Force:
         invocation.force = true;
         return {};
+    case Option::Take:
+        if (value != QLatin1String("ours") && value != QLatin1String("theirs"))
+            return QStringLiteral("--take is ours or theirs, not \"%1\".").arg(value);
+        invocation.take = value == QLatin1String("ours") ? MergeTake::Ours : MergeTake::Theirs;
+        return {};
     case Option::NoBackup:
         invocation.noBackup = true;
+        return {};
+    case Option::AllowNoBackup:
+        invocation.allowNoBackup = true;
         return {};
     case Option::Quiet:
         invocation.quiet = true;

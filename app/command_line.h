@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mode_table.h"
+#include "table_merge.h"
 #include "table_text.h"
 
 #include <QString>
@@ -22,12 +23,18 @@ struct Invocation {
     QString start = QStringLiteral("0"); // the start locations as given, whole numbers from 0
     QString startA = QStringLiteral("0");
     QString startB = QStringLiteral("0");
-    QStringList startsGiven; // given at all, even as 0: "start", "start-a", "start-b"
+    QString startBase = QStringLiteral("0");
+    QString startOurs = QStringLiteral("0");
+    QString startTheirs = QStringLiteral("0");
+    QStringList startsGiven; // given at all, even as 0: "start", "start-a", ...
     int formation = 0;       // picture
     bool force = false;      // import: write over a TARGET that is a table text or a backup;
                              // export: write over an OUT that holds a table or is a backup
-    bool noBackup = false;   // import: save even when no backup of TARGET can be made
-    bool quiet = false;      // import: print nothing but errors
+    bool noBackup = false;   // import, merge: make no backup of the file saved into
+    // import, merge: save even when no backup, or no journal, can be made
+    bool allowNoBackup = false;
+    bool quiet = false;                  // import, merge: print nothing but errors
+    MergeTake take = MergeTake::Neither; // merge: the side that settles a conflict
 };
 
 // The part of the program that runs a command line (the program first),

@@ -1,13 +1,13 @@
 // import: a table text saved into TARGET where TARGET keeps its table.
 #include "command_line.h"
 #include "console.h"
-#include "import_report.h"
 #include "message_text.h"
 #include "mode_inputs.h"
 #include "mode_runs.h"
 #include "native_file.h"
 #include "output_file.h"
 #include "save_journal.h"
+#include "save_report.h"
 #include "stream_files.h"
 #include "table_text.h"
 #include "target_save.h"
@@ -104,25 +104,8 @@ std::optional<qint64> importStart(const Invocation &invocation)
 bool refuseImportTarget(const Invocation &invocation)
 {
     const QString &target = invocation.files[1];
-    if (const char *stream = streamOnTarget(target)) {
-        // Said where it cannot land in the target.
-        tellAvoiding(target, QStringLiteral("Nothing was written: %1 is redirected to %2, which "
-                                            "this import would write into while it saves the "
-                                            "table there.")
-                                 .arg(QLatin1String(stream), shownPath(target)));
+    if (refuseStreamsOnTarget(target, QStringLiteral("import")))
         return true;
-    }
-    // A shell's "> NAME.bak" has made an empty file where the copy of the
-    // target is to be kept, and the report would go into it.
-    for (const QString &beside : {target + QStringLiteral(".bak"), journalPath(target)})
-        if (const char *stream = streamOnTarget(beside)) {
-            tellAvoiding(beside,
-                         QStringLiteral("Nothing was written: %1 is redirected to %2, "
-                                        "which this import keeps beside %3 while it "
-                                        "saves the table there.")
-                             .arg(QLatin1String(stream), shownPath(beside), shownPath(target)));
-            return true;
-        }
     if (isImportedText(invocation.files[0], target)) {
         fail(QStringLiteral("Nothing was written: %1 is the text being imported, and the table "
                             "would be written over it."),
@@ -172,21 +155,17 @@ int runImport(const Invocation &invocation)
     TargetSaveOptions options;
     options.start = importStart(invocation);
     options.force = invocation.force;
-    options.withoutBackup = invocation.noBackup;
+    options.noBackup = invocation.noBackup;
+    options.allowNoBackup = invocation.allowNoBackup;
+    const SaveWords words{QStringLiteral("import"), QStringLiteral("the text")};
     const TargetSave saved = saveIntoTarget(target, options, make);
     if (saved.kind == TargetSave::Kind::Failed) {
-        if (!saved.error.isEmpty())
-            tell(saved.error + (saved.stoppedAt == SaveOutcome::Question::NoBackup ||
-                                        saved.stoppedAt == SaveOutcome::Question::NoJournal
-                                    ? QStringLiteral(" Give --no-backup to import without one.")
-                                    : QString()));
-        if (!saved.remark.isEmpty()) // such as a journal that could not be removed
-            tell(saved.remark);
+        tellSaveFailed(saved, words);
         return FailedStatus;
     }
     if (invocation.quiet)
         return 0;
-    const QString report = importReport(target, saved, formationNamesFor(target));
+    const QString report = saveReport(target, saved, formationNamesFor(target), words);
     // The table is in TARGET whatever becomes of the report: the status says so.
     QString refusal;
     if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)

@@ -8,4 +8,5 @@ struct Invocation;
 int runExport(const Invocation &invocation);
 int runImport(const Invocation &invocation);
 int runDiff(const Invocation &invocation);
+int runMerge(const Invocation &invocation);
 int runRecover(const Invocation &invocation);

@@ -24,6 +24,18 @@ const QList<OptionDescription> &optionTable()
          .name = QStringLiteral("start-b"),
          .value = QStringLiteral("N"),
          .help = QStringLiteral("start location of a data file B (default 0)")},
+        {.option = Option::StartBase,
+         .name = QStringLiteral("start-base"),
+         .value = QStringLiteral("N"),
+         .help = QStringLiteral("start location of a data file BASE (default 0)")},
+        {.option = Option::StartOurs,
+         .name = QStringLiteral("start-ours"),
+         .value = QStringLiteral("N"),
+         .help = QStringLiteral("start location of a data file OURS (default 0)")},
+        {.option = Option::StartTheirs,
+         .name = QStringLiteral("start-theirs"),
+         .value = QStringLiteral("N"),
+         .help = QStringLiteral("start location of a data file THEIRS (default 0)")},
         {.option = Option::Format,
          .name = QStringLiteral("format"),
          .value = QStringLiteral("json|csv"),
@@ -35,7 +47,12 @@ const QList<OptionDescription> &optionTable()
          .shortName = QStringLiteral("o"),
          .value = QStringLiteral("OUT"),
          .help = QStringLiteral("export: write the text to OUT, not standard output;\n"
-                                "picture: write OUT.png or OUT.svg")},
+                                "picture: write OUT.png or OUT.svg; merge: save the\n"
+                                "merged table into OUT, not OURS (- prints it as JSON)")},
+        {.option = Option::Take,
+         .name = QStringLiteral("take"),
+         .value = QStringLiteral("ours|theirs"),
+         .help = QStringLiteral("merge: settle each conflict with that side's value")},
         {.option = Option::Force,
          .name = QStringLiteral("force"),
          .help = QStringLiteral("import: write over a TARGET that is a table text or\n"
@@ -43,12 +60,16 @@ const QList<OptionDescription> &optionTable()
                                 "is a .bak or may hold a table (never a program)")},
         {.option = Option::NoBackup,
          .name = QStringLiteral("no-backup"),
-         .help = QStringLiteral("import: save even when no TARGET.bak or no journal\n"
+         .help = QStringLiteral("import, merge: make no .bak of the file saved into (its\n"
+                                "journal is still kept while it is written)")},
+        {.option = Option::AllowNoBackup,
+         .name = QStringLiteral("allow-no-backup"),
+         .help = QStringLiteral("import, merge: save even when no .bak or no journal\n"
                                 "can be made")},
         {.option = Option::Quiet,
          .name = QStringLiteral("quiet"),
          .shortName = QStringLiteral("q"),
-         .help = QStringLiteral("import: print nothing but errors")},
+         .help = QStringLiteral("import, merge: print nothing but errors")},
         {.option = Option::Help,
          .name = QStringLiteral("help"),
          .shortName = QStringLiteral("h"),
@@ -93,8 +114,9 @@ may hold a table), only with --force.)"),
         {.word = QStringLiteral("import"),
          .part = Part::Text,
          .usage = QStringLiteral("import [--start N] [--format json|csv] [--force] [--no-backup] "
-                                 "[--quiet] TEXT TARGET"),
-         .options = {Option::Format, Option::Start, Option::Force, Option::NoBackup, Option::Quiet},
+                                 "[--allow-no-backup] [--quiet] TEXT TARGET"),
+         .options = {Option::Format, Option::Start, Option::Force, Option::NoBackup,
+                     Option::AllowNoBackup, Option::Quiet},
          .files = {QStringLiteral("TEXT"), QStringLiteral("TARGET")},
          .help = QStringLiteral(R"(Reads a table text (TEXT "-" is standard input), checks all of
 it, and saves the formations it holds into TARGET where its
@@ -106,7 +128,8 @@ TARGET stays. A TARGET that does not exist yet needs all 31
 formations. Before it first changes an existing TARGET it
 keeps a copy of it as TARGET.bak, and never replaces a .bak
 that is there; while it writes, TARGET.kgf-journal beside it
-holds what it replaces (see recover). Then it prints what it
+holds what it replaces (see recover); --no-backup makes no
+TARGET.bak. Then it prints what it
 changed, as diff does, and where the table and the backup
 are. Refused: a program without the signature, a TARGET that
 standard output or error is redirected to, and unless
@@ -127,6 +150,28 @@ in feet and in stored units). Exit status 0: the same,
 1: different, 2: trouble (a file could not be read, or the
 list could not be written).)"),
          .run = runDiff},
+        {.word = QStringLiteral("merge"),
+         .part = Part::Text,
+         .usage = QStringLiteral("merge [--start-base N] [--start-ours N] [--start-theirs N] "
+                                 "[-o OUT] [--take ours|theirs] [--no-backup] "
+                                 "[--allow-no-backup] [--quiet] BASE OURS THEIRS"),
+         .options = {Option::StartBase, Option::StartOurs, Option::StartTheirs, Option::Output,
+                     Option::Take, Option::NoBackup, Option::AllowNoBackup, Option::Quiet},
+         .files = {QStringLiteral("BASE"), QStringLiteral("OURS"), QStringLiteral("THEIRS")},
+         .help = QStringLiteral(R"(Merges the changes that OURS and THEIRS made to the table of
+BASE, field by field of each line (each read as export reads
+FILE): a field changed on one side takes that side's value,
+one changed alike on both takes it, and one changed
+differently on both is a conflict. With no conflict, or each
+settled by --take, it saves the merged table into OURS (or
+OUT) as import saves into TARGET, and prints what it changed
+there; -o - prints the merged table as JSON instead. With a
+conflict it writes nothing and prints each one, with BASE's,
+OURS's and THEIRS's values. Exit status 0: merged, 1: a
+conflict, or the table could not be saved, 2: trouble (a
+file could not be read, or the command line is wrong). For
+git's merge driver: merge --no-backup %O %A %B.)"),
+         .run = runMerge},
         {.word = QStringLiteral("recover"),
          .part = Part::Text,
          .usage = QStringLiteral("recover FILE"),

@@ -36,6 +36,7 @@ TargetSave saveIntoTarget(const QString &target, const TargetSaveOptions &option
                           const TableMaker &make)
 {
     TargetSave result;
+    result.backupNotWanted = options.noBackup;
     const Placement placement =
         placeTable({target, {}, {}, PlaceFor::CommandLine, options.start, options.force});
     if (!placement.refusal.isEmpty())
@@ -57,12 +58,13 @@ TargetSave saveIntoTarget(const QString &target, const TargetSaveOptions &option
 
         WatchedFiles watched{place.found, {}};
         SaveOptions save = options.save;
+        save.withoutBackup = save.withoutBackup || options.noBackup;
         save.offset = place.offset;
         save.intoProgramTable = place.intoProgramTable;
         outcome = saveAsking(target, result.table, watched, save, [&](const SaveOutcome &asked) {
             if ((asked.question != SaveOutcome::Question::NoBackup &&
                  asked.question != SaveOutcome::Question::NoJournal) ||
-                !options.withoutBackup)
+                !options.allowNoBackup)
                 return false;
             result.noBackup +=
                 (result.noBackup.isEmpty() ? QString() : QStringLiteral(" ")) + asked.message;

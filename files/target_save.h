@@ -33,7 +33,8 @@ struct TargetSave {
     qint64 movedFrom = -1;  // where the program's table was first found, when it moved
     QString backupPath;     // the backup this save made, if it made one
     QString noBackup;       // why there is no backup or journal, where the caller went on without
-    QString remark;         // news besides, from the save
+    bool backupNotWanted = false; // TargetSaveOptions::noBackup: none was to be made
+    QString remark;               // news besides, from the save
     // With Failed: the question the window would have asked, if that is
     // what stopped it.
     std::optional<SaveOutcome::Question> stoppedAt;
@@ -45,7 +46,8 @@ struct TargetSave {
 struct TargetSaveOptions {
     std::optional<qint64> start; // --start: where a data file holds its table
     bool force = false;          // a NAME.bak may be written over
-    bool withoutBackup = false;  // go on where no backup, or no journal, can be made
+    bool noBackup = false;       // make no backup (the journal is still written)
+    bool allowNoBackup = false;  // go on where no backup, or no journal, can be made
     SaveOptions save{};          // tests: the save's seams
 };
 

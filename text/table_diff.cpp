@@ -10,9 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace
-{
-
 QString typeText(const FormationLine &line)
 {
     const QString caption = typeCaption(line.typeIndex());
@@ -27,6 +24,9 @@ QString modifiersText(const FormationLine &line)
             set << modifierCaption(k);
     return set.isEmpty() ? QStringLiteral("none") : set.join(QStringLiteral(", "));
 }
+
+namespace
+{
 
 QList<FieldChange> lineChanges(const FormationLine &a, const FormationLine &b)
 {

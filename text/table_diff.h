@@ -24,6 +24,13 @@ struct FormationChanges {
     QList<LineChanges> lines;
 };
 
+struct FormationLine;
+
+// A line's type by its caption ("type index 9" where it has none), and its
+// modifiers by caption ("none" where it has none), as the lists say them.
+QString typeText(const FormationLine &line);
+QString modifiersText(const FormationLine &line);
+
 // The formations that differ, in order; empty when the tables are the same.
 QList<FormationChanges> diffTables(const QByteArray &before, const QByteArray &after);
 

@@ -2,6 +2,9 @@
 
 #include "formation_line.h"
 #include "formation_table.h"
+#include "message_text.h"
+#include "number_text.h"
+#include "table_diff.h"
 
 #include <QtEndian>
 #include <array>
@@ -67,4 +70,47 @@ TableMerge mergeTables(const QByteArray &base, const QByteArray &ours, const QBy
         }
     }
     return merge;
+}
+
+namespace
+{
+
+QString valueText(LineField field, qint64 value)
+{
+    switch (field) {
+    case LineField::X:
+    case LineField::Y:
+    case LineField::Z:
+        return QStringLiteral("%1 ft (%2 stored)").arg(formatFeet(qint32(value))).arg(value);
+    case LineField::TypeCode: {
+        FormationLine line;
+        line.typeCode = quint8(value);
+        return QStringLiteral("%1 (%2; modifiers: %3)")
+            .arg(QString::number(value), typeText(line), modifiersText(line));
+    }
+    case LineField::Byte0:
+    case LineField::Count:
+    case LineField::Byte3:
+        break;
+    }
+    return QString::number(value);
+}
+
+} // namespace
+
+QString conflictText(const QList<MergeConflict> &conflicts, const QStringList &names)
+{
+    QString text;
+    for (const MergeConflict &conflict : conflicts) {
+        text += QStringLiteral("formation %1").arg(conflict.formation);
+        if (const QString name = names.value(conflict.formation); !name.isEmpty())
+            text += QStringLiteral(" (%1)").arg(escapeControls(name)); // names go to terminals
+        text += QStringLiteral(", line %1, %2: BASE %3, OURS %4, THEIRS %5\n")
+                    .arg(conflict.line)
+                    .arg(QLatin1String(lineFieldName(conflict.field)),
+                         valueText(conflict.field, conflict.base),
+                         valueText(conflict.field, conflict.ours),
+                         valueText(conflict.field, conflict.theirs));
+    }
+    return text;
 }

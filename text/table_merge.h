@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
+#include <QStringList>
 
 // Three tables merged field by field: a change made on one side since the
 // base is taken, the same change on both sides too, and different changes
@@ -37,3 +39,8 @@ struct TableMerge {
 // Each of the three is a whole table (1,488 bytes).
 TableMerge mergeTables(const QByteArray &base, const QByteArray &ours, const QByteArray &theirs,
                        MergeTake take = MergeTake::Neither);
+
+// The conflicts for a person, one line each: the formation (with its name,
+// when there is one), the line, the field and the three values, offsets in
+// feet and in stored units, a type code with its type and modifiers.
+QString conflictText(const QList<MergeConflict> &conflicts, const QStringList &names);

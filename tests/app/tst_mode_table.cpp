@@ -34,6 +34,24 @@ Given givenFor(Option option)
                     return i.startB == QLatin1String("9") &&
                            i.startsGiven == QStringList{"start-b"};
                 }};
+    case Option::StartBase:
+        return {QStringLiteral("5"), [](const Invocation &i) {
+                    return i.startBase == QLatin1String("5") &&
+                           i.startsGiven == QStringList{"start-base"};
+                }};
+    case Option::StartOurs:
+        return {QStringLiteral("6"), [](const Invocation &i) {
+                    return i.startOurs == QLatin1String("6") &&
+                           i.startsGiven == QStringList{"start-ours"};
+                }};
+    case Option::StartTheirs:
+        return {QStringLiteral("3"), [](const Invocation &i) {
+                    return i.startTheirs == QLatin1String("3") &&
+                           i.startsGiven == QStringList{"start-theirs"};
+                }};
+    case Option::Take:
+        return {QStringLiteral("theirs"),
+                [](const Invocation &i) { return i.take == MergeTake::Theirs; }};
     case Option::Formation:
         return {QStringLiteral("4"), [](const Invocation &i) { return i.formation == 4; }};
     case Option::Format:
@@ -45,7 +63,9 @@ Given givenFor(Option option)
     case Option::Force:
         return {{}, [](const Invocation &i) { return i.force; }};
     case Option::NoBackup:
-        return {{}, [](const Invocation &i) { return i.noBackup; }};
+        return {{}, [](const Invocation &i) { return i.noBackup && !i.allowNoBackup; }};
+    case Option::AllowNoBackup:
+        return {{}, [](const Invocation &i) { return i.allowNoBackup && !i.noBackup; }};
     case Option::Quiet:
         return {{}, [](const Invocation &i) { return i.quiet; }};
     case Option::Help:
@@ -175,9 +195,10 @@ void ModeTableTest::fileCounts()
     QStringList arguments{QStringLiteral("kgf-formation-editor"), word};
     for (int i = 0; i < count; ++i)
         arguments << QStringLiteral("file%1").arg(i);
-    const QString wanted = mode->files.size() == 1
-                               ? QStringLiteral("one file, ") + mode->files.first()
-                               : mode->files.join(QStringLiteral(" and "));
+    const QStringList files = mode->files;
+    const QString wanted = files.size() == 1 ? QStringLiteral("one file, ") + files.first()
+                                             : files.mid(0, files.size() - 1).join(u", ") +
+                                                   QStringLiteral(" and ") + files.last();
     QCOMPARE(parseModeInvocation(mode->part, arguments).usageError,
              QStringLiteral("%1 takes %2; %3 given.").arg(word, wanted).arg(count));
 }
@@ -252,7 +273,7 @@ void ModeTableTest::firstWrongOneTold_data()
         << "diff --start-b y --start-a x a b"
         << notAStartArgument(QStringLiteral("start-a"), QStringLiteral("x"));
     QTest::newRow("no mode first") << "--force f export"
-                                   << "The mode (export, import, diff or recover) must come "
+                                   << "The mode (export, import, diff, merge or recover) must come "
                                       "before the files.";
 }
 
