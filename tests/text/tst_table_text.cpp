@@ -98,6 +98,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void oneFormationPastesAnywhere();
+    void wholeTable_data();
+    void wholeTable();
     void writtenLine_data();
     void writtenLine();
     void handMade_data();
@@ -156,6 +158,55 @@ void TableTextTest::roundTrip()
         QCOMPARE(applyTableText(randomTable(random, seed + 1), read), table);
         for (const TextFormation &formation : read.formations)
             QCOMPARE(formation.name, names[formation.formation]);
+    }
+}
+
+void TableTextTest::wholeTable_data()
+{
+    QTest::addColumn<TextFormat>("format");
+    QTest::addColumn<QByteArray>("cut"); // what is taken out of the written text
+    QTest::addColumn<QString>("error");  // empty: the text gives the table whole
+    QTest::newRow("json") << TextFormat::Json << QByteArray() << QString();
+    QTest::newRow("csv") << TextFormat::Csv << QByteArray() << QString();
+    QTest::newRow("json without one line's byte3")
+        << TextFormat::Json << QByteArray(",\n                    \"byte3\": 52")
+        << "formation 0, line 2 leaves out byte3, which a table's bytes hold.";
+    QTest::newRow("json without its first formation")
+        << TextFormat::Json << QByteArray() << "it gives 30 of the 31 formations.";
+    QTest::newRow("no table text") << TextFormat::Json << QByteArray("{") << QString("-");
+}
+
+// The table a text stands for, where a load takes it for a table file:
+// every byte given, or refused with what is missing.
+void TableTextTest::wholeTable()
+{
+    QFETCH(TextFormat, format);
+    QFETCH(QByteArray, cut);
+    QFETCH(QString, error);
+    QRandomGenerator random(7);
+    QByteArray table = randomTable(random, 3);
+    table[16 + 3] = 52; // formation 0, line 2
+    QByteArray text = writeTableText(table, {}, format);
+    if (error.startsWith(QLatin1String("it gives"))) {
+        const qsizetype second = text.indexOf("\n        {\n            \"formation\": 1,");
+        const qsizetype first = text.indexOf("\n        {\n            \"formation\": 0,");
+        QVERIFY(first > 0 && second > first);
+        text.remove(first, second - first);
+    } else if (!cut.isEmpty()) {
+        QVERIFY2(text.contains(cut), text.left(600).constData());
+        text.replace(text.indexOf(cut), cut.size(), QByteArray());
+    }
+    QString told;
+    const std::optional<QByteArray> whole = wholeTableFromText(text, &told);
+    if (error.isEmpty()) {
+        QVERIFY2(whole.has_value(), qPrintable(told));
+        QCOMPARE(*whole, table);
+    } else {
+        QVERIFY(!whole);
+        if (error != QLatin1String("-"))
+            QCOMPARE(told, error);
+        else
+            QVERIFY(!told.isEmpty());
     }
 }
 

@@ -1,0 +1,321 @@
+// merge run as a user (or git) runs it: three tables in, one saved or
+// printed, and nothing written where a conflict is left or a file cannot
+// be read.
+#include "command_run.h"
+#include "formation_line.h"
+#include "table_diff.h"
+#include "table_loader.h"
+#include "table_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace
+{
+
+using Files = QMap<QString, QByteArray>;
+
+QByteArray baseTable()
+{
+    QByteArray bytes(1488, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 29 + 5 + i / 11) & 0x7F);
+    return bytes;
+}
+
+// `table` with the field at byte `at` of a formation's line set to `value`:
+// one byte, or a stored offset of four.
+QByteArray withField(QByteArray table, int formation, int line, int at, qint32 value)
+{
+    const int start = (3 * formation + line - 1) * 16 + at;
+    if (at >= 4)
+        qToLittleEndian<qint32>(value, table.data() + start);
+    else
+        table[start] = char(value);
+    return table;
+}
+
+constexpr int Count = 2;
+constexpr int X = 4;
+
+// What a folder holds, by name.
+QStringList listing(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                  QDir::NoDotAndDotDot);
+}
+
+// A program holding `table` at its signature, found past the search start.
+QByteArray program(const QByteArray &table)
+{
+    QByteArray withSignature = table;
+    withSignature.replace(0, 5, tableSignature());
+    return "MZ" + QByteArray(SignatureScanStart + 100, 'x') + withSignature + "tail";
+}
+
+} // namespace
+
+class MergeModeTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void merges_data();
+    void merges();
+    void refusesAndWritesNothing_data();
+    void refusesAndWritesNothing();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QByteArray contents(const QString &name) const;
+    void write(const QString &name, const QByteArray &bytes) const;
+    CommandRun run(const QStringList &arguments) const
+    {
+        return runCommand(QStringLiteral(PROGRAM), m_dir->path(), arguments);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void MergeModeTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+QByteArray MergeModeTest::contents(const QString &name) const
+{
+    QFile in(path(name));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(missing)");
+}
+
+void MergeModeTest::write(const QString &name, const QByteArray &bytes) const
+{
+    QFile out(path(name));
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(name));
+}
+
+void MergeModeTest::merges_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("merged"); // the target's bytes after
+    QTest::addColumn<QByteArray>("told");   // the report's last line, or all of it
+    QTest::addColumn<QStringList>("made");  // files beside the three after
+
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(base, 7, 3, X, 210);
+    const QByteArray both = withField(ours, 7, 3, X, 210);
+    const Files three{{"base.dat", base}, {"ours.dat", ours}, {"theirs.dat", theirs}};
+    const QStringList files{"base.dat", "ours.dat", "theirs.dat"};
+
+    QTest::newRow("each side's change, into OURS")
+        << three << QStringList{"merge"} + files << "ours.dat" << both
+        << QByteArray("ours.dat was saved. A copy of it as it was before is kept as "
+                      "ours.dat.bak.\n")
+        << QStringList{"ours.dat.bak"};
+    QTest::newRow("--no-backup, as git runs it")
+        << three << QStringList{"merge", "--no-backup"} + files << "ours.dat" << both
+        << QByteArray("ours.dat was saved. No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+    QTest::newRow("into a new OUT")
+        << three << QStringList{"merge", "-o", "new.dat"} + files << "new.dat" << both
+        << QByteArray("new.dat was made, with all 31 formations of the merged table. No backup "
+                      "was made: there was no file before.\n")
+        << QStringList{"new.dat"};
+    QTest::newRow("theirs changed nothing ours lacks")
+        << Files{{"base.dat", base}, {"ours.dat", both}, {"theirs.dat", theirs}}
+        << QStringList{"merge"} + files << "ours.dat" << both
+        << QByteArray("ours.dat is unchanged: it holds these formations already, so nothing "
+                      "was written and no backup made.\n")
+        << QStringList{};
+    // One field each: the count alike on both sides, X only on theirs.
+    QTest::newRow("the same change on both sides")
+        << Files{{"base.dat", base},
+                 {"ours.dat", ours},
+                 {"theirs.dat", withField(theirs, 2, 1, Count, 9)}}
+        << QStringList{"merge", "--no-backup"} + files << "ours.dat" << both
+        << QByteArray("ours.dat was saved. No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+
+    const QByteArray clash = withField(withField(base, 5, 2, X, 21), 2, 1, Count, 4);
+    const QByteArray oursClash = withField(withField(clash, 5, 2, X, 63), 2, 1, Count, 9);
+    const QByteArray theirsClash = withField(withField(clash, 5, 2, X, -42), 0, 1, 0, 77);
+    const Files clashing{{"base.dat", clash}, {"ours.dat", oursClash}, {"theirs.dat", theirsClash}};
+    QTest::newRow("--take theirs")
+        << clashing << QStringList{"merge", "--no-backup", "--take", "theirs"} + files << "ours.dat"
+        << withField(withField(oursClash, 5, 2, X, -42), 0, 1, 0, 77)
+        << QByteArray("1 field was changed differently in OURS and THEIRS, settled with THEIRS's "
+                      "value:\nformation 5, line 2, x: BASE 1 ft (21 stored), OURS 3 ft (63 "
+                      "stored), THEIRS -2 ft (-42 stored)\nformation 0\n  line 1\n    byte0: 5 -> "
+                      "77\nformation 5\n  line 2\n    xFeet: 3 -> -2\nours.dat was saved. No "
+                      "backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+    QTest::newRow("--take ours")
+        << clashing << QStringList{"merge", "--no-backup", "--take", "ours"} + files << "ours.dat"
+        << withField(oursClash, 0, 1, 0, 77)
+        << QByteArray("ours.dat was saved. No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+
+    // Mods shared as text: a JSON BASE, a CSV THEIRS, a program as OURS.
+    const QByteArray inProgram = program(ours);
+    QByteArray mergedProgram = inProgram;
+    mergedProgram.replace(SignatureScanStart + 102, 1488,
+                          program(both).mid(SignatureScanStart + 102, 1488));
+    QTest::newRow("texts and a program")
+        << Files{{"base.json", writeTableText(base, {}, TextFormat::Json)},
+                 {"kgf.exe", inProgram},
+                 {"theirs.csv", writeTableText(theirs, {}, TextFormat::Csv)}}
+        << QStringList{"merge", "--no-backup", "base.json", "kgf.exe", "theirs.csv"} << "kgf.exe"
+        << mergedProgram
+        << QByteArray("kgf.exe was saved at byte 1,350,101, where the program keeps its table. "
+                      "No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+}
+
+void MergeModeTest::merges()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, merged);
+    QFETCH(QByteArray, told);
+    QFETCH(QStringList, made);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        write(it.key(), it.value());
+    const QByteArray before = files.value(target);
+    const CommandRun result = run(arguments);
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    QCOMPARE(contents(target), merged);
+    QVERIFY2(result.out.endsWith(told), result.out.constData());
+    QStringList expected = files.keys() + made;
+    expected.removeDuplicates();
+    expected.sort();
+    QCOMPARE(listing(m_dir->path()), expected);
+    if (made.contains(target + QStringLiteral(".bak")))
+        QCOMPARE(contents(target + QStringLiteral(".bak")), before);
+    // What changed in the target, as diff lists it, comes first.
+    if (!before.isEmpty() && before != merged && !arguments.contains(QLatin1String("--take"))) {
+        const qint64 at = before.size() == 1488 ? 0 : SignatureScanStart + 102;
+        QCOMPARE(result.out,
+                 diffText(diffTables(before.mid(at, 1488), merged.mid(at, 1488)), {}).toUtf8() +
+                     told);
+    }
+
+    // The same merge printed: the JSON of the merged table, and no file touched.
+    for (auto it = files.begin(); it != files.end(); ++it)
+        write(it.key(), it.value());
+    for (const QString &name : made)
+        QVERIFY(QDir(m_dir->path()).remove(name));
+    QStringList printing = arguments;
+    if (const qsizetype o = printing.indexOf(QLatin1String("-o")); o >= 0)
+        printing.remove(o, 2);
+    printing.insert(1, QStringLiteral("-o"));
+    printing.insert(2, QStringLiteral("-"));
+    const CommandRun printed = run(printing);
+    QCOMPARE(printed.status, 0);
+    const qint64 at = merged.size() == 1488 ? 0 : SignatureScanStart + 102;
+    QCOMPARE(printed.out, writeTableText(merged.mid(at, 1488), {}, TextFormat::Json));
+    QCOMPARE(printed.err.isEmpty(), !arguments.contains(QLatin1String("--take")));
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(contents(it.key()), it.value());
+    expected = files.keys();
+    expected.sort();
+    QCOMPARE(listing(m_dir->path()), expected);
+}
+
+void MergeModeTest::refusesAndWritesNothing_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err"); // a part of it
+
+    const QByteArray base = withField(baseTable(), 5, 2, X, 21);
+    const QByteArray ours = withField(withField(base, 5, 2, X, 63), 2, 1, Count, 9);
+    const QByteArray theirs = withField(withField(base, 5, 2, X, -42), 2, 1, Count, 4);
+    const Files three{{"base.dat", base}, {"ours.dat", ours}, {"theirs.dat", theirs}};
+    const QStringList files{"base.dat", "ours.dat", "theirs.dat"};
+
+    Files named = three;
+    named.insert(QStringLiteral("readorder.txt"), QByteArray("Zero\r\nOne\r\nTwo\r\n"));
+    QTest::newRow("conflicts, with the names beside OURS")
+        << named << QStringList{"merge", "--no-backup"} + files << 1
+        << QByteArray("formation 2 (Two), line 1, count: BASE 39, OURS 9, THEIRS 4\n"
+                      "formation 5, line 2, x: BASE 1 ft (21 stored), OURS 3 ft (63 stored), "
+                      "THEIRS -2 ft (-42 stored)\n")
+        << QByteArray("Nothing was written: 2 fields were changed differently in OURS and "
+                      "THEIRS. Give --take ours or --take theirs to settle them with that side's "
+                      "value.\n");
+    FormationLine line;
+    line.typeCode = 0x23; // type 3 with the second modifier
+    QByteArray typed = base;
+    typed.replace(0, 16, line.toBytes());
+    QTest::newRow("a type code's conflict, in words")
+        << Files{{"base.dat", typed},
+                 {"ours.dat", withField(typed, 0, 1, 1, 0x13)},
+                 {"theirs.dat", withField(typed, 0, 1, 1, 0x04)}}
+        << QStringList{"merge"} + files << 1
+        << QByteArray("formation 0, line 1, typeCode: BASE 35 (Line echelon right; modifiers: "
+                      "Staggered), OURS 19 (Line echelon right; modifiers: One lead), THEIRS 4 "
+                      "(Line echelon left; modifiers: none)\n")
+        << QByteArray("Nothing was written: 1 field was changed differently");
+    QTest::newRow("THEIRS missing")
+        << Files{{"base.dat", base}, {"ours.dat", ours}} << QStringList{"merge"} + files << 2
+        << QByteArray() << QByteArray("theirs.dat");
+    QTest::newRow("BASE a text of one formation")
+        << Files{{"base.json", writeFormationText(base, 3, QString())},
+                 {"ours.dat", ours},
+                 {"theirs.dat", theirs}}
+        << QStringList{"merge", "base.json", "ours.dat", "theirs.dat"} << 2 << QByteArray()
+        << QByteArray("base.json begins as a formation table text, but is not a whole table "
+                      "this program can read: it gives 1 of the 31 formations.");
+    QTest::newRow("OURS a table text")
+        << Files{{"base.dat", base},
+                 {"ours.json",
+                  writeTableText(withField(base, 9, 1, Count, 1), {}, TextFormat::Json)},
+                 {"theirs.dat", withField(base, 8, 1, Count, 1)}}
+        << QStringList{"merge", "base.dat", "ours.json", "theirs.dat"} << 2 << QByteArray()
+        << QByteArray("Nothing was written: ours.json is a formation table text, and merge "
+                      "saves a table's bytes into it.");
+    QTest::newRow("a start location for a program")
+        << Files{{"base.dat", base}, {"kgf.exe", program(ours)}, {"theirs.dat", theirs}}
+        << QStringList{"merge", "--start-ours", "0", "base.dat", "kgf.exe", "theirs.dat"} << 2
+        << QByteArray() << QByteArray("--start-ours");
+    QTest::newRow("--take of neither side")
+        << three << QStringList{"merge", "--take", "both"} + files << 2 << QByteArray()
+        << QByteArray("--take is ours or theirs, not \"both\".");
+    QTest::newRow("two files") << three << QStringList{"merge", "base.dat", "ours.dat"} << 2
+                               << QByteArray()
+                               << QByteArray("merge takes BASE, OURS and THEIRS; 2 given.");
+}
+
+void MergeModeTest::refusesAndWritesNothing()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        write(it.key(), it.value());
+    const CommandRun result = run(arguments);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.contains(err), result.err.constData());
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(contents(it.key()), it.value());
+    QStringList expected = files.keys();
+    expected.sort();
+    QCOMPARE(listing(m_dir->path()), expected);
+}
+
+QTEST_GUILESS_MAIN(MergeModeTest)
+#include "tst_merge_mode.moc"
