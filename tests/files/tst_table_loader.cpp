@@ -1,4 +1,5 @@
 #include "formation_table.h"
+#include "message_text.h"
 #include "number_text.h"
 #include "program_file.h"
 #include "table_loader.h"
@@ -42,6 +43,8 @@ private slots:
     void tableBeyondTheLargestStartLocation();
     void programByContent_data();
     void programByContent();
+    void tableText_data();
+    void tableText();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -524,6 +527,83 @@ void TableLoaderTest::programByContent()
         QVERIFY2(result.error.endsWith(QStringLiteral("to read it as a formation data file, give "
                                                       "a start location.")),
                  qPrintable(result.error));
+}
+
+namespace
+{
+
+// A text form of our own for the loader's test: "TEXT" and then the byte
+// each of the table's bytes is, or an error at a "!".
+qsizetype g_textGiven = -1; // how many bytes the reader was given
+
+bool beginsAsTestText(QByteArrayView head)
+{
+    return head.startsWith("TEXT");
+}
+
+std::optional<QByteArray> readTestText(QByteArrayView text, QString *error)
+{
+    g_textGiven = text.size();
+    if (text.contains('!')) {
+        *error = QStringLiteral("the text says no.");
+        return std::nullopt;
+    }
+    return QByteArray(1488, text.at(4));
+}
+
+} // namespace
+
+void TableLoaderTest::tableText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("given"); // a start location, 0
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<bool>("fromText");
+    const QByteArray text = "TEXT" + QByteArray(3000, 'k');
+    QTest::newRow("a text") << "mod.json" << text << false << QByteArray(1488, text.at(4)) << true;
+    QTest::newRow("a text with a start location given: its bytes")
+        << "mod.json" << text << true << text.left(1488) << false;
+    QTest::newRow("a short text") << "mod.csv" << QByteArray("TEXTz") << false
+                                  << QByteArray(1488, 'z') << true;
+    QTest::newRow("a text the reader refuses")
+        << "mod.json" << QByteArray("TEXT!" + QByteArray(2000, 'k')) << false << QByteArray()
+        << false;
+    QTest::newRow("a data file") << "frmation.dat" << filler(1488) << false << filler(1488)
+                                 << false;
+    // The game's name wins: searched for its signature, not found.
+    QTest::newRow("named as the game") << "KGF.EXE" << text << false << QByteArray() << false;
+}
+
+// A file that begins as a table text gives the table the text stands for,
+// where the load takes texts at all and no start location is given.
+void TableLoaderTest::tableText()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(bool, given);
+    QFETCH(QByteArray, table);
+    QFETCH(bool, fromText);
+    const QString path = write(name, data);
+    const TableTextReading reading{beginsAsTestText, readTestText, 1000};
+    g_textGiven = -1;
+    const LoadResult result = loadTableOrText(path, QStringLiteral("0"),
+                                              given ? StartGiven::Yes : StartGiven::No, reading);
+    QCOMPARE(result.ok, !table.isEmpty());
+    QCOMPARE(result.table, table);
+    QCOMPARE(result.fromText, fromText);
+    // Read from its first byte, and no more than one byte past the limit.
+    const bool refused = data.startsWith("TEXT!");
+    QCOMPARE(g_textGiven, fromText || refused ? qMin(data.size(), qsizetype(1001)) : -1);
+    if (refused)
+        QCOMPARE(result.error,
+                 QStringLiteral("%1 begins as a formation table text, but is not a whole table "
+                                "this program can read: the text says no. To read its bytes as "
+                                "a formation data file instead, give a start location.")
+                     .arg(shownPath(path)));
+    // Without the reading, a text is a table file like any other.
+    if (!given && name != QLatin1String("KGF.EXE") && data.size() >= 1488)
+        QCOMPARE(loadTable(path, QStringLiteral("0")).table, data.left(1488));
 }
 
 QTEST_APPLESS_MAIN(TableLoaderTest)
