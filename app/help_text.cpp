@@ -85,14 +85,15 @@ QString helpText()
     text += QStringLiteral(R"(
 Programs (the table is found by its signature, 00 25 03 00 AA, from byte
 1,350,000 on):
-  reading    FILE of export, diff, picture and the window is searched when
-             its name ends in F.EXE, as KGF.EXE does (--start is refused
-             for it), or when it begins with MZ and no --start (diff:
-             --start-a, --start-b) is given.
-  writing    A TARGET of import is written at the signature when its name
-             ends in .exe or it begins with MZ (--start is refused for it).
-             An OUT is never such a file, nor a file marked executable that
-             is a script or a binary (on Windows, by the end of its name).
+  reading    FILE of export, diff, merge, picture and the window is
+             searched when its name ends in F.EXE, as KGF.EXE does (--start
+             is refused for it), or when it begins with MZ and no --start
+             (diff: --start-a, --start-b; merge: --start-base, ...) is given.
+  writing    A TARGET of import, and what merge saves into, is written at
+             the signature when its name ends in .exe or it begins with MZ
+             (--start is refused for it). An OUT of export or picture is
+             never such a file, nor a file marked executable that is a
+             script or a binary (on Windows, by the end of its name).
 
 Options:
 )");

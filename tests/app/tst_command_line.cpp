@@ -729,7 +729,8 @@ void CommandLineTest::usage_data()
                           << QByteArray("Usage: kgf-formation-editor");
     QTest::newRow("help: which files are programs")
         << QStringList{"--help"} << 0
-        << QByteArray("ends in .exe or it begins with MZ (--start is refused for it).");
+        << QByteArray("the signature when its name ends in .exe or it begins with MZ\n"
+                      "             (--start is refused for it).");
     QTest::newRow("version") << QStringList{"-v"} << 0 << QByteArray("kgf-formation-editor 0.");
     QTest::newRow("unknown option")
         << QStringList{"export", "--bogus", "a"} << 2 << QByteArray("Unknown option 'bogus'.");
