@@ -48,7 +48,7 @@ put() {
     shift 2
     local value
     for value in "$@"; do
-        printf "\\x$(printf %02x "$value")" |
+        printf %b "\\x$(printf %02x "$value")" |
             dd of="$file" bs=1 seek="$offset" conv=notrunc status=none
         offset=$((offset + 1))
     done
