@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev fonts-liberation libbenchmark-dev
-    dpkg-dev file desktop-file-utils appstream shared-mime-info patch ${EXTRA_PACKAGES:-})
+    dpkg-dev file desktop-file-utils appstream shared-mime-info patch git ${EXTRA_PACKAGES:-})
 
 missing=()
 for package in "${packages[@]}"; do
