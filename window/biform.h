@@ -8,7 +8,9 @@
 #include "line_editing.h"
 #include "prompter.h"
 #include "save_recovery.h"
+#include "type_ahead.h"
 
+#include <QElapsedTimer>
 #include <QKeySequence>
 #include <QList>
 #include <QPointer>
@@ -189,6 +191,8 @@ private:
     void setUpKeyboard();
     void addShortcut(const QList<QKeySequence> &keys, const std::function<void()> &handler);
     bool handleKeyboard(QObject *watched, QEvent *event);
+    // Letters typed on a selector choose the formation whose name begins so.
+    bool typeAheadOn(int selector, const QKeyEvent &key);
 
     // The picture: what the panel would store, drawn live; a marker moved
     // there becomes typed offsets here.
@@ -224,6 +228,8 @@ private:
     QAction *m_pictureAction = nullptr;
     QPointer<PictureWindow> m_picture;
     CommonDialog m_dialog;
+    TypeAhead m_typeAhead;
+    QElapsedTimer m_typeAheadClock;
 
     // Controls.
     QPushButton *m_command1 = nullptr;

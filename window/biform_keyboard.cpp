@@ -1,12 +1,15 @@
 // The keyboard beyond what each control does by itself: the standard
 // shortcuts, Enter on buttons and line boxes, a choice of type per arrow
-// key, each frame's type buttons as one stop of the tab order, and line
-// boxes that show their text from the start once they are left.
+// key, each frame's type buttons as one stop of the tab order, line boxes
+// that show their text from the start once they are left, and a formation
+// chosen by the first letters of its name.
 #include "biform.h"
 
 #include "line_panel.h"
+#include "selector_grid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -69,6 +72,9 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
+    if (const int selector = m_selectors->formationOf(watched);
+        selector >= 0 && typeAheadOn(selector, *key))
+        return true;
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
     if (modifiers != Qt::NoModifier)
         return false;
@@ -104,6 +110,30 @@ bool BiForm::handleKeyboard(QObject *watched, QEvent *event)
         return true;
     }
     return false;
+}
+
+bool BiForm::typeAheadOn(int selector, const QKeyEvent &key)
+{
+    if (!m_typeAheadClock.isValid())
+        m_typeAheadClock.start();
+    m_typeAhead.setInterval(QApplication::keyboardInputInterval());
+    // Space turns a selector on, as it always has, unless it goes on with
+    // a name being typed; Ctrl and Alt keys are shortcuts.
+    const QString text = key.text();
+    if (text.isEmpty() || !text.front().isPrint() ||
+        (text.front().isSpace() && !m_typeAhead.typing(m_typeAheadClock.elapsed())) ||
+        (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    const int found = m_typeAhead.type(text, m_typeAheadClock.elapsed(), selector,
+                                       m_formationNames.mid(0, FormationTable::FormationCount));
+    if (found < 0)
+        return true; // no name begins so: the letter is taken all the same
+    QRadioButton *button = m_selectors->buttons()[found];
+    button->setFocus(Qt::OtherFocusReason);
+    showHoveredName(QStringLiteral(" %1 ").arg(m_formationNames[found]));
+    if (found != m_shownFormation || !button->isChecked())
+        button->click();
+    return true;
 }
 
 bool BiForm::focusNextPrevChild(bool next)

@@ -1,6 +1,8 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 
 // The window used with the keyboard only.
@@ -17,6 +19,7 @@ private slots:
     void enterInALineBoxWritesThePanel();
     void refusedValueTakesTheFocus();
     void leftBoxShowsTheStartOfItsText();
+    void lettersChooseAFormationByName();
 };
 
 // A shown, active window with formation 0 chosen from a table whose first
@@ -193,4 +196,35 @@ void KeyboardTest::leftBoxShowsTheStartOfItsText()
 }
 
 QTEST_MAIN(KeyboardTest)
+// Typed on a selector, a name's first letters choose its formation, show
+// its name as the mouse does, and ask about unwritten edits as a click does.
+void KeyboardTest::lettersChooseAFormationByName()
+{
+    QByteArray names;
+    for (const char *name : {"Arrow", "Vic", "Box", "Vee wide", "Vee tight"})
+        names += QByteArray(name) + "\r\n";
+    for (int i = 5; i < 31; ++i)
+        names += "Formation " + QByteArray::number(i) + "\r\n";
+    WindowFixture f(names);
+    QVERIFY(f.showActive());
+    f.button(QStringLiteral("Option2(0)"))->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("vee t"));
+    QCOMPARE(focused(), QStringLiteral("Option2(4)"));
+    QVERIFY(f.button(QStringLiteral("Option2(4)"))->isChecked());
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" Vee tight "));
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label12"))->text(), QStringLiteral(" Vee tight "));
+
+    // Ctrl+B is a shortcut, not a letter of a name.
+    QTest::qWait(QApplication::keyboardInputInterval() + 50);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(focused(), QStringLiteral("Option2(4)"));
+
+    // An edit not written yet is asked about; keeping it keeps the formation.
+    f.control<QLineEdit>(QStringLiteral("Text3(1)"))->setText(QStringLiteral("7"));
+    f.prompter.confirmAnswer = false;
+    QTest::keyClick(f.button(QStringLiteral("Option2(4)")), Qt::Key_B);
+    QCOMPARE(f.prompter.asked.size(), 1);
+    QCOMPARE(f.control<QLabel>(QStringLiteral("Label4"))->text(), QStringLiteral(" Vee tight "));
+}
+
 #include "tst_keyboard.moc"
