@@ -168,10 +168,17 @@ void BiForm::loadFrom(const QString &path)
         m_label1->setCaption(previousLabel1);
         m_text2->setText(previousText2);
         m_text2->setModified(typed);
+        // The box may still hold the offset the search found in the program
+        // loaded before, which the user never typed.
+        const QString found =
+            !typed && m_document.loadedFromProgram()
+                ? QStringLiteral(" The start location is where the table was found in %1.")
+                      .arg(shownPath(m_document.loadedPath()))
+                : QString();
         prompter().tell(this, result.fitsFromFirstByte
-                                  ? result.error + QStringLiteral(" Set the start location to 0 "
-                                                                  "to read the table from the "
-                                                                  "file's first byte.")
+                                  ? result.error + found +
+                                        QStringLiteral(" Set the start location to 0 to read the "
+                                                       "table from the file's first byte.")
                                   : result.error);
         return;
     }

@@ -28,6 +28,8 @@ public:
     const QUndoStack &history() const { return m_history; }
 
     qint32 startLocation() const { return m_startLocation; }
+    // The last load found its table in a program, by the signature.
+    bool loadedFromProgram() const { return m_loadedFromProgram; }
     quint8 currentByte() const { return m_currentByte; }
     QString loadedPath() const { return m_loadedPath; } // empty before any load
     // The file the table was last loaded from or saved to: Ctrl+S saves there.

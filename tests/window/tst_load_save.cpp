@@ -196,6 +196,31 @@ void LoadSaveTest::dataFileAfterExecutableReadsFromItsOffset()
     QVERIFY(f.prompter.told.isEmpty());
     QCOMPARE(text2(f), QStringLiteral("1360000"));
     QCOMPARE(f.window->GF1().toBytes(), data.mid(1'360'000, 1488));
+
+    // A data file too short for that offset is refused, with where the
+    // offset came from and how to read the file from its first byte.
+    const QString small = f.writeFile(QStringLiteral("small.dat"), pattern(1488, 4));
+    f.answers.push_back(f.writeFile(QStringLiteral("KGF.EXE"), exe));
+    f.answers.push_back(small);
+    f.click(QStringLiteral("Command1"));
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.prompter.told.size(), 1);
+    QVERIFY2(f.prompter.told[0].endsWith(
+                 QStringLiteral("The start location is where the table was found in %1. Set the "
+                                "start location to 0 to read the table from the file's first "
+                                "byte.")
+                     .arg(QDir::toNativeSeparators(f.path(QStringLiteral("KGF.EXE"))))),
+             qPrintable(f.prompter.told[0]));
+    QCOMPARE(f.window->GF1().toBytes(), exe.mid(1'360'000, 1488));
+    // Typed, the same offset is the user's own.
+    auto *box = f.control<QLineEdit>(QStringLiteral("Text2"));
+    box->setText(QStringLiteral("1360000"));
+    box->setModified(true); // as typing leaves it
+    f.answers.push_back(small);
+    f.click(QStringLiteral("Command1"));
+    QCOMPARE(f.prompter.told.size(), 2);
+    QVERIFY2(!f.prompter.told[1].contains(QStringLiteral("was found in")),
+             qPrintable(f.prompter.told[1]));
 }
 
 void LoadSaveTest::loadFaultsChangeNothing_data()
