@@ -27,12 +27,12 @@ TakeDialog::TakeDialog(const QString &fileName, const QList<TakeRow> &rows, QWid
             ? QStringLiteral("The tables are the same: no formation of %1 differs from the "
                              "window's table.")
                   .arg(shownName)
-            : QStringLiteral("%1 %2 of %3 from the window's table. The checked ones are taken "
-                             "into it as one step, which Undo takes back.")
+            : QStringLiteral("%1 %2 of %3 %4 from the window's table. The checked ones are "
+                             "taken into it as one step, which Undo takes back.")
                   .arg(differing)
-                  .arg(differing == 1 ? QStringLiteral("formation differs")
-                                      : QStringLiteral("formations differ"),
-                       shownName));
+                  .arg(differing == 1 ? QStringLiteral("formation") : QStringLiteral("formations"),
+                       shownName,
+                       differing == 1 ? QStringLiteral("differs") : QStringLiteral("differ")));
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("TakeList"));
@@ -71,6 +71,7 @@ TakeDialog::TakeDialog(const QString &fileName, const QList<TakeRow> &rows, QWid
     // Wide enough for the rows, short of very long names.
     m_list->setMinimumWidth(
         std::min(m_list->sizeHintForColumn(0) + 2 * m_list->frameWidth() + 24, 900));
+    m_list->setMinimumHeight(16 * m_list->sizeHintForRow(0) + 2 * m_list->frameWidth());
     m_list->setFocus();
 }
 
