@@ -77,6 +77,9 @@ public:
     void copyFormation(int formation);
     void pasteOverFormation(int formation); // from the clipboard's text
     void revertFormation(int formation);    // to the table as last loaded or saved
+    // Asks for another file and lists how its formations differ from the
+    // table's; those the user checks come in as one step.
+    void takeFromFile();
     // The picture of the shown formation in its own window, opened or raised.
     void showPicture();
     PictureWindow *pictureWindow() const;
@@ -230,6 +233,7 @@ private:
     CommonDialog m_dialog;
     TypeAhead m_typeAhead;
     QElapsedTimer m_typeAheadClock;
+    QString m_takeFolder; // where "Take formations" last found a file
 
     // Controls.
     QPushButton *m_command1 = nullptr;

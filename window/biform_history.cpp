@@ -208,6 +208,8 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
                                                                    : QStringLiteral("loaded")),
                      [this, formation] { revertFormation(formation); });
     revert->setEnabled(chosen && m_document.differsFromReference(formation));
+    menu.addItem(QStringLiteral("Take formations from another file..."),
+                 [this] { takeFromFile(); });
     menu.addSeparator();
     QAction *picture = menu.addItemFor(m_pictureAction);
     picture->setShortcutVisibleInContextMenu(true);

@@ -33,6 +33,7 @@ public:
     // The folder the next dialog opens in, as if the user had last picked
     // a file there: the folder of the file the window last loaded or saved.
     void setFolder(const QString &dir) { m_lastDir = dir; }
+    QString folder() const { return m_lastDir; }
 
     void ShowOpen() { show(Mode::Open); }
     void ShowSave() { show(Mode::Save); }

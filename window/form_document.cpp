@@ -3,6 +3,8 @@
 #include "formation_change.h"
 #include "native_file.h"
 
+#include <memory>
+
 FormDocument::FormDocument(QObject *parent) : QObject(parent), m_history(this)
 {
     m_table.prepare();
@@ -51,6 +53,25 @@ bool FormDocument::changeFormation(int formation, const QByteArray &after, const
         formation, before, after, what,
         [this](int changed, const QByteArray &bytes) { putFormation(changed, bytes); }));
     return true;
+}
+
+int FormDocument::changeFormations(const QByteArray &after, const QString &what)
+{
+    Q_ASSERT(after.size() == FormationTable::ByteCount);
+    auto step = std::make_unique<FormationsChange>(what);
+    for (int formation = 0; formation < FormationTable::FormationCount; ++formation) {
+        const QByteArray before = m_table.formationBytes(formation);
+        const QByteArray wanted =
+            after.mid(formation * FormationTable::FormationBytes, FormationTable::FormationBytes);
+        if (wanted != before)
+            step->add(formation, before, wanted, [this](int changed, const QByteArray &bytes) {
+                putFormation(changed, bytes);
+            });
+    }
+    const int changed = step->count();
+    if (changed > 0)
+        m_history.push(step.release());
+    return changed;
 }
 
 void FormDocument::putFormation(int formation, const QByteArray &bytes)

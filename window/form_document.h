@@ -49,6 +49,10 @@ public:
     // One step that gives `formation` the bytes `after`; false (and no
     // step) when they are the bytes it has.
     bool changeFormation(int formation, const QByteArray &after, const QString &what);
+    // One step that gives the table the bytes `after` (a whole table), for
+    // every formation that differs; the number of formations it changed
+    // (none: no step).
+    int changeFormations(const QByteArray &after, const QString &what);
 
     // Where a save into `target` may put the table, as placeTable decides
     // for this table and the file it came from.

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 FormationChange::FormationChange(int formation, const QByteArray &before, const QByteArray &after,
-                                 const QString &text, const Apply &apply)
-    : QUndoCommand(text), m_formation(formation), m_before(copied(before)), m_after(copied(after)),
-      m_apply(apply)
+                                 const QString &text, const Apply &apply, QUndoCommand *parent)
+    : QUndoCommand(text, parent), m_formation(formation), m_before(copied(before)),
+      m_after(copied(after)), m_apply(apply)
 {
 }
 
@@ -30,4 +30,22 @@ void FormationChange::undo()
 void FormationChange::redo()
 {
     put(m_after);
+}
+
+void FormationsChange::add(int formation, const QByteArray &before, const QByteArray &after,
+                           const FormationChange::Apply &apply)
+{
+    m_changes.push_back(new FormationChange(formation, before, after, text(), apply, this));
+}
+
+void FormationsChange::undo()
+{
+    for (auto change = m_changes.rbegin(); change != m_changes.rend(); ++change)
+        (*change)->undo();
+}
+
+void FormationsChange::redo()
+{
+    for (auto change = m_changes.rbegin(); change != m_changes.rend(); ++change)
+        (*change)->redo();
 }

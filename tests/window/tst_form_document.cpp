@@ -3,9 +3,11 @@
 #include "form_document.h"
 
 #include <QFile>
+#include <QList>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 namespace
 {
@@ -41,6 +43,8 @@ private slots:
     void editUndoRedo_data();
     void editUndoRedo();
     void sameBytesAreNoStep();
+    void severalFormationsAreOneStep_data();
+    void severalFormationsAreOneStep();
     void changedBackIsNoChange();
     void saveToAnotherFile();
     void saveBackAtItsByte();
@@ -208,6 +212,65 @@ void FormDocumentTest::sameBytesAreNoStep()
     QVERIFY(!document.changeFormation(3, document.table().formationBytes(3), QStringLiteral("x")));
     QCOMPARE(document.history().count(), 0);
     QCOMPARE(put.count(), 0);
+}
+
+void FormDocumentTest::severalFormationsAreOneStep_data()
+{
+    QTest::addColumn<QList<int>>("changed");
+    QTest::newRow("none") << QList<int>{};
+    QTest::newRow("one") << QList<int>{9};
+    QTest::newRow("first and last") << QList<int>{0, FormationTable::FormationCount - 1};
+    QTest::newRow("three apart") << QList<int>{2, 5, 17};
+}
+
+void FormDocumentTest::severalFormationsAreOneStep()
+{
+    QFETCH(QList<int>, changed);
+    FormDocument document;
+    QVERIFY(document
+                .load(writeFile(QStringLiteral("frmation.dat"), pattern(TableBytes, 3)),
+                      QStringLiteral("0"), StartGiven::No)
+                .ok);
+    const QByteArray before = document.table().toBytes();
+    QByteArray after = before;
+    for (const int formation : changed)
+        after.replace(formation * FormationBytes, FormationBytes,
+                      pattern(FormationBytes, formation));
+    QSignalSpy put(&document, &FormDocument::formationPut);
+    QSignalSpy moved(&document, &FormDocument::historyChanged);
+
+    QCOMPARE(document.changeFormations(after, QStringLiteral("take")), changed.size());
+    QCOMPARE(document.table().toBytes(), after);
+    if (changed.isEmpty()) { // the same table is no step and puts nothing
+        QCOMPARE(document.history().count(), 0);
+        QCOMPARE(put.count(), 0);
+        QCOMPARE(moved.count(), 0);
+        return;
+    }
+    QCOMPARE(document.history().count(), 1);
+    QCOMPARE(document.history().undoText(), QStringLiteral("take"));
+    // Each changed formation is put once, the lowest last, so that it is shown.
+    const auto puts = [&put] {
+        QList<int> formations;
+        for (const QList<QVariant> &signal : std::as_const(put))
+            formations << signal.at(0).toInt();
+        std::sort(formations.begin(), formations.end() - 1);
+        put.clear();
+        return formations;
+    };
+    QList<int> lowestLast = changed.mid(1);
+    lowestLast << changed.first();
+    QCOMPARE(puts(), lowestLast);
+    for (int n = 0; n < FormationTable::FormationCount; ++n)
+        QCOMPARE(document.differsFromReference(n), changed.contains(n));
+
+    document.history().undo();
+    QCOMPARE(document.table().toBytes(), before);
+    QCOMPARE(puts(), lowestLast);
+    QVERIFY(!document.hasUnsavedChanges());
+    document.history().redo();
+    QCOMPARE(document.table().toBytes(), after);
+    QCOMPARE(puts(), lowestLast);
 }
 
 void FormDocumentTest::changedBackIsNoChange()

@@ -408,6 +408,7 @@ void HistoryTest::contextMenu()
             .arg(formation)
             .arg(QKeySequence(QKeySequence::Paste).toString()),
         QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
+        QStringLiteral("Take formations from another file...||on"),
         QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QByteArray table = sampleTable();
@@ -471,7 +472,7 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
                    {"Option2(9)", "Undo revert of formation 5", edited, 1}};
     for (const auto &press : presses) {
         QWidget *widget = f.control(QLatin1String(press.widget));
-        QCOMPARE(openMenu(widget, QStringLiteral("mouse")).size(), 6);
+        QCOMPARE(openMenu(widget, QStringLiteral("mouse")).size(), 7);
         openMenu(widget, QStringLiteral("mouse"), QLatin1String(press.item), Pick::Accessible);
         QVERIFY2(f.window->GF1().toBytes() == press.table, press.item);
         QCOMPARE(history->index(), press.index);
@@ -488,6 +489,7 @@ void HistoryTest::everyItemActsOnce_data()
                            "Copy formation 3",
                            "Paste over formation 3",
                            "Revert formation 3 to the loaded file",
+                           "Take formations from another file...",
                            "Show formation picture"};
     const std::pair<const char *, Pick> picks[] = {
         {"Return", Pick::Keyboard}, {"click", Pick::Mouse}, {"screen reader", Pick::Accessible}};
@@ -539,6 +541,10 @@ void HistoryTest::everyItemActsOnce()
     } else if (item.startsWith(QLatin1String("Revert"))) {
         index = 3;
         table = tables[0];
+    } else if (item.startsWith(QLatin1String("Take"))) {
+        // Its file dialog, cancelled, and no other.
+        QCOMPARE(f.requests.size(), 2);
+        QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
     } else {
         QVERIFY(f.window->pictureWindow() && f.window->pictureWindow()->isVisible());
     }
