@@ -4,7 +4,9 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -205,6 +207,11 @@ bool wantsPictureMode(const QStringList &arguments)
     return false;
 }
 
+// The picture's --scale, in feet per 100 pixels: from a view of a few
+// inches to one that holds every stored value in a few pixels.
+constexpr double LeastScaleFeet = 0.001;
+constexpr double MostScaleFeet = 1e9;
+
 // Takes the value of `option` into `invocation`; says what is wrong with it.
 QString readValue(Option option, const QString &value, Invocation &invocation)
 {
@@ -235,6 +242,23 @@ QString readValue(Option option, const QString &value, Invocation &invocation)
             return {};
         }
         return QStringLiteral("--formation is a formation from 0 to 30, not \"%1\".").arg(value);
+    case Option::Scale: {
+        // Digits with a point, as the picture's own scale texts write them.
+        bool ok = false;
+        const double feet = QLocale::c().toDouble(value, &ok);
+        if (ok && std::isfinite(feet) && feet >= LeastScaleFeet && feet <= MostScaleFeet) {
+            invocation.scaleFeet = feet;
+            return {};
+        }
+        return QStringLiteral("--scale is feet per 100 pixels, a number from 0.001 to "
+                              "1000000000, not \"%1\".")
+            .arg(value);
+    }
+    case Option::Compare:
+        if (value.isEmpty())
+            return QStringLiteral("--compare needs a file name.");
+        invocation.compare = value;
+        return {};
     case Option::Format:
         if (value != QLatin1String("json") && value != QLatin1String("csv"))
             return QStringLiteral("--format is json or csv, not \"%1\".").arg(value);

@@ -28,6 +28,8 @@ struct Invocation {
     QString startTheirs = QStringLiteral("0");
     QStringList startsGiven; // given at all, even as 0: "start", "start-a", ...
     int formation = 0;       // picture
+    double scaleFeet = 0;    // picture: feet per 100 pixels; 0: fitted to the lines
+    QString compare;         // picture: the file whose lines are drawn as ghosts
     bool force = false;      // import: write over a TARGET that is a table text or a backup;
                              // export: write over an OUT that holds a table or is a backup
     bool noBackup = false;   // import, merge: make no backup of the file saved into

@@ -16,6 +16,16 @@ const QList<OptionDescription> &optionTable()
          .name = QStringLiteral("formation"),
          .value = QStringLiteral("N"),
          .help = QStringLiteral("picture: the formation to draw, 0 to 30 (default 0)")},
+        {.option = Option::Scale,
+         .name = QStringLiteral("scale"),
+         .value = QStringLiteral("FEET"),
+         .help = QStringLiteral("picture: FEET feet per 100 pixels in all three views\n"
+                                "(default: fitted to the lines)")},
+        {.option = Option::Compare,
+         .name = QStringLiteral("compare"),
+         .value = QStringLiteral("FILE2"),
+         .help = QStringLiteral("picture: draw where the lines are in FILE2's table,\n"
+                                "faint, wherever they differ")},
         {.option = Option::StartA,
          .name = QStringLiteral("start-a"),
          .value = QStringLiteral("N"),
@@ -190,12 +200,22 @@ for recover to be run again.)"),
         // Draws with QtGui: runs in the window's library (picture_mode.cpp).
         {.word = QStringLiteral("picture"),
          .part = Part::Picture,
-         .usage = QStringLiteral("picture [--start N] [--formation N] [-o OUT] FILE"),
-         .options = {Option::Start, Option::Formation, Option::Output},
+         .usage = QStringLiteral("picture [--start N] [--formation N] [--scale FEET] "
+                                 "[--compare FILE2] [-o OUT] FILE"),
+         .options = {Option::Start, Option::Formation, Option::Scale, Option::Compare,
+                     Option::Output},
          .files = {QStringLiteral("FILE")},
-         .help = QStringLiteral(R"(Draws formation N (default 0) of the table of FILE from above,
-the side and the front, as PNG or SVG by the name of OUT; with
-no OUT, PNG to standard output when it is not a terminal.)")},
+         .help = QStringLiteral(R"(Draws formation N (default 0) of the table of FILE in three
+views side by side: X-Z, X-Y and Z-Y, each naming its two
+axes by the record's field names with their positive
+direction. The views have one scale, fitted to the lines,
+or FEET feet per 100 pixels with --scale, and a grid with
+its lines numbered in feet. With --compare, FILE2 is read
+as FILE is (at start location 0, or by its signature) and
+where a line of formation N lies elsewhere in it, a faint
+marker there has a thin line to where the line is in FILE.
+PNG or SVG by the name of OUT; with no OUT, PNG to standard
+output when it is not a terminal.)")},
     };
     return table;
 }

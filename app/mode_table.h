@@ -21,6 +21,8 @@ enum class Part { Text, Window, Picture };
 enum class Option {
     Start,
     Formation,
+    Scale,
+    Compare,
     StartA,
     StartB,
     StartBase,

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "console.h"
+#include "formation_table.h"
 #include "help_text.h"
 #include "message_text.h"
 #include "mode_inputs.h"
@@ -62,7 +63,7 @@ int draw(const Invocation &invocation, PictureFormat format)
     if (!output.isEmpty() && output != QLatin1String("-")) {
         // The picture never takes the place of the table it shows, or of a program.
         const QString refusal =
-            unfitOutput(output, {file},
+            unfitOutput(output, {file, invocation.compare},
                         {QStringLiteral("%1 is a program"),
                          QStringLiteral("%1 is the file the picture is drawn from")});
         if (!refusal.isEmpty())
@@ -75,9 +76,21 @@ int draw(const Invocation &invocation, PictureFormat format)
         loadForCommandLine(file, invocation.start, startGiven(invocation, "start"), "start");
     if (!loaded.ok)
         return fail(loaded.error);
-    const PictureContent content = storedPicture(
-        loaded.table, invocation.formation, formationNamesFor(file).value(invocation.formation));
-    const QByteArray bytes = pictureBytes(content, DefaultPictureSize, format);
+    PictureContent content = storedPicture(loaded.table, invocation.formation,
+                                           formationNamesFor(file).value(invocation.formation));
+    if (!invocation.compare.isEmpty()) {
+        // Read as FILE is, but from its own start: --start is FILE's.
+        const LoadResult compared =
+            loadForCommandLine(invocation.compare, QStringLiteral("0"), StartGiven::No, "start");
+        if (!compared.ok)
+            return fail(compared.error);
+        setGhosts(content, compared.table.mid(invocation.formation * FormationTable::FormationBytes,
+                                              FormationTable::FormationBytes));
+    }
+    PictureFit fit;
+    if (invocation.scaleFeet > 0)
+        fit.pixelsPerFoot = 100 / invocation.scaleFeet;
+    const QByteArray bytes = pictureBytes(content, DefaultPictureSize, format, fit);
     if (bytes.isEmpty())
         return fail(
             QStringLiteral("Could not draw the picture: Qt made no %1 of it.")

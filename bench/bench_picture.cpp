@@ -1,6 +1,7 @@
 // Times the formation picture against one frame (16 ms): a redraw after a
 // keystroke in the panel and after each step of a drag, over formations
-// from all-zero to the extreme offsets; and opening the picture window.
+// from all-zero to the extreme offsets; a picture with a ghost for every
+// line and its numbered grid; and opening the picture window.
 //   bench_picture            (runs on Qt's offscreen platform)
 #include "biform.h"
 #include "picture_painter.h"
@@ -153,6 +154,37 @@ int main(int argc, char *argv[])
             choose(i / 20);
         QPainter painter(&screen);
         paintPicture(painter, picture->content(), picture->pictureLayout());
+    });
+    // Every line moved from where it was loaded: three ghosts in each view,
+    // fitted in with the lines, and the ticks of their wider grid.
+    auto ghosted = [&](int formation) {
+        choose(formation);
+        PictureContent content = picture->content();
+        QByteArray reference;
+        for (PictureLine &line : content.lines) {
+            FormationLine before = line.line;
+            before.xOffset = before.xOffset / 2 - 21 * 300;
+            before.yOffset = -before.yOffset + 21 * 77;
+            before.zOffset = before.zOffset / 3 + 21 * 1000;
+            reference += before.toBytes();
+        }
+        setGhosts(content, reference);
+        return content;
+    };
+    timeIt("ghosts and ticks: lay out, paint", 31 * 20, [&](int i) {
+        const PictureContent content = ghosted(i % 31);
+        QPainter painter(&screen);
+        paintPicture(painter, content, layOutPicture(content, QSizeF(picture->size())));
+    });
+    // The same in the window: a keystroke after the line was written
+    // elsewhere, so that its ghost is drawn, then the redraw.
+    timeIt("keystroke with ghosts, redraw", 31 * 20, [&](int i) {
+        if (i % 20 == 0)
+            choose(i / 20);
+        for (const int n : {2, 8, 14})
+            window.findChild<QLineEdit *>(QStringLiteral("Text3(%1)").arg(n))
+                ->setText(QString::number(i % 20 * 41 - 333 + n));
+        redraw();
     });
     timeIt("choose a formation, redraw", 31 * 5, [&](int i) {
         choose(i % 31);

@@ -85,3 +85,18 @@ PictureContent storedPicture(const QByteArray &table, int formation, const QStri
                       FormationLine::Size));
     return content;
 }
+
+void setGhosts(PictureContent &content, const QByteArray &reference)
+{
+    Q_ASSERT(reference.size() == FormationTable::FormationBytes);
+    for (int l = 0; l < PictureContent::LineCount; ++l) {
+        PictureLine &shown = content.lines[l];
+        const FormationLine before =
+            FormationLine::fromBytes(reference.mid(l * FormationLine::Size, FormationLine::Size));
+        // Only where it was is drawn: a line changed in its type alone has no ghost.
+        const bool moved = before.xOffset != shown.line.xOffset ||
+                           before.yOffset != shown.line.yOffset ||
+                           before.zOffset != shown.line.zOffset;
+        shown.ghost = moved ? std::optional<FormationLine>(before) : std::nullopt;
+    }
+}

@@ -4,12 +4,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // What the picture of one formation shows: its three lines as they are
 // stored, or as the panel would store them, and whether that is written.
 struct PictureLine {
     FormationLine line;
     bool written = true; // false: the panel holds values the table does not
+    // Where the line was as loaded or saved (or in a file compared with),
+    // when its offsets differ from that; drawn faint behind it.
+    std::optional<FormationLine> ghost;
 };
 
 struct PictureContent {
@@ -50,3 +54,7 @@ QString lineDescription(const PictureLine &line, int number);
 
 // The formation `formation` of a whole table (1,488 bytes) as it is stored.
 PictureContent storedPicture(const QByteArray &table, int formation, const QString &name);
+
+// Gives each line of `content` the ghost of its line in `reference` (one
+// formation's 48 bytes) where their offsets differ, and none where not.
+void setGhosts(PictureContent &content, const QByteArray &reference);

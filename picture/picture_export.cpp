@@ -26,22 +26,24 @@ bool canWriteSvg()
 #endif
 }
 
-QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio)
+QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio,
+                    const PictureFit &fit)
 {
     QImage image(size * pixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(pixelRatio);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paintPicture(painter, content, layOutPicture(content, QSizeF(size)));
+    paintPicture(painter, content, layOutPicture(content, QSizeF(size), fit));
     return image;
 }
 
-QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format)
+QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format,
+                        const PictureFit &fit)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     if (format == PictureFormat::Png) {
-        if (!pictureImage(content, size).save(&buffer, "PNG"))
+        if (!pictureImage(content, size, 1, fit).save(&buffer, "PNG"))
             return {};
         return buffer.data();
     }
@@ -58,7 +60,7 @@ QByteArray pictureBytes(const PictureContent &content, const QSize &size, Pictur
     QPainter painter;
     if (!painter.begin(&svg))
         return {};
-    paintPicture(painter, content, layOutPicture(content, QSizeF(size)));
+    paintPicture(painter, content, layOutPicture(content, QSizeF(size), fit));
     painter.end();
     return buffer.data();
 #else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture_content.h"
+#include "picture_layout.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -19,9 +20,11 @@ enum class PictureFormat { Png, Svg };
 std::optional<PictureFormat> pictureFormatFor(const QString &path);
 
 // The picture at `size` logical pixels, with `pixelRatio` device pixels per
-// logical pixel (2 for a sharp image on a screen scaled 200 %).
-QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio = 1);
+// logical pixel (2 for a sharp image on a screen scaled 200 %), fitted or as `fit` gives.
+QImage pictureImage(const PictureContent &content, const QSize &size, qreal pixelRatio = 1,
+                    const PictureFit &fit = {});
 // Whether this build writes SVG: it needs Qt SVG, which a build may lack.
 bool canWriteSvg();
 // The bytes of a PNG or SVG file of the picture; empty when Qt could not make them.
-QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format);
+QByteArray pictureBytes(const PictureContent &content, const QSize &size, PictureFormat format,
+                        const PictureFit &fit = {});

@@ -5,6 +5,7 @@
 #include "picture_scale.h"
 
 #include <QFontMetricsF>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -76,6 +77,33 @@ LineLabel lineLabel(const PictureLine &line, int number, const PictureFonts &fon
     return label;
 }
 
+// The ticks of one axis of a view: every `step` feet from `low` to `high`,
+// at least `leastApart` pixels apart, so that their texts never meet.
+double tickStep(double gridFeet, double pixelsPerFoot, double low, double high, bool across,
+                const QFontMetricsF &metrics)
+{
+    double step = gridFeet;
+    for (int tries = 0; tries < 40; ++tries) {
+        double widest = 0;
+        const double first = std::ceil(low / step);
+        for (double k = first; k * step <= high && k - first < 200; ++k)
+            widest = std::max(widest, across ? metrics.horizontalAdvance(tickText(k * step, step))
+                                             : metrics.height());
+        if (step * pixelsPerFoot >= widest + 8)
+            return step;
+        // The next round number that is also a whole number of grid squares.
+        double next = roundStep(step * 1.5);
+        for (;;) {
+            const double squares = next / gridFeet;
+            if (std::abs(squares - std::round(squares)) < 1e-9 * squares)
+                break;
+            next = roundStep(next * 1.5);
+        }
+        step = next;
+    }
+    return step;
+}
+
 void moveLabel(LineLabel &label, const QPointF &topLeft)
 {
     const QPointF by = topLeft - label.rect.topLeft() + QPointF(LabelPadding, LabelPadding / 2);
@@ -97,6 +125,21 @@ QString spacingNote()
                           "aircraft is the game's and not to scale.");
 }
 
+QString tickText(double feet, double step)
+{
+    const QLocale english(QLocale::English);
+    const int decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step) - 1e-9));
+    return english.toString(feet == 0 ? 0.0 : feet, 'f', decimals);
+}
+
+PictureFit fitOf(const PictureLayout &layout)
+{
+    std::array<QPointF, ViewCount> centres;
+    for (int v = 0; v < ViewCount; ++v)
+        centres[v] = layout.views[v].centreFeet;
+    return {layout.pixelsPerFoot, centres};
+}
+
 QPointF viewPixel(const ViewLayout &view, double pixelsPerFoot, double horizontalFeet,
                   double verticalFeet)
 {
@@ -109,7 +152,8 @@ QPointF viewFeet(const ViewLayout &view, double pixelsPerFoot, const QPointF &pi
     return QPointF(d.x() / pixelsPerFoot, -d.y() / pixelsPerFoot);
 }
 
-PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
+PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size,
+                            const PictureFit &fit)
 {
     PictureLayout layout;
     layout.size = size;
@@ -128,12 +172,18 @@ PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
     const double viewWidth = (w - 2 * Margin - (ViewCount - 1) * ViewGap) / ViewCount;
 
     // One scale for all views: the tightest of the three fits.
+    // The ghosts are fitted too, so that a line moved far stays in sight
+    // with where it was.
     AxisRange ranges[AxisCount];
     for (int axis = 0; axis < AxisCount; ++axis) {
-        double feet[PictureContent::LineCount];
-        for (int l = 0; l < PictureContent::LineCount; ++l)
-            feet[l] = offsetFeet(content.lines[l].line, Axis(axis));
-        ranges[axis] = axisRange(feet, PictureContent::LineCount, SmallestSpanFeet);
+        double feet[2 * PictureContent::LineCount];
+        int count = 0;
+        for (const PictureLine &line : content.lines) {
+            feet[count++] = offsetFeet(line.line, Axis(axis));
+            if (line.ghost)
+                feet[count++] = offsetFeet(*line.ghost, Axis(axis));
+        }
+        ranges[axis] = axisRange(feet, count, SmallestSpanFeet);
     }
     QRectF dataRects[ViewCount];
     double scale = std::numeric_limits<double>::max();
@@ -151,16 +201,19 @@ PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
         scale = std::min({scale, dataRects[v].width() / ranges[view.axes.horizontal].span(),
                           dataRects[v].height() / ranges[view.axes.vertical].span()});
     }
+    if (fit.pixelsPerFoot)
+        scale = *fit.pixelsPerFoot;
     layout.pixelsPerFoot = scale;
     layout.gridFeet = roundStep(GridPixels / scale);
 
     const QFontMetricsF text(fonts.text);
     for (int v = 0; v < ViewCount; ++v) {
         ViewLayout &view = layout.views[v];
-        const AxisRange &across = ranges[view.axes.horizontal];
-        const AxisRange &up = ranges[view.axes.vertical];
-        view.origin =
-            dataRects[v].center() + QPointF(-across.middle() * scale, up.middle() * scale);
+        view.centreFeet = fit.centres ? (*fit.centres)[v]
+                                      : QPointF(ranges[view.axes.horizontal].middle(),
+                                                ranges[view.axes.vertical].middle());
+        view.origin = dataRects[v].center() +
+                      QPointF(-view.centreFeet.x() * scale, view.centreFeet.y() * scale);
 
         // Grid lines at whole multiples of a round number of feet, so that
         // the reference point lies on two of them.
@@ -177,6 +230,7 @@ PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
         view.scaleText =
             QRectF(view.scaleBar.left(), view.scaleBar.top() - text.height() - 1,
                    std::max(barLength, text.horizontalAdvance(scaleWords)), text.height());
+        QList<QRectF> clear{view.scaleText | view.scaleBar};
         const QString across_ = axisName(view.axes.horizontal) + QStringLiteral(" ->");
         const QString up_ = axisName(view.axes.vertical) + QStringLiteral(" ^");
         const double acrossWidth = text.horizontalAdvance(across_);
@@ -185,6 +239,42 @@ PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
                    acrossWidth, text.height());
         view.verticalName = QRectF(view.plot.left() + 6, view.plot.top() + 4,
                                    text.horizontalAdvance(up_), text.height());
+        clear << view.horizontalName << view.verticalName;
+
+        // Numbered ticks along the top and the right side, away from the
+        // scale bar and the axis names, which they leave clear.
+        const QFontMetricsF tickMetrics(fonts.small);
+        const double acrossStep =
+            tickStep(layout.gridFeet, scale, low.x(), high.x(), true, tickMetrics);
+        view.tickFeetX = acrossStep;
+        for (double k = std::ceil(low.x() / acrossStep); k * acrossStep <= high.x(); ++k) {
+            const double feet = k * acrossStep;
+            GridTick tick{feet, tickText(feet, acrossStep), {}};
+            const double width = tickMetrics.horizontalAdvance(tick.text);
+            const double x = viewPixel(view, scale, feet, 0).x();
+            tick.rect = QRectF(x - width / 2, view.plot.top() + 1, width, tickMetrics.height());
+            if (view.plot.contains(tick.rect) &&
+                std::none_of(clear.begin(), clear.end(),
+                             [&](const QRectF &r) { return r.intersects(tick.rect); }))
+                view.ticksX << tick;
+        }
+        for (const GridTick &tick : std::as_const(view.ticksX))
+            clear << tick.rect.adjusted(-2, -2, 2, 2);
+        const double upStep =
+            tickStep(layout.gridFeet, scale, low.y(), high.y(), false, tickMetrics);
+        view.tickFeetY = upStep;
+        for (double k = std::ceil(low.y() / upStep); k * upStep <= high.y(); ++k) {
+            const double feet = k * upStep;
+            GridTick tick{feet, tickText(feet, upStep), {}};
+            const double y = viewPixel(view, scale, 0, feet).y();
+            const double width = tickMetrics.horizontalAdvance(tick.text);
+            tick.rect = QRectF(view.plot.right() - 3 - width, y - tickMetrics.height() / 2, width,
+                               tickMetrics.height());
+            if (view.plot.contains(tick.rect) &&
+                std::none_of(clear.begin(), clear.end(),
+                             [&](const QRectF &r) { return r.intersects(tick.rect); }))
+                view.ticksY << tick;
+        }
 
         QList<LabelRequest> requests;
         QList<QPointF> obstacles{view.origin};
@@ -195,6 +285,11 @@ PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size)
             view.labels[l] = lineLabel(content.lines[l], l + 1, fonts);
             requests << LabelRequest{view.markers[l], view.labels[l].rect.size()};
             obstacles << view.markers[l];
+            if (const std::optional<FormationLine> &ghost = content.lines[l].ghost) {
+                view.ghosts[l] = viewPixel(view, scale, offsetFeet(*ghost, view.axes.horizontal),
+                                           offsetFeet(*ghost, view.axes.vertical));
+                obstacles << view.ghosts[l];
+            }
         }
         const QString reference = QStringLiteral("0, 0, 0");
         requests << LabelRequest{view.origin,

@@ -7,6 +7,8 @@
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
+#include <array>
+#include <optional>
 
 // Where everything of a formation's picture goes on a surface of a given
 // size: three orthographic views side by side at one scale, each with its
@@ -31,16 +33,32 @@ struct LineLabel {
     bool written = true;
 };
 
+// A numbered tick on a grid line: its value in feet and where its text goes.
+struct GridTick {
+    double feet = 0;
+    QString text; // "-20", "1,000", "2.5"
+    QRectF rect;
+};
+
 struct ViewLayout {
     ViewAxes axes{};
-    QRectF frame;   // the view with its heading
-    QRectF plot;    // the grid's area
-    QPointF origin; // where the reference point (0, 0, 0) is
+    QRectF frame;       // the view with its heading
+    QRectF plot;        // the grid's area
+    QPointF origin;     // where the reference point (0, 0, 0) is
+    QPointF centreFeet; // the feet (horizontal, vertical) at the middle of the drawn area
     QPointF markers[PictureContent::LineCount];
+    // Where a line with a ghost was; meaningless for a line without one.
+    QPointF ghosts[PictureContent::LineCount];
     LineLabel labels[PictureContent::LineCount];
     QRectF referenceLabel; // empty when there was no room for it
     QList<double> gridX;   // pixel positions of the grid lines
     QList<double> gridY;
+    // Along the top and the right side; some grid lines go without, so
+    // that no two overlap.
+    QList<GridTick> ticksX;
+    QList<GridTick> ticksY;
+    double tickFeetX = 0; // the round number of feet between ticks
+    double tickFeetY = 0;
     QRectF scaleBar; // its bar; its text above it
     QRectF scaleText;
     QRectF horizontalName; // "X ->"
@@ -63,7 +81,22 @@ constexpr double SmallestSpanFeet = 20; // what the scale shows at least, in fee
 // The note the picture carries about the schematics.
 QString spacingNote();
 
-PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size);
+// What a layout may take as given instead of fitting it to the lines: the
+// scale, and the feet at the middle of each view.
+struct PictureFit {
+    std::optional<double> pixelsPerFoot;
+    std::optional<std::array<QPointF, ViewCount>> centres;
+};
+// The scale and the middles of `layout`, to lay out another picture the same.
+PictureFit fitOf(const PictureLayout &layout);
+
+// Without a fit, one scale and the middles fit the lines, their ghosts and
+// the reference point into the views.
+PictureLayout layOutPicture(const PictureContent &content, const QSizeF &size,
+                            const PictureFit &fit = {});
+
+// A tick's text for a value that is a whole multiple of `step` (a round number).
+QString tickText(double feet, double step);
 
 // The pixel of feet (horizontal, vertical) in a view, and back.
 QPointF viewPixel(const ViewLayout &view, double pixelsPerFoot, double horizontalFeet,

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
+#include <optional>
 
 namespace
 {
@@ -14,6 +15,35 @@ const QColor Ink(0x20, 0x20, 0x20);
 const QColor GridInk(0xE2, 0xE2, 0xE2);
 const QColor AxisInk(0xB0, 0xB0, 0xB0);
 const QColor FrameInk(0x90, 0x90, 0x90);
+const QColor TickInk(0x80, 0x80, 0x80);
+
+// The part of the segment from `a` to `b` within `rect`; empty when none is.
+// Clipped here, not by the painter: a kept scale can put a line's end
+// millions of pixels away.
+std::optional<QLineF> clipped(QPointF a, QPointF b, const QRectF &rect)
+{
+    double t0 = 0;
+    double t1 = 1;
+    const QPointF d = b - a;
+    const double p[] = {-d.x(), d.x(), -d.y(), d.y()};
+    const double q[] = {a.x() - rect.left(), rect.right() - a.x(), a.y() - rect.top(),
+                        rect.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return std::nullopt;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return std::nullopt;
+    }
+    return QLineF(a + t0 * d, a + t1 * d);
+}
 
 void paintView(QPainter &painter, const PictureContent &content, const PictureLayout &layout,
                const ViewLayout &view, int number)
@@ -32,6 +62,11 @@ void paintView(QPainter &painter, const PictureContent &content, const PictureLa
         painter.drawLine(QPointF(x, view.plot.top()), QPointF(x, view.plot.bottom()));
     for (const double y : view.gridY)
         painter.drawLine(QPointF(view.plot.left(), y), QPointF(view.plot.right(), y));
+    painter.setFont(fonts.small);
+    painter.setPen(TickInk);
+    for (const QList<GridTick> *ticks : {&view.ticksX, &view.ticksY})
+        for (const GridTick &tick : *ticks)
+            painter.drawText(tick.rect, Qt::AlignCenter, tick.text);
     // The axes through the reference point.
     painter.setPen(QPen(AxisInk, 1));
     painter.drawLine(QPointF(view.origin.x(), view.plot.top()),
@@ -61,8 +96,31 @@ void paintView(QPainter &painter, const PictureContent &content, const PictureLa
     painter.drawLine(bar.topLeft(), bar.bottomLeft());
     painter.drawLine(bar.topRight(), bar.bottomRight());
 
+    // Ghosts where the lines were, faint, each with a thin line to where
+    // its line is now.
+    for (int l = 0; l < PictureContent::LineCount; ++l) {
+        if (!content.lines[l].ghost)
+            continue;
+        QColor faint = lineColor(l + 1);
+        faint.setAlpha(110);
+        if (const std::optional<QLineF> trail =
+                clipped(view.ghosts[l], view.markers[l], view.plot)) {
+            painter.setPen(QPen(faint, 1));
+            painter.drawLine(*trail);
+        }
+        if (!view.plot.contains(view.ghosts[l]))
+            continue;
+        painter.setPen(QPen(faint, 1.5, Qt::DotLine));
+        QColor fill = lineColor(l + 1);
+        fill.setAlpha(45);
+        painter.setBrush(fill);
+        painter.drawEllipse(view.ghosts[l], MarkerRadius, MarkerRadius);
+    }
+
     // Markers, last line on top; then their labels, which never overlap.
     for (int l = 0; l < PictureContent::LineCount; ++l) {
+        if (!view.plot.contains(view.markers[l]))
+            continue;
         const bool written = content.lines[l].written;
         const QColor color = lineColor(l + 1);
         painter.setPen(
@@ -72,6 +130,9 @@ void paintView(QPainter &painter, const PictureContent &content, const PictureLa
     }
     painter.setBrush(Qt::NoBrush);
     for (int l = 0; l < PictureContent::LineCount; ++l) {
+        // A line out of the view has no label in it: the legend says where it is.
+        if (!view.plot.contains(view.markers[l]))
+            continue;
         const LineLabel &label = view.labels[l];
         const QColor color = lineColor(l + 1);
         // A thin line leads to a label set apart from its marker.

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
-#include <algorithm>
 
 void BiForm::showPicture()
 {
@@ -29,24 +28,22 @@ void BiForm::showPicture()
         for (const QList<QCheckBox *> &boxes : m_panel->modifierBoxes())
             for (QCheckBox *box : boxes)
                 connect(box, &QCheckBox::stateChanged, m_picture, [this] { refreshPicture(); });
-        // Beside the main window, narrowed to the room the screen has there,
-        // else below it, else over it.
-        const QRect screen = this->screen()->availableGeometry();
+        // A save or a load moves the ghosts.
+        connect(&m_document, &FormDocument::referenceChanged, m_picture,
+                [this] { refreshPicture(); });
+        // The main window's keys for the table's history work there too.
+        m_picture->addHistoryActions({m_undoAction, m_redoAction});
+        // Beside the main window, never over its panel; its frame will be as
+        // the main window's is.
         const QRect main = frameGeometry();
-        const QSize wanted = m_picture->size();
-        const QSize least = m_picture->minimumSize();
-        if (screen.right() - main.right() - 8 >= least.width()) {
-            m_picture->resize(std::min(wanted.width(), screen.right() - main.right() - 8),
-                              wanted.height());
-            m_picture->move(main.right() + 8, main.top());
-        } else if (screen.bottom() - main.bottom() - 8 >= least.height()) {
-            m_picture->resize(wanted.width(),
-                              std::min(wanted.height(), screen.bottom() - main.bottom() - 8));
-            m_picture->move(main.left(), main.bottom() + 8);
-        } else {
-            m_picture->move(std::max(screen.left(), screen.right() - wanted.width()),
-                            std::max(screen.top(), main.top()));
-        }
+        const QRect inside = geometry();
+        const QMargins frame(inside.left() - main.left(), inside.top() - main.top(),
+                             main.right() - inside.right(), main.bottom() - inside.bottom());
+        const WindowPlace place =
+            pictureWindowPlace(main, screen()->availableGeometry(), m_picture->size(),
+                               m_picture->minimumSize(), frame);
+        m_picture->resize(place.size);
+        m_picture->move(place.framePosition);
     }
     refreshPicture();
     m_picture->show();
@@ -69,6 +66,7 @@ PictureContent BiForm::panelPicture() const
         return content;
     content.formation = m_shownFormation;
     content.name = m_formationNames[m_shownFormation];
+    const QByteArray reference = m_document.referenceFormation(m_shownFormation);
     for (int line = 1; line <= FormationTable::LinesPerFormation; ++line) {
         const FormationLine stored =
             readLine(m_document.table(), FormationTable::rowOfLine(m_shownFormation, line));
@@ -93,6 +91,7 @@ PictureContent BiForm::panelPicture() const
         shown.line = encoded.line;
         shown.written = valid && encoded.line == stored;
     }
+    setGhosts(content, reference);
     return content;
 }
 

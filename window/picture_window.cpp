@@ -43,6 +43,47 @@ qint32 addFeet(qint32 stored, int feet)
 
 } // namespace
 
+WindowPlace pictureWindowPlace(const QRect &mainFrame, const QRect &screen, const QSize &wanted,
+                               const QSize &least, const QMargins &frame)
+{
+    constexpr int Gap = 8;
+    const int across = frame.left() + frame.right();
+    const int down = frame.top() + frame.bottom();
+    // The room on each side, for the window with its frame.
+    const int right = screen.x() + screen.width() - (mainFrame.x() + mainFrame.width()) - Gap;
+    const int below = screen.y() + screen.height() - (mainFrame.y() + mainFrame.height()) - Gap;
+    const int left = mainFrame.x() - screen.x() - Gap;
+    const int above = mainFrame.y() - screen.y() - Gap;
+    auto fit = [](int wantedLength, int room, int leastLength) {
+        return std::max(leastLength, std::min(wantedLength, room));
+    };
+    // Along the main window's side, kept on the screen where it fits.
+    auto along = [](int start, int length, int low, int high) {
+        return std::max(low, std::min(start, high - length));
+    };
+    const int tallest = fit(wanted.height(), screen.height() - down, least.height());
+    const int widest = fit(wanted.width(), screen.width() - across, least.width());
+    const int top = along(mainFrame.y(), tallest + down, screen.y(), screen.y() + screen.height());
+    const int leftEdge =
+        along(mainFrame.x(), widest + across, screen.x(), screen.x() + screen.width());
+    if (right >= least.width() + across ||
+        (left < least.width() + across && below < least.height() + down &&
+         above < least.height() + down)) {
+        const int width = fit(wanted.width(), right - across, least.width());
+        return {QPoint(mainFrame.x() + mainFrame.width() + Gap, top), QSize(width, tallest)};
+    }
+    if (below >= least.height() + down) {
+        const int height = fit(wanted.height(), below - down, least.height());
+        return {QPoint(leftEdge, mainFrame.y() + mainFrame.height() + Gap), QSize(widest, height)};
+    }
+    if (left >= least.width() + across) {
+        const int width = fit(wanted.width(), left - across, least.width());
+        return {QPoint(mainFrame.x() - Gap - width - across, top), QSize(width, tallest)};
+    }
+    const int height = fit(wanted.height(), above - down, least.height());
+    return {QPoint(leftEdge, mainFrame.y() - Gap - height - down), QSize(widest, height)};
+}
+
 PictureWindow::PictureWindow(Prompter *prompter, QWidget *parent)
     : QWidget(parent, Qt::Window), m_prompter(prompter)
 {
@@ -73,7 +114,11 @@ PictureWindow::PictureWindow(Prompter *prompter, QWidget *parent)
     auto *close = new QAction(QStringLiteral("Close"), this);
     close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
     connect(close, &QAction::triggered, this, &QWidget::close);
-    for (QAction *action : {copy, save, close}) {
+    m_keepAction = new QAction(QStringLiteral("Keep this scale"), this);
+    m_keepAction->setCheckable(true);
+    m_keepAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    connect(m_keepAction, &QAction::toggled, this, &PictureWindow::setKeepScale);
+    for (QAction *action : {copy, save, m_keepAction, close}) {
         action->setShortcutVisibleInContextMenu(true);
         addAction(action);
     }
@@ -93,13 +138,34 @@ const PictureLayout &PictureWindow::pictureLayout()
     return m_layout;
 }
 
+void PictureWindow::setKeepScale(bool keep)
+{
+    if (keep == keepsScale())
+        return;
+    if (keep) {
+        ensureLayout();
+        m_keptFit = fitOf(m_layout);
+    } else {
+        m_keptFit.reset();
+    }
+    m_keepAction->setChecked(keep);
+    relayOut();
+}
+
+void PictureWindow::addHistoryActions(const QList<QAction *> &actions)
+{
+    addActions(actions);
+    m_historyActions << actions;
+}
+
 void PictureWindow::setContent(const PictureContent &content)
 {
-    const bool same = content.formation == m_content.formation && content.name == m_content.name &&
-                      std::equal(std::begin(content.lines), std::end(content.lines),
-                                 std::begin(m_content.lines), [](const auto &a, const auto &b) {
-                                     return a.line == b.line && a.written == b.written;
-                                 });
+    const bool same =
+        content.formation == m_content.formation && content.name == m_content.name &&
+        std::equal(std::begin(content.lines), std::end(content.lines), std::begin(m_content.lines),
+                   [](const auto &a, const auto &b) {
+                       return a.line == b.line && a.written == b.written && a.ghost == b.ghost;
+                   });
     if (same && !windowTitle().isEmpty())
         return;
     m_content = content;
@@ -119,7 +185,8 @@ void PictureWindow::ensureLayout()
     if (m_laidOut)
         return;
     m_laidOut = true;
-    m_layout = layOutPicture(m_content, QSizeF(size()));
+    m_layout = layOutPicture(m_content, QSizeF(size()),
+                             m_keptFit ? *m_keptFit : m_dragFit.value_or(PictureFit{}));
     updateMarkers();
 }
 
@@ -175,9 +242,13 @@ void PictureWindow::resizeEvent(QResizeEvent *event)
 void PictureWindow::contextMenuEvent(QContextMenuEvent *event)
 {
     ContextMenu menu(this, QStringLiteral("PictureMenu"));
-    for (QAction *action : actions())
-        if (action != m_menuKey)
-            menu.addItemFor(action);
+    for (QAction *action : actions()) {
+        if (action == m_menuKey || m_historyActions.contains(action))
+            continue;
+        QAction *item = menu.addItemFor(action);
+        item->setCheckable(action->isCheckable());
+        item->setChecked(action->isChecked());
+    }
     menu.exec(event->globalPos());
 }
 
@@ -199,6 +270,7 @@ bool PictureWindow::eventFilter(QObject *watched, QEvent *event)
         if (mouse->button() != Qt::LeftButton)
             break;
         m_drag = Drag{view, line, mapFromGlobal(mouse->globalPosition()), m_layout.pixelsPerFoot};
+        m_dragFit = fitOf(m_layout);
         for (int axis = 0; axis < AxisCount; ++axis)
             m_drag.from[axis] = storedOffset(m_content.lines[line].line, Axis(axis));
         m_markers[index]->setFocus(Qt::MouseFocusReason);
@@ -227,6 +299,8 @@ bool PictureWindow::eventFilter(QObject *watched, QEvent *event)
         if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             m_drag = Drag{};
             m_markers[index]->setCursor(Qt::OpenHandCursor);
+            m_dragFit.reset();
+            relayOut(); // fitted again, unless the scale is kept
         }
         return true;
     case QEvent::KeyPress: {
@@ -291,7 +365,7 @@ void PictureWindow::step(int view, int line, int across, int up)
 
 QImage PictureWindow::image() const
 {
-    return pictureImage(m_content, size(), devicePixelRatioF());
+    return pictureImage(m_content, size(), devicePixelRatioF(), m_keptFit.value_or(PictureFit{}));
 }
 
 void PictureWindow::copyPicture()
@@ -348,7 +422,8 @@ bool PictureWindow::savePictureAs(const QString &path)
                          QStringLiteral("%1 is the file the table was loaded from or saved to")});
     QString reason = refusal;
     if (reason.isEmpty()) {
-        const QByteArray bytes = pictureBytes(m_content, size(), *format);
+        const QByteArray bytes =
+            pictureBytes(m_content, size(), *format, m_keptFit.value_or(PictureFit{}));
         // Regular files only: a FIFO would hold the window until a reader came.
         reason = bytes.isEmpty() ? QStringLiteral("Qt could not draw it")
                                  : writeOutputFile(path, bytes, OutputKinds::RegularFiles);

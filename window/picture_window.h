@@ -6,15 +6,30 @@
 #include <QList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class Prompter;
 class QAction;
+
+// Where the picture window opens beside the main window, whose frame is
+// `mainFrame`, on a screen whose free area is `screen`: to its right where
+// there is room for at least `least`, else below it, else left of it, else
+// above it; narrowed to the room there, never over the main window and its
+// editing panel. Where no side has room, to its right all the same, past
+// the screen's edge. `frame` is what the window's frame adds around it.
+struct WindowPlace {
+    QPoint framePosition; // for move()
+    QSize size;           // for resize(): without the frame
+};
+WindowPlace pictureWindowPlace(const QRect &mainFrame, const QRect &screen, const QSize &wanted,
+                               const QSize &least, const QMargins &frame);
 
 // The window beside the main one that draws the formation the panel shows,
 // from three sides, and lets its lines be moved: a marker dragged with the
 // mouse, or focused with Tab and moved with the arrow keys, asks for new
 // offsets through offsetMoved; the panel takes them as typed edits. Its
-// context menu copies the picture or saves it as PNG or SVG.
+// context menu copies the picture or saves it as PNG or SVG, and keeps its
+// scale while the lines change.
 class PictureWindow : public QWidget
 {
     Q_OBJECT
@@ -39,6 +54,15 @@ public:
 
     // The marker widget of `line` (0..2) in `view` (0..2).
     QWidget *marker(int view, int line);
+
+    // While kept, a change of the lines leaves the scale and the views'
+    // middles as they were when it was turned on.
+    void setKeepScale(bool keep);
+    bool keepsScale() const { return m_keptFit.has_value(); }
+    QAction *keepScaleAction() const { return m_keepAction; }
+    // The main window's undo and redo, taken by their keys here too; they
+    // are not items of this window's menu.
+    void addHistoryActions(const QList<QAction *> &actions);
 
 signals:
     // Line `line` (0..2) should have offset `axis` (AxisX...) `stored`.
@@ -71,6 +95,10 @@ private:
     std::function<QString()> m_askFile;
     QList<QWidget *> m_markers; // view by view, line by line: the Tab order
     QAction *m_menuKey = nullptr;
+    QAction *m_keepAction = nullptr;
+    QList<QAction *> m_historyActions;
+    std::optional<PictureFit> m_keptFit;
+    std::optional<PictureFit> m_dragFit; // the marker stays under the pointer
 
     struct Drag {
         int view = -1;

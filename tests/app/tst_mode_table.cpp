@@ -54,6 +54,11 @@ Given givenFor(Option option)
                 [](const Invocation &i) { return i.take == MergeTake::Theirs; }};
     case Option::Formation:
         return {QStringLiteral("4"), [](const Invocation &i) { return i.formation == 4; }};
+    case Option::Scale:
+        return {QStringLiteral("12.5"), [](const Invocation &i) { return i.scaleFeet == 12.5; }};
+    case Option::Compare:
+        return {QStringLiteral("old.dat"),
+                [](const Invocation &i) { return i.compare == QLatin1String("old.dat"); }};
     case Option::Format:
         return {QStringLiteral("csv"),
                 [](const Invocation &i) { return i.format == TextFormat::Csv && i.formatGiven; }};

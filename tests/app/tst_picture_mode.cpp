@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 class PictureModeTest : public QObject
 {
@@ -18,6 +19,10 @@ private slots:
     void draws();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
+    void scaleIsFeetPerHundredPixels_data();
+    void scaleIsFeetPerHundredPixels();
+    void compareDrawsGhosts_data();
+    void compareDrawsGhosts();
 
 private:
     using Run = CommandRun;
@@ -113,6 +118,19 @@ void PictureModeTest::refusesAndWritesNothing_data()
                                          << 2 << QByteArray("--output names a .png or .svg file");
     QTest::newRow("two files") << QStringList{"picture", "-o", "f.png", "a", "b"} << 2
                                << QByteArray("picture takes one file, FILE; 2 given.");
+    for (const char *scale : {"0", "-5", "abc", "inf", "1e10", ""})
+        QTest::addRow("--scale %s", scale)
+            << QStringList{"picture", "--scale", scale, "-o", "f.png", "frmation.dat"} << 2
+            << QByteArray("--scale is feet per 100 pixels, a number from 0.001 to 1000000000, "
+                          "not \"") +
+                   scale + "\".";
+    QTest::newRow("--compare of a missing table")
+        << QStringList{"picture", "--compare", "missing.dat", "-o", "f.png", "frmation.dat"} << 1
+        << QByteArray("missing.dat");
+    QTest::newRow("over the table it compares with")
+        << QStringList{"picture", "--compare",        "frmation.dat.png",
+                       "-o",      "frmation.dat.png", "frmation.dat"}
+        << 1 << QByteArray("is the file the picture is drawn from");
     QTest::newRow("a missing table")
         << QStringList{"picture", "-o", "f.png", "missing.dat"} << 1 << QByteArray("missing.dat");
     QTest::newRow("over its own input")
@@ -171,6 +189,109 @@ void PictureModeTest::refusesAndWritesNothing()
     QCOMPARE(QDir(m_dir->path())
                  .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
              entries);
+}
+
+// The texts of an SVG with the attributes they were drawn with.
+struct SvgText {
+    QString text;
+    double x = 0;
+    double y = 0;
+    QString fill;
+};
+
+static QList<SvgText> svgTexts(const QByteArray &svg)
+{
+    QList<SvgText> texts;
+    QXmlStreamReader xml(svg);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("text"))
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        SvgText text{{},
+                     attributes.value(QLatin1String("x")).toDouble(),
+                     attributes.value(QLatin1String("y")).toDouble(),
+                     attributes.value(QLatin1String("fill")).toString()};
+        text.text = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+        texts << text;
+    }
+    return texts;
+}
+
+void PictureModeTest::scaleIsFeetPerHundredPixels_data()
+{
+    QTest::addColumn<QString>("feet");
+    QTest::newRow("50 feet") << "50";
+    QTest::newRow("a fraction") << "12.5";
+    QTest::newRow("a mile") << "5280";
+    QTest::newRow("in the thousands") << "2e4";
+}
+
+void PictureModeTest::scaleIsFeetPerHundredPixels()
+{
+    QFETCH(QString, feet);
+    if (!canWriteSvg())
+        QSKIP("This build writes no SVG: it was made without Qt SVG.");
+    const Run result = run({"picture", "--scale", feet, "-o", "s.svg", "frmation.dat"});
+    QCOMPARE(result.status, 0);
+    QFile file(path(QStringLiteral("s.svg")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // The numbers up the right side of the first view: their values and
+    // heights give the scale (the texts along the top share one height).
+    QList<SvgText> ticks;
+    for (const SvgText &text : svgTexts(file.readAll())) {
+        bool number = false;
+        QLocale(QLocale::English).toDouble(text.text, &number);
+        if (number && text.fill == QLatin1String("#808080") && text.x < 1100 / 3)
+            ticks << text;
+    }
+    QVERIFY(!ticks.isEmpty());
+    const double top =
+        std::min_element(ticks.begin(), ticks.end(), [](auto &a, auto &b) { return a.y < b.y; })->y;
+    ticks.removeIf([&](const SvgText &t) { return t.y < top + 1; });
+    QVERIFY2(ticks.size() >= 2, qPrintable(QString::number(ticks.size())));
+    const double pixelsPerFoot = 100 / feet.toDouble();
+    const QLocale english(QLocale::English);
+    for (qsizetype i = 1; i < ticks.size(); ++i) {
+        const double feetApart = english.toDouble(ticks[i].text) - english.toDouble(ticks[0].text);
+        QVERIFY2(std::abs((ticks[0].y - ticks[i].y) - feetApart * pixelsPerFoot) < 0.1,
+                 qPrintable(ticks[i].text));
+    }
+}
+
+void PictureModeTest::compareDrawsGhosts_data()
+{
+    QTest::addColumn<QList<int>>("moved"); // the stored bytes changed in the other table
+    QTest::addColumn<int>("ghosts");
+    QTest::newRow("the same table") << QList<int>{} << 0;
+    QTest::newRow("line 2's X") << QList<int>{16 + 4} << 1;
+    QTest::newRow("lines 1 and 3, and line 2's count only") << QList<int>{8, 16 + 2, 32 + 12} << 2;
+    QTest::newRow("another formation only") << QList<int>{48 + 4} << 0;
+}
+
+void PictureModeTest::compareDrawsGhosts()
+{
+    QFETCH(QList<int>, moved);
+    QFETCH(int, ghosts);
+    if (!canWriteSvg())
+        QSKIP("This build writes no SVG: it was made without Qt SVG.");
+    QByteArray other = table();
+    for (const int at : moved)
+        other[at] = char(other[at] + 1);
+    QFile file(path(QStringLiteral("other.dat")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(other) == 1488);
+    file.close();
+    auto circles = [&](const QStringList &arguments) {
+        const Run result = run(arguments);
+        QFile svg(path(QStringLiteral("c.svg")));
+        if (result.status != 0 || !svg.open(QIODevice::ReadOnly))
+            return -1;
+        return int(svg.readAll().count("<circle"));
+    };
+    const int alone = circles({"picture", "-o", "c.svg", "frmation.dat"});
+    QVERIFY(alone > 0);
+    // One faint marker in each of the three views for each line that moved.
+    QCOMPARE(circles({"picture", "--compare", "other.dat", "-o", "c.svg", "frmation.dat"}),
+             alone + 3 * ghosts);
 }
 
 QTEST_GUILESS_MAIN(PictureModeTest)

@@ -43,7 +43,28 @@ private slots:
     void filesNameEachLine();
     void formatByName_data();
     void formatByName();
+    void keptFitHoldsThroughChanges_data();
+    void keptFitHoldsThroughChanges();
+    void ghostsWhereLinesMoved_data();
+    void ghostsWhereLinesMoved();
+    void fitTakesInGhosts();
+    void ticksNumberTheGrid_data();
+    void ticksNumberTheGrid();
+    void tickTexts_data();
+    void tickTexts();
+    void givenScaleIsFeetPerPixel_data();
+    void givenScaleIsFeetPerPixel();
 };
+
+// A whole formation's 48 bytes with these offsets and the lines of `content`.
+static QByteArray formationBytes(const Offsets &offsets, int count = 4, int typeCode = 0x23)
+{
+    const PictureContent c = content(offsets, count, typeCode);
+    QByteArray bytes;
+    for (const PictureLine &line : c.lines)
+        bytes += line.line.toBytes();
+    return bytes;
+}
 
 void PictureTest::roundSteps_data()
 {
@@ -237,6 +258,260 @@ void PictureTest::formatByName()
     QFETCH(int, format);
     const std::optional<PictureFormat> chosen = pictureFormatFor(path);
     QCOMPARE(chosen ? int(*chosen) : -1, format);
+}
+
+void PictureTest::keptFitHoldsThroughChanges_data()
+{
+    QTest::addColumn<Offsets>("before");
+    QTest::addColumn<Offsets>("after");
+    QTest::addColumn<bool>("fittedAnew"); // whether a fresh fit gives another scale or middle
+    const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
+    Offsets farther = worked;
+    farther[0] *= 10;
+    Offsets aside = worked;
+    aside[7] += 21 * 30;
+    QTest::newRow("a line ten times farther") << worked << farther << true;
+    QTest::newRow("a line moved aside") << worked << aside << true;
+    QTest::newRow("to the largest value")
+        << worked << Offsets{std::numeric_limits<qint32>::max(), 0, 0, 0, 0, 0, 0, 0, 0} << true;
+    QTest::newRow("nothing moved") << worked << worked << false;
+}
+
+void PictureTest::keptFitHoldsThroughChanges()
+{
+    QFETCH(Offsets, before);
+    QFETCH(Offsets, after);
+    QFETCH(bool, fittedAnew);
+    const QSizeF size(DefaultPictureSize);
+    const PictureLayout first = layOutPicture(content(before), size);
+    const PictureFit kept = fitOf(first);
+    const PictureContent changed = content(after);
+    const PictureLayout held = layOutPicture(changed, size, kept);
+    QCOMPARE(held.pixelsPerFoot, first.pixelsPerFoot);
+    QCOMPARE(held.gridFeet, first.gridFeet);
+    for (int v = 0; v < ViewCount; ++v) {
+        QCOMPARE(held.views[v].origin, first.views[v].origin);
+        QCOMPARE(held.views[v].centreFeet, first.views[v].centreFeet);
+        // The moved line at its offsets at the kept scale, in the view or not.
+        const ViewLayout &view = held.views[v];
+        for (int l = 0; l < PictureContent::LineCount; ++l) {
+            const QPointF at = viewPixel(view, held.pixelsPerFoot,
+                                         offsetFeet(changed.lines[l].line, view.axes.horizontal),
+                                         offsetFeet(changed.lines[l].line, view.axes.vertical));
+            QVERIFY(QLineF(view.markers[l], at).length() <
+                    1e-6 * std::max(1.0, at.manhattanLength()));
+        }
+    }
+    // A larger window keeps the scale and the middles too.
+    const PictureLayout wider = layOutPicture(changed, QSizeF(1400, 600), kept);
+    QCOMPARE(wider.pixelsPerFoot, first.pixelsPerFoot);
+    QCOMPARE(wider.views[1].centreFeet, first.views[1].centreFeet);
+
+    // Without it, each change fits anew.
+    const PictureLayout fitted = layOutPicture(changed, size);
+    bool differs = fitted.pixelsPerFoot != first.pixelsPerFoot;
+    for (int v = 0; v < ViewCount; ++v)
+        differs = differs || fitted.views[v].origin != first.views[v].origin;
+    QCOMPARE(differs, fittedAnew);
+    for (int v = 0; v < ViewCount; ++v)
+        for (int l = 0; l < PictureContent::LineCount; ++l)
+            QVERIFY(fitted.views[v].plot.contains(fitted.views[v].markers[l]));
+}
+
+void PictureTest::ghostsWhereLinesMoved_data()
+{
+    QTest::addColumn<Offsets>("reference");
+    QTest::addColumn<Offsets>("now");
+    QTest::addColumn<int>("referenceType");
+    QTest::addColumn<QList<bool>>("ghosts");
+    const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
+    Offsets oneUnit = worked;
+    oneUnit[5] += 1;
+    Offsets all = worked;
+    for (qint32 &value : all)
+        value = -value - 21;
+    QTest::newRow("nothing moved") << worked << worked << 0x23 << QList<bool>{false, false, false};
+    QTest::newRow("line 2 by a 21st of a foot in Z")
+        << worked << oneUnit << 0x23 << QList<bool>{false, true, false};
+    QTest::newRow("every line") << worked << all << 0x23 << QList<bool>{true, true, true};
+    QTest::newRow("only the type changed")
+        << worked << worked << 0x07 << QList<bool>{false, false, false};
+    QTest::newRow("from the smallest values") << Offsets(9, std::numeric_limits<qint32>::min())
+                                              << worked << 0x23 << QList<bool>{true, true, true};
+}
+
+void PictureTest::ghostsWhereLinesMoved()
+{
+    QFETCH(Offsets, reference);
+    QFETCH(Offsets, now);
+    QFETCH(int, referenceType);
+    QFETCH(QList<bool>, ghosts);
+    PictureContent c = content(now);
+    c.lines[0].ghost = c.lines[0].line; // one left from before goes
+    setGhosts(c, formationBytes(reference, 4, referenceType));
+    const PictureLayout layout = layOutPicture(c, QSizeF(DefaultPictureSize));
+    for (int l = 0; l < PictureContent::LineCount; ++l) {
+        QCOMPARE(c.lines[l].ghost.has_value(), ghosts[l]);
+        if (!ghosts[l])
+            continue;
+        for (const Axis axis : {AxisX, AxisY, AxisZ})
+            QCOMPARE(storedOffset(*c.lines[l].ghost, axis), reference[3 * l + axis]);
+        for (const ViewLayout &view : layout.views) {
+            const QPointF at = viewPixel(view, layout.pixelsPerFoot,
+                                         double(reference[3 * l + view.axes.horizontal]) / 21,
+                                         double(reference[3 * l + view.axes.vertical]) / 21);
+            QVERIFY(QLineF(view.ghosts[l], at).length() <
+                    1e-6 * std::max(1.0, at.manhattanLength()));
+        }
+    }
+}
+
+void PictureTest::fitTakesInGhosts()
+{
+    // Lines near the reference point, their ghosts a mile out on every axis.
+    const Offsets near{210, 0, 0, 0, 210, 0, 0, 0, 210};
+    PictureContent c = content(near);
+    const PictureLayout without = layOutPicture(c, QSizeF(DefaultPictureSize));
+    setGhosts(c, formationBytes(Offsets{5280 * 21, 0, 0, 0, -5280 * 21, 0, 0, 0, 5280 * 21}));
+    const PictureLayout with = layOutPicture(c, QSizeF(DefaultPictureSize));
+    QVERIFY(with.pixelsPerFoot < without.pixelsPerFoot / 50);
+    for (const ViewLayout &view : with.views)
+        for (int l = 0; l < PictureContent::LineCount; ++l) {
+            QVERIFY(view.plot.contains(view.ghosts[l]));
+            QVERIFY(view.plot.contains(view.markers[l]));
+        }
+}
+
+void PictureTest::ticksNumberTheGrid_data()
+{
+    QTest::addColumn<Offsets>("offsets");
+    QTest::addColumn<QSizeF>("size");
+    QTest::addColumn<double>("pixelsPerFoot"); // 0: fitted
+    QTest::addColumn<int>("least");            // ticks on each axis at least
+    const qint32 most = std::numeric_limits<qint32>::max();
+    const qint32 least = std::numeric_limits<qint32>::min();
+    const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
+    QTest::newRow("the worked example") << worked << QSizeF(DefaultPictureSize) << 0.0 << 3;
+    QTest::newRow("small window") << worked << QSizeF(600, 320) << 0.0 << 2;
+    QTest::newRow("wide numbers") << Offsets{most, least, most, least, most, least, 0, 0, 0}
+                                  << QSizeF(DefaultPictureSize) << 0.0 << 2;
+    // Nine digits a number: the step between ticks spans most of a view, and
+    // a tick beside an axis name is left out.
+    QTest::newRow("negative millions only")
+        << Offsets(9, least) << QSizeF(DefaultPictureSize) << 0.0 << 1;
+    QTest::newRow("negative millions, small window")
+        << Offsets(9, least) << QSizeF(600, 320) << 0.0 << 1;
+    QTest::newRow("fractions of a foot") << worked << QSizeF(DefaultPictureSize) << 200.0 << 3;
+    QTest::newRow("far from the reference point, kept")
+        << Offsets(9, 21 * 987654) << QSizeF(DefaultPictureSize) << 0.05 << 2;
+}
+
+void PictureTest::ticksNumberTheGrid()
+{
+    QFETCH(Offsets, offsets);
+    QFETCH(QSizeF, size);
+    QFETCH(double, pixelsPerFoot);
+    QFETCH(int, least);
+    PictureFit fit;
+    if (pixelsPerFoot > 0)
+        fit.pixelsPerFoot = pixelsPerFoot;
+    const PictureLayout layout = layOutPicture(content(offsets), size, fit);
+    for (const ViewLayout &view : layout.views) {
+        const struct {
+            const QList<GridTick> &ticks;
+            const QList<double> &grid;
+            double step;
+            bool across;
+        } axes[] = {{view.ticksX, view.gridX, view.tickFeetX, true},
+                    {view.ticksY, view.gridY, view.tickFeetY, false}};
+        QList<QRectF> drawn{view.horizontalName, view.verticalName, view.scaleBar, view.scaleText};
+        for (const auto &axis : axes) {
+            QVERIFY2(axis.ticks.size() >= least, qPrintable(viewName(int(&view - layout.views))));
+            const double step = axis.step;
+            // A round number of feet, a whole number of grid squares.
+            QCOMPARE(roundStep(step), step);
+            const double squares = step / layout.gridFeet;
+            QVERIFY(squares >= 1 - 1e-9);
+            QVERIFY(std::abs(squares - std::round(squares)) < 1e-9 * squares);
+            for (qsizetype t = 0; t < axis.ticks.size(); ++t) {
+                const GridTick &tick = axis.ticks[t];
+                const double k = tick.feet / step;
+                QVERIFY2(std::abs(k - std::round(k)) < 1e-9 * std::max(1.0, std::abs(k)),
+                         qPrintable(tick.text));
+                QCOMPARE(tick.text, tickText(tick.feet, step));
+                // On a grid line, at its value in the view.
+                const QPointF at = axis.across
+                                       ? viewPixel(view, layout.pixelsPerFoot, tick.feet, 0)
+                                       : viewPixel(view, layout.pixelsPerFoot, 0, tick.feet);
+                const double pixel = axis.across ? at.x() : at.y();
+                QVERIFY(std::any_of(axis.grid.begin(), axis.grid.end(),
+                                    [&](double g) { return std::abs(g - pixel) < 1e-6; }));
+                QVERIFY(std::abs((axis.across ? tick.rect.center().x() : tick.rect.center().y()) -
+                                 pixel) < 1e-6);
+                // In order, a whole number of steps apart (one left out
+                // where the scale bar or a name is), inside the view, clear
+                // of each other.
+                if (t > 0) {
+                    const double apart = (tick.feet - axis.ticks[t - 1].feet) / step;
+                    QVERIFY(apart > 0.5 && std::abs(apart - std::round(apart)) < 1e-6);
+                }
+                QVERIFY(view.plot.contains(tick.rect));
+                for (const QRectF &other : std::as_const(drawn))
+                    QVERIFY2(!tick.rect.intersects(other), qPrintable(tick.text));
+                drawn << tick.rect;
+            }
+        }
+    }
+}
+
+void PictureTest::tickTexts_data()
+{
+    QTest::addColumn<double>("feet");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0 << 20.0 << "0";
+    QTest::newRow("negative zero") << -0.0 << 5.0 << "0";
+    QTest::newRow("negative") << -40.0 << 20.0 << "-40";
+    QTest::newRow("thousands") << 20000.0 << 5000.0 << "20,000";
+    QTest::newRow("halves") << 2.5 << 0.5 << "2.5";
+    QTest::newRow("a whole number at halves") << 3.0 << 0.5 << "3.0";
+    QTest::newRow("hundredths") << -0.05 << 0.05 << "-0.05";
+    QTest::newRow("a tenth") << 0.1 << 0.1 << "0.1";
+    QTest::newRow("the largest") << 1e8 << 5e7 << "100,000,000";
+}
+
+void PictureTest::tickTexts()
+{
+    QFETCH(double, feet);
+    QFETCH(double, step);
+    QFETCH(QString, text);
+    QCOMPARE(tickText(feet, step), text);
+}
+
+void PictureTest::givenScaleIsFeetPerPixel_data()
+{
+    QTest::addColumn<double>("feetPer100");
+    QTest::newRow("ten feet") << 10.0;
+    QTest::newRow("half a foot") << 0.5;
+    QTest::newRow("a mile") << 5280.0;
+}
+
+void PictureTest::givenScaleIsFeetPerPixel()
+{
+    QFETCH(double, feetPer100);
+    // Line 1 seven feet along X: 700 / FEET pixels right of the reference
+    // point in X-Z and X-Y, in every size.
+    const PictureContent c = content({7 * 21, 0, 0, 0, 0, 0, 0, 0, 0});
+    PictureFit fit;
+    fit.pixelsPerFoot = 100 / feetPer100;
+    for (const QSizeF size : {QSizeF(DefaultPictureSize), QSizeF(600, 320)}) {
+        const PictureLayout layout = layOutPicture(c, size, fit);
+        for (const int v : {0, 1}) {
+            const QPointF d = layout.views[v].markers[0] - layout.views[v].origin;
+            QVERIFY2(std::abs(d.x() - 700 / feetPer100) < 1e-6 && std::abs(d.y()) < 1e-9,
+                     qPrintable(QString::number(d.x())));
+        }
+    }
 }
 
 QTEST_MAIN(PictureTest)

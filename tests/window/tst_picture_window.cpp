@@ -30,6 +30,13 @@ private slots:
     void menuItemsActOnce();
     void shiftF10OpensTheMenu_data();
     void shiftF10OpensTheMenu();
+    void keptScaleHoldsUntilTurnedOff();
+    void dragKeepsTheMarkerUnderThePointer();
+    void ghostsWhereTheTableDiffers();
+    void historyKeysActHere_data();
+    void historyKeysActHere();
+    void placedBeside_data();
+    void placedBeside();
 };
 
 Q_DECLARE_METATYPE(Pick)
@@ -314,7 +321,7 @@ void PictureWindowTest::menuItemsActOnce()
     });
     QSignalSpy clipboardChanges(QApplication::clipboard(), &QClipboard::dataChanged);
     // A menu opened before: its items must not stand for the next one's.
-    QCOMPARE(openMenu(picture, QStringLiteral("mouse")).size(), 3);
+    QCOMPARE(openMenu(picture, QStringLiteral("mouse")).size(), 4);
     openMenu(picture, QStringLiteral("mouse"), item, picking);
 
     const bool copy = item == QLatin1String("Copy picture");
@@ -348,7 +355,209 @@ void PictureWindowTest::shiftF10OpensTheMenu()
     QCOMPARE(
         openMenu(at, QStringLiteral("shift+f10")),
         QStringList({QStringLiteral("Copy picture|Ctrl+C|on"),
-                     QStringLiteral("Save picture...|Ctrl+S|on"), QStringLiteral("Close|Esc|on")}));
+                     QStringLiteral("Save picture...|Ctrl+S|on"),
+                     QStringLiteral("Keep this scale|Ctrl+K|on"), QStringLiteral("Close|Esc|on")}));
+}
+
+// The scale and the views' middles a layout was made at.
+static bool sameFit(const PictureLayout &a, const PictureLayout &b)
+{
+    if (a.pixelsPerFoot != b.pixelsPerFoot)
+        return false;
+    for (int v = 0; v < ViewCount; ++v)
+        if (a.views[v].origin != b.views[v].origin)
+            return false;
+    return true;
+}
+
+void PictureWindowTest::keptScaleHoldsUntilTurnedOff()
+{
+    WindowFixture f;
+    PictureWindow *picture = open(f, 6);
+    QVERIFY(picture);
+    const PictureLayout before = picture->pictureLayout();
+    // Ctrl+K, from the window or a marker.
+    QTest::keyClick(picture->marker(1, 0), Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(picture->keepsScale());
+    QVERIFY(picture->keepScaleAction()->isChecked());
+
+    // A line far out and another formation: the same scale and middles.
+    f.box(2)->setText(QStringLiteral("5000"));
+    QVERIFY(sameFit(picture->pictureLayout(), before));
+    f.click(QStringLiteral("Command2"));
+    f.click(QStringLiteral("Option2(20)"));
+    QCOMPARE(picture->content().formation, 20);
+    QVERIFY(sameFit(picture->pictureLayout(), before));
+
+    // Off: fitted to the lines now shown, as without it.
+    QTest::keyClick(picture, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(!picture->keepsScale());
+    const PictureLayout fitted = layOutPicture(picture->content(), QSizeF(picture->size()));
+    QVERIFY(sameFit(picture->pictureLayout(), fitted));
+    QVERIFY(!sameFit(fitted, before));
+}
+
+void PictureWindowTest::dragKeepsTheMarkerUnderThePointer()
+{
+    WindowFixture f;
+    PictureWindow *picture = open(f, 4);
+    QVERIFY(picture);
+    // Line 3 has the largest X: dragging it right widens what must be fitted.
+    const int view = 0;
+    const int line = 2;
+    QWidget *marker = picture->marker(view, line);
+    const PictureLayout pressed = picture->pictureLayout();
+    const QPointF start = pressed.views[view].markers[line];
+    const QPoint at = marker->rect().center();
+    const QPoint globalAt = marker->mapToGlobal(at);
+    auto send = [&](QEvent::Type type, const QPoint &by, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at + by, globalAt + by,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(marker, &event);
+    };
+    send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+    for (const QPoint by : {QPoint(30, -10), QPoint(90, -20), QPoint(160, -40)}) {
+        send(QEvent::MouseMove, by, Qt::LeftButton);
+        const PictureLayout &during = picture->pictureLayout();
+        QVERIFY(sameFit(during, pressed));
+        // Under the pointer, to the whole foot the boxes take.
+        const QPointF d = during.views[view].markers[line] - (start + QPointF(by));
+        QVERIFY2(std::abs(d.x()) <= 0.5 * during.pixelsPerFoot + 1e-6 &&
+                     std::abs(d.y()) <= 0.5 * during.pixelsPerFoot + 1e-6,
+                 qPrintable(QStringLiteral("%1, %2").arg(d.x()).arg(d.y())));
+    }
+    send(QEvent::MouseButtonRelease, QPoint(160, -40), Qt::NoButton);
+    // Fitted again once let go, so that the line is back in sight.
+    const PictureLayout &after = picture->pictureLayout();
+    QVERIFY(!sameFit(after, pressed));
+    QVERIFY(sameFit(after, layOutPicture(picture->content(), QSizeF(picture->size()))));
+    for (const ViewLayout &shown : after.views)
+        QVERIFY(shown.plot.contains(shown.markers[line]));
+
+    // With the scale kept, letting go keeps it too.
+    picture->setKeepScale(true);
+    const PictureLayout kept = picture->pictureLayout();
+    send(QEvent::MouseButtonPress, QPoint(160, -40), Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(400, -40), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(400, -40), Qt::NoButton);
+    QVERIFY(sameFit(picture->pictureLayout(), kept));
+}
+
+void PictureWindowTest::ghostsWhereTheTableDiffers()
+{
+    WindowFixture f;
+    PictureWindow *picture = open(f, 3);
+    QVERIFY(picture);
+    for (const PictureLine &line : picture->content().lines)
+        QVERIFY(!line.ghost);
+    const FormationLine loaded = storedLine(f, 3, 1);
+    // Typed, and then written: a ghost where it was loaded, none elsewhere.
+    f.box(8)->setText(QStringLiteral("77"));
+    QVERIFY(picture->content().lines[1].ghost);
+    QCOMPARE(*picture->content().lines[1].ghost, loaded);
+    f.click(QStringLiteral("Command2"));
+    QCOMPARE(*picture->content().lines[1].ghost, loaded);
+    QVERIFY(!picture->content().lines[0].ghost && !picture->content().lines[2].ghost);
+    // Saved: the saved table is what it is compared with now.
+    const QString saved = f.path(QStringLiteral("saved.dat"));
+    f.answers.push_back(saved);
+    f.click(QStringLiteral("Command3"));
+    QVERIFY(QFile::exists(saved));
+    QVERIFY(!picture->content().lines[1].ghost);
+    // Undone after the save: the ghost is where it was saved.
+    f.window->undo();
+    QCOMPARE(picture->content().lines[1].line, loaded);
+    QVERIFY(picture->content().lines[1].ghost);
+    QCOMPARE(picture->content().lines[1].ghost->yOffset, 77 * 21);
+}
+
+void PictureWindowTest::historyKeysActHere_data()
+{
+    QTest::addColumn<QKeySequence>("undo");
+    QTest::addColumn<QKeySequence>("redo");
+    QTest::newRow("Ctrl+Z, Ctrl+Shift+Z")
+        << QKeySequence(Qt::CTRL | Qt::Key_Z) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    QTest::newRow("Ctrl+Z, Ctrl+Y")
+        << QKeySequence(Qt::CTRL | Qt::Key_Z) << QKeySequence(Qt::CTRL | Qt::Key_Y);
+}
+
+void PictureWindowTest::historyKeysActHere()
+{
+    QFETCH(QKeySequence, undo);
+    QFETCH(QKeySequence, redo);
+    WindowFixture f;
+    PictureWindow *picture = open(f, 5);
+    QVERIFY(picture);
+    const QByteArray loaded = f.window->GF1().toBytes();
+    f.box(4)->setText(QStringLiteral("-33"));
+    f.click(QStringLiteral("Command2"));
+    const QByteArray written = f.window->GF1().toBytes();
+    QVERIFY(written != loaded);
+
+    picture->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(picture));
+    picture->marker(2, 1)->setFocus();
+    QTest::keySequence(picture->marker(2, 1), undo);
+    QCOMPARE(f.window->GF1().toBytes(), loaded);
+    QCOMPARE(picture->content().lines[0].line, storedLine(f, 5, 0));
+    QTest::keySequence(picture, redo);
+    QCOMPARE(f.window->GF1().toBytes(), written);
+    // The picture window is still the one in front, its menu unchanged.
+    QCOMPARE(QApplication::activeWindow(), picture);
+}
+
+void PictureWindowTest::placedBeside_data()
+{
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QMargins>("frame");
+    QTest::addColumn<QRect>("placed"); // the frame position and the size within it
+    QTest::addColumn<bool>("onScreen");
+    const QRect hd(0, 0, 1920, 1040);
+    const QMargins none;
+    const QMargins decorated(4, 30, 4, 4);
+    QTest::newRow("right, room for all of it")
+        << QRect(10, 20, 880, 480) << hd << none << QRect(898, 20, 960, 440) << true;
+    QTest::newRow("right, narrowed to the room")
+        << QRect(200, 20, 880, 480) << hd << none << QRect(1088, 20, 832, 440) << true;
+    QTest::newRow("right, with the frame's edges")
+        << QRect(200, 20, 880, 480) << hd << decorated << QRect(1088, 20, 824, 440) << true;
+    QTest::newRow("right, raised to stay on the screen")
+        << QRect(10, 800, 880, 200) << hd << decorated << QRect(898, 566, 960, 440) << true;
+    QTest::newRow("a second screen to the right")
+        << QRect(1930, 40, 880, 480) << QRect(1920, 0, 1920, 1040) << none
+        << QRect(2818, 40, 960, 440) << true;
+    QTest::newRow("below, the right too narrow")
+        << QRect(500, 10, 880, 480) << QRect(0, 0, 1440, 1000) << none << QRect(480, 498, 960, 440)
+        << true;
+    QTest::newRow("below, narrowed in height") << QRect(500, 10, 880, 480) << QRect(0, 0, 1440, 900)
+                                               << decorated << QRect(472, 498, 960, 368) << true;
+    QTest::newRow("left, neither right nor below")
+        << QRect(700, 300, 880, 480) << QRect(0, 0, 1600, 900) << none << QRect(0, 300, 692, 440)
+        << true;
+    QTest::newRow("above, no side has room") << QRect(400, 400, 880, 480) << QRect(0, 0, 1300, 900)
+                                             << none << QRect(340, 0, 960, 392) << true;
+    QTest::newRow("no room anywhere: right, past the edge")
+        << QRect(100, 100, 880, 480) << QRect(0, 0, 1024, 600) << none << QRect(988, 100, 600, 440)
+        << false;
+}
+
+void PictureWindowTest::placedBeside()
+{
+    QFETCH(QRect, main);
+    QFETCH(QRect, screen);
+    QFETCH(QMargins, frame);
+    QFETCH(QRect, placed);
+    QFETCH(bool, onScreen);
+    const QSize least(600, 320);
+    const WindowPlace place = pictureWindowPlace(main, screen, QSize(960, 440), least, frame);
+    QCOMPARE(QRect(place.framePosition, place.size), placed);
+    // Never over the main window, whose editing panel fills it.
+    const QRect withFrame(place.framePosition, place.size.grownBy(frame));
+    QVERIFY(!withFrame.intersects(main));
+    QVERIFY(place.size.width() >= least.width() && place.size.height() >= least.height());
+    QCOMPARE(screen.contains(withFrame), onScreen);
 }
 
 QTEST_MAIN(PictureWindowTest)
