@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -80,6 +81,8 @@ public:
     // Asks for another file and lists how its formations differ from the
     // table's; those the user checks come in as one step.
     void takeFromFile();
+    // Opens "Scale and move" for `formation`, shown first.
+    void scaleAndMoveFormation(int formation);
     // The picture of the shown formation in its own window, opened or raised.
     void showPicture();
     PictureWindow *pictureWindow() const;
@@ -230,6 +233,9 @@ private:
     QAction *m_redoAction = nullptr;
     QAction *m_pictureAction = nullptr;
     QPointer<PictureWindow> m_picture;
+    // While "Scale and move" is open: the shown formation's lines as it
+    // would write them, drawn in place of the panel's.
+    std::optional<std::array<FormationLine, 3>> m_scalePreview;
     CommonDialog m_dialog;
     TypeAhead m_typeAhead;
     QElapsedTimer m_typeAheadClock;

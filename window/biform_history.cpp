@@ -210,6 +210,9 @@ void BiForm::showHistoryMenu(int formation, const QPoint &globalPos)
     revert->setEnabled(chosen && m_document.differsFromReference(formation));
     menu.addItem(QStringLiteral("Take formations from another file..."),
                  [this] { takeFromFile(); });
+    menu.addItem(QStringLiteral("Scale and move formation%1...").arg(number),
+                 [this, formation] { scaleAndMoveFormation(formation); })
+        ->setEnabled(chosen);
     menu.addSeparator();
     QAction *picture = menu.addItemFor(m_pictureAction);
     picture->setShortcutVisibleInContextMenu(true);

@@ -90,6 +90,11 @@ PictureContent BiForm::panelPicture() const
         PictureLine &shown = content.lines[line - 1];
         shown.line = encoded.line;
         shown.written = valid && encoded.line == stored;
+        // "Scale and move" shows what it would write, as unwritten values are.
+        if (m_scalePreview) {
+            shown.line = (*m_scalePreview)[line - 1];
+            shown.written = shown.line == stored;
+        }
     }
     setGhosts(content, reference);
     return content;

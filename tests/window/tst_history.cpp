@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -409,6 +410,7 @@ void HistoryTest::contextMenu()
             .arg(QKeySequence(QKeySequence::Paste).toString()),
         QStringLiteral("Revert formation %1 to the loaded file||%2").arg(formation).arg(revert),
         QStringLiteral("Take formations from another file...||on"),
+        QStringLiteral("Scale and move formation %1...||on").arg(formation),
         QStringLiteral("Show formation picture|Ctrl+P|on")};
     QCOMPARE(openMenu(f.control(widget), how), expected);
     QByteArray table = sampleTable();
@@ -472,7 +474,7 @@ void HistoryTest::everyMenuIsReadByAScreenReader()
                    {"Option2(9)", "Undo revert of formation 5", edited, 1}};
     for (const auto &press : presses) {
         QWidget *widget = f.control(QLatin1String(press.widget));
-        QCOMPARE(openMenu(widget, QStringLiteral("mouse")).size(), 7);
+        QCOMPARE(openMenu(widget, QStringLiteral("mouse")).size(), 8);
         openMenu(widget, QStringLiteral("mouse"), QLatin1String(press.item), Pick::Accessible);
         QVERIFY2(f.window->GF1().toBytes() == press.table, press.item);
         QCOMPARE(history->index(), press.index);
@@ -490,6 +492,7 @@ void HistoryTest::everyItemActsOnce_data()
                            "Paste over formation 3",
                            "Revert formation 3 to the loaded file",
                            "Take formations from another file...",
+                           "Scale and move formation 3...",
                            "Show formation picture"};
     const std::pair<const char *, Pick> picks[] = {
         {"Return", Pick::Keyboard}, {"click", Pick::Mouse}, {"screen reader", Pick::Accessible}};
@@ -520,7 +523,20 @@ void HistoryTest::everyItemActsOnce()
     QApplication::clipboard()->setText(pasted);
     QSignalSpy clipboardChanges(QApplication::clipboard(), &QClipboard::dataChanged);
 
+    // The scale dialog is cancelled as soon as it shows.
+    QTimer cancelScale;
+    int scaleDialogs = 0;
+    connect(&cancelScale, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            dialog && dialog->objectName() == QLatin1String("ScaleDialog")) {
+            ++scaleDialogs;
+            dialog->reject();
+        }
+    });
+    cancelScale.start(5);
     openMenu(f.control(QStringLiteral("Option2(3)")), QStringLiteral("mouse"), item, picking);
+    cancelScale.stop();
+    QCOMPARE(scaleDialogs, item.startsWith(QLatin1String("Scale")) ? 1 : 0);
 
     QByteArray table = tables[2];
     int index = 2;
@@ -546,6 +562,7 @@ void HistoryTest::everyItemActsOnce()
         QCOMPARE(f.requests.size(), 2);
         QCOMPARE(f.requests.last().mode, CommonDialog::Mode::Open);
     } else {
+        // Show the picture; scale and move opens it beside its dialog.
         QVERIFY(f.window->pictureWindow() && f.window->pictureWindow()->isVisible());
     }
     QCOMPARE(f.window->GF1().toBytes(), table);
