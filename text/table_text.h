@@ -90,6 +90,11 @@ inline TableText readTableText(QByteArrayView text)
 // names are empty).
 QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format);
 
+// An offset in feet as JSON writes it, a number: the double nearest
+// stored / 21. Written in the fewest digits that read back as that double,
+// it gives `stored` again when read as feet (times 21, rounded).
+double offsetInFeet(qint32 stored);
+
 // One formation of the table as a JSON text of the same form, holding only it.
 QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name);
 

@@ -42,8 +42,9 @@ QJsonObject lineObject(const FormationLine &line, int lineNumber)
     if (line.typeIndex() < FormationLine::TypeCount)
         object.insert(QStringLiteral("type"), typeCaption(line.typeIndex()));
     object.insert(QStringLiteral("typeIndex"), line.typeIndex());
+    // QJsonDocument writes a double in the fewest digits that read back as it.
     for (int axis = 0; axis < Axes; ++axis) {
-        object.insert(feetField(axis), formatFeet(offsetOf(line, axis)));
+        object.insert(feetField(axis), offsetInFeet(offsetOf(line, axis)));
         object.insert(storedField(axis), offsetOf(line, axis));
     }
     return object;
@@ -106,6 +107,11 @@ QByteArray writeTableText(const QByteArray &table, const QStringList &names, Tex
     for (int formation = 0; formation < FormationTable::FormationCount; ++formation)
         formations.append(formationObject(table, formation, names.value(formation)));
     return jsonDocument(formations);
+}
+
+double offsetInFeet(qint32 stored)
+{
+    return double(stored) / FormationLine::UnitsPerFoot;
 }
 
 QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name)

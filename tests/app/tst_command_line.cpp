@@ -399,8 +399,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << import << changed("Line Astern", "Line astern") << 1
         << QByteArray(R"(`formations[0].lines[0].type`): "Line astern" is not a type)");
     QTest::newRow("feet and stored disagree")
-        << import << changed(R"("yFeet": "0")", R"("yFeet": "1")") << 1
-        << QByteArray(R"(`formations[0].lines[0].yFeet`): "1" feet is stored as 21, but yStored )"
+        << import << changed(R"("yFeet": 0,)", R"("yFeet": 1,)") << 1
+        << QByteArray(R"(`formations[0].lines[0].yFeet`): 1 feet is stored as 21, but yStored )"
                       "is 0, which is 0 feet; change yFeet or yStored so that they agree, or "
                       "delete one of them.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
@@ -676,11 +676,11 @@ void CommandLineTest::diffs_data()
                         },
                         "z": {
                             "a": {
-                                "feet": "-4.76190476190476E-02",
+                                "feet": -0.047619047619047616,
                                 "stored": -1
                             },
                             "b": {
-                                "feet": "0",
+                                "feet": 0,
                                 "stored": 0
                             }
                         }

@@ -234,23 +234,23 @@ void TableTextTest::writtenLine_data()
     QTest::newRow("echelon, staggered")
         << vic << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 4, "line": 1, "modifiers": ["Staggered"],
-              "type": "Line echelon right", "typeIndex": 3, "xFeet": "100", "xStored": 2100,
-              "yFeet": "-50", "yStored": -1050, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+              "type": "Line echelon right", "typeIndex": 3, "xFeet": 100, "xStored": 2100,
+              "yFeet": -50, "yStored": -1050, "zFeet": -0.047619047619047616, "zStored": -1})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,Line echelon right,3,0,1,0,0,4,100,2100,-50,-1050,"
                       "-4.76190476190476E-02,-1,0,0");
     QTest::newRow("index without caption, all modifiers, extremes")
         << vic << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
         << QByteArray(R"({"byte0": 255, "byte3": 7, "count": 255, "line": 1,
               "modifiers": ["One lead", "Staggered", "Step", "Alternate"], "typeIndex": 9,
-              "xFeet": "-102261126.095238", "xStored": -2147483648, "yFeet": "102261126.047619",
-              "yStored": 2147483647, "zFeet": "95.2380952380952", "zStored": 2000})")
+              "xFeet": -102261126.09523809, "xStored": -2147483648, "yFeet": 102261126.04761904,
+              "yStored": 2147483647, "zFeet": 95.23809523809524, "zStored": 2000})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,,9,1,1,1,1,255,-102261126.095238,-2147483648,"
                       "102261126.047619,2147483647,95.2380952380952,2000,255,7");
     QTest::newRow("a name a spreadsheet would run")
         << QStringLiteral("=HYPERLINK(\"http://x\")") << lineBytes(0, 22, 2, 0, -21, 0, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 2, "line": 1, "modifiers": ["One lead"],
-              "type": "Diamond", "typeIndex": 6, "xFeet": "-1", "xStored": -21, "yFeet": "0",
-              "yStored": 0, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+              "type": "Diamond", "typeIndex": 6, "xFeet": -1, "xStored": -21, "yFeet": 0,
+              "yStored": 0, "zFeet": -0.047619047619047616, "zStored": -1})")
         << QByteArray("5,\"'=HYPERLINK(\"\"http://x\"\")\",1,Diamond,6,1,0,0,0,2,-1,-21,0,0,"
                       "-4.76190476190476E-02,-1,0,0");
 }
@@ -296,6 +296,11 @@ void TableTextTest::handMade_data()
         << jsonWithLine(R"("type": "Diamond", "modifiers": ["Step", "One lead"], "count": 3,
                            "xFeet": " 0.5 ", "yFeet": "1.5", "zFeet": "-1E2")")
         << lineBytes(b0, 6 + 64 + 16, 3, b3, 10, 32, -2100);
+    QTest::newRow("json feet as texts were written before, to 15 digits")
+        << jsonWithLine(R"("typeIndex": 0, "modifiers": [], "count": 0,
+                           "xFeet": "-4.76190476190476E-02", "yFeet": "102261126.047619",
+                           "zFeet": "-102261126.095238")")
+        << lineBytes(b0, 0, 0, b3, -1, 2147483647, -2147483647 - 1);
     QTest::newRow("json numbers for feet, stored only, carried bytes given")
         << jsonWithLine(R"("typeIndex": 12, "modifiers": [], "count": 2.0, "xFeet": -0.5,
                            "yStored": -7, "zFeet": 100, "zStored": 2100, "byte0": 9, "byte3": 0)")
