@@ -86,9 +86,15 @@ inline TableText readTableText(QByteArrayView text)
     return readTableText(text, detectTextFormat(text));
 }
 
+// The offset fields a written text carries. Either unit alone reads back
+// to the same stored values; a script that changes one unit writes only it,
+// so that no stale value of the other disagrees with the change.
+enum class OffsetUnits { Feet, Stored, Both };
+
 // The whole table (1,488 bytes) with the names of formations 0..30 (missing
 // names are empty).
-QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format);
+QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format,
+                          OffsetUnits units = OffsetUnits::Both);
 
 // An offset in feet as JSON writes it, a number: the double nearest
 // stored / 21. Written in the fewest digits that read back as that double,
