@@ -42,6 +42,12 @@ const QList<OptionDescription> &optionTable()
          .help = QStringLiteral("export: the text's form (default json); import: the\n"
                                 "form of TEXT (default: told by its first character);\n"
                                 "diff: json prints the differences as JSON")},
+        {.option = Option::Units,
+         .name = QStringLiteral("units"),
+         .value = QStringLiteral("UNITS"),
+         .help = QStringLiteral("export: the offsets as feet, stored (in 1/21 foot)\n"
+                                "or both (default both); either alone reads back\n"
+                                "exactly")},
         {.option = Option::Output,
          .name = QStringLiteral("output"),
          .shortName = QStringLiteral("o"),
@@ -99,8 +105,9 @@ is taken for a mistyped mode; a missing path opens the
 window, which says why it could not be loaded.)")},
         {.word = QStringLiteral("export"),
          .part = Part::Text,
-         .usage = QStringLiteral("export [--start N] [--format json|csv] [-o OUT] [--force] FILE"),
-         .options = {Option::Format, Option::Output, Option::Start, Option::Force},
+         .usage = QStringLiteral("export [--start N] [--format json|csv] "
+                                 "[--units feet|stored|both] [-o OUT] [--force] FILE"),
+         .options = {Option::Format, Option::Units, Option::Output, Option::Start, Option::Force},
          .files = {QStringLiteral("FILE")},
          .help = QStringLiteral(R"(Writes the table of FILE as JSON or CSV text. FILE is a
 formation data file, read from start location N (default 0),

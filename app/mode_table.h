@@ -27,6 +27,7 @@ enum class Option {
     StartOurs,
     StartTheirs,
     Format,
+    Units,
     Output,
     Take,
     Force,

@@ -77,6 +77,8 @@ private slots:
     void init();
     void exportWrites_data();
     void exportWrites();
+    void exportUnits_data();
+    void exportUnits();
     void importApplies_data();
     void importApplies();
     void refusesAndWritesNothing_data();
@@ -239,6 +241,50 @@ void CommandLineTest::exportWrites()
     const qsizetype output = options.indexOf(QStringLiteral("--output"));
     const QByteArray text = output >= 0 ? contents(options.at(output + 1)) : result.out;
     QCOMPARE(text, writeTableText(m_table, m_names, format));
+}
+
+void CommandLineTest::exportUnits_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("units");
+    QTest::addColumn<OffsetUnits>("written");
+    for (const char *format : {"json", "csv"}) {
+        QTest::addRow("%s, the default", format) << format << QString() << OffsetUnits::Both;
+        QTest::addRow("%s, both", format) << format << "both" << OffsetUnits::Both;
+        QTest::addRow("%s, feet", format) << format << "feet" << OffsetUnits::Feet;
+        QTest::addRow("%s, stored", format) << format << "stored" << OffsetUnits::Stored;
+    }
+}
+
+// Either unit alone gives the table back through import, byte for byte.
+void CommandLineTest::exportUnits()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, units);
+    QFETCH(OffsetUnits, written);
+    for (const qint32 offset : {-2147483647 - 1, 2147483647, -1, 1, 2, -2}) {
+        m_table.replace(5 * 48 + 4, 4, QByteArray::fromRawData("\0\0\0\0", 4));
+        FormationLine line = FormationLine::fromBytes(m_table.mid(5 * 48 + 16, 16));
+        line.xOffset = offset;
+        line.yOffset = -offset - 1;
+        line.zOffset = offset / 3;
+        m_table.replace(5 * 48 + 16, 16, line.toBytes());
+        file(QStringLiteral("frmation.dat"), m_table);
+        QStringList arguments{"export", "--format", format, "-o", "table.txt", "frmation.dat"};
+        if (!units.isEmpty())
+            arguments << "--units" << units;
+        const Run exported = run(arguments);
+        QCOMPARE(exported.err, QByteArray());
+        QCOMPARE(exported.status, 0);
+        const TextFormat textFormat =
+            format == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
+        QCOMPARE(contents(QStringLiteral("table.txt")),
+                 writeTableText(m_table, m_names, textFormat, written));
+        QFile::remove(m_dir->filePath(QStringLiteral("new.dat")));
+        const Run imported = run({"import", "--quiet", "table.txt", "new.dat"});
+        QVERIFY2(imported.status == 0, imported.err.constData());
+        QCOMPARE(contents(QStringLiteral("new.dat")), m_table);
+    }
 }
 
 void CommandLineTest::importApplies_data()
@@ -738,6 +784,10 @@ void CommandLineTest::usage_data()
                                             << QByteArray("--quiet is not an option of export.");
     QTest::newRow("bad format") << QStringList{"export", "--format", "xml", "a"} << 2
                                 << QByteArray("--format is json or csv, not \"xml\".");
+    QTest::newRow("bad units") << QStringList{"export", "--units", "metres", "a"} << 2
+                               << QByteArray("--units is feet, stored or both, not \"metres\".");
+    QTest::newRow("units are export's") << QStringList{"diff", "--units", "feet", "a", "b"} << 2
+                                        << QByteArray("--units is not an option of diff.");
     QTest::newRow("bad start") << QStringList{"diff", "--start-a", "1e3", "a", "b"} << 2
                                << QByteArray("--start-a is a byte offset from 0 to 2147483647");
     QTest::newRow("recover takes one file") << QStringList{"recover", "a", "b"} << 2
