@@ -57,8 +57,9 @@ int runExport(const Invocation &invocation)
                                                  startGiven(invocation, "start"), "start");
     if (!loaded.ok)
         return fail(loaded.error);
-    const QByteArray text = writeTableText(loaded.table, formationNamesFor(invocation.files[0]),
-                                           invocation.format, invocation.units);
+    const QByteArray text =
+        writeTableText(loaded.table, formationNamesFor(invocation.files[0], MissingNames::Said),
+                       invocation.format, invocation.units);
     const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
                                                      : writeOutput(invocation.output, text);
     return written ? 0 : FailedStatus;

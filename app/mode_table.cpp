@@ -114,7 +114,8 @@ formation data file, read from start location N (default 0),
 or a program, searched for the table's signature (see
 Programs below). Formation names come from readorder.txt
 beside FILE when there is one, else from the working
-directory's. OUT is never FILE itself or a program; a .bak,
+directory's; with neither, standard error says where it
+looked. OUT is never FILE itself or a program; a .bak,
 or a file of 1,488 bytes or more that is no table text (it
 may hold a table), only with --force.)"),
          .run = runExport},

@@ -79,6 +79,8 @@ private slots:
     void exportWrites();
     void exportUnits_data();
     void exportUnits();
+    void exportSaysWhereNoNamesAre_data();
+    void exportSaysWhereNoNamesAre();
     void importApplies_data();
     void importApplies();
     void refusesAndWritesNothing_data();
@@ -285,6 +287,52 @@ void CommandLineTest::exportUnits()
         QVERIFY2(imported.status == 0, imported.err.constData());
         QCOMPARE(contents(QStringLiteral("new.dat")), m_table);
     }
+}
+
+void CommandLineTest::exportSaysWhereNoNamesAre_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("names"); // where readorder.txt is: "game", "." or nowhere
+    QTest::addColumn<QString>("said");  // %1: the working folder
+    const QStringList exportGame{"export", "game/frmation.dat"};
+    QTest::newRow("nowhere")
+        << exportGame << QString()
+        << "No readorder.txt beside frmation.dat (%1/game/readorder.txt) or in the working folder "
+           "(%1/readorder.txt): the formations are written without names.";
+    QTest::newRow("nowhere, the table in the working folder")
+        << QStringList{"export", "--format", "csv", "frmation.dat"} << QString()
+        << "No readorder.txt beside frmation.dat or in the working folder (%1/readorder.txt): the "
+           "formations are written without names.";
+    QTest::newRow("beside the table") << exportGame << "game" << QString();
+    QTest::newRow("in the working folder") << exportGame << "." << QString();
+    QTest::newRow("diff says nothing")
+        << QStringList{"diff", "game/frmation.dat", "frmation.dat"} << QString() << QString();
+}
+
+void CommandLineTest::exportSaysWhereNoNamesAre()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, names);
+    QFETCH(QString, said);
+    const QByteArray namesFile = contents(QStringLiteral("readorder.txt"));
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("readorder.txt"))));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("game")));
+    if (!names.isEmpty())
+        file(names + QStringLiteral("/readorder.txt"), namesFile);
+    file(QStringLiteral("game/frmation.dat"), m_table);
+    file(QStringLiteral("frmation.dat"), m_table);
+    const Run result = run(arguments);
+    QCOMPARE(result.status, 0);
+    const QString folder = QFileInfo(m_dir->path()).canonicalFilePath();
+    QCOMPARE(QString::fromUtf8(result.err),
+             said.isEmpty() ? QString()
+                            : QStringLiteral("kgf-formation-editor: ") + said.arg(folder) + u'\n');
+    if (arguments.constFirst() != QLatin1String("export"))
+        return;
+    const TextFormat format =
+        arguments.contains(QLatin1String("csv")) ? TextFormat::Csv : TextFormat::Json;
+    QCOMPARE(result.out,
+             writeTableText(m_table, names.isEmpty() ? QStringList() : m_names, format));
 }
 
 void CommandLineTest::importApplies_data()
