@@ -104,6 +104,12 @@ double offsetInFeet(qint32 stored);
 // One formation of the table as a JSON text of the same form, holding only it.
 QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name);
 
+// Why a text that readTableText refused cannot be pasted as a formation, in
+// one sentence for the window: a text meant as none says only that the
+// clipboard holds no formation; one meant as a table text says what to
+// mend, and where.
+QString pasteRefusal(const TableText &read);
+
 // Whether the text gives all 31 formations, enough to make a table of its own.
 bool coversWholeTable(const TableText &text);
 

@@ -102,6 +102,8 @@ private slots:
     void feetNumbers();
     void scriptChangesFeet_data();
     void scriptChangesFeet();
+    void pasteRefusal_data();
+    void pasteRefusal();
     void oneFormationPastesAnywhere();
     void wholeTable_data();
     void wholeTable();
@@ -311,6 +313,47 @@ void TableTextTest::scriptChangesFeet()
     line.xOffset = changed;
     QCOMPARE(wholeTableFromText(QJsonDocument(top).toJson(), &error),
              std::optional(QByteArray(table).replace(4 * 48, 16, line.toBytes())));
+}
+
+void TableTextTest::pasteRefusal_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("isTableText");
+    QTest::addColumn<QString>("said");
+    const QString disagree = QStringLiteral(
+        "1 feet is stored as 21, but xStored is 0, which is 0 feet; change xFeet or xStored so "
+        "that they agree, or delete one of them.");
+    QTest::newRow("json whose feet and stored disagree")
+        << jsonWithLine(R"("typeIndex": 0, "modifiers": [], "count": 1, "xFeet": 1, "xStored": 0,
+                           "yStored": 0, "zStored": 0)")
+        << true
+        << "The clipboard's formation cannot be pasted: formation 4, line 1 "
+           "(`formations[0].lines[0].xFeet`): " +
+               disagree;
+    QTest::newRow("csv whose feet and stored disagree")
+        << csvWithLine("xFeet", "0,0,0,0,0,1,0,0,0,1") << true
+        << "The clipboard's formation cannot be pasted: formation 4, line 1 (row 3, column "
+           "xFeet): \"1\"" +
+               disagree.mid(1);
+    QTest::newRow("a JSON list") << QByteArray("[1, 2]") << true
+                                 << "The clipboard's text is not a formation table text in JSON "
+                                    "or CSV form: it is a JSON array, but a table text is a JSON "
+                                    "object, in { }.";
+    QTest::newRow("prose") << QByteArray("Vic is the best formation.") << false
+                           << "The clipboard holds no formation.";
+    QTest::newRow("rows of a spreadsheet without the header")
+        << QByteArray("4,1,0,0,0,0,0,1,0,0,0\n") << false << "The clipboard holds no formation.";
+}
+
+void TableTextTest::pasteRefusal()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, isTableText);
+    QFETCH(QString, said);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.isTableText, isTableText);
+    QCOMPARE(::pasteRefusal(read), said);
 }
 
 void TableTextTest::wholeTable_data()
