@@ -14,9 +14,9 @@
 // with one row per line. Both say what they are (JSON by "format" and
 // "formatVersion", CSV by the column names of its header row), give each
 // formation its number and name and each line its number, type (by caption
-// and by index), modifiers by caption, count, the offsets in feet as the
-// window shows them and in stored units, and the two bytes the window does
-// not show.
+// and by index), modifiers by caption, count, the offsets in feet (in JSON
+// a number, in CSV as the window shows them), in stored units or both, and
+// the two bytes the window does not show.
 //
 // Reading takes texts from anywhere (files from forums, the clipboard), so
 // it checks all of a text before it gives anything back, and every message

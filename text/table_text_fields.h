@@ -26,7 +26,8 @@ QString storedField(int axis);
 // of them, or the offset columns of `units` only.
 QStringList csvHeader(OffsetUnits units = OffsetUnits::Both);
 
-// Whether a text written with `units` carries feet, stored units.
+// Whether a text written with `units` carries the offsets in feet; in
+// stored units.
 bool carriesFeet(OffsetUnits units);
 bool carriesStored(OffsetUnits units);
 
