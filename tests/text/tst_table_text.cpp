@@ -342,8 +342,6 @@ void TableTextTest::pasteRefusal_data()
                                     "object, in { }.";
     QTest::newRow("prose") << QByteArray("Vic is the best formation.") << false
                            << "The clipboard holds no formation.";
-    QTest::newRow("rows of a spreadsheet without the header")
-        << QByteArray("4,1,0,0,0,0,0,1,0,0,0\n") << false << "The clipboard holds no formation.";
 }
 
 void TableTextTest::pasteRefusal()
