@@ -265,6 +265,16 @@ QString readValue(Option option, const QString &value, Invocation &invocation)
         invocation.format = value == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
         invocation.formatGiven = true;
         return {};
+    case Option::Units:
+        if (value == QLatin1String("feet"))
+            invocation.units = OffsetUnits::Feet;
+        else if (value == QLatin1String("stored"))
+            invocation.units = OffsetUnits::Stored;
+        else if (value == QLatin1String("both"))
+            invocation.units = OffsetUnits::Both;
+        else
+            return QStringLiteral("--units is feet, stored or both, not \"%1\".").arg(value);
+        return {};
     case Option::Output:
         if (value.isEmpty())
             return QStringLiteral("--output needs a file name.");

@@ -19,8 +19,9 @@ struct Invocation {
     QStringList files;  // the files after the mode, in order
     TextFormat format = TextFormat::Json;
     bool formatGiven = false;
-    QString output;                      // export, picture: empty for standard output
-    QString start = QStringLiteral("0"); // the start locations as given, whole numbers from 0
+    OffsetUnits units = OffsetUnits::Both; // export: the offset fields written
+    QString output;                        // export, picture: empty for standard output
+    QString start = QStringLiteral("0");   // the start locations as given, whole numbers from 0
     QString startA = QStringLiteral("0");
     QString startB = QStringLiteral("0");
     QString startBase = QStringLiteral("0");

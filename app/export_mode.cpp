@@ -58,7 +58,8 @@ int runExport(const Invocation &invocation)
     if (!loaded.ok)
         return fail(loaded.error);
     const QByteArray text =
-        writeTableText(loaded.table, formationNamesFor(invocation.files[0]), invocation.format);
+        writeTableText(loaded.table, formationNamesFor(invocation.files[0], MissingNames::Said),
+                       invocation.format, invocation.units);
     const bool written = invocation.output.isEmpty() ? writeStandardOutput(text)
                                                      : writeOutput(invocation.output, text);
     return written ? 0 : FailedStatus;

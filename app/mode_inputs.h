@@ -20,10 +20,15 @@ LoadResult loadForCommandLine(const QString &file, const QString &start, StartGi
 // Whether --`option` (a start location) was given at all, even as 0.
 StartGiven startGiven(const Invocation &invocation, const char *option);
 
+// Whether formationNamesFor says so when there is no names file anywhere.
+enum class MissingNames { Unsaid, Said };
+
 // The formation names for a table from `tableFile`: of readorder.txt beside
-// it, else in the working directory; none when neither is there. A problem
-// with the file is said on standard error.
-QStringList formationNamesFor(const QString &tableFile);
+// it, else in the working directory; none when neither is there, which
+// `missing` Said tells on standard error with both places. A problem with
+// the file is said there too.
+QStringList formationNamesFor(const QString &tableFile,
+                              MissingNames missing = MissingNames::Unsaid);
 
 // Whether the regular file at `path` begins as a table text does.
 bool holdsTableText(const QString &path);

@@ -52,6 +52,12 @@ const QList<OptionDescription> &optionTable()
          .help = QStringLiteral("export: the text's form (default json); import: the\n"
                                 "form of TEXT (default: told by its first character);\n"
                                 "diff: json prints the differences as JSON")},
+        {.option = Option::Units,
+         .name = QStringLiteral("units"),
+         .value = QStringLiteral("UNITS"),
+         .help = QStringLiteral("export: the offsets as feet, stored (in 1/21 foot)\n"
+                                "or both (default both); either alone reads back\n"
+                                "exactly")},
         {.option = Option::Output,
          .name = QStringLiteral("output"),
          .shortName = QStringLiteral("o"),
@@ -109,15 +115,17 @@ is taken for a mistyped mode; a missing path opens the
 window, which says why it could not be loaded.)")},
         {.word = QStringLiteral("export"),
          .part = Part::Text,
-         .usage = QStringLiteral("export [--start N] [--format json|csv] [-o OUT] [--force] FILE"),
-         .options = {Option::Format, Option::Output, Option::Start, Option::Force},
+         .usage = QStringLiteral("export [--start N] [--format json|csv] "
+                                 "[--units feet|stored|both] [-o OUT] [--force] FILE"),
+         .options = {Option::Format, Option::Units, Option::Output, Option::Start, Option::Force},
          .files = {QStringLiteral("FILE")},
          .help = QStringLiteral(R"(Writes the table of FILE as JSON or CSV text. FILE is a
 formation data file, read from start location N (default 0),
 or a program, searched for the table's signature (see
 Programs below). Formation names come from readorder.txt
 beside FILE when there is one, else from the working
-directory's. OUT is never FILE itself or a program; a .bak,
+directory's; with neither, standard error says where it
+looked. OUT is never FILE itself or a program; a .bak,
 or a file of 1,488 bytes or more that is no table text (it
 may hold a table), only with --force.)"),
          .run = runExport},

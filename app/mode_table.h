@@ -29,6 +29,7 @@ enum class Option {
     StartOurs,
     StartTheirs,
     Format,
+    Units,
     Output,
     Take,
     Force,

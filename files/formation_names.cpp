@@ -278,11 +278,16 @@ FormationNames readFormationNames(const QString &path)
 
 QString namesFileFor(const QString &tableFile, const QString &workingFolder)
 {
-    const QString name = QStringLiteral("readorder.txt");
     if (!tableFile.isEmpty()) {
-        const QString beside = QFileInfo(tableFile).absoluteDir().filePath(name);
+        const QString beside = namesFileBeside(tableFile);
         if (pathKind(beside) != PathKind::Missing)
             return beside;
     }
-    return QDir(workingFolder).filePath(name);
+    return QDir(workingFolder).filePath(QStringLiteral("readorder.txt"));
+}
+
+QString namesFileBeside(const QString &tableFile)
+{
+    Q_ASSERT(!tableFile.isEmpty());
+    return QFileInfo(tableFile).absoluteDir().filePath(QStringLiteral("readorder.txt"));
 }

@@ -86,3 +86,6 @@ FormationNames readFormationNames(const QString &path);
 // file (empty). The window and the command line both take their names
 // from here.
 QString namesFileFor(const QString &tableFile, const QString &workingFolder);
+// The first place namesFileFor looks: readorder.txt in the folder of
+// `tableFile` (not empty), whether or not it is there.
+QString namesFileBeside(const QString &tableFile);

@@ -5,6 +5,7 @@
 #include "line_captions.h"
 #include "message_text.h"
 #include "number_text.h"
+#include "table_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -114,7 +115,7 @@ QJsonValue modifiersValue(const FormationLine &line)
 
 QJsonValue offsetValue(qint32 stored)
 {
-    return QJsonObject{{QStringLiteral("feet"), formatFeet(stored)},
+    return QJsonObject{{QStringLiteral("feet"), offsetInFeet(stored)},
                        {QStringLiteral("stored"), stored}};
 }
 

@@ -157,6 +157,19 @@ TableText readTableText(QByteArrayView text, TextFormat format)
                                       : tabletext::readCsv(utf8.bytes);
 }
 
+QString pasteRefusal(const TableText &read)
+{
+    Q_ASSERT(!read.ok);
+    // A place or a fault in a text not meant as a table text helps no one.
+    if (!read.isTableText)
+        return QStringLiteral("The clipboard holds no formation.");
+    // Messages about the whole text begin "The text ...".
+    const QLatin1String whole("The text ");
+    if (read.error.startsWith(whole))
+        return QStringLiteral("The clipboard's text ") + read.error.sliced(whole.size());
+    return QStringLiteral("The clipboard's formation cannot be pasted: %1").arg(read.error);
+}
+
 bool coversWholeTable(const TableText &text)
 {
     Q_ASSERT(text.ok);

@@ -14,9 +14,9 @@
 // with one row per line. Both say what they are (JSON by "format" and
 // "formatVersion", CSV by the column names of its header row), give each
 // formation its number and name and each line its number, type (by caption
-// and by index), modifiers by caption, count, the offsets in feet as the
-// window shows them and in stored units, and the two bytes the window does
-// not show.
+// and by index), modifiers by caption, count, the offsets in feet (in JSON
+// a number, in CSV as the window shows them), in stored units or both, and
+// the two bytes the window does not show.
 //
 // Reading takes texts from anywhere (files from forums, the clipboard), so
 // it checks all of a text before it gives anything back, and every message
@@ -86,12 +86,29 @@ inline TableText readTableText(QByteArrayView text)
     return readTableText(text, detectTextFormat(text));
 }
 
+// The offset fields a written text carries. Either unit alone reads back
+// to the same stored values; a script that changes one unit writes only it,
+// so that no stale value of the other disagrees with the change.
+enum class OffsetUnits { Feet, Stored, Both };
+
 // The whole table (1,488 bytes) with the names of formations 0..30 (missing
 // names are empty).
-QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format);
+QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format,
+                          OffsetUnits units = OffsetUnits::Both);
+
+// An offset in feet as JSON writes it, a number: the double nearest
+// stored / 21. Written in the fewest digits that read back as that double,
+// it gives `stored` again when read as feet (times 21, rounded).
+double offsetInFeet(qint32 stored);
 
 // One formation of the table as a JSON text of the same form, holding only it.
 QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name);
+
+// Why a text that readTableText refused cannot be pasted as a formation, in
+// one sentence for the window: a text meant as none says only that the
+// clipboard holds no formation; one meant as a table text says what to
+// mend, and where.
+QString pasteRefusal(const TableText &read);
 
 // Whether the text gives all 31 formations, enough to make a table of its own.
 bool coversWholeTable(const TableText &text);

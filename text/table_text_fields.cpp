@@ -42,15 +42,29 @@ QString storedField(int axis)
     return QLatin1Char(AxisLetters[axis]) + QStringLiteral("Stored");
 }
 
-QStringList csvHeader()
+bool carriesFeet(OffsetUnits units)
+{
+    return units != OffsetUnits::Stored;
+}
+
+bool carriesStored(OffsetUnits units)
+{
+    return units != OffsetUnits::Feet;
+}
+
+QStringList csvHeader(OffsetUnits units)
 {
     QStringList header{QStringLiteral("formation"), QStringLiteral("formationName"),
                        QStringLiteral("line"), QStringLiteral("type"), QStringLiteral("typeIndex")};
     for (int k = 0; k < FormationLine::ModifierCount; ++k)
         header << modifierCaption(k);
     header << QStringLiteral("count");
-    for (int axis = 0; axis < Axes; ++axis)
-        header << feetField(axis) << storedField(axis);
+    for (int axis = 0; axis < Axes; ++axis) {
+        if (carriesFeet(units))
+            header << feetField(axis);
+        if (carriesStored(units))
+            header << storedField(axis);
+    }
     header << QStringLiteral("byte0") << QStringLiteral("byte3");
     return header;
 }

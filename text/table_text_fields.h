@@ -22,8 +22,14 @@ inline constexpr int Axes = 3; // X, Y, Z
 QString feetField(int axis);
 QString storedField(int axis);
 
-// The CSV header, which also gives the order of the columns written.
-QStringList csvHeader();
+// The CSV header, which also gives the order of the columns written: all
+// of them, or the offset columns of `units` only.
+QStringList csvHeader(OffsetUnits units = OffsetUnits::Both);
+
+// Whether a text written with `units` carries the offsets in feet; in
+// stored units.
+bool carriesFeet(OffsetUnits units);
+bool carriesStored(OffsetUnits units);
 
 // A number as the text gave it: its value, how to show it in a message, and
 // whether it is written as a whole number. The value is the nearest double,

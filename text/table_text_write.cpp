@@ -27,7 +27,7 @@ qint32 offsetOf(const FormationLine &line, int axis)
     return offsets[axis];
 }
 
-QJsonObject lineObject(const FormationLine &line, int lineNumber)
+QJsonObject lineObject(const FormationLine &line, int lineNumber, OffsetUnits units)
 {
     QJsonObject object;
     object.insert(QStringLiteral("byte0"), line.byte0);
@@ -42,18 +42,22 @@ QJsonObject lineObject(const FormationLine &line, int lineNumber)
     if (line.typeIndex() < FormationLine::TypeCount)
         object.insert(QStringLiteral("type"), typeCaption(line.typeIndex()));
     object.insert(QStringLiteral("typeIndex"), line.typeIndex());
+    // QJsonDocument writes a double in the fewest digits that read back as it.
     for (int axis = 0; axis < Axes; ++axis) {
-        object.insert(feetField(axis), formatFeet(offsetOf(line, axis)));
-        object.insert(storedField(axis), offsetOf(line, axis));
+        if (carriesFeet(units))
+            object.insert(feetField(axis), offsetInFeet(offsetOf(line, axis)));
+        if (carriesStored(units))
+            object.insert(storedField(axis), offsetOf(line, axis));
     }
     return object;
 }
 
-QJsonObject formationObject(const QByteArray &table, int formation, const QString &name)
+QJsonObject formationObject(const QByteArray &table, int formation, const QString &name,
+                            OffsetUnits units)
 {
     QJsonArray lines;
     for (int line = 0; line < FormationTable::LinesPerFormation; ++line)
-        lines.append(lineObject(lineOf(table, formation, line), line + 1));
+        lines.append(lineObject(lineOf(table, formation, line), line + 1, units));
     QJsonObject object;
     object.insert(QStringLiteral("formation"), formation);
     object.insert(QStringLiteral("formationName"), name);
@@ -72,9 +76,9 @@ QByteArray jsonDocument(const QJsonArray &formations)
 
 // The header first, as spreadsheets and CSV libraries expect it; its column
 // names tell the form. Every cell is guarded against being run as a formula.
-QByteArray csvText(const QByteArray &table, const QStringList &names)
+QByteArray csvText(const QByteArray &table, const QStringList &names, OffsetUnits units)
 {
-    QString text = csvRecord(csvHeader());
+    QString text = csvRecord(csvHeader(units));
     for (int formation = 0; formation < FormationTable::FormationCount; ++formation) {
         for (int lineIndex = 0; lineIndex < FormationTable::LinesPerFormation; ++lineIndex) {
             const FormationLine line = lineOf(table, formation, lineIndex);
@@ -84,8 +88,12 @@ QByteArray csvText(const QByteArray &table, const QStringList &names)
             for (int k = 0; k < FormationLine::ModifierCount; ++k)
                 row << QString::number(int(line.hasModifier(k)));
             row << QString::number(line.count);
-            for (int axis = 0; axis < Axes; ++axis)
-                row << formatFeet(offsetOf(line, axis)) << QString::number(offsetOf(line, axis));
+            for (int axis = 0; axis < Axes; ++axis) {
+                if (carriesFeet(units))
+                    row << formatFeet(offsetOf(line, axis));
+                if (carriesStored(units))
+                    row << QString::number(offsetOf(line, axis));
+            }
             row << QString::number(line.byte0) << QString::number(line.byte3);
             for (QString &cell : row)
                 cell = formulaGuarded(cell);
@@ -97,20 +105,26 @@ QByteArray csvText(const QByteArray &table, const QStringList &names)
 
 } // namespace
 
-QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format)
+QByteArray writeTableText(const QByteArray &table, const QStringList &names, TextFormat format,
+                          OffsetUnits units)
 {
     Q_ASSERT(table.size() == FormationTable::ByteCount);
     if (format == TextFormat::Csv)
-        return csvText(table, names);
+        return csvText(table, names, units);
     QJsonArray formations;
     for (int formation = 0; formation < FormationTable::FormationCount; ++formation)
-        formations.append(formationObject(table, formation, names.value(formation)));
+        formations.append(formationObject(table, formation, names.value(formation), units));
     return jsonDocument(formations);
+}
+
+double offsetInFeet(qint32 stored)
+{
+    return double(stored) / FormationLine::UnitsPerFoot;
 }
 
 QByteArray writeFormationText(const QByteArray &table, int formation, const QString &name)
 {
     Q_ASSERT(table.size() == FormationTable::ByteCount);
     Q_ASSERT(formation >= 0 && formation < FormationTable::FormationCount);
-    return jsonDocument(QJsonArray{formationObject(table, formation, name)});
+    return jsonDocument(QJsonArray{formationObject(table, formation, name, OffsetUnits::Both)});
 }

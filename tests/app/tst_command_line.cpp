@@ -77,6 +77,10 @@ private slots:
     void init();
     void exportWrites_data();
     void exportWrites();
+    void exportUnits_data();
+    void exportUnits();
+    void exportSaysWhereNoNamesAre_data();
+    void exportSaysWhereNoNamesAre();
     void importApplies_data();
     void importApplies();
     void refusesAndWritesNothing_data();
@@ -241,6 +245,91 @@ void CommandLineTest::exportWrites()
     QCOMPARE(text, writeTableText(m_table, m_names, format));
 }
 
+void CommandLineTest::exportUnits_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("units");
+    QTest::addColumn<OffsetUnits>("written");
+    for (const char *format : {"json", "csv"}) {
+        QTest::addRow("%s, the default", format) << format << QString() << OffsetUnits::Both;
+        QTest::addRow("%s, both", format) << format << "both" << OffsetUnits::Both;
+        QTest::addRow("%s, feet", format) << format << "feet" << OffsetUnits::Feet;
+        QTest::addRow("%s, stored", format) << format << "stored" << OffsetUnits::Stored;
+    }
+}
+
+// Either unit alone gives the table back through import, byte for byte.
+void CommandLineTest::exportUnits()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, units);
+    QFETCH(OffsetUnits, written);
+    // The ends of the range and the smallest steps, beside the pattern's offsets.
+    m_table.replace(5 * 48 + 16, 16,
+                    FormationLine{0, 0, 0, 0, -2147483647 - 1, 2147483647, -1}.toBytes());
+    m_table.replace(6 * 48 + 16, 16, FormationLine{0, 0, 0, 0, 1, 2, -2}.toBytes());
+    file(QStringLiteral("frmation.dat"), m_table);
+    QStringList arguments{"export", "--format", format, "-o", "table.txt", "frmation.dat"};
+    if (!units.isEmpty())
+        arguments << "--units" << units;
+    const Run exported = run(arguments);
+    QCOMPARE(exported.err, QByteArray());
+    QCOMPARE(exported.status, 0);
+    const TextFormat textFormat =
+        format == QLatin1String("csv") ? TextFormat::Csv : TextFormat::Json;
+    QCOMPARE(contents(QStringLiteral("table.txt")),
+             writeTableText(m_table, m_names, textFormat, written));
+    const Run imported = run({"import", "--quiet", "table.txt", "new.dat"});
+    QVERIFY2(imported.status == 0, imported.err.constData());
+    QCOMPARE(contents(QStringLiteral("new.dat")), m_table);
+}
+
+void CommandLineTest::exportSaysWhereNoNamesAre_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("names"); // where readorder.txt is: "game", "." or nowhere
+    QTest::addColumn<QString>("said");  // %1: the working folder
+    const QStringList exportGame{"export", "game/frmation.dat"};
+    QTest::newRow("nowhere")
+        << exportGame << QString()
+        << "No readorder.txt beside frmation.dat (%1/game/readorder.txt) or in the working folder "
+           "(%1/readorder.txt): the formations are written without names.";
+    QTest::newRow("nowhere, the table in the working folder")
+        << QStringList{"export", "--format", "csv", "frmation.dat"} << QString()
+        << "No readorder.txt beside frmation.dat or in the working folder (%1/readorder.txt): the "
+           "formations are written without names.";
+    QTest::newRow("beside the table") << exportGame << "game" << QString();
+    QTest::newRow("in the working folder") << exportGame << "." << QString();
+    QTest::newRow("diff says nothing")
+        << QStringList{"diff", "game/frmation.dat", "frmation.dat"} << QString() << QString();
+}
+
+void CommandLineTest::exportSaysWhereNoNamesAre()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, names);
+    QFETCH(QString, said);
+    const QByteArray namesFile = contents(QStringLiteral("readorder.txt"));
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("readorder.txt"))));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("game")));
+    if (!names.isEmpty())
+        file(names + QStringLiteral("/readorder.txt"), namesFile);
+    file(QStringLiteral("game/frmation.dat"), m_table);
+    file(QStringLiteral("frmation.dat"), m_table);
+    const Run result = run(arguments);
+    QCOMPARE(result.status, 0);
+    const QString folder = QFileInfo(m_dir->path()).canonicalFilePath();
+    QCOMPARE(QString::fromUtf8(result.err),
+             said.isEmpty() ? QString()
+                            : QStringLiteral("kgf-formation-editor: ") + said.arg(folder) + u'\n');
+    if (arguments.constFirst() != QLatin1String("export"))
+        return;
+    const TextFormat format =
+        arguments.contains(QLatin1String("csv")) ? TextFormat::Csv : TextFormat::Json;
+    QCOMPARE(result.out,
+             writeTableText(m_table, names.isEmpty() ? QStringList() : m_names, format));
+}
+
 void CommandLineTest::importApplies_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -399,8 +488,8 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << import << changed("Line Astern", "Line astern") << 1
         << QByteArray(R"(`formations[0].lines[0].type`): "Line astern" is not a type)");
     QTest::newRow("feet and stored disagree")
-        << import << changed(R"("yFeet": "0")", R"("yFeet": "1")") << 1
-        << QByteArray(R"(`formations[0].lines[0].yFeet`): "1" feet is stored as 21, but yStored )"
+        << import << changed(R"("yFeet": 0,)", R"("yFeet": 1,)") << 1
+        << QByteArray(R"(`formations[0].lines[0].yFeet`): 1 feet is stored as 21, but yStored )"
                       "is 0, which is 0 feet; change yFeet or yStored so that they agree, or "
                       "delete one of them.");
     QTest::newRow("too large") << import << QByteArray(MaxTableTextBytes + 1, ' ') << 1
@@ -676,11 +765,11 @@ void CommandLineTest::diffs_data()
                         },
                         "z": {
                             "a": {
-                                "feet": "-4.76190476190476E-02",
+                                "feet": -0.047619047619047616,
                                 "stored": -1
                             },
                             "b": {
-                                "feet": "0",
+                                "feet": 0,
                                 "stored": 0
                             }
                         }
@@ -738,6 +827,10 @@ void CommandLineTest::usage_data()
                                             << QByteArray("--quiet is not an option of export.");
     QTest::newRow("bad format") << QStringList{"export", "--format", "xml", "a"} << 2
                                 << QByteArray("--format is json or csv, not \"xml\".");
+    QTest::newRow("bad units") << QStringList{"export", "--units", "metres", "a"} << 2
+                               << QByteArray("--units is feet, stored or both, not \"metres\".");
+    QTest::newRow("units are export's") << QStringList{"diff", "--units", "feet", "a", "b"} << 2
+                                        << QByteArray("--units is not an option of diff.");
     QTest::newRow("bad start") << QStringList{"diff", "--start-a", "1e3", "a", "b"} << 2
                                << QByteArray("--start-a is a byte offset from 0 to 2147483647");
     QTest::newRow("recover takes one file") << QStringList{"recover", "a", "b"} << 2

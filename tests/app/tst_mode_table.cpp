@@ -62,6 +62,9 @@ Given givenFor(Option option)
     case Option::Format:
         return {QStringLiteral("csv"),
                 [](const Invocation &i) { return i.format == TextFormat::Csv && i.formatGiven; }};
+    case Option::Units:
+        return {QStringLiteral("stored"),
+                [](const Invocation &i) { return i.units == OffsetUnits::Stored; }};
     case Option::Output:
         return {QStringLiteral("out.png"),
                 [](const Invocation &i) { return i.output == QLatin1String("out.png"); }};

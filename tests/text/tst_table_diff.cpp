@@ -77,11 +77,11 @@ void TableDiffTest::asJson_data()
         << QByteArray(R"({"formations": [{"formation": 30, "formationName": "", "lines": [
                {"line": 3, "fields": {
                    "count": {"a": 0, "b": 4},
-                   "x": {"a": {"feet": "0", "stored": 0}, "b": {"feet": "100", "stored": 2100}},
-                   "y": {"a": {"feet": "0", "stored": 0},
-                         "b": {"feet": "-4.76190476190476E-02", "stored": -1}},
-                   "z": {"a": {"feet": "0", "stored": 0},
-                         "b": {"feet": "-102261126.095238", "stored": -2147483648}},
+                   "x": {"a": {"feet": 0, "stored": 0}, "b": {"feet": 100, "stored": 2100}},
+                   "y": {"a": {"feet": 0, "stored": 0},
+                         "b": {"feet": -0.047619047619047616, "stored": -1}},
+                   "z": {"a": {"feet": 0, "stored": 0},
+                         "b": {"feet": -102261126.09523809, "stored": -2147483648}},
                    "byte0": {"a": 0, "b": 7},
                    "byte3": {"a": 0, "b": 255}}}]}]})");
     QByteArray two = tableWith(1, 1, FormationLine{0, 7, 0, 0, 0, 0, 0});

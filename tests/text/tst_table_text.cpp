@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTest>
+#include <charconv>
 #include <optional>
 
 namespace
@@ -97,6 +98,12 @@ class TableTextTest : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void feetNumbers_data();
+    void feetNumbers();
+    void scriptChangesFeet_data();
+    void scriptChangesFeet();
+    void pasteRefusal_data();
+    void pasteRefusal();
     void oneFormationPastesAnywhere();
     void wholeTable_data();
     void wholeTable();
@@ -123,13 +130,25 @@ private slots:
 void TableTextTest::roundTrip_data()
 {
     QTest::addColumn<TextFormat>("format");
-    QTest::newRow("json") << TextFormat::Json;
-    QTest::newRow("csv") << TextFormat::Csv;
+    QTest::addColumn<OffsetUnits>("units");
+    const struct {
+        const char *name;
+        TextFormat format;
+    } formats[] = {{"json", TextFormat::Json}, {"csv", TextFormat::Csv}};
+    const struct {
+        const char *name;
+        OffsetUnits units;
+    } units[] = {
+        {"both", OffsetUnits::Both}, {"feet", OffsetUnits::Feet}, {"stored", OffsetUnits::Stored}};
+    for (const auto &format : formats)
+        for (const auto &unit : units)
+            QTest::addRow("%s, %s", format.name, unit.name) << format.format << unit.units;
 }
 
 void TableTextTest::roundTrip()
 {
     QFETCH(TextFormat, format);
+    QFETCH(OffsetUnits, units);
     QRandomGenerator random(42);
     const QStringList awkwardNames{QStringLiteral("Vic, wide"),
                                    QStringLiteral("\"Box\""),
@@ -151,7 +170,10 @@ void TableTextTest::roundTrip()
         QStringList names;
         for (int f = 0; f < 31; ++f)
             names << awkwardNames[(seed + f) % awkwardNames.size()];
-        const QByteArray text = writeTableText(table, names, format);
+        const QByteArray text = writeTableText(table, names, format, units);
+        // The other unit is not there to make up for a unit written short.
+        QCOMPARE(text.contains("Feet"), units != OffsetUnits::Stored);
+        QCOMPARE(text.contains("Stored"), units != OffsetUnits::Feet);
         const TableText read = readTableText(text);
         QVERIFY2(read.ok, qPrintable(read.error));
         QVERIFY(coversWholeTable(read));
@@ -159,6 +181,178 @@ void TableTextTest::roundTrip()
         for (const TextFormation &formation : read.formations)
             QCOMPARE(formation.name, names[formation.formation]);
     }
+}
+
+// The significant digits of a number as written: "-0.0476e2" is "476".
+QByteArray significantDigits(QByteArrayView number)
+{
+    QByteArray digits;
+    for (const char c : number) {
+        if (c == 'e' || c == 'E')
+            break;
+        if (c >= '0' && c <= '9')
+            digits += c;
+    }
+    while (digits.startsWith('0'))
+        digits.remove(0, 1);
+    while (digits.endsWith('0'))
+        digits.chop(1);
+    return digits;
+}
+
+void TableTextTest::feetNumbers_data()
+{
+    QTest::addColumn<qint32>("stored");
+    QTest::addColumn<QByteArray>("written"); // empty: not given here
+    QTest::newRow("1") << 1 << QByteArray("0.047619047619047616");
+    QTest::newRow("-1") << -1 << QByteArray("-0.047619047619047616");
+    QTest::newRow("2") << 2 << QByteArray("0.09523809523809523");
+    QTest::newRow("-2") << -2 << QByteArray("-0.09523809523809523");
+    QTest::newRow("0") << 0 << QByteArray("0");
+    QTest::newRow("-225 feet") << -4725 << QByteArray("-225");
+    QTest::newRow("highest") << 2147483647 << QByteArray("102261126.04761904");
+    QTest::newRow("lowest") << -2147483647 - 1 << QByteArray("-102261126.09523809");
+    QTest::newRow("one inside the highest") << 2147483646 << QByteArray();
+    QTest::newRow("one inside the lowest") << -2147483647 << QByteArray();
+    QTest::newRow("100,000,000 feet") << 2100000000 << QByteArray("100000000");
+    QTest::newRow("half a foot and a bit") << 11 << QByteArray();
+    QRandomGenerator random(99);
+    for (int k = 0; k < 40; ++k)
+        QTest::addRow("random %d", k) << qint32(random.generate()) << QByteArray();
+}
+
+// Feet as JSON numbers: the fewest digits that read back as the double
+// stored / 21, which times 21, rounded, is the stored value again.
+void TableTextTest::feetNumbers()
+{
+    QFETCH(qint32, stored);
+    QFETCH(QByteArray, written);
+    QByteArray table(TableBytes, '\0');
+    table.replace(7 * 48, 16, lineBytes(0, 0, 0, 0, stored, 0, 0));
+    const QByteArray text = writeTableText(table, {}, TextFormat::Json, OffsetUnits::Feet);
+    const QByteArray key = "\"xFeet\": ";
+    const qsizetype formation7 = text.indexOf("\"formation\": 7,");
+    const qsizetype at = text.indexOf(key, formation7) + key.size();
+    QVERIFY(formation7 > 0 && at > formation7);
+    const QByteArray number = text.mid(at, text.indexOf('\n', at) - at).replace(",", "");
+
+    double read = 0;
+    const auto parsed = std::from_chars(number.constBegin(), number.constEnd(), read);
+    QCOMPARE(parsed.ptr, number.constEnd());
+    // Exactly, not as QCOMPARE compares doubles: one unit in the last place off is wrong.
+    QVERIFY2(read == double(stored) / 21, number.constData());
+    char shortest[64];
+    const auto end = std::to_chars(shortest, shortest + sizeof shortest, double(stored) / 21,
+                                   std::chars_format::scientific);
+    QCOMPARE(significantDigits(number), significantDigits(QByteArrayView(shortest, end.ptr)));
+    if (!written.isEmpty())
+        QCOMPARE(number, written);
+
+    const TableText back = readTableText(text);
+    QVERIFY2(back.ok, qPrintable(back.error));
+    QCOMPARE(back.formations[7].lines[0].line.xOffset, stored);
+}
+
+void TableTextTest::scriptChangesFeet_data()
+{
+    QTest::addColumn<OffsetUnits>("units");
+    QTest::addColumn<qint32>("stored");
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<qint32>("changed"); // the stored value read
+    QTest::addColumn<QString>("error");  // empty: read
+    QTest::newRow("100 feet half as far again") << OffsetUnits::Feet << 2100 << 1.5 << 3150 << "";
+    QTest::newRow("-1.5 stored, rounded to even") << OffsetUnits::Feet << -1 << 1.5 << -2 << "";
+    QTest::newRow("4.5 stored, rounded to even") << OffsetUnits::Feet << 3 << 1.5 << 4 << "";
+    QTest::newRow("half of the highest")
+        << OffsetUnits::Feet << 2147483647 << 0.5 << 1073741824 << "";
+    QTest::newRow("twice the highest")
+        << OffsetUnits::Feet << 2147483647 << 2.0 << 0
+        << "formation 4, line 1 (`formations[4].lines[0].xFeet`): 204522252.0952381 feet is more "
+           "than what the table can hold (from -102,261,126 to 102,261,126 feet).";
+    QTest::newRow("both units: the stored value is not changed with it")
+        << OffsetUnits::Both << 2100 << 1.5 << 0
+        << "formation 4, line 1 (`formations[4].lines[0].xFeet`): 150 feet is stored as 3150, but "
+           "xStored is 2100, which is 100 feet; change xFeet or xStored so that they agree, or "
+           "delete one of them.";
+}
+
+// What jq '.formations[4].lines[0].xFeet *= 1.5' does to an exported text.
+void TableTextTest::scriptChangesFeet()
+{
+    QFETCH(OffsetUnits, units);
+    QFETCH(qint32, stored);
+    QFETCH(double, factor);
+    QFETCH(qint32, changed);
+    QFETCH(QString, error);
+    QByteArray table = Base;
+    FormationLine line = FormationLine::fromBytes(table.mid(4 * 48, 16));
+    line.xOffset = stored;
+    table.replace(4 * 48, 16, line.toBytes());
+
+    QJsonObject top =
+        QJsonDocument::fromJson(writeTableText(table, {}, TextFormat::Json, units)).object();
+    QJsonArray formations = top.value(QStringLiteral("formations")).toArray();
+    QJsonObject formation = formations[4].toObject();
+    QJsonArray lines = formation.value(QStringLiteral("lines")).toArray();
+    QJsonObject first = lines[0].toObject();
+    QVERIFY(first.value(QStringLiteral("xFeet")).isDouble());
+    QCOMPARE(first.contains(QStringLiteral("xStored")), units == OffsetUnits::Both);
+    first.insert(QStringLiteral("xFeet"), first.value(QStringLiteral("xFeet")).toDouble() * factor);
+    lines[0] = first;
+    formation.insert(QStringLiteral("lines"), lines);
+    formations[4] = formation;
+    top.insert(QStringLiteral("formations"), formations);
+
+    const TableText read = readTableText(QJsonDocument(top).toJson());
+    if (!error.isEmpty()) {
+        QVERIFY(!read.ok);
+        QCOMPARE(read.error, error);
+        QVERIFY(read.isTableText);
+        return;
+    }
+    QVERIFY2(read.ok, qPrintable(read.error));
+    line.xOffset = changed;
+    QCOMPARE(wholeTableFromText(QJsonDocument(top).toJson(), &error),
+             std::optional(QByteArray(table).replace(4 * 48, 16, line.toBytes())));
+}
+
+void TableTextTest::pasteRefusal_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("isTableText");
+    QTest::addColumn<QString>("said");
+    const QString disagree = QStringLiteral(
+        "1 feet is stored as 21, but xStored is 0, which is 0 feet; change xFeet or xStored so "
+        "that they agree, or delete one of them.");
+    QTest::newRow("json whose feet and stored disagree")
+        << jsonWithLine(R"("typeIndex": 0, "modifiers": [], "count": 1, "xFeet": 1, "xStored": 0,
+                           "yStored": 0, "zStored": 0)")
+        << true
+        << "The clipboard's formation cannot be pasted: formation 4, line 1 "
+           "(`formations[0].lines[0].xFeet`): " +
+               disagree;
+    QTest::newRow("csv whose feet and stored disagree")
+        << csvWithLine("xFeet", "0,0,0,0,0,1,0,0,0,1") << true
+        << "The clipboard's formation cannot be pasted: formation 4, line 1 (row 3, column "
+           "xFeet): \"1\"" +
+               disagree.mid(1);
+    QTest::newRow("a JSON list") << QByteArray("[1, 2]") << true
+                                 << "The clipboard's text is not a formation table text in JSON "
+                                    "or CSV form: it is a JSON array, but a table text is a JSON "
+                                    "object, in { }.";
+    QTest::newRow("prose") << QByteArray("Vic is the best formation.") << false
+                           << "The clipboard holds no formation.";
+}
+
+void TableTextTest::pasteRefusal()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, isTableText);
+    QFETCH(QString, said);
+    const TableText read = readTableText(text);
+    QVERIFY(!read.ok);
+    QCOMPARE(read.isTableText, isTableText);
+    QCOMPARE(::pasteRefusal(read), said);
 }
 
 void TableTextTest::wholeTable_data()
@@ -234,23 +428,23 @@ void TableTextTest::writtenLine_data()
     QTest::newRow("echelon, staggered")
         << vic << lineBytes(0, 35, 4, 0, 2100, -1050, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 4, "line": 1, "modifiers": ["Staggered"],
-              "type": "Line echelon right", "typeIndex": 3, "xFeet": "100", "xStored": 2100,
-              "yFeet": "-50", "yStored": -1050, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+              "type": "Line echelon right", "typeIndex": 3, "xFeet": 100, "xStored": 2100,
+              "yFeet": -50, "yStored": -1050, "zFeet": -0.047619047619047616, "zStored": -1})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,Line echelon right,3,0,1,0,0,4,100,2100,-50,-1050,"
                       "-4.76190476190476E-02,-1,0,0");
     QTest::newRow("index without caption, all modifiers, extremes")
         << vic << lineBytes(255, 0xF9, 255, 7, -2147483647 - 1, 2147483647, 2000)
         << QByteArray(R"({"byte0": 255, "byte3": 7, "count": 255, "line": 1,
               "modifiers": ["One lead", "Staggered", "Step", "Alternate"], "typeIndex": 9,
-              "xFeet": "-102261126.095238", "xStored": -2147483648, "yFeet": "102261126.047619",
-              "yStored": 2147483647, "zFeet": "95.2380952380952", "zStored": 2000})")
+              "xFeet": -102261126.09523809, "xStored": -2147483648, "yFeet": 102261126.04761904,
+              "yStored": 2147483647, "zFeet": 95.23809523809524, "zStored": 2000})")
         << QByteArray("5,\"Vic, \"\"wide\"\"\",1,,9,1,1,1,1,255,-102261126.095238,-2147483648,"
                       "102261126.047619,2147483647,95.2380952380952,2000,255,7");
     QTest::newRow("a name a spreadsheet would run")
         << QStringLiteral("=HYPERLINK(\"http://x\")") << lineBytes(0, 22, 2, 0, -21, 0, -1)
         << QByteArray(R"({"byte0": 0, "byte3": 0, "count": 2, "line": 1, "modifiers": ["One lead"],
-              "type": "Diamond", "typeIndex": 6, "xFeet": "-1", "xStored": -21, "yFeet": "0",
-              "yStored": 0, "zFeet": "-4.76190476190476E-02", "zStored": -1})")
+              "type": "Diamond", "typeIndex": 6, "xFeet": -1, "xStored": -21, "yFeet": 0,
+              "yStored": 0, "zFeet": -0.047619047619047616, "zStored": -1})")
         << QByteArray("5,\"'=HYPERLINK(\"\"http://x\"\")\",1,Diamond,6,1,0,0,0,2,-1,-21,0,0,"
                       "-4.76190476190476E-02,-1,0,0");
 }
@@ -296,6 +490,11 @@ void TableTextTest::handMade_data()
         << jsonWithLine(R"("type": "Diamond", "modifiers": ["Step", "One lead"], "count": 3,
                            "xFeet": " 0.5 ", "yFeet": "1.5", "zFeet": "-1E2")")
         << lineBytes(b0, 6 + 64 + 16, 3, b3, 10, 32, -2100);
+    QTest::newRow("json feet as texts were written before, to 15 digits")
+        << jsonWithLine(R"("typeIndex": 0, "modifiers": [], "count": 0,
+                           "xFeet": "-4.76190476190476E-02", "yFeet": "102261126.047619",
+                           "zFeet": "-102261126.095238")")
+        << lineBytes(b0, 0, 0, b3, -1, 2147483647, -2147483647 - 1);
     QTest::newRow("json numbers for feet, stored only, carried bytes given")
         << jsonWithLine(R"("typeIndex": 12, "modifiers": [], "count": 2.0, "xFeet": -0.5,
                            "yStored": -7, "zFeet": 100, "zStored": 2100, "byte0": 9, "byte3": 0)")
