@@ -157,11 +157,7 @@ void BiForm::pasteOverFormation(int formation)
     } else if (text.trimmed().isEmpty()) {
         problem = QStringLiteral("The clipboard holds no text.");
     } else if (read = readTableText(text.toUtf8()); !read.ok) {
-        // Text that is no table text at all has no place worth naming.
-        problem =
-            read.isTableText
-                ? QStringLiteral("The clipboard does not hold a formation: %1").arg(read.error)
-                : QStringLiteral("The clipboard holds no formation.");
+        problem = pasteRefusal(read);
     } else if (read.formations.size() != 1) {
         problem = QStringLiteral("The clipboard holds %1 formations; paste takes one, as \"Copy "
                                  "formation\" gives it.")

@@ -375,13 +375,11 @@ static void checkCopied(const QString &text, int formation)
             const QString letter = QString(QLatin1Char(axes[axis]));
             const QJsonValue stored = line.value(letter + QStringLiteral("Stored"));
             QCOMPARE(stored.toDouble(), double(expected.stored[axis]));
-            // The feet, at 21 stored units a foot, to their 15 significant digits.
-            bool read = false;
-            const double feet =
-                line.value(letter + QStringLiteral("Feet")).toString().toDouble(&read);
-            QVERIFY(read);
-            QVERIFY2(qAbs(feet * 21 - expected.stored[axis]) <= 1e-13 * qAbs(expected.stored[axis]),
-                     qPrintable(QStringLiteral("%1Feet %2").arg(letter).arg(feet)));
+            // The feet as a number: the double nearest 1/21 of the stored units.
+            const QJsonValue feet = line.value(letter + QStringLiteral("Feet"));
+            QVERIFY(feet.isDouble());
+            QVERIFY2(feet.toDouble() == double(expected.stored[axis]) / 21,
+                     qPrintable(QStringLiteral("%1Feet %2").arg(letter).arg(feet.toDouble())));
         }
     }
 }
@@ -632,6 +630,13 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
     QVERIFY(wrongCount.contains(count));
     wrongCount.replace(count, "\"count\": 300");
     QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
+    // Feet and stored units that disagree: which, and how to mend it.
+    QByteArray disagreeing = writeFormationText(sampleTable(), 6, QStringLiteral("Vic"));
+    const qsizetype stored = disagreeing.indexOf("\"xStored\": ");
+    QVERIFY(stored > 0);
+    disagreeing.insert(stored + 11, "1");
+    QTest::newRow("feet and stored units that disagree")
+        << disagreeing << "The clipboard's formation cannot be pasted: formation 6, line 1";
     QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
     QTest::newRow("prose") << QByteArray("Try the diamond!")
                            << "The clipboard holds no formation. Nothing was pasted";
@@ -681,11 +686,11 @@ static QString copiedFormationThree()
                         "One lead"
                     ],
                     "typeIndex": 12,
-                    "xFeet": "10",
+                    "xFeet": 10,
                     "xStored": 210,
-                    "yFeet": "20",
+                    "yFeet": 20,
                     "yStored": 420,
-                    "zFeet": "30",
+                    "zFeet": 30,
                     "zStored": 630
                 },
                 {
@@ -697,11 +702,11 @@ static QString copiedFormationThree()
                         "One lead"
                     ],
                     "typeIndex": 13,
-                    "xFeet": "-5",
+                    "xFeet": -5,
                     "xStored": -105,
-                    "yFeet": "0",
+                    "yFeet": 0,
                     "yStored": 0,
-                    "zFeet": "1",
+                    "zFeet": 1,
                     "zStored": 21
                 },
                 {
@@ -712,11 +717,11 @@ static QString copiedFormationThree()
                     "modifiers": [
                     ],
                     "typeIndex": 12,
-                    "xFeet": "2",
+                    "xFeet": 2,
                     "xStored": 42,
-                    "yFeet": "0",
+                    "yFeet": 0,
                     "yStored": 0,
-                    "zFeet": "0",
+                    "zFeet": 0,
                     "zStored": 0
                 }
             ]
