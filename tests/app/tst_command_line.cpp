@@ -430,6 +430,16 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QStringList{"import", "--start", "0", "text.json", "new.dat"} << whole << 1
         << QByteArray("Nothing was written: new.dat does not exist, and --start names a place "
                       "in a file that holds a table.");
+    // A JSON text that import refuses is never exported as if its
+    // characters were a table's bytes.
+    QTest::newRow("export of a JSON text after a comment")
+        << QStringList{"export", "text.json"} << "// mine\n" + whole << 1
+        << QByteArray("text.json");
+    QTest::newRow("export of a JSON list of formations")
+        << QStringList{"export", "text.json"} << "[" + whole + "]" << 1 << QByteArray("text.json");
+    QTest::newRow("diff of a JSON text after a comment")
+        << QStringList{"diff", "text.json", "frmation.dat"} << "/* mine */\n" + whole << 2
+        << QByteArray("text.json");
     QTest::newRow("export of a data file that begins as a program, without --start")
         << QStringList{"export", "odd.dat"} << QByteArray() << 1
         << QByteArray("It begins as a program does (\"MZ\")");

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -67,6 +68,7 @@ private slots:
     void merges();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
+    void failedSaveHasTheStatusHelpGives();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -175,6 +177,23 @@ void MergeModeTest::merges_data()
         << mergedProgram
         << QByteArray("kgf.exe was saved at byte 1,350,101, where the program keeps its table. "
                       "No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+
+    // A data file may begin with a blank and "{" (byte0 32, a type code of
+    // 123): with the start locations given, its bytes are read and merged
+    // into it, as into any other data file.
+    QByteArray braced = base;
+    braced[0] = ' ';
+    braced[1] = '{';
+    QTest::newRow("data files that begin with a brace, start locations given")
+        << Files{{"base.dat", braced},
+                 {"ours.dat", withField(braced, 2, 1, Count, 9)},
+                 {"theirs.dat", withField(braced, 7, 3, X, 210)}}
+        << QStringList{"merge",        "--no-backup", "--start-base",   "0",
+                       "--start-ours", "0",           "--start-theirs", "0"} +
+               files
+        << "ours.dat" << withField(withField(braced, 2, 1, Count, 9), 7, 3, X, 210)
+        << QByteArray("ours.dat was saved. No backup was made: --no-backup said to make none.\n")
         << QStringList{};
 }
 
@@ -285,6 +304,32 @@ void MergeModeTest::refusesAndWritesNothing_data()
         << QStringList{"merge", "base.dat", "ours.json", "theirs.dat"} << 2 << QByteArray()
         << QByteArray("Nothing was written: ours.json is a formation table text, and merge "
                       "saves a table's bytes into it.");
+    // Texts that are JSON, but no table text this program reads, are never
+    // read as a table's bytes: the text's characters would be merged.
+    const QByteArray theirsJson = writeTableText(theirs, {}, TextFormat::Json);
+    QTest::newRow("THEIRS a JSON text after a comment")
+        << Files{{"base.dat", base}, {"ours.dat", base}, {"theirs.json", "// mine\n" + theirsJson}}
+        << QStringList{"merge", "--no-backup", "base.dat", "ours.dat", "theirs.json"} << 2
+        << QByteArray() << QByteArray("theirs.json");
+    QTest::newRow("BASE a JSON list")
+        << Files{{"base.json", "[" + writeTableText(base, {}, TextFormat::Json) + "]"},
+                 {"ours.dat", ours},
+                 {"theirs.dat", theirs}}
+        << QStringList{"merge", "base.json", "ours.dat", "theirs.dat"} << 2 << QByteArray()
+        << QByteArray("base.json");
+    QStringEncoder utf32(QStringConverter::Utf32LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("OURS a UTF-32 text, into OUT")
+        << Files{{"base.dat", base},
+                 {"ours.json",
+                  utf32(QString::fromUtf8(writeTableText(ours, {}, TextFormat::Json)))},
+                 {"theirs.dat", base}}
+        << QStringList{"merge", "-o", "out.dat", "base.dat", "ours.json", "theirs.dat"} << 2
+        << QByteArray() << QByteArray("ours.json");
+    // A program by its content: the refusal names merge's own option.
+    QTest::newRow("a start location for OURS that begins as a program")
+        << Files{{"base.dat", base}, {"ours.prog", program(ours)}, {"theirs.dat", base}}
+        << QStringList{"merge", "--start-ours", "1350101", "base.dat", "ours.prog", "theirs.dat"}
+        << 2 << QByteArray() << QByteArray("--start-ours");
     QTest::newRow("a start location for a program")
         << Files{{"base.dat", base}, {"kgf.exe", program(ours)}, {"theirs.dat", theirs}}
         << QStringList{"merge", "--start-ours", "0", "base.dat", "kgf.exe", "theirs.dat"} << 2
@@ -315,6 +360,35 @@ void MergeModeTest::refusesAndWritesNothing()
     QStringList expected = files.keys();
     expected.sort();
     QCOMPARE(listing(m_dir->path()), expected);
+}
+
+// A save that fails (no OURS.bak can be made) writes nothing and ends with
+// the status that the help and the documentation give it.
+void MergeModeTest::failedSaveHasTheStatusHelpGives()
+{
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(base, 7, 3, X, 210);
+    write(QStringLiteral("base.dat"), base);
+    write(QStringLiteral("ours.dat"), ours);
+    write(QStringLiteral("theirs.dat"), theirs);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ours.dat.bak")));
+    const CommandRun result = run({"merge", "base.dat", "ours.dat", "theirs.dat"});
+    QVERIFY2(result.err.contains("Nothing was written."), result.err.constData());
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(contents(QStringLiteral("ours.dat")), ours);
+    QCOMPARE(listing(m_dir->path()),
+             QStringList({"base.dat", "ours.dat", "ours.dat.bak", "theirs.dat"}));
+    QCOMPARE(result.status, 2); // as docs/command-line.md says: 1 is a conflict only
+
+    const CommandRun help = run({"--help"});
+    QCOMPARE(help.status, 0);
+    const QString said = QString::fromUtf8(help.out + help.err).simplified();
+    const qsizetype at = said.indexOf(QStringLiteral("Exit status 0: merged"));
+    QVERIFY2(at >= 0, qPrintable(said));
+    const QString statuses = said.mid(at, said.indexOf(QStringLiteral("git's"), at) - at);
+    QVERIFY2(!statuses.contains(QStringLiteral("1: a conflict, or the table could not be saved")),
+             qPrintable(statuses));
 }
 
 QTEST_GUILESS_MAIN(MergeModeTest)
