@@ -1036,8 +1036,11 @@ void CommandLineTest::refusesWhereItsOwnOutputGoes()
 void CommandLineTest::importWhereNoJournalCanBeWritten_data()
 {
     QTest::addColumn<bool>("noBackup");
-    QTest::newRow("refused") << false;
-    QTest::newRow("with --allow-no-backup") << true;
+    QTest::addColumn<QString>("option"); // given besides
+    QTest::newRow("refused") << false << QString();
+    QTest::newRow("with --allow-no-backup") << true << "--allow-no-backup";
+    // --no-backup makes no backup; a journal is still needed.
+    QTest::newRow("refused with --no-backup") << false << "--no-backup";
 }
 
 // No file may grow longer than TARGET is: TARGET.bak can be made and the
@@ -1046,6 +1049,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten_data()
 void CommandLineTest::importWhereNoJournalCanBeWritten()
 {
     QFETCH(bool, noBackup);
+    QFETCH(QString, option);
 #ifdef Q_OS_UNIX
     const QByteArray before = m_table + "tail";
     file(QStringLiteral("frmation.dat"), before);
@@ -1055,7 +1059,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten()
     const QStringList entries = listing(m_dir->path());
     const rlim_t most = rlim_t(before.size());
     const QStringList arguments = QStringList{"import"} +
-                                  (noBackup ? QStringList{"--allow-no-backup"} : QStringList()) +
+                                  (option.isEmpty() ? QStringList() : QStringList{option}) +
                                   QStringList{"-", "frmation.dat"};
     const Run result =
         run(arguments, writeFormationText(other, 2, QString()), [most](QProcess &process) {
@@ -1093,6 +1097,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten()
     QCOMPARE(listing(m_dir->path()), entries);
 #else
     Q_UNUSED(noBackup);
+    Q_UNUSED(option);
     QSKIP("a limit on the size of a file is POSIX's");
 #endif
 }
