@@ -519,6 +519,16 @@ void CommandLineTest::refusesAndWritesNothing_data()
         << QStringList{"import", "--start", "0", "text.json", "new.dat"} << whole << 1
         << QByteArray("Nothing was written: new.dat does not exist, and --start names a place "
                       "in a file that holds a table.");
+    // A JSON text that import refuses is never exported as if its
+    // characters were a table's bytes.
+    QTest::newRow("export of a JSON text after a comment")
+        << QStringList{"export", "text.json"} << "// mine\n" + whole << 1
+        << QByteArray("text.json");
+    QTest::newRow("export of a JSON list of formations")
+        << QStringList{"export", "text.json"} << "[" + whole + "]" << 1 << QByteArray("text.json");
+    QTest::newRow("diff of a JSON text after a comment")
+        << QStringList{"diff", "text.json", "frmation.dat"} << "/* mine */\n" + whole << 2
+        << QByteArray("text.json");
     QTest::newRow("export of a data file that begins as a program, without --start")
         << QStringList{"export", "odd.dat"} << QByteArray() << 1
         << QByteArray("It begins as a program does (\"MZ\")");
@@ -1119,8 +1129,11 @@ void CommandLineTest::refusesWhereItsOwnOutputGoes()
 void CommandLineTest::importWhereNoJournalCanBeWritten_data()
 {
     QTest::addColumn<bool>("noBackup");
-    QTest::newRow("refused") << false;
-    QTest::newRow("with --allow-no-backup") << true;
+    QTest::addColumn<QString>("option"); // given besides
+    QTest::newRow("refused") << false << QString();
+    QTest::newRow("with --allow-no-backup") << true << "--allow-no-backup";
+    // --no-backup makes no backup; a journal is still needed.
+    QTest::newRow("refused with --no-backup") << false << "--no-backup";
 }
 
 // No file may grow longer than TARGET is: TARGET.bak can be made and the
@@ -1129,6 +1142,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten_data()
 void CommandLineTest::importWhereNoJournalCanBeWritten()
 {
     QFETCH(bool, noBackup);
+    QFETCH(QString, option);
 #ifdef Q_OS_UNIX
     const QByteArray before = m_table + "tail";
     file(QStringLiteral("frmation.dat"), before);
@@ -1138,7 +1152,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten()
     const QStringList entries = listing(m_dir->path());
     const rlim_t most = rlim_t(before.size());
     const QStringList arguments = QStringList{"import"} +
-                                  (noBackup ? QStringList{"--allow-no-backup"} : QStringList()) +
+                                  (option.isEmpty() ? QStringList() : QStringList{option}) +
                                   QStringList{"-", "frmation.dat"};
     const Run result =
         run(arguments, writeFormationText(other, 2, QString()), [most](QProcess &process) {
@@ -1176,6 +1190,7 @@ void CommandLineTest::importWhereNoJournalCanBeWritten()
     QCOMPARE(listing(m_dir->path()), entries);
 #else
     Q_UNUSED(noBackup);
+    Q_UNUSED(option);
     QSKIP("a limit on the size of a file is POSIX's");
 #endif
 }

@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -67,6 +69,17 @@ private slots:
     void merges();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
+    void failedSave();
+    void helpGivesTheStatusOfAFailedSave();
+    void startLocations_data();
+    void startLocations();
+    void streamsIntoOursRefused_data();
+    void streamsIntoOursRefused();
+    void quiet_data();
+    void quiet();
+    void whatIsSaid_data();
+    void whatIsSaid();
+    void intoABackupNamesOnlyItsOwnOptions();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -175,6 +188,23 @@ void MergeModeTest::merges_data()
         << mergedProgram
         << QByteArray("kgf.exe was saved at byte 1,350,101, where the program keeps its table. "
                       "No backup was made: --no-backup said to make none.\n")
+        << QStringList{};
+
+    // A data file may begin with a blank and "{" (byte0 32, a type code of
+    // 123): with the start locations given, its bytes are read and merged
+    // into it, as into any other data file.
+    QByteArray braced = base;
+    braced[0] = ' ';
+    braced[1] = '{';
+    QTest::newRow("data files that begin with a brace, start locations given")
+        << Files{{"base.dat", braced},
+                 {"ours.dat", withField(braced, 2, 1, Count, 9)},
+                 {"theirs.dat", withField(braced, 7, 3, X, 210)}}
+        << QStringList{"merge",        "--no-backup", "--start-base",   "0",
+                       "--start-ours", "0",           "--start-theirs", "0"} +
+               files
+        << "ours.dat" << withField(withField(braced, 2, 1, Count, 9), 7, 3, X, 210)
+        << QByteArray("ours.dat was saved. No backup was made: --no-backup said to make none.\n")
         << QStringList{};
 }
 
@@ -285,6 +315,32 @@ void MergeModeTest::refusesAndWritesNothing_data()
         << QStringList{"merge", "base.dat", "ours.json", "theirs.dat"} << 2 << QByteArray()
         << QByteArray("Nothing was written: ours.json is a formation table text, and merge "
                       "saves a table's bytes into it.");
+    // Texts that are JSON, but no table text this program reads, are never
+    // read as a table's bytes: the text's characters would be merged.
+    const QByteArray theirsJson = writeTableText(theirs, {}, TextFormat::Json);
+    QTest::newRow("THEIRS a JSON text after a comment")
+        << Files{{"base.dat", base}, {"ours.dat", base}, {"theirs.json", "// mine\n" + theirsJson}}
+        << QStringList{"merge", "--no-backup", "base.dat", "ours.dat", "theirs.json"} << 2
+        << QByteArray() << QByteArray("theirs.json");
+    QTest::newRow("BASE a JSON list")
+        << Files{{"base.json", "[" + writeTableText(base, {}, TextFormat::Json) + "]"},
+                 {"ours.dat", ours},
+                 {"theirs.dat", theirs}}
+        << QStringList{"merge", "base.json", "ours.dat", "theirs.dat"} << 2 << QByteArray()
+        << QByteArray("base.json");
+    QStringEncoder utf32(QStringConverter::Utf32LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("OURS a UTF-32 text, into OUT")
+        << Files{{"base.dat", base},
+                 {"ours.json",
+                  utf32(QString::fromUtf8(writeTableText(ours, {}, TextFormat::Json)))},
+                 {"theirs.dat", base}}
+        << QStringList{"merge", "-o", "out.dat", "base.dat", "ours.json", "theirs.dat"} << 2
+        << QByteArray() << QByteArray("ours.json");
+    // A program by its content: the refusal names merge's own option.
+    QTest::newRow("a start location for OURS that begins as a program")
+        << Files{{"base.dat", base}, {"ours.prog", program(ours)}, {"theirs.dat", base}}
+        << QStringList{"merge", "--start-ours", "1350101", "base.dat", "ours.prog", "theirs.dat"}
+        << 2 << QByteArray() << QByteArray("--start-ours");
     QTest::newRow("a start location for a program")
         << Files{{"base.dat", base}, {"kgf.exe", program(ours)}, {"theirs.dat", theirs}}
         << QStringList{"merge", "--start-ours", "0", "base.dat", "kgf.exe", "theirs.dat"} << 2
@@ -315,6 +371,227 @@ void MergeModeTest::refusesAndWritesNothing()
     QStringList expected = files.keys();
     expected.sort();
     QCOMPARE(listing(m_dir->path()), expected);
+}
+
+// A save that fails (no OURS.bak can be made) writes nothing, says how to
+// go on, and ends with the status the documentation gives it.
+void MergeModeTest::failedSave()
+{
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    write(QStringLiteral("base.dat"), base);
+    write(QStringLiteral("ours.dat"), ours);
+    write(QStringLiteral("theirs.dat"), withField(base, 7, 3, X, 210));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ours.dat.bak")));
+    const CommandRun result = run({"merge", "base.dat", "ours.dat", "theirs.dat"});
+    QVERIFY2(result.err.endsWith(" Nothing was written. Give --no-backup to merge without one.\n"),
+             result.err.constData());
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(contents(QStringLiteral("ours.dat")), ours);
+    QCOMPARE(listing(m_dir->path()),
+             QStringList({"base.dat", "ours.dat", "ours.dat.bak", "theirs.dat"}));
+    QCOMPARE(result.status, 2); // as docs/command-line.md says: 1 is a conflict only
+}
+
+// The help gives a save that fails the status the program ends with (2).
+void MergeModeTest::helpGivesTheStatusOfAFailedSave()
+{
+    const CommandRun help = run({"--help"});
+    QCOMPARE(help.status, 0);
+    const QString said = QString::fromUtf8(help.out + help.err).simplified();
+    const qsizetype at = said.indexOf(QStringLiteral("Exit status 0: merged"));
+    QVERIFY2(at >= 0, qPrintable(said));
+    const QString statuses = said.mid(at, said.indexOf(QStringLiteral("git's"), at) - at);
+    QVERIFY2(!statuses.contains(QStringLiteral("1: a conflict, or the table could not be saved")),
+             qPrintable(statuses));
+}
+
+// Data files that hold their tables past a prefix of their own: the start
+// locations read them there, the merge goes back to OURS's place (also
+// when OURS is named again as OUT), and a new OUT is a table of its own.
+void MergeModeTest::startLocations_data()
+{
+    QTest::addColumn<QStringList>("output"); // -o OUT, if given
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("prefixed"); // the target keeps OURS's prefix
+    QTest::newRow("into OURS") << QStringList() << "ours.dat" << true;
+    QTest::newRow("OURS named again as OUT")
+        << QStringList{"-o", "./ours.dat"} << "ours.dat" << true;
+    QTest::newRow("a new OUT") << QStringList{"-o", "new.dat"} << "new.dat" << false;
+}
+
+void MergeModeTest::startLocations()
+{
+    QFETCH(QStringList, output);
+    QFETCH(QString, target);
+    QFETCH(bool, prefixed);
+    const QByteArray prefix(100, 'p');
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(base, 30, 3, X + 8, -2147483647 - 1); // z
+    const QByteArray merged = withField(ours, 30, 3, X + 8, -2147483647 - 1);
+    write(QStringLiteral("base.dat"), "b" + base);
+    write(QStringLiteral("ours.dat"), prefix + ours + "tail");
+    write(QStringLiteral("theirs.dat"), "tt" + theirs);
+    const CommandRun result = run(QStringList{"merge", "--no-backup", "--start-base", "1",
+                                              "--start-ours", "100", "--start-theirs", "2"} +
+                                  output + QStringList{"base.dat", "ours.dat", "theirs.dat"});
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    QCOMPARE(contents(target).toHex(' '),
+             (prefixed ? prefix + merged + "tail" : merged).toHex(' '));
+    if (target != QLatin1String("ours.dat"))
+        QCOMPARE(contents(QStringLiteral("ours.dat")), prefix + ours + "tail");
+    QCOMPARE(contents(QStringLiteral("theirs.dat")), "tt" + theirs);
+}
+
+// The program's own streams are never let into OURS, its .bak or its
+// journal, conflicts or not.
+void MergeModeTest::streamsIntoOursRefused_data()
+{
+    QTest::addColumn<QString>("redirected");
+    QTest::addColumn<bool>("error"); // stderr, else stdout
+    QTest::newRow("stdout appended to OURS") << "ours.dat" << false;
+    QTest::newRow("stderr appended to OURS") << "ours.dat" << true;
+    QTest::newRow("stdout into OURS.bak") << "ours.dat.bak" << false;
+    QTest::newRow("stderr into OURS's journal") << "ours.dat.kgf-journal" << true;
+}
+
+void MergeModeTest::streamsIntoOursRefused()
+{
+    QFETCH(QString, redirected);
+    QFETCH(bool, error);
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(withField(base, 2, 1, Count, 4), 7, 3, X, 210);
+    write(QStringLiteral("base.dat"), base);
+    write(QStringLiteral("ours.dat"), ours);
+    write(QStringLiteral("theirs.dat"), theirs);
+    const QStringList before = listing(m_dir->path());
+    const QString file = path(redirected);
+    const CommandRun result =
+        runCommand(QStringLiteral(PROGRAM), m_dir->path(),
+                   {"merge", "--take", "theirs", "base.dat", "ours.dat", "theirs.dat"}, {},
+                   [file, error](QProcess &process) {
+                       if (error)
+                           process.setStandardErrorFile(file, QIODevice::Append);
+                       else
+                           process.setStandardOutputFile(file, QIODevice::Append);
+                   });
+    QCOMPARE(result.status, 2);
+    QCOMPARE(contents(QStringLiteral("ours.dat")), ours);
+    QCOMPARE(contents(QStringLiteral("base.dat")), base);
+    QCOMPARE(contents(QStringLiteral("theirs.dat")), theirs);
+    QStringList expected = before;
+    if (redirected != QLatin1String("ours.dat"))
+        expected << redirected; // made by the redirection itself, and left empty
+    expected.sort();
+    QCOMPARE(listing(m_dir->path()), expected);
+    if (redirected != QLatin1String("ours.dat")) // the refusal is said on the other stream
+        QCOMPARE(contents(redirected), QByteArray());
+}
+
+// --quiet: nothing but errors, also where conflicts were settled.
+void MergeModeTest::quiet_data()
+{
+    QTest::addColumn<QStringList>("output");
+    QTest::newRow("into OURS") << QStringList();
+    QTest::newRow("printed") << QStringList{"-o", "-"};
+}
+
+void MergeModeTest::quiet()
+{
+    QFETCH(QStringList, output);
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(withField(base, 2, 1, Count, 4), 7, 3, X, 210);
+    write(QStringLiteral("base.dat"), base);
+    write(QStringLiteral("ours.dat"), ours);
+    write(QStringLiteral("theirs.dat"), theirs);
+    const CommandRun result = run(QStringList{"merge", "--quiet", "--no-backup", "--take", "ours"} +
+                                  output + QStringList{"base.dat", "ours.dat", "theirs.dat"});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err, QByteArray());
+    const QByteArray merged = withField(ours, 7, 3, X, 210);
+    QCOMPARE(result.out,
+             output.isEmpty() ? QByteArray() : writeTableText(merged, {}, TextFormat::Json));
+    QCOMPARE(contents(QStringLiteral("ours.dat")), output.isEmpty() ? merged : ours);
+}
+
+// What is said of conflicts: the side that settled them, one conflict's
+// own words, and the names from readorder.txt beside OURS even where OUT
+// is elsewhere.
+void MergeModeTest::whatIsSaid_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    const QStringList files{"mods/base.dat", "mods/ours.dat", "mods/theirs.dat"};
+    QTest::newRow("one conflict left")
+        << QStringList{"merge"} + files << 1
+        << QByteArray("formation 2 (Two), line 1, count: BASE 39, OURS 9, THEIRS 4\n")
+        << QByteArray("kgf-formation-editor: Nothing was written: 1 field was changed differently "
+                      "in OURS and THEIRS. Give --take ours or --take theirs to settle it with "
+                      "that side's value.\n");
+    QTest::newRow("settled with ours, saved elsewhere")
+        << QStringList{"merge", "--take", "ours", "-o", "out.dat"} + files << 0
+        << QByteArray("1 field was changed differently in OURS and THEIRS, settled with OURS's "
+                      "value:\nformation 2 (Two), line 1, count: BASE 39, OURS 9, THEIRS 4\n"
+                      "out.dat was made, with all 31 formations of the merged table. No backup "
+                      "was made: there was no file before.\n")
+        << QByteArray();
+    QTest::newRow("settled with theirs, the report's names")
+        << QStringList{"merge", "--take", "theirs", "--no-backup"} + files << 0
+        << QByteArray("1 field was changed differently in OURS and THEIRS, settled with THEIRS's "
+                      "value:\nformation 2 (Two), line 1, count: BASE 39, OURS 9, THEIRS 4\n"
+                      "formation 2 (Two)\n  line 1\n    count: 9 -> 4\n"
+                      "mods/ours.dat was saved. No backup was made: --no-backup said to make "
+                      "none.\n")
+        << QByteArray();
+}
+
+void MergeModeTest::whatIsSaid()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("mods")));
+    const QByteArray base = baseTable();
+    write(QStringLiteral("mods/base.dat"), base);
+    write(QStringLiteral("mods/ours.dat"), withField(base, 2, 1, Count, 9));
+    write(QStringLiteral("mods/theirs.dat"), withField(base, 2, 1, Count, 4));
+    QByteArray names = "Zero\r\nOne\r\nTwo\r\n";
+    for (int formation = 3; formation < 31; ++formation)
+        names += "F" + QByteArray::number(formation) + "\r\n";
+    write(QStringLiteral("mods/readorder.txt"), names);
+    const CommandRun result = run(arguments);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.err, err);
+}
+
+// OURS that is the copy kept of another file is refused, and the refusal
+// names no option merge does not take (merge has no --force).
+void MergeModeTest::intoABackupNamesOnlyItsOwnOptions()
+{
+    const QByteArray base = baseTable();
+    const QByteArray ours = withField(base, 2, 1, Count, 9);
+    const QByteArray theirs = withField(base, 7, 3, X, 210);
+    write(QStringLiteral("base.dat"), base);
+    write(QStringLiteral("frmation.dat"), base);
+    write(QStringLiteral("frmation.dat.bak"), ours);
+    write(QStringLiteral("theirs.dat"), theirs);
+    const QStringList before = listing(m_dir->path());
+    const CommandRun result =
+        run({"merge", "--no-backup", "base.dat", "frmation.dat.bak", "theirs.dat"});
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.contains("frmation.dat.bak"), result.err.constData());
+    QCOMPARE(contents(QStringLiteral("frmation.dat.bak")), ours);
+    QCOMPARE(listing(m_dir->path()), before);
+    QVERIFY2(!result.err.contains("--force"), result.err.constData());
 }
 
 QTEST_GUILESS_MAIN(MergeModeTest)

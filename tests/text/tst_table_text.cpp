@@ -107,6 +107,7 @@ private slots:
     void oneFormationPastesAnywhere();
     void wholeTable_data();
     void wholeTable();
+    void wholeTableNeedsEveryByte0();
     void writtenLine_data();
     void writtenLine();
     void handMade_data();
@@ -402,6 +403,29 @@ void TableTextTest::wholeTable()
         else
             QVERIFY(!told.isEmpty());
     }
+}
+
+// The table's last line without its byte0: refused, since the table's
+// bytes hold it and a text of the whole table is taken for those bytes.
+void TableTextTest::wholeTableNeedsEveryByte0()
+{
+    QRandomGenerator random(11);
+    QByteArray table = randomTable(random, 5);
+    table[30 * 48 + 32] = char(177); // formation 30, line 3
+    QByteArray text = writeTableText(table, {}, TextFormat::Json);
+    const QByteArray given = "\"byte0\": 177,";
+    const qsizetype at = text.lastIndexOf(given);
+    QVERIFY(at > text.lastIndexOf("\"formation\": 30,"));
+    text.remove(at, given.size());
+    QString told;
+    QVERIFY(!wholeTableFromText(text, &told));
+    QCOMPARE(told, QStringLiteral("formation 30, line 3 leaves out byte0, which a table's bytes "
+                                  "hold."));
+    // As written, every byte comes back.
+    const std::optional<QByteArray> whole =
+        wholeTableFromText(writeTableText(table, {}, TextFormat::Csv), &told);
+    QVERIFY2(whole.has_value(), qPrintable(told));
+    QCOMPARE(whole->toHex(' '), table.toHex(' '));
 }
 
 void TableTextTest::oneFormationPastesAnywhere()
