@@ -50,11 +50,13 @@ int runMerge(const Invocation &invocation)
     const bool printed = invocation.output == QLatin1String("-");
     const QString target = invocation.output.isEmpty() ? ours : invocation.output;
     const bool intoOurs = invocation.output.isEmpty() || isSameFile(target, ours);
+    // A start location for OURS says it is a table file, whatever it begins with.
+    const bool oursAtStart = intoOurs && startGiven(invocation, "start-ours") == StartGiven::Yes;
     if (!printed) {
         if (refuseStreamsOnTarget(target, Words.mode))
             return Trouble;
         // A table's bytes would go over the start of the text.
-        if (holdsTableText(target)) {
+        if (!oursAtStart && holdsTableText(target)) {
             tell(QStringLiteral("Nothing was written: %1 is a formation table text, and merge "
                                 "saves a table's bytes into it. Give -o OUT to save the merged "
                                 "table into a table file, or -o - to print it as JSON.")
@@ -78,11 +80,12 @@ int runMerge(const Invocation &invocation)
     const QStringList names = formationNamesFor(ours);
     if (!merge.settled) {
         const int count = int(merge.conflicts.size());
+        // With -o -, standard output is for the merged table alone.
         QString refusal;
-        if (writeToStream(stdout, conflictText(merge.conflicts, names).toUtf8(), &refusal) ==
-            StreamWrite::Failed)
-            tell(QStringLiteral("The conflicts could not be written to standard output: %1.")
-                     .arg(refusal));
+        if (writeToStream(printed ? stderr : stdout, conflictText(merge.conflicts, names).toUtf8(),
+                          &refusal) == StreamWrite::Failed)
+            tell(QStringLiteral("The conflicts could not be written to standard %1: %2.")
+                     .arg(printed ? QStringLiteral("error") : QStringLiteral("output"), refusal));
         tell(QStringLiteral("Nothing was written: %1 changed differently in OURS and THEIRS. "
                             "Give --take ours or --take theirs to settle %2 with that side's "
                             "value.")
@@ -103,8 +106,11 @@ int runMerge(const Invocation &invocation)
     }
 
     TargetSaveOptions options;
-    if (intoOurs && startGiven(invocation, "start-ours") == StartGiven::Yes)
+    if (oursAtStart) {
         options.start = startArgument(invocation.startOurs);
+        options.startOption = "start-ours";
+    }
+    options.force = invocation.force;
     options.noBackup = invocation.noBackup;
     options.allowNoBackup = invocation.allowNoBackup;
     const TableMaker make = [&](const QByteArray &before, TargetSave::Held held,

@@ -72,8 +72,9 @@ const QList<OptionDescription> &optionTable()
         {.option = Option::Force,
          .name = QStringLiteral("force"),
          .help = QStringLiteral("import: write over a TARGET that is a table text or\n"
-                                "another file's .bak; export: write over an OUT that\n"
-                                "is a .bak or may hold a table (never a program)")},
+                                "another file's .bak; merge: save into another file's\n"
+                                ".bak; export: write over an OUT that is a .bak or may\n"
+                                "hold a table (never a program)")},
         {.option = Option::NoBackup,
          .name = QStringLiteral("no-backup"),
          .help = QStringLiteral("import, merge: make no .bak of the file saved into (its\n"
@@ -171,10 +172,11 @@ list could not be written).)"),
         {.word = QStringLiteral("merge"),
          .part = Part::Text,
          .usage = QStringLiteral("merge [--start-base N] [--start-ours N] [--start-theirs N] "
-                                 "[-o OUT] [--take ours|theirs] [--no-backup] "
+                                 "[-o OUT] [--take ours|theirs] [--force] [--no-backup] "
                                  "[--allow-no-backup] [--quiet] BASE OURS THEIRS"),
          .options = {Option::StartBase, Option::StartOurs, Option::StartTheirs, Option::Output,
-                     Option::Take, Option::NoBackup, Option::AllowNoBackup, Option::Quiet},
+                     Option::Take, Option::Force, Option::NoBackup, Option::AllowNoBackup,
+                     Option::Quiet},
          .files = {QStringLiteral("BASE"), QStringLiteral("OURS"), QStringLiteral("THEIRS")},
          .help = QStringLiteral(R"(Merges the changes that OURS and THEIRS made to the table of
 BASE, field by field of each line (each read as export reads
@@ -186,9 +188,9 @@ OUT) as import saves into TARGET, and prints what it changed
 there; -o - prints the merged table as JSON instead. With a
 conflict it writes nothing and prints each one, with BASE's,
 OURS's and THEIRS's values. Exit status 0: merged, 1: a
-conflict, or the table could not be saved, 2: trouble (a
-file could not be read, or the command line is wrong). For
-git's merge driver: merge --no-backup %O %A %B.)"),
+conflict, nothing written, 2: trouble (a file could not be
+read, the table could not be saved, or the command line is
+wrong). For git's merge driver: merge --no-backup %O %A %B.)"),
          .run = runMerge},
         {.word = QStringLiteral("recover"),
          .part = Part::Text,

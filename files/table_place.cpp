@@ -95,7 +95,7 @@ Placement intoProgram(const PlaceRequest &request)
     const QString shown = shownPath(request.target);
     if (!window && request.start)
         return refusal(QStringLiteral("Nothing was written: ") +
-                       startNotForProgram(ProgramUse::Save, request.target, "start"));
+                       startNotForProgram(ProgramUse::Save, request.target, request.startOption));
     const LoadResult found = loadFromExecutable(request.target);
     if (found.unfinishedSave)
         return refusal(found.error);

@@ -50,6 +50,7 @@ struct PlaceRequest {
     PlaceFor caller = PlaceFor::Window;
     std::optional<qint64> start; // the command line's --start: where a data file holds its table
     bool force = false;          // the command line's --force: a backup may be written over
+    const char *startOption = "start"; // the option `start` came from, for messages
 };
 
 // A question the user answers before a place is taken: `accept` goes on,

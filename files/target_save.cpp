@@ -37,8 +37,8 @@ TargetSave saveIntoTarget(const QString &target, const TargetSaveOptions &option
 {
     TargetSave result;
     result.backupNotWanted = options.noBackup;
-    const Placement placement =
-        placeTable({target, {}, {}, PlaceFor::CommandLine, options.start, options.force});
+    const Placement placement = placeTable(
+        {target, {}, {}, PlaceFor::CommandLine, options.start, options.force, options.startOption});
     if (!placement.refusal.isEmpty())
         return failedWith(result, placement.refusal);
     Q_ASSERT(placement.places.size() == 1 && placement.question.isEmpty());

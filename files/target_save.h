@@ -44,11 +44,12 @@ struct TargetSave {
 };
 
 struct TargetSaveOptions {
-    std::optional<qint64> start; // --start: where a data file holds its table
-    bool force = false;          // a NAME.bak may be written over
-    bool noBackup = false;       // make no backup (the journal is still written)
-    bool allowNoBackup = false;  // go on where no backup, or no journal, can be made
-    SaveOptions save{};          // tests: the save's seams
+    std::optional<qint64> start;       // --start: where a data file holds its table
+    const char *startOption = "start"; // the option `start` came from, for messages
+    bool force = false;                // a NAME.bak may be written over
+    bool noBackup = false;             // make no backup (the journal is still written)
+    bool allowNoBackup = false;        // go on where no backup, or no journal, can be made
+    SaveOptions save{};                // tests: the save's seams
 };
 
 // Makes the table to write from what the target holds at the place: the

@@ -115,10 +115,16 @@ TextFormat detectTextFormat(QByteArrayView text)
 
 bool beginsAsTableText(QByteArrayView head)
 {
-    if (firstUnits(head).first == u'{')
+    // The JSON reader says what to mend in these, so they are never bytes.
+    const auto [unit, next] = firstUnits(head);
+    if (unit == u'{' || unit == u'[' || (unit == u'/' && (next == u'/' || next == u'*')) ||
+        beginsAsUtf32(head))
         return true;
     // The first row alone, so that where the head is cut does not matter.
     const QString text = QString::fromUtf8(asUtf8(head, false).bytes);
+    // A spreadsheet's line that names the separator, before the header.
+    if (QStringView(text).trimmed().startsWith(u"sep=", Qt::CaseInsensitive))
+        return true;
     CsvParser parser(QStringView(text).trimmed(), 1000, csvSeparator(text));
     CsvRecord first;
     if (!parser.next(first))

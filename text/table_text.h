@@ -74,8 +74,11 @@ struct TableText {
 TextFormat detectTextFormat(QByteArrayView text);
 
 // Whether the first bytes of a text (a few KiB are enough) begin as a table
-// text does, after a byte-order mark and blanks: with "{", or with a CSV
-// first row that is the header or the format row of older texts.
+// text does, or close enough that the reader says what to mend: after a
+// byte-order mark and blanks, with "{", "[" or a comment ("//", "/*"),
+// with a CSV first row that is the header, the format row of older texts
+// or a spreadsheet's "sep=" line; or with the byte-order mark of UTF-32.
+// Such a file is never taken for a table's bytes, nor written over by one.
 bool beginsAsTableText(QByteArrayView head);
 
 // Reads a text of at most MaxTableTextBytes bytes; a UTF-16 text must be

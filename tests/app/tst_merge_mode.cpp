@@ -79,7 +79,7 @@ private slots:
     void quiet();
     void whatIsSaid_data();
     void whatIsSaid();
-    void intoABackupNamesOnlyItsOwnOptions();
+    void intoABackupWithForceOnly();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -371,6 +371,14 @@ void MergeModeTest::refusesAndWritesNothing()
     QStringList expected = files.keys();
     expected.sort();
     QCOMPARE(listing(m_dir->path()), expected);
+    // Printing the merge: standard output is for its JSON alone, so the
+    // conflicts go to standard error.
+    if (status == 1 && !out.isEmpty()) {
+        const CommandRun printed = run(QStringList{"merge", "-o", "-"} + arguments.mid(1));
+        QCOMPARE(printed.status, 1);
+        QCOMPARE(printed.out, QByteArray());
+        QVERIFY2(printed.err.contains(out), printed.err.constData());
+    }
 }
 
 // A save that fails (no OURS.bak can be made) writes nothing, says how to
@@ -574,7 +582,7 @@ void MergeModeTest::whatIsSaid()
 
 // OURS that is the copy kept of another file is refused, and the refusal
 // names no option merge does not take (merge has no --force).
-void MergeModeTest::intoABackupNamesOnlyItsOwnOptions()
+void MergeModeTest::intoABackupWithForceOnly()
 {
     const QByteArray base = baseTable();
     const QByteArray ours = withField(base, 2, 1, Count, 9);
@@ -591,7 +599,12 @@ void MergeModeTest::intoABackupNamesOnlyItsOwnOptions()
     QVERIFY2(result.err.contains("frmation.dat.bak"), result.err.constData());
     QCOMPARE(contents(QStringLiteral("frmation.dat.bak")), ours);
     QCOMPARE(listing(m_dir->path()), before);
-    QVERIFY2(!result.err.contains("--force"), result.err.constData());
+    // The option the refusal names is merge's own.
+    QVERIFY2(result.err.contains("Give --force to write it anyway."), result.err.constData());
+    const CommandRun forced =
+        run({"merge", "--no-backup", "--force", "base.dat", "frmation.dat.bak", "theirs.dat"});
+    QCOMPARE(forced.status, 0);
+    QCOMPARE(contents(QStringLiteral("frmation.dat.bak")), withField(ours, 7, 3, X, 210));
 }
 
 QTEST_GUILESS_MAIN(MergeModeTest)

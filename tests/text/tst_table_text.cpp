@@ -1006,8 +1006,13 @@ void TableTextTest::beginsAsTableText_data()
         << QByteArray("format,Mission,formatVersion,1") << false;
     QTest::newRow("prose") << QByteArray("formations: all thirty-one") << false;
     QTest::newRow("a table's bytes") << Base << false;
-    QTest::newRow("a list") << QByteArray(R"([{"format": "KGF formation table"}])") << false;
-    QTest::newRow("a comment first") << QByteArray("// mine\n{") << false;
+    // Close enough that the reader says what to mend.
+    QTest::newRow("a list") << QByteArray(R"([{"format": "KGF formation table"}])") << true;
+    QTest::newRow("a comment first") << QByteArray("// mine\n{") << true;
+    QTest::newRow("a block comment first") << QByteArray(" /* mine */ {") << true;
+    QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0{\0\0\0", 8) << true;
+    QTest::newRow("a spreadsheet's separator line") << "sep=;\r\n" + csv.left(100) << true;
+    QTest::newRow("a slash alone") << QByteArray("/home/me") << false;
     QTest::newRow("csv in UTF-16, cut in a character")
         << utf16(csv.left(200), QStringConverter::Utf16LE).left(301) << true;
 }
