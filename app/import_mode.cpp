@@ -157,7 +157,8 @@ int runImport(const Invocation &invocation)
     options.force = invocation.force;
     options.noBackup = invocation.noBackup;
     options.allowNoBackup = invocation.allowNoBackup;
-    const SaveWords words{QStringLiteral("import"), QStringLiteral("the text")};
+    const SaveWords words{QStringLiteral("import"), QStringLiteral("the text"),
+                          QStringLiteral("the imported table")};
     const TargetSave saved = saveIntoTarget(target, options, make);
     if (saved.kind == TargetSave::Kind::Failed) {
         tellSaveFailed(saved, words);
@@ -165,12 +166,7 @@ int runImport(const Invocation &invocation)
     }
     if (invocation.quiet)
         return 0;
-    const QString report = saveReport(target, saved, formationNamesFor(target), words);
     // The table is in TARGET whatever becomes of the report: the status says so.
-    QString refusal;
-    if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)
-        tell(QStringLiteral("%1 holds the imported table, but what the import did could not be "
-                            "written to standard output: %2.")
-                 .arg(shownPath(target), refusal));
+    printSaveReport(target, saveReport(target, saved, formationNamesFor(target), words), words);
     return 0;
 }

@@ -18,7 +18,8 @@ namespace
 constexpr int Conflict = 1;
 constexpr int Trouble = 2;
 
-const SaveWords Words{QStringLiteral("merge"), QStringLiteral("the merged table")};
+const SaveWords Words{QStringLiteral("merge"), QStringLiteral("the merged table"),
+                      QStringLiteral("the merged table")};
 
 struct Side {
     const char *option; // its start location's
@@ -131,11 +132,6 @@ int runMerge(const Invocation &invocation)
     }
     if (invocation.quiet)
         return 0;
-    const QString report = settled + saveReport(target, saved, names, Words);
-    QString refusal;
-    if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)
-        tell(QStringLiteral("%1 holds the merged table, but what the merge did could not be "
-                            "written to standard output: %2.")
-                 .arg(shownPath(target), refusal));
+    printSaveReport(target, settled + saveReport(target, saved, names, Words), Words);
     return 0;
 }

@@ -75,6 +75,15 @@ QString saveReport(const QString &target, const TargetSave &saved, const QString
     return report + remark;
 }
 
+void printSaveReport(const QString &target, const QString &report, const SaveWords &words)
+{
+    QString refusal;
+    if (writeToStream(stdout, report.toUtf8(), &refusal) == StreamWrite::Failed)
+        tell(QStringLiteral("%1 holds %2, but what the %3 did could not be written to standard "
+                            "output: %4.")
+                 .arg(shownPath(target), words.saved, words.mode, refusal));
+}
+
 void tellSaveFailed(const TargetSave &saved, const SaveWords &words)
 {
     Q_ASSERT(saved.kind == TargetSave::Kind::Failed);

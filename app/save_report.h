@@ -13,6 +13,7 @@
 struct SaveWords {
     QString mode;   // "import"
     QString source; // "the text": what gave the table
+    QString saved;  // "the imported table": what the save put into the target
 };
 
 // Empty when `text` can go into a target that holds `held`; else why not: a
@@ -24,6 +25,10 @@ QString textFitsTarget(const QString &target, TargetSave::Held held, const Table
 // the table went and where the backup is, or why none was made.
 QString saveReport(const QString &target, const TargetSave &saved, const QStringList &names,
                    const SaveWords &words);
+
+// Prints the report on standard output; where that refuses it, says so on
+// standard error: the table is in the target all the same.
+void printSaveReport(const QString &target, const QString &report, const SaveWords &words);
 
 // Says on standard error why a save into a target failed, with the option
 // that would let it go on where one would.

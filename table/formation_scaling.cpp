@@ -50,27 +50,26 @@ std::optional<ScaleMove> readScaleMove(const std::array<QString, 3> &factors,
 {
     ScaleMove move;
     move.lines = lines;
-    for (int axis = 0; axis < 3; ++axis) {
-        const QLatin1Char name("XYZ"[axis]);
-        const std::optional<double> factor = parseNumberBox(factors[axis]);
-        if (!factor || std::abs(*factor) > MostScaleFactor) {
-            *problem = QStringLiteral("%1 factor is a number from -1000000 to 1000000, not "
-                                      "\"%2\".")
-                           .arg(name)
-                           .arg(factors[axis].trimmed());
-            return std::nullopt;
+    const struct {
+        const std::array<QString, 3> &texts;
+        std::array<double, 3> &values;
+        double most;
+        const char *what; // after the axis, up to the range
+    } boxes[] = {{factors, move.factor, MostScaleFactor, "factor is a number"},
+                 {shiftsFeet, move.shiftFeet, MostShiftFeet, "shift is feet"}};
+    for (int axis = 0; axis < 3; ++axis)
+        for (const auto &box : boxes) {
+            const std::optional<double> value = parseNumberBox(box.texts[axis]);
+            if (!value || std::abs(*value) > box.most) {
+                *problem = QStringLiteral("%1 %2 from -%3 to %3, not \"%4\".")
+                               .arg(QLatin1Char("XYZ"[axis]))
+                               .arg(QLatin1String(box.what))
+                               .arg(qint64(box.most))
+                               .arg(box.texts[axis].trimmed());
+                return std::nullopt;
+            }
+            box.values[axis] = *value;
         }
-        const std::optional<double> shift = parseNumberBox(shiftsFeet[axis]);
-        if (!shift || std::abs(*shift) > MostShiftFeet) {
-            *problem = QStringLiteral("%1 shift is feet from -1000000000 to 1000000000, not "
-                                      "\"%2\".")
-                           .arg(name)
-                           .arg(shiftsFeet[axis].trimmed());
-            return std::nullopt;
-        }
-        move.factor[axis] = *factor;
-        move.shiftFeet[axis] = *shift;
-    }
     if (lines == std::array<bool, 3>{false, false, false}) {
         *problem = QStringLiteral("No line is chosen.");
         return std::nullopt;
