@@ -564,13 +564,9 @@ void TableLoaderTest::tableText_data()
     QTest::newRow("a text") << "mod.json" << text << false << QByteArray(1488, text.at(4)) << true;
     QTest::newRow("a text with a start location given: its bytes")
         << "mod.json" << text << true << text.left(1488) << false;
-    QTest::newRow("a short text") << "mod.csv" << QByteArray("TEXTz") << false
-                                  << QByteArray(1488, 'z') << true;
     QTest::newRow("a text the reader refuses")
         << "mod.json" << QByteArray("TEXT!" + QByteArray(2000, 'k')) << false << QByteArray()
         << false;
-    QTest::newRow("a data file") << "frmation.dat" << filler(1488) << false << filler(1488)
-                                 << false;
     // The game's name wins: searched for its signature, not found.
     QTest::newRow("named as the game") << "KGF.EXE" << text << false << QByteArray() << false;
 }

@@ -268,12 +268,7 @@ void PictureTest::keptFitHoldsThroughChanges_data()
     const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
     Offsets farther = worked;
     farther[0] *= 10;
-    Offsets aside = worked;
-    aside[7] += 21 * 30;
     QTest::newRow("a line ten times farther") << worked << farther << true;
-    QTest::newRow("a line moved aside") << worked << aside << true;
-    QTest::newRow("to the largest value")
-        << worked << Offsets{std::numeric_limits<qint32>::max(), 0, 0, 0, 0, 0, 0, 0, 0} << true;
     QTest::newRow("nothing moved") << worked << worked << false;
 }
 
@@ -302,20 +297,12 @@ void PictureTest::keptFitHoldsThroughChanges()
                     1e-6 * std::max(1.0, at.manhattanLength()));
         }
     }
-    // A larger window keeps the scale and the middles too.
-    const PictureLayout wider = layOutPicture(changed, QSizeF(1400, 600), kept);
-    QCOMPARE(wider.pixelsPerFoot, first.pixelsPerFoot);
-    QCOMPARE(wider.views[1].centreFeet, first.views[1].centreFeet);
-
     // Without it, each change fits anew.
     const PictureLayout fitted = layOutPicture(changed, size);
     bool differs = fitted.pixelsPerFoot != first.pixelsPerFoot;
     for (int v = 0; v < ViewCount; ++v)
         differs = differs || fitted.views[v].origin != first.views[v].origin;
     QCOMPARE(differs, fittedAnew);
-    for (int v = 0; v < ViewCount; ++v)
-        for (int l = 0; l < PictureContent::LineCount; ++l)
-            QVERIFY(fitted.views[v].plot.contains(fitted.views[v].markers[l]));
 }
 
 void PictureTest::ghostsWhereLinesMoved_data()
@@ -327,13 +314,8 @@ void PictureTest::ghostsWhereLinesMoved_data()
     const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
     Offsets oneUnit = worked;
     oneUnit[5] += 1;
-    Offsets all = worked;
-    for (qint32 &value : all)
-        value = -value - 21;
-    QTest::newRow("nothing moved") << worked << worked << 0x23 << QList<bool>{false, false, false};
     QTest::newRow("line 2 by a 21st of a foot in Z")
         << worked << oneUnit << 0x23 << QList<bool>{false, true, false};
-    QTest::newRow("every line") << worked << all << 0x23 << QList<bool>{true, true, true};
     QTest::newRow("only the type changed")
         << worked << worked << 0x07 << QList<bool>{false, false, false};
     QTest::newRow("from the smallest values") << Offsets(9, std::numeric_limits<qint32>::min())
@@ -392,16 +374,12 @@ void PictureTest::ticksNumberTheGrid_data()
     const qint32 least = std::numeric_limits<qint32>::min();
     const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
     QTest::newRow("the worked example") << worked << QSizeF(DefaultPictureSize) << 0.0 << 3;
-    QTest::newRow("small window") << worked << QSizeF(600, 320) << 0.0 << 2;
     QTest::newRow("wide numbers") << Offsets{most, least, most, least, most, least, 0, 0, 0}
                                   << QSizeF(DefaultPictureSize) << 0.0 << 2;
     // Nine digits a number: the step between ticks spans most of a view, and
     // a tick beside an axis name is left out.
-    QTest::newRow("negative millions only")
-        << Offsets(9, least) << QSizeF(DefaultPictureSize) << 0.0 << 1;
     QTest::newRow("negative millions, small window")
         << Offsets(9, least) << QSizeF(600, 320) << 0.0 << 1;
-    QTest::newRow("fractions of a foot") << worked << QSizeF(DefaultPictureSize) << 200.0 << 3;
     QTest::newRow("far from the reference point, kept")
         << Offsets(9, 21 * 987654) << QSizeF(DefaultPictureSize) << 0.05 << 2;
 }
@@ -469,14 +447,9 @@ void PictureTest::tickTexts_data()
     QTest::addColumn<double>("feet");
     QTest::addColumn<double>("step");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << 0.0 << 20.0 << "0";
     QTest::newRow("negative zero") << -0.0 << 5.0 << "0";
-    QTest::newRow("negative") << -40.0 << 20.0 << "-40";
-    QTest::newRow("thousands") << 20000.0 << 5000.0 << "20,000";
-    QTest::newRow("halves") << 2.5 << 0.5 << "2.5";
     QTest::newRow("a whole number at halves") << 3.0 << 0.5 << "3.0";
     QTest::newRow("hundredths") << -0.05 << 0.05 << "-0.05";
-    QTest::newRow("a tenth") << 0.1 << 0.1 << "0.1";
     QTest::newRow("the largest") << 1e8 << 5e7 << "100,000,000";
 }
 
@@ -491,7 +464,6 @@ void PictureTest::tickTexts()
 void PictureTest::givenScaleIsFeetPerPixel_data()
 {
     QTest::addColumn<double>("feetPer100");
-    QTest::newRow("ten feet") << 10.0;
     QTest::newRow("half a foot") << 0.5;
     QTest::newRow("a mile") << 5280.0;
 }
