@@ -630,13 +630,6 @@ void HistoryTest::pasteRefusesWhatIsNotOneFormation_data()
     QVERIFY(wrongCount.contains(count));
     wrongCount.replace(count, "\"count\": 300");
     QTest::newRow("a count out of range") << wrongCount << "formations[0].lines[0].count";
-    // Feet and stored units that disagree: which, and how to mend it.
-    QByteArray disagreeing = writeFormationText(sampleTable(), 6, QStringLiteral("Vic"));
-    const qsizetype stored = disagreeing.indexOf("\"xStored\": ");
-    QVERIFY(stored > 0);
-    disagreeing.insert(stored + 11, "1");
-    QTest::newRow("feet and stored units that disagree")
-        << disagreeing << "The clipboard's formation cannot be pasted: formation 6, line 1";
     QTest::newRow("empty") << QByteArray() << "The clipboard holds no text.";
     QTest::newRow("prose") << QByteArray("Try the diamond!")
                            << "The clipboard holds no formation. Nothing was pasted";
