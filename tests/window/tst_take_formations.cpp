@@ -123,14 +123,10 @@ private slots:
     void takesTheCheckedOnesAsOneStep();
     void takesNothing_data();
     void takesNothing();
-    void readsEveryKindOfFile_data();
-    void readsEveryKindOfFile();
-    void failedLoadChangesNothing_data();
-    void failedLoadChangesNothing();
+    void readsOrSaysWhy_data();
+    void readsOrSaysWhy();
     void panelEditsFirst_data();
     void panelEditsFirst();
-    void rowsForKeysAndScreenReaders();
-    void theWindowPaintsWhileAProgramIsSearched();
 };
 
 void TakeFormationsTest::rowTexts_data()
@@ -182,14 +178,28 @@ void TakeFormationsTest::takesTheCheckedOnesAsOneStep()
         // While it is open, the window's handlers do nothing.
         f.window->undo();
         QCOMPARE(f.window->GF1().toBytes(), edited);
-        QList<int> checked;
-        for (int n = 0; n < list->count(); ++n)
-            if (list->item(n)->checkState() == Qt::Checked)
-                checked << n;
-        QCOMPARE(checked, (QList<int>{2, 6, 9, 20})); // 9 as edited differs too
-        list->item(9)->setCheckState(Qt::Unchecked);
-        list->item(6)->setCheckState(Qt::Unchecked);
-        dialogButton(dialog, "Take")->click();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), list);
+        QCOMPARE(list->currentRow(), 2); // the first that differs
+        // A screen reader hears every row by its text, and a check box only
+        // where it differs, checked: 9 as edited differs too.
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(list);
+        QCOMPARE(accessible->childCount(), 31);
+        for (int n = 0; n < 31; ++n) {
+            QCOMPARE(accessible->child(n)->text(QAccessible::Name), list->item(n)->text());
+            const bool differs = n == 2 || n == 6 || n == 9 || n == 20;
+            QCOMPARE(bool(accessible->child(n)->state().checkable), differs);
+            QCOMPARE(list->item(n)->checkState() == Qt::Checked, differs);
+        }
+        // Arrows and Space uncheck 6 and 9; Tab and Space take.
+        for (const int steps : {4, 3}) {
+            for (int k = 0; k < steps; ++k)
+                QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Space);
+        }
+        QTest::keyClick(list, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialogButton(dialog, "Take"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     });
     openMenu(f.button(QStringLiteral("Option2(9)")), QStringLiteral("mouse"),
              QStringLiteral("Take formations from another file..."));
@@ -238,57 +248,57 @@ void TakeFormationsTest::takesNothing()
     QCOMPARE(history(f)->count(), 0);
 }
 
-void TakeFormationsTest::readsEveryKindOfFile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    // Signed as a program's table is, so that every kind holds the same table.
-    const QByteArray other = signedTable(threeDiffer(sampleTable()));
-    QTest::newRow("a data file, read from its first byte") << "big.dat" << other + "tail";
-    QTest::newRow("a JSON text") << "mod.json" << writeTableText(other, {}, TextFormat::Json);
-    QTest::newRow("a program, by its beginning") << "copy.bin" << program(other, "MZ");
-}
-
-void TakeFormationsTest::readsEveryKindOfFile()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    WindowFixture f;
-    start(f, signedTable(sampleTable()));
-    f.answers.push_back(f.writeFile(name, bytes));
-    DialogWatch watch(
-        [&](QDialog *dialog, QListWidget *) { dialogButton(dialog, "Take")->click(); });
-    f.window->takeFromFile();
-    QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
-    QCOMPARE(f.window->GF1().toBytes(), signedTable(threeDiffer(sampleTable())));
-    QVERIFY(f.requests.last().filter.contains(QLatin1String("*.json")));
-}
-
-void TakeFormationsTest::failedLoadChangesNothing_data()
+void TakeFormationsTest::readsOrSaysWhy_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes"); // null: no such file
-    QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("why");      // empty: read, and its differences taken
+    // Signed as a program's table is, so that every kind holds the same table.
+    const QByteArray other = signedTable(threeDiffer(sampleTable()));
+    QTest::newRow("a data file, read from its first byte") << "big.dat" << other + "tail"
+                                                           << "";
+    QTest::newRow("a JSON text") << "mod.json" << writeTableText(other, {}, TextFormat::Json) << "";
+    QTest::newRow("a program, by its beginning") << "copy.bin" << program(other, "MZ") << "";
     QTest::newRow("no such file") << "gone.dat" << QByteArray() << "Could not open";
     QTest::newRow("a text of one formation")
         << "one.json" << writeFormationText(sampleTable(), 4, QStringLiteral("x")) << "not a whole";
 }
 
-void TakeFormationsTest::failedLoadChangesNothing()
+void TakeFormationsTest::readsOrSaysWhy()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, why);
     WindowFixture f;
-    start(f);
+    start(f, signedTable(sampleTable()));
     f.answers.push_back(bytes.isNull() ? f.path(name) : f.writeFile(name, bytes));
-    DialogWatch watch([](QDialog *dialog, QListWidget *) { dialog->reject(); });
+    // A timer's turn before the dialog opens can only come from a program's search,
+    // which keeps the window painted.
+    bool waitedInSearch = false;
+    QTimer probe; // gone with the test, if it never fires
+    probe.setSingleShot(true);
+    probe.callOnTimeout([&] {
+        waitedInSearch = !QApplication::activeModalWidget() && QGuiApplication::overrideCursor() &&
+                         QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    probe.start(0);
+    DialogWatch watch(
+        [&](QDialog *dialog, QListWidget *) { dialogButton(dialog, "Take")->click(); });
     f.window->takeFromFile();
-    QCOMPARE(watch.opened, 0);
-    QCOMPARE(f.prompter.told.size(), 1);
-    QVERIFY2(f.prompter.told[0].contains(why), qPrintable(f.prompter.told[0]));
-    QVERIFY(f.prompter.told[0].endsWith(QLatin1String("Nothing was taken.")));
-    QCOMPARE(history(f)->count(), 0);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(waitedInSearch, name == QLatin1String("copy.bin"));
+    QCOMPARE(watch.opened, why.isEmpty() ? 1 : 0);
+    QCOMPARE(f.window->GF1().toBytes(),
+             signedTable(why.isEmpty() ? threeDiffer(sampleTable()) : sampleTable()));
+    if (why.isEmpty()) {
+        QVERIFY2(f.prompter.told.isEmpty(), qPrintable(f.prompter.told.join(u'\n')));
+        QVERIFY(f.requests.last().filter.contains(QLatin1String("*.json")));
+    } else {
+        QCOMPARE(f.prompter.told.size(), 1);
+        QVERIFY2(f.prompter.told[0].contains(why) &&
+                     f.prompter.told[0].endsWith(QLatin1String("Nothing was taken.")),
+                 qPrintable(f.prompter.told[0]));
+    }
 }
 
 // A panel's typed edit is written or dropped first, or nothing is taken.
@@ -321,54 +331,6 @@ void TakeFormationsTest::panelEditsFirst()
              written ? taken(sampleTable(), other, {2, 5, 6, 20}) : sampleTable());
     if (!written)
         QCOMPARE(f.box(1)->text(), QStringLiteral("9"));
-}
-
-void TakeFormationsTest::rowsForKeysAndScreenReaders()
-{
-    WindowFixture f;
-    start(f);
-    const QByteArray other = threeDiffer(sampleTable());
-    f.answers.push_back(f.writeFile(QStringLiteral("mod.dat"), other));
-    DialogWatch watch([&](QDialog *dialog, QListWidget *list) {
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
-        QCOMPARE(QApplication::focusWidget(), list);
-        QCOMPARE(list->currentRow(), 2); // the first that differs
-        // A screen reader hears every row by its text, and a check box only where it differs.
-        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(list);
-        QCOMPARE(accessible->childCount(), 31);
-        for (int n = 0; n < 31; ++n) {
-            QCOMPARE(accessible->child(n)->text(QAccessible::Name), list->item(n)->text());
-            QCOMPARE(bool(accessible->child(n)->state().checkable), n == 2 || n == 6 || n == 20);
-        }
-        // Arrows reach every row; Space unchecks one that differs.
-        for (int n = 2; n < 20; ++n)
-            QTest::keyClick(list, Qt::Key_Down);
-        QTest::keyClick(list, Qt::Key_Space);
-        QTest::keyClick(list, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), dialogButton(dialog, "Take"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    });
-    f.window->takeFromFile();
-    QCOMPARE(f.window->GF1().toBytes(), taken(sampleTable(), other, {2, 6}));
-}
-
-void TakeFormationsTest::theWindowPaintsWhileAProgramIsSearched()
-{
-    WindowFixture f;
-    start(f);
-    f.answers.push_back(
-        f.writeFile(QStringLiteral("kgf.exe"), program(signedTable(sampleTable()), "MZ")));
-    // A timer's turn before the dialog opens can only come from the search.
-    bool waitingInSearch = false;
-    QTimer::singleShot(0, [&] {
-        waitingInSearch = !QApplication::activeModalWidget() && QGuiApplication::overrideCursor() &&
-                          QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    });
-    DialogWatch watch([](QDialog *dialog, QListWidget *) { dialog->reject(); });
-    f.window->takeFromFile();
-    QCOMPARE(watch.opened, 1);
-    QVERIFY(waitingInSearch);
-    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(TakeFormationsTest)
