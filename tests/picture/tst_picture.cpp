@@ -43,7 +43,6 @@ private slots:
     void filesNameEachLine();
     void formatByName_data();
     void formatByName();
-    void keptFitHoldsThroughChanges_data();
     void keptFitHoldsThroughChanges();
     void ghostsWhereLinesMoved_data();
     void ghostsWhereLinesMoved();
@@ -55,6 +54,12 @@ private slots:
     void givenScaleIsFeetPerPixel_data();
     void givenScaleIsFeetPerPixel();
 };
+
+// Where `at` is drawn, to a millionth of its size.
+static bool near(QPointF drawn, QPointF at)
+{
+    return QLineF(drawn, at).length() < 1e-6 * std::max(1.0, at.manhattanLength());
+}
 
 // A whole formation's 48 bytes with these offsets and the lines of `content`.
 static QByteArray formationBytes(const Offsets &offsets, int count = 4, int typeCode = 0x23)
@@ -260,49 +265,32 @@ void PictureTest::formatByName()
     QCOMPARE(chosen ? int(*chosen) : -1, format);
 }
 
-void PictureTest::keptFitHoldsThroughChanges_data()
+// A kept fit holds the scale and the views' middles through a change
+// that a fresh fit would follow.
+void PictureTest::keptFitHoldsThroughChanges()
 {
-    QTest::addColumn<Offsets>("before");
-    QTest::addColumn<Offsets>("after");
-    QTest::addColumn<bool>("fittedAnew"); // whether a fresh fit gives another scale or middle
     const Offsets worked{2100, -1050, 0, -2100, 0, 1050, 0, 4200, -4200};
     Offsets farther = worked;
     farther[0] *= 10;
-    QTest::newRow("a line ten times farther") << worked << farther << true;
-    QTest::newRow("nothing moved") << worked << worked << false;
-}
-
-void PictureTest::keptFitHoldsThroughChanges()
-{
-    QFETCH(Offsets, before);
-    QFETCH(Offsets, after);
-    QFETCH(bool, fittedAnew);
     const QSizeF size(DefaultPictureSize);
-    const PictureLayout first = layOutPicture(content(before), size);
-    const PictureFit kept = fitOf(first);
-    const PictureContent changed = content(after);
-    const PictureLayout held = layOutPicture(changed, size, kept);
+    const PictureLayout first = layOutPicture(content(worked), size);
+    const PictureContent changed = content(farther);
+    const PictureLayout held = layOutPicture(changed, size, fitOf(first));
+    const PictureLayout fitted = layOutPicture(changed, size);
     QCOMPARE(held.pixelsPerFoot, first.pixelsPerFoot);
+    QVERIFY(fitted.pixelsPerFoot != first.pixelsPerFoot);
     QCOMPARE(held.gridFeet, first.gridFeet);
     for (int v = 0; v < ViewCount; ++v) {
-        QCOMPARE(held.views[v].origin, first.views[v].origin);
-        QCOMPARE(held.views[v].centreFeet, first.views[v].centreFeet);
-        // The moved line at its offsets at the kept scale, in the view or not.
         const ViewLayout &view = held.views[v];
-        for (int l = 0; l < PictureContent::LineCount; ++l) {
-            const QPointF at = viewPixel(view, held.pixelsPerFoot,
-                                         offsetFeet(changed.lines[l].line, view.axes.horizontal),
-                                         offsetFeet(changed.lines[l].line, view.axes.vertical));
-            QVERIFY(QLineF(view.markers[l], at).length() <
-                    1e-6 * std::max(1.0, at.manhattanLength()));
-        }
+        QCOMPARE(view.origin, first.views[v].origin);
+        QCOMPARE(view.centreFeet, first.views[v].centreFeet);
+        // The moved line at its offsets at the kept scale, in the view or not.
+        for (int l = 0; l < PictureContent::LineCount; ++l)
+            QVERIFY(near(view.markers[l],
+                         viewPixel(view, held.pixelsPerFoot,
+                                   offsetFeet(changed.lines[l].line, view.axes.horizontal),
+                                   offsetFeet(changed.lines[l].line, view.axes.vertical))));
     }
-    // Without it, each change fits anew.
-    const PictureLayout fitted = layOutPicture(changed, size);
-    bool differs = fitted.pixelsPerFoot != first.pixelsPerFoot;
-    for (int v = 0; v < ViewCount; ++v)
-        differs = differs || fitted.views[v].origin != first.views[v].origin;
-    QCOMPARE(differs, fittedAnew);
 }
 
 void PictureTest::ghostsWhereLinesMoved_data()
@@ -338,13 +326,11 @@ void PictureTest::ghostsWhereLinesMoved()
             continue;
         for (const Axis axis : {AxisX, AxisY, AxisZ})
             QCOMPARE(storedOffset(*c.lines[l].ghost, axis), reference[3 * l + axis]);
-        for (const ViewLayout &view : layout.views) {
-            const QPointF at = viewPixel(view, layout.pixelsPerFoot,
-                                         double(reference[3 * l + view.axes.horizontal]) / 21,
-                                         double(reference[3 * l + view.axes.vertical]) / 21);
-            QVERIFY(QLineF(view.ghosts[l], at).length() <
-                    1e-6 * std::max(1.0, at.manhattanLength()));
-        }
+        for (const ViewLayout &view : layout.views)
+            QVERIFY(near(view.ghosts[l],
+                         viewPixel(view, layout.pixelsPerFoot,
+                                   double(reference[3 * l + view.axes.horizontal]) / 21,
+                                   double(reference[3 * l + view.axes.vertical]) / 21)));
     }
 }
 
@@ -406,16 +392,9 @@ void PictureTest::ticksNumberTheGrid()
         for (const auto &axis : axes) {
             QVERIFY2(axis.ticks.size() >= least, qPrintable(viewName(int(&view - layout.views))));
             const double step = axis.step;
-            // A round number of feet, a whole number of grid squares.
-            QCOMPARE(roundStep(step), step);
-            const double squares = step / layout.gridFeet;
-            QVERIFY(squares >= 1 - 1e-9);
-            QVERIFY(std::abs(squares - std::round(squares)) < 1e-9 * squares);
+            QCOMPARE(roundStep(step), step); // a round number of feet
             for (qsizetype t = 0; t < axis.ticks.size(); ++t) {
                 const GridTick &tick = axis.ticks[t];
-                const double k = tick.feet / step;
-                QVERIFY2(std::abs(k - std::round(k)) < 1e-9 * std::max(1.0, std::abs(k)),
-                         qPrintable(tick.text));
                 QCOMPARE(tick.text, tickText(tick.feet, step));
                 // On a grid line, at its value in the view.
                 const QPointF at = axis.across
