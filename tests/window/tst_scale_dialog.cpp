@@ -53,7 +53,8 @@ void start(WindowFixture &f)
 
 // Runs `act` on the dialog once it shows while the window waits on it,
 // then cancels it if `act` left it open.
-int whileOpen(const std::function<void()> &open, const std::function<void(QDialog *)> &act)
+// The dialog opened from the menu of `widget`.
+int whileOpen(WindowFixture &f, const char *widget, const std::function<void(QDialog *)> &act)
 {
     int opened = 0;
     QTimer watch;
@@ -68,7 +69,8 @@ int whileOpen(const std::function<void()> &open, const std::function<void(QDialo
             dialog->reject();
     });
     watch.start(5);
-    open();
+    openMenu(f.control(QLatin1String(widget)), QStringLiteral("mouse"),
+             QStringLiteral("Scale and move formation 4..."));
     return opened;
 }
 
@@ -95,33 +97,28 @@ void ScaleDialogTest::appliesAsOneStepAndShowsItFirst()
     start(f);
     auto *history = f.window->findChild<QUndoStack *>();
     const int steps = history->count();
-    const int opened = whileOpen(
-        [&] {
-            openMenu(f.control(QStringLiteral("Option2(4)")), QStringLiteral("mouse"),
-                     QStringLiteral("Scale and move formation 4..."));
-        },
-        [&](QDialog *dialog) {
-            PictureWindow *picture = f.window->pictureWindow();
-            QVERIFY(picture && picture->isVisible());
-            box(dialog, "XFactor")->setText(QStringLiteral("1.5"));
-            box(dialog, "YShift")->setText(QStringLiteral("-0.5"));
-            dialog->findChild<QCheckBox *>(QStringLiteral("ScaleLine3"))->setChecked(false);
-            // Drawn dashed: X 150 ft, Y -50.5 ft (-1060.5 stored: to even, -1060).
-            const PictureContent &shown = picture->content();
-            QCOMPARE(shown.lines[0].line.xOffset, 3150);
-            QCOMPARE(shown.lines[0].line.yOffset, -1060);
-            QVERIFY(!shown.lines[0].written && !shown.lines[1].written);
-            QCOMPARE(shown.lines[2].line.xOffset, 6300);
-            QVERIFY(shown.lines[2].written);
+    const int opened = whileOpen(f, "Option2(4)", [&](QDialog *dialog) {
+        PictureWindow *picture = f.window->pictureWindow();
+        QVERIFY(picture && picture->isVisible());
+        box(dialog, "XFactor")->setText(QStringLiteral("1.5"));
+        box(dialog, "YShift")->setText(QStringLiteral("-0.5"));
+        dialog->findChild<QCheckBox *>(QStringLiteral("ScaleLine3"))->setChecked(false);
+        // Drawn dashed: X 150 ft, Y -50.5 ft (-1060.5 stored: to even, -1060).
+        const PictureContent &shown = picture->content();
+        QCOMPARE(shown.lines[0].line.xOffset, 3150);
+        QCOMPARE(shown.lines[0].line.yOffset, -1060);
+        QVERIFY(!shown.lines[0].written && !shown.lines[1].written);
+        QCOMPARE(shown.lines[2].line.xOffset, 6300);
+        QVERIFY(shown.lines[2].written);
 
-            // A box without a number: no Apply, the table drawn.
-            box(dialog, "ZFactor")->setText(QStringLiteral("big"));
-            auto *apply = dialog->findChild<QPushButton *>(QStringLiteral("Apply"));
-            QVERIFY(!apply->isEnabled());
-            QCOMPARE(picture->content().lines[0].line.xOffset, 2100);
-            box(dialog, "ZFactor")->setText(QStringLiteral("1"));
-            apply->click();
-        });
+        // A box without a number: no Apply, the table drawn.
+        box(dialog, "ZFactor")->setText(QStringLiteral("big"));
+        auto *apply = dialog->findChild<QPushButton *>(QStringLiteral("Apply"));
+        QVERIFY(!apply->isEnabled());
+        QCOMPARE(picture->content().lines[0].line.xOffset, 2100);
+        box(dialog, "ZFactor")->setText(QStringLiteral("1"));
+        apply->click();
+    });
     QCOMPARE(opened, 1);
     QByteArray after = withOffsets(table(), 1, 3150, -1060, 210);
     after = withOffsets(after, 2, 6300, -2110, 420);
@@ -140,11 +137,7 @@ void ScaleDialogTest::cancelAndUnwrittenEditsChangeNothing()
     f.click(QStringLiteral("Option2(4)"));
     auto *history = f.window->findChild<QUndoStack *>();
     const int steps = history->count();
-    const auto open = [&] {
-        openMenu(f.control(QStringLiteral("Frame1")), QStringLiteral("mouse"),
-                 QStringLiteral("Scale and move formation 4..."));
-    };
-    QCOMPARE(whileOpen(open,
+    QCOMPARE(whileOpen(f, "Frame1",
                        [](QDialog *dialog) {
                            box(dialog, "XFactor")->setText(QStringLiteral("3"));
                            dialog->findChild<QPushButton *>(QStringLiteral("Cancel"))->click();
@@ -157,7 +150,7 @@ void ScaleDialogTest::cancelAndUnwrittenEditsChangeNothing()
     // An unwritten edit is asked about first; staying opens nothing.
     f.box(1)->setText(QStringLiteral("7"));
     f.prompter.writeAnswer = Prompter::Choice::Cancel;
-    QCOMPARE(whileOpen(open, [](QDialog *) {}), 0);
+    QCOMPARE(whileOpen(f, "Frame1", [](QDialog *) {}), 0);
     QCOMPARE(f.prompter.asked.size(), 1);
     QCOMPARE(f.box(1)->text(), QStringLiteral("7"));
     QCOMPARE(f.window->GF1().toBytes(), table());
@@ -167,16 +160,11 @@ void ScaleDialogTest::saysWhereItHeldAnOffset()
 {
     WindowFixture f;
     start(f);
-    whileOpen(
-        [&] {
-            openMenu(f.control(QStringLiteral("Option2(4)")), QStringLiteral("mouse"),
-                     QStringLiteral("Scale and move formation 4..."));
-        },
-        [](QDialog *dialog) {
-            box(dialog, "YFactor")->setText(QStringLiteral("1000000"));
-            dialog->findChild<QCheckBox *>(QStringLiteral("ScaleLine1"))->setChecked(false);
-            dialog->findChild<QPushButton *>(QStringLiteral("Apply"))->click();
-        });
+    whileOpen(f, "Option2(4)", [](QDialog *dialog) {
+        box(dialog, "YFactor")->setText(QStringLiteral("1000000"));
+        dialog->findChild<QCheckBox *>(QStringLiteral("ScaleLine1"))->setChecked(false);
+        dialog->findChild<QPushButton *>(QStringLiteral("Apply"))->click();
+    });
     // Line 2's -2100 x a million fits; line 3's -3150 x a million is below
     // the least offset. Line 1 was not chosen.
     QByteArray after = withOffsets(table(), 2, 4200, -2'100'000'000, 420);
