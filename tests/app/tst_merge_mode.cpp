@@ -75,13 +75,8 @@ private slots:
     void merges();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
-    void startLocations_data();
-    void startLocations();
     void streamsIntoOursRefused_data();
     void streamsIntoOursRefused();
-    void quiet_data();
-    void quiet();
-    void intoABackupWithForceOnly();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -200,6 +195,45 @@ void MergeModeTest::merges_data()
                files
         << "ours.dat" << withField(withField(braced, 2, 1, Count, 9), 7, 3, X, 210) << saved
         << QStringList{};
+
+    // --quiet: nothing but errors, also where conflicts were settled.
+    clashing.remove(QStringLiteral("readorder.txt"));
+    QTest::newRow("--quiet, settled")
+        << clashing << QStringList{"merge", "--quiet", "--no-backup", "--take", "ours"} + files
+        << "ours.dat" << withField(oursClash, 0, 1, 0, 77) << QByteArray() << QStringList{};
+    QTest::newRow("printed, --quiet")
+        << clashing << QStringList{"merge", "--quiet", "--take", "ours", "-o", "-"} + files << "-"
+        << withField(oursClash, 0, 1, 0, 77) << QByteArray() << QStringList{};
+
+    // Tables past a prefix of their own: the merge goes back to OURS's place
+    // (also with OURS named again as OUT), and a new OUT is a table of its own.
+    const QByteArray prefix(100, 'p');
+    const QByteArray lowZ = withField(base, 30, 3, X + 8, -2147483647 - 1);
+    const Files prefixed{{"base.dat", "b" + base},
+                         {"ours.dat", prefix + ours + "tail"},
+                         {"theirs.dat", "tt" + lowZ}};
+    const QByteArray mergedZ = withField(ours, 30, 3, X + 8, -2147483647 - 1);
+    const QStringList starts{"merge",        "--no-backup", "--start-base",   "1",
+                             "--start-ours", "100",         "--start-theirs", "2"};
+    QTest::newRow("start locations, into OURS")
+        << prefixed << starts + files << "ours.dat" << prefix + mergedZ + "tail" << noBackup
+        << QStringList{};
+    QTest::newRow("start locations, OURS named again as OUT")
+        << prefixed << starts + QStringList{"-o", "./ours.dat"} + files << "ours.dat"
+        << prefix + mergedZ + "tail" << noBackup << QStringList{};
+    QTest::newRow("start locations, a new OUT")
+        << prefixed << starts + QStringList{"-o", "new.dat"} + files << "new.dat" << mergedZ
+        << QByteArray("new.dat was made") << QStringList{"new.dat"};
+
+    // OURS that is the copy kept of another file, with --force.
+    QTest::newRow("into a backup, with --force")
+        << Files{{"base.dat", base},
+                 {"frmation.dat", base},
+                 {"frmation.dat.bak", ours},
+                 {"theirs.dat", theirs}}
+        << QStringList{"merge",    "--no-backup",      "--force",
+                       "base.dat", "frmation.dat.bak", "theirs.dat"}
+        << "frmation.dat.bak" << both << QByteArray("frmation.dat.bak was saved") << QStringList{};
 }
 
 void MergeModeTest::merges()
@@ -214,8 +248,18 @@ void MergeModeTest::merges()
     const CommandRun result = run(arguments);
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(result.status, 0);
-    QCOMPARE(contents(target), merged);
-    QVERIFY2(result.out.contains(told), result.out.constData());
+    // The target merged, every other file as it was.
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(contents(it.key()).toHex(' '),
+                 (it.key() == target ? merged : it.value()).toHex(' '));
+    if (target == QLatin1String("-"))
+        QCOMPARE(result.out, writeTableText(merged, {}, TextFormat::Json));
+    else if (told.isNull()) // --quiet
+        QCOMPARE(result.out, QByteArray());
+    else
+        QVERIFY2(result.out.contains(told), result.out.constData());
+    if (!files.contains(target) && target != QLatin1String("-"))
+        QCOMPARE(contents(target), merged);
     QStringList expected = files.keys() + made;
     expected.removeDuplicates();
     expected.sort();
@@ -277,6 +321,13 @@ void MergeModeTest::refusesAndWritesNothing_data()
     QTest::newRow("--take of neither side")
         << three << QStringList{"merge", "--take", "both"} + files << 2 << QByteArray()
         << QByteArray("--take is ours or theirs, not \"both\".");
+    QTest::newRow("into a backup, without --force")
+        << Files{{"base.dat", base},
+                 {"frmation.dat", base},
+                 {"frmation.dat.bak", ours},
+                 {"theirs.dat", base}}
+        << QStringList{"merge", "--no-backup", "base.dat", "frmation.dat.bak", "theirs.dat"} << 2
+        << QByteArray() << QByteArray("Give --force to write it anyway.");
     // No OURS.bak can be made.
     QTest::newRow("a failed save")
         << Files{{"base.dat", base},
@@ -307,40 +358,6 @@ void MergeModeTest::refusesAndWritesNothing()
         QCOMPARE(printed.out, QByteArray());
         QVERIFY2(printed.err.contains(out), printed.err.constData());
     }
-}
-
-// Tables past a prefix of their own: the merge goes back to OURS's place
-// (also with OURS named again as OUT), and a new OUT is a table of its own.
-void MergeModeTest::startLocations_data()
-{
-    QTest::addColumn<QStringList>("output"); // -o OUT, if given
-    QTest::addColumn<QString>("target");
-    QTest::newRow("into OURS") << QStringList() << "ours.dat";
-    QTest::newRow("OURS named again as OUT") << QStringList{"-o", "./ours.dat"} << "ours.dat";
-    QTest::newRow("a new OUT") << QStringList{"-o", "new.dat"} << "new.dat";
-}
-
-void MergeModeTest::startLocations()
-{
-    QFETCH(QStringList, output);
-    QFETCH(QString, target);
-    const QByteArray prefix(100, 'p');
-    const QByteArray ours = withField(baseTable(), 2, 1, Count, 9);
-    const QByteArray theirs = withField(baseTable(), 30, 3, X + 8, -2147483647 - 1); // z
-    const QByteArray merged = withField(ours, 30, 3, X + 8, -2147483647 - 1);
-    write({{"base.dat", "b" + baseTable()},
-           {"ours.dat", prefix + ours + "tail"},
-           {"theirs.dat", "tt" + theirs}});
-    const CommandRun result = run(QStringList{"merge", "--no-backup", "--start-base", "1",
-                                              "--start-ours", "100", "--start-theirs", "2"} +
-                                  output + QStringList{"base.dat", "ours.dat", "theirs.dat"});
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(result.status, 0);
-    const bool intoOurs = target == QLatin1String("ours.dat");
-    QCOMPARE(contents(target).toHex(' '),
-             (intoOurs ? prefix + merged + "tail" : merged).toHex(' '));
-    if (!intoOurs)
-        QCOMPARE(contents(QStringLiteral("ours.dat")), prefix + ours + "tail");
 }
 
 // The program's own streams are never let into OURS or its journal.
@@ -374,52 +391,6 @@ void MergeModeTest::streamsIntoOursRefused()
     QCOMPARE(result.status, 2);
     files.insert(redirected, files.value(redirected, "")); // made by the redirection, left empty
     untouched(files);
-}
-
-// --quiet: nothing but errors, also where conflicts were settled.
-void MergeModeTest::quiet_data()
-{
-    QTest::addColumn<QStringList>("output");
-    QTest::newRow("into OURS") << QStringList();
-    QTest::newRow("printed") << QStringList{"-o", "-"};
-}
-
-void MergeModeTest::quiet()
-{
-    QFETCH(QStringList, output);
-    const QByteArray base = baseTable();
-    const QByteArray ours = withField(base, 2, 1, Count, 9);
-    write({{"base.dat", base},
-           {"ours.dat", ours},
-           {"theirs.dat", withField(withField(base, 2, 1, Count, 4), 7, 3, X, 210)}});
-    const CommandRun result = run(QStringList{"merge", "--quiet", "--no-backup", "--take", "ours"} +
-                                  output + QStringList{"base.dat", "ours.dat", "theirs.dat"});
-    QCOMPARE(result.status, 0);
-    QCOMPARE(result.err, QByteArray());
-    const QByteArray merged = withField(ours, 7, 3, X, 210);
-    QCOMPARE(result.out,
-             output.isEmpty() ? QByteArray() : writeTableText(merged, {}, TextFormat::Json));
-    QCOMPARE(contents(QStringLiteral("ours.dat")), output.isEmpty() ? merged : ours);
-}
-
-// OURS that is the copy kept of another file is written with --force only,
-// the option the refusal names.
-void MergeModeTest::intoABackupWithForceOnly()
-{
-    const QByteArray base = baseTable();
-    const QByteArray ours = withField(base, 2, 1, Count, 9);
-    const Files files{{"base.dat", base},
-                      {"frmation.dat", base},
-                      {"frmation.dat.bak", ours},
-                      {"theirs.dat", withField(base, 7, 3, X, 210)}};
-    write(files);
-    const QStringList arguments{"base.dat", "frmation.dat.bak", "theirs.dat"};
-    const CommandRun result = run(QStringList{"merge", "--no-backup"} + arguments);
-    QCOMPARE(result.status, 2);
-    QVERIFY2(result.err.contains("Give --force to write it anyway."), result.err.constData());
-    untouched(files);
-    QCOMPARE(run(QStringList{"merge", "--no-backup", "--force"} + arguments).status, 0);
-    QCOMPARE(contents(QStringLiteral("frmation.dat.bak")), withField(ours, 7, 3, X, 210));
 }
 
 QTEST_GUILESS_MAIN(MergeModeTest)
