@@ -118,7 +118,7 @@ void MergeModeTest::merges_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("target");
     QTest::addColumn<QByteArray>("merged"); // the target's bytes after
-    QTest::addColumn<QByteArray>("told");   // a part of the report
+    QTest::addColumn<QByteArray>("told");   // some of the report
     QTest::addColumn<QStringList>("made");  // files beside the three after
 
     const QByteArray base = baseTable();
