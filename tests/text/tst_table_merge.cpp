@@ -76,6 +76,7 @@ private slots:
     void fieldByField_data();
     void fieldByField();
     void differentFieldsOfOneLine();
+    void conflictsInWords();
 };
 
 // Every field, through every way the two sides can stand to the base.
@@ -162,6 +163,18 @@ void TableMergeTest::differentFieldsOfOneLine()
     QCOMPARE(result.table.toHex(' '), expected.toHex(' '));
     QVERIFY(result.conflicts.isEmpty());
     QVERIFY(result.settled);
+}
+
+// A type code's conflict says the type and modifiers each side means.
+void TableMergeTest::conflictsInWords()
+{
+    const QList<MergeConflict> conflicts{{30, 3, LineField::TypeCode, 0x23, 0x13, 0x04},
+                                         {0, 1, LineField::Byte3, 7, 8, 9}};
+    QCOMPARE(conflictText(conflicts, {QStringLiteral("Zero")}),
+             QStringLiteral("formation 30, line 3, typeCode: BASE 35 (Line echelon right; "
+                            "modifiers: Staggered), OURS 19 (Line echelon right; modifiers: One "
+                            "lead), THEIRS 4 (Line echelon left; modifiers: none)\n"
+                            "formation 0 (Zero), line 1, byte3: BASE 7, OURS 8, THEIRS 9\n"));
 }
 
 QTEST_APPLESS_MAIN(TableMergeTest)
