@@ -152,11 +152,8 @@ int runImport(const Invocation &invocation)
         }
         return applyTableText(before, *text);
     };
-    TargetSaveOptions options;
+    TargetSaveOptions options = targetSaveOptions(invocation);
     options.start = importStart(invocation);
-    options.force = invocation.force;
-    options.noBackup = invocation.noBackup;
-    options.allowNoBackup = invocation.allowNoBackup;
     const SaveWords words{QStringLiteral("import"), QStringLiteral("the text"),
                           QStringLiteral("the imported table")};
     const TargetSave saved = saveIntoTarget(target, options, make);

@@ -29,6 +29,12 @@ constexpr Side Sides[] = {{"start-base", &Invocation::startBase},
                           {"start-ours", &Invocation::startOurs},
                           {"start-theirs", &Invocation::startTheirs}};
 
+// "1 field was", "2 fields were"
+QString fieldsWere(int count)
+{
+    return count == 1 ? QStringLiteral("1 field was") : QStringLiteral("%1 fields were").arg(count);
+}
+
 // What the settled conflicts were, for the report.
 QString settledText(const TableMerge &merge, MergeTake take, const QStringList &names)
 {
@@ -37,8 +43,7 @@ QString settledText(const TableMerge &merge, MergeTake take, const QStringList &
     const int count = int(merge.conflicts.size());
     return QStringLiteral("%1 changed differently in OURS and THEIRS, settled with %2's "
                           "value:\n")
-               .arg(count == 1 ? QStringLiteral("1 field was")
-                               : QStringLiteral("%1 fields were").arg(count),
+               .arg(fieldsWere(count),
                     take == MergeTake::Ours ? QStringLiteral("OURS") : QStringLiteral("THEIRS")) +
            conflictText(merge.conflicts, names);
 }
@@ -90,8 +95,7 @@ int runMerge(const Invocation &invocation)
         tell(QStringLiteral("Nothing was written: %1 changed differently in OURS and THEIRS. "
                             "Give --take ours or --take theirs to settle %2 with that side's "
                             "value.")
-                 .arg(count == 1 ? QStringLiteral("1 field was")
-                                 : QStringLiteral("%1 fields were").arg(count),
+                 .arg(fieldsWere(count),
                       count == 1 ? QStringLiteral("it") : QStringLiteral("them")));
         return Conflict;
     }
@@ -106,14 +110,11 @@ int runMerge(const Invocation &invocation)
                                                                                          : Trouble;
     }
 
-    TargetSaveOptions options;
+    TargetSaveOptions options = targetSaveOptions(invocation);
     if (oursAtStart) {
         options.start = startArgument(invocation.startOurs);
         options.startOption = "start-ours";
     }
-    options.force = invocation.force;
-    options.noBackup = invocation.noBackup;
-    options.allowNoBackup = invocation.allowNoBackup;
     const TableMaker make = [&](const QByteArray &before, TargetSave::Held held,
                                 QString *error) -> std::optional<QByteArray> {
         // The merge holds OURS as it was read: a change made since would be lost.

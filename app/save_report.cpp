@@ -1,5 +1,6 @@
 #include "save_report.h"
 
+#include "command_line.h"
 #include "console.h"
 #include "message_text.h"
 #include "save_journal.h"
@@ -73,6 +74,15 @@ QString saveReport(const QString &target, const TargetSave &saved, const QString
                       .arg(withoutFullStop(saved.noBackup), words.mode);
     report += QStringLiteral(".\n");
     return report + remark;
+}
+
+TargetSaveOptions targetSaveOptions(const Invocation &invocation)
+{
+    TargetSaveOptions options;
+    options.force = invocation.force;
+    options.noBackup = invocation.noBackup;
+    options.allowNoBackup = invocation.allowNoBackup;
+    return options;
 }
 
 void printSaveReport(const QString &target, const QString &report, const SaveWords &words)

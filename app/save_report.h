@@ -3,6 +3,8 @@
 #include "table_text.h"
 #include "target_save.h"
 
+struct Invocation;
+
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,10 @@ QString textFitsTarget(const QString &target, TargetSave::Held held, const Table
 // the table went and where the backup is, or why none was made.
 QString saveReport(const QString &target, const TargetSave &saved, const QStringList &names,
                    const SaveWords &words);
+
+// The save's options a mode's command line gives: --force, --no-backup and
+// --allow-no-backup, the same for import and merge.
+TargetSaveOptions targetSaveOptions(const Invocation &invocation);
 
 // Prints the report on standard output; where that refuses it, says so on
 // standard error: the table is in the target all the same.
